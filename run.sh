@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds Torvane, creates the demo database on first use, and starts the program on it.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/packages.sh
+torvane_install_packages
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$(nproc)"
+
+data_dir="${XDG_DATA_HOME:-$HOME/.local/share}/Avelor"
+db="$data_dir/kvora.db"
+mkdir -p "$data_dir"
+if [ ! -f "$db" ]; then
+    ./build/torvane --create-database "$db" --demo
+fi
+exec ./build/torvane --database "$db" "$@"

@@ -1,0 +1,16 @@
+# Installs the Debian packages Torvane needs, only when something is missing.
+# Sourced by run.sh and test.sh.
+torvane_packages="cmake g++ make pkg-config qt6-base-dev libsqlite3-dev sqlite3 fontconfig fonts-wqy-microhei poppler-utils"
+
+torvane_install_packages() {
+    local missing=()
+    for p in $torvane_packages "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

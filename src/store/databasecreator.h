@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+struct DemoSize
+{
+    int customers = 300;
+    int tickets = 3000;
+};
+
+// Writes a new database file from the delivered schema and dictionary rows,
+// optionally with the deterministic demo sample. Refuses to overwrite a file.
+// Throws DbException on failure and leaves no half-written file behind.
+namespace DatabaseCreator {
+void create(const QString &path);
+void createDemo(const QString &path, const DemoSize &size = {}, quint64 seed = 20031001);
+}

@@ -1,0 +1,26 @@
+# Creates a demo database with the program and reads it back through --sql.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${TORVANE} --create-database ${WORK}/x.db --demo RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "create failed: ${rc} ${out} ${err}")
+endif()
+execute_process(COMMAND ${TORVANE} --create-database ${WORK}/x.db RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+if(rc EQUAL 0)
+  message(FATAL_ERROR "an existing database was overwritten")
+endif()
+execute_process(COMMAND ${TORVANE} --sql ${WORK}/x.db "select count(*) as n from czyzd where sys_tag=true"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "n\n1\n")
+  message(FATAL_ERROR "query gave ${rc}: '${out}'")
+endif()
+execute_process(COMMAND ${TORVANE} --sql ${WORK}/x.db "delete * from czyrz where last_time < #2000-1-1#"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "0 row\\(s\\) changed")
+  message(FATAL_ERROR "jet delete gave ${rc}: '${out}'")
+endif()
+execute_process(COMMAND ${TORVANE} --sql ${WORK}/x.db "select nosuchcolumn from hyda"
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "^-2147467259 .*nosuchcolumn")
+  message(FATAL_ERROR "error report was ${rc}: '${err}'")
+endif()
