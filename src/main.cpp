@@ -1,14 +1,44 @@
 #include "cli.h"
+#include "shell/appstate.h"
+#include "shell/startup.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
+#include <QSettings>
+
+namespace {
+
+QString argumentAfter(const QStringList &args, const QString &option)
+{
+    const qsizetype at = args.indexOf(option);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Avelor"));
-    if (const auto code = runCommandLine(QCoreApplication::arguments()))
-        return *code;
-    QTextStream(stderr) << "Torvane: the windows are not built yet; use --create-database or --sql.\n";
-    return 0;
+    const QStringList args = [&] {
+        QStringList list;
+        for (int i = 0; i < argc; ++i)
+            list << QString::fromLocal8Bit(argv[i]);
+        return list;
+    }();
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    if (args.contains(QStringLiteral("--create-database")) || args.contains(QStringLiteral("--sql"))) {
+        QCoreApplication app(argc, argv);
+        return *runCommandLine(args);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Avelor"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Avelor"));
+    const QString database = argumentAfter(args, QStringLiteral("--database"));
+    if (!database.isEmpty())
+        Startup::storeDatabaseArgument(database);
+
+    AppState state;
+    Startup startup(state);
+    if (!startup.run())
+        return 0;
+    return QApplication::exec();
 }

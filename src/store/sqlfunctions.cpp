@@ -20,6 +20,17 @@ bool isDatePattern(const QString &pattern)
     return false;
 }
 
+// The old Format rounded the decimal a number reads as, half away from zero:
+// 2.675 gives 2.68, though its binary value lies just below 2.675.
+double roundDecimal(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    const double scaled = value * scale;
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 1e15)
+        return value;
+    return std::round(QString::number(scaled, 'g', 15).toDouble()) / scale;
+}
+
 QString formatNumber(double value, const QString &pattern)
 {
     QString body = pattern;
@@ -34,6 +45,7 @@ QString formatNumber(double value, const QString &pattern)
     const int decimals = static_cast<int>(fracPart.count(QLatin1Char('0')) + fracPart.count(QLatin1Char('#')));
     const int minInt = static_cast<int>(intPart.count(QLatin1Char('0')));
 
+    value = roundDecimal(value, decimals);
     QString text = QString::number(std::fabs(value), 'f', decimals);
     bool negative = false;
     if (value < 0)
@@ -167,6 +179,11 @@ QVariant jetFormat(const QVariant &value, const QString &pattern)
     if (pattern.isEmpty())
         return value.toString();
     if (isDatePattern(pattern)) {
+        // Dates handed over from code keep their own type; their text form is not ours to parse.
+        if (value.typeId() == QMetaType::QDateTime)
+            return formatDate(value.toDateTime(), pattern);
+        if (value.typeId() == QMetaType::QDate)
+            return formatDate(QDateTime(value.toDate(), QTime(0, 0)), pattern);
         const auto date = parseJetDate(value.toString());
         if (!date)
             return value.toString();

@@ -1,0 +1,44 @@
+#include "shell/appstate.h"
+
+#include <QApplication>
+#include <QWidget>
+
+namespace {
+AppState *g_current = nullptr;
+}
+
+AppState::AppState() : m_connection(std::make_unique<Connection>())
+{
+    g_current = this;
+}
+
+AppState::~AppState()
+{
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+AppState *AppState::current()
+{
+    return g_current;
+}
+
+void AppState::setLocation(const QString &folder, const QString &file)
+{
+    m_dataFolder = folder;
+    m_databaseFile = file;
+}
+
+QString AppState::connectionText() const
+{
+    return Connection::connectionText(m_dataFolder, m_databaseFile);
+}
+
+void AppState::endProgram()
+{
+    m_endRequested = true;
+    emit programEndRequested();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        w->close();
+    QCoreApplication::exit(0);
+}

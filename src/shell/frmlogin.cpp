@@ -1,0 +1,141 @@
+#include "shell/frmlogin.h"
+
+#include "shell/appstate.h"
+#include "shell/backgroundarea.h"
+#include "shell/form_main.h"
+#include "shell/modcwcl.h"
+#include "shell/rights.h"
+#include "store/recordset.h"
+#include "store/sqlquote.h"
+#include "ui/messagebox.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSvgWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const QString kNotice = QStringLiteral("欢迎使用 Avelor 客票会员管理，祝工作顺利！");
+}
+
+frmLogin::frmLogin(AppState &state, form_main *mainWindow, QWidget *parent)
+    : QDialog(parent), m_state(state), m_main(mainWindow), m_operators(new Recordset(this))
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(QStringLiteral("登录"));
+
+    auto *picture = new QSvgWidget(programPicturePath(), this);
+    picture->setObjectName(QStringLiteral("img_frmsys"));
+    picture->setFixedSize(360, 120);
+
+    auto *frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    auto *hint = new QLabel(QStringLiteral("选择操作员,输入对应的口令"), frame);
+    hint->setObjectName(QStringLiteral("Label2"));
+
+    m_name = new QComboBox(frame);
+    m_name->setObjectName(QStringLiteral("combname"));
+    m_name->setEditable(true);
+    m_name->setInsertPolicy(QComboBox::NoInsert);
+    auto *nameLabel = new QLabel(QStringLiteral("用户名称(&U):"), frame);
+    nameLabel->setObjectName(QStringLiteral("Label1"));
+    nameLabel->setBuddy(m_name);
+
+    m_password = new QLineEdit(frame);
+    m_password->setObjectName(QStringLiteral("txtPassword"));
+    m_password->setEchoMode(QLineEdit::Password);
+    auto *passwordLabel = new QLabel(QStringLiteral("密码(&P):"), frame);
+    passwordLabel->setObjectName(QStringLiteral("Label3"));
+    passwordLabel->setBuddy(m_password);
+
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(hint, 0, 0, 1, 2);
+    grid->addWidget(nameLabel, 1, 0);
+    grid->addWidget(m_name, 1, 1);
+    grid->addWidget(passwordLabel, 2, 0);
+    grid->addWidget(m_password, 2, 1);
+
+    auto *ok = new QPushButton(QStringLiteral("确定(&Y)"), this);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    ok->setDefault(true);
+    auto *cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(ok, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(picture, 0, Qt::AlignHCenter);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+
+    // One second after loading, the busy pointer of the main window ends.
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        m_timer->stop();
+        if (m_main)
+            m_main->endBusyPointer();
+    });
+
+    load();
+}
+
+frmLogin::~frmLogin() = default;
+
+void frmLogin::load()
+{
+    adjustSize();
+    form_center(this);
+    m_operators->open(QStringLiteral("select * from czyzd"), &m_state.connection(), CursorType::Static,
+                      LockType::ReadOnly);
+    for (int i = 0; i < m_operators->recordCount(); ++i)
+        m_name->addItem(m_operators->valueAt(i, m_operators->fieldIndex(QStringLiteral("czy_name"))).toString());
+    if (m_operators->recordCount() > 0) {
+        m_operators->moveFirst();
+        m_name->setCurrentText(m_operators->text(QStringLiteral("czy_name")));
+    } else {
+        m_name->setCurrentText(QString());
+    }
+    m_password->setFocus();
+    m_timer->start();
+}
+
+void frmLogin::cmdOK_Click()
+{
+    const QString name = m_name->currentText();
+    bool known = false;
+    if (m_operators->recordCount() > 0 && !name.isEmpty()) {
+        m_operators->moveFirst();
+        known = m_operators->find(QStringLiteral("czy_name=") + sqlQuote(name));
+    }
+    // The password is compared exactly: case, blanks and all. A null one matches nothing.
+    const QVariant stored = known ? m_operators->value(QStringLiteral("czy_pass")) : QVariant();
+    if (!known || stored.isNull() || stored.toString() != m_password->text()) {
+        Msg::stop(QStringLiteral("口令错误!"));
+        return;
+    }
+    const QString operatorName = m_operators->text(QStringLiteral("czy_name"));
+    if (m_main) {
+        m_main->setPanelText(2, QStringLiteral("操做员:") + operatorName);
+        m_main->setPanelText(1, Msg::programTitle().trimmed());
+        m_main->setPanelText(8, kNotice);
+    }
+    m_state.setCurrentOperator(operatorName);
+    try {
+        Rights::mCzyqx(m_state.connection(), m_main, operatorName);
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+    accept();
+}

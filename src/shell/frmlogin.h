@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+
+class AppState;
+class form_main;
+class QComboBox;
+class QLineEdit;
+class QTimer;
+class Recordset;
+
+// The login window: an operator from the account list and the password.
+// Accepted on a correct password; rejected (and the caller ends the program)
+// on cancel.
+class frmLogin : public QDialog
+{
+    Q_OBJECT
+public:
+    frmLogin(AppState &state, form_main *mainWindow, QWidget *parent = nullptr);
+    ~frmLogin() override;
+
+    // The login check of the OK button.
+    void cmdOK_Click();
+
+private:
+    void load();
+
+    AppState &m_state;
+    form_main *m_main;
+    Recordset *m_operators;
+    QComboBox *m_name;
+    QLineEdit *m_password;
+    QTimer *m_timer;
+};

@@ -1,0 +1,65 @@
+#include "shell/startup.h"
+
+#include "shell/appstate.h"
+#include "shell/form_main.h"
+#include "shell/frm_pathset.h"
+#include "shell/frmlogin.h"
+#include "shell/settings.h"
+#include "ui/messagebox.h"
+
+#include <QFileInfo>
+
+Startup::Startup(AppState &state) : m_state(state) {}
+
+Startup::~Startup() = default;
+
+void Startup::storeDatabaseArgument(const QString &file)
+{
+    const QFileInfo info(file);
+    Settings::saveLocation(Frm_pathset::folderOf(info.absoluteFilePath()), info.fileName());
+}
+
+bool Startup::run()
+{
+    try {
+        const QString folder = Settings::dataFolder();
+        const QString file = Settings::databaseFile();
+        m_state.setLocation(folder, file);
+        if (folder == Settings::kUnset) {
+            Frm_pathset location(m_state);
+            bool cancelled = false;
+            QObject::connect(&location, &Frm_pathset::cancelled, [&cancelled] { cancelled = true; });
+            location.exec();
+            if (cancelled)
+                return false;
+            Settings::saveLocation(m_state.dataFolder(), m_state.databaseFile());
+        }
+
+        m_state.connection().setCursorLocation(CursorLocation::Client);
+        m_state.connection().open(m_state.connectionText());
+
+        m_main = std::make_unique<form_main>(m_state);
+        m_main->showMaximized();
+        m_main->load();
+
+        frmLogin login(m_state, m_main.get(), m_main.get());
+        if (login.exec() != QDialog::Accepted) {
+            m_main.reset();
+            return false;
+        }
+        return true;
+    } catch (const DbException &e) {
+        fail(e.description() + QString::number(e.number()));
+        return false;
+    }
+}
+
+void Startup::fail(const QString &message)
+{
+    // Report, let the user choose another database for the next start, and end.
+    m_main.reset();
+    Msg::show(message, Msg::Icon::None);
+    Frm_pathset location(m_state);
+    location.exec();
+    Settings::saveLocation(m_state.dataFolder(), m_state.databaseFile());
+}
