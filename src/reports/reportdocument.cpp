@@ -1,0 +1,120 @@
+#include "reports/reportdocument.h"
+
+#include "store/recordset.h"
+#include "store/sqlfunctions.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+QString reportCellText(const QVariant &value, const QString &format)
+{
+    if (value.isNull())
+        return {};
+    if (!format.isEmpty())
+        return jetFormat(value, format).toString();
+    if (value.typeId() == QMetaType::Double) {
+        const double d = value.toDouble();
+        if (d == std::floor(d) && std::fabs(d) < 1e15)
+            return QString::number(static_cast<qint64>(d));
+        return QString::number(d, 'f', 2).remove(QRegularExpression(QStringLiteral("0+$")));
+    }
+    return value.toString();
+}
+
+std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout, const Recordset &data,
+                                                      const QDate &runDate)
+{
+    auto doc = std::make_shared<ReportDocument>();
+    doc->m_runDate = runDate.toString(QStringLiteral("yyyy-MM-dd"));
+    for (const ReportControl &c : layout.controls()) {
+        if (!c.visible || c.section < 1 || c.section > 5)
+            continue;
+        doc->m_sections[c.section].append(c);
+        doc->m_width = std::max(doc->m_width, c.left + c.width);
+    }
+    for (int s = 1; s <= 5; ++s)
+        doc->m_heights[s] = layout.sectionHeight(s);
+
+    // Where each detail box and each total reads its value.
+    QVector<int> boxFields;
+    QVector<QString> boxFormats;
+    for (const ReportControl &c : doc->m_sections[3]) {
+        if (c.kind != ReportControl::Kind::TextBox)
+            continue;
+        boxFields.append(data.fieldIndex(c.dataField));
+        boxFormats.append(c.format);
+    }
+    doc->m_boxCount = boxFields.size();
+    doc->m_rows = data.recordCount();
+    doc->m_cells.reserve(doc->m_rows * doc->m_boxCount);
+    for (int r = 0; r < doc->m_rows; ++r)
+        for (int b = 0; b < boxFields.size(); ++b)
+            doc->m_cells.append(reportCellText(data.valueAt(r, boxFields.at(b)), boxFormats.at(b)));
+
+    for (const ReportControl &c : doc->m_sections[5]) {
+        if (c.kind != ReportControl::Kind::Function)
+            continue;
+        const int field = data.fieldIndex(c.dataField);
+        double sum = 0;
+        bool whole = true;
+        for (int r = 0; r < doc->m_rows && field >= 0; ++r) {
+            bool ok = false;
+            const double v = data.valueAt(r, field).toString().trimmed().toDouble(&ok);
+            if (ok) {
+                sum += v;
+                whole = whole && v == std::floor(v);
+            }
+        }
+        // The total takes its column's format; otherwise whole numbers stay whole.
+        QString format;
+        const QString slot = c.name.mid(QStringLiteral("function").size());
+        if (const ReportControl *box = layout.control(QStringLiteral("text") + slot); box && box->visible)
+            format = box->format;
+        if (format.isEmpty() && !whole)
+            format = QStringLiteral("#####0.00");
+        doc->m_sums.insert(c.name.toLower(), reportCellText(sum, format));
+    }
+    return doc;
+}
+
+QString ReportDocument::captionOf(const ReportControl &c) const
+{
+    if (c.caption == QLatin1String("%D"))
+        return m_runDate;
+    return c.caption;
+}
+
+QString ReportDocument::title() const
+{
+    for (const ReportControl &c : m_sections[2])
+        if (c.name.compare(QLatin1String("labbt"), Qt::CaseInsensitive) == 0)
+            return c.caption;
+    return {};
+}
+
+QString ReportDocument::dump() const
+{
+    QString out;
+    for (int s = 1; s <= 5; ++s) {
+        for (const ReportControl &c : m_sections[s]) {
+            if (c.kind == ReportControl::Kind::Line)
+                continue;
+            out += QStringLiteral("[%1] %2 left=%3 width=%4").arg(s).arg(c.name).arg(c.left).arg(c.width);
+            if (c.kind == ReportControl::Kind::Label)
+                out += QStringLiteral(" \"%1\"").arg(captionOf(c));
+            else if (c.kind == ReportControl::Kind::Function)
+                out += QStringLiteral(" sum=%1").arg(sumText(c.name));
+            else
+                out += QStringLiteral(" field=%1").arg(c.dataField);
+            out += QLatin1Char('\n');
+        }
+    }
+    for (int r = 0; r < m_rows; ++r) {
+        QStringList row;
+        for (int b = 0; b < m_boxCount; ++b)
+            row << cell(r, b);
+        out += row.join(QLatin1Char('|')) + QLatin1Char('\n');
+    }
+    return out;
+}

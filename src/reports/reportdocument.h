@@ -1,0 +1,48 @@
+#pragma once
+
+#include "reports/reporttemplate.h"
+
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QVector>
+#include <memory>
+
+class Recordset;
+
+// A laid-out report with its data read: the visible controls of each section,
+// the text of every detail cell, and the totals. What the renderer draws.
+class ReportDocument
+{
+public:
+    static std::shared_ptr<ReportDocument> build(const ReportTemplate &layout, const Recordset &data,
+                                                 const QDate &runDate = QDate::currentDate());
+
+    const QVector<ReportControl> &section(int section) const { return m_sections[section]; }
+    double sectionHeight(int section) const { return m_heights[section]; }
+    int rowCount() const { return m_rows; }
+    // Text of detail text box `box` (its index among the detail section's text boxes) in `row`.
+    QString cell(int row, int box) const { return m_cells.at(row * m_boxCount + box); }
+    int boxCount() const { return m_boxCount; }
+    QString sumText(const QString &functionName) const { return m_sums.value(functionName.toLower()); }
+    QString captionOf(const ReportControl &c) const;
+    QString title() const;
+    // Right edge of the widest visible control, in twips.
+    double contentWidth() const { return m_width; }
+
+    // Plain-text dump of the laid-out bands with their values and totals.
+    QString dump() const;
+
+private:
+    QVector<ReportControl> m_sections[6];
+    double m_heights[6] = {};
+    QVector<QString> m_cells;
+    int m_rows = 0;
+    int m_boxCount = 0;
+    QHash<QString, QString> m_sums;
+    QString m_runDate;
+    double m_width = 0;
+};
+
+// A value as a report cell shows it: formatted when the box has a format.
+QString reportCellText(const QVariant &value, const QString &format);

@@ -1,0 +1,141 @@
+#include "reports/reportrenderer.h"
+
+#include "reports/reportdocument.h"
+
+#include <QFontMetricsF>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kTwipsPerPoint = 20.0;
+constexpr double kMarginMm = 15.0;
+
+QFont reportFont(double points, bool bold = false)
+{
+    QFont f(QStringLiteral("WenQuanYi Micro Hei"));
+    f.setStyleHint(QFont::SansSerif);
+    // The painter works in twips, so the size is given in twips too.
+    f.setPixelSize(static_cast<int>(points * kTwipsPerPoint));
+    f.setBold(bold);
+    return f;
+}
+
+Qt::Alignment textAlignment(const ReportControl &c)
+{
+    switch (c.alignment) {
+    case ReportControl::AlignRight:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case ReportControl::AlignCenter:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+
+void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Alignment align)
+{
+    const QFontMetricsF metrics(painter.font());
+    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, rect.width() - 20));
+    painter.drawText(rect.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine, shown);
+}
+
+} // namespace
+
+ReportRenderer::ReportRenderer(const ReportDocument &document) : m_doc(document)
+{
+    const QMarginsF margins(kMarginMm, kMarginMm, kMarginMm, kMarginMm);
+    m_layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins, QPageLayout::Millimeter);
+    const double portraitWidth = m_layout.paintRect(QPageLayout::Inch).width() * 1440.0;
+    if (m_doc.contentWidth() > portraitWidth)
+        m_layout.setOrientation(QPageLayout::Landscape);
+    m_printableHeight = m_layout.paintRect(QPageLayout::Inch).height() * 1440.0;
+
+    const double body = m_printableHeight - m_doc.sectionHeight(2) - m_doc.sectionHeight(4);
+    m_rowsPerPage = std::max(1, static_cast<int>(std::floor(body / m_doc.sectionHeight(3))));
+    const int rows = m_doc.rowCount();
+    m_pages = std::max(1, (rows + m_rowsPerPage - 1) / m_rowsPerPage);
+    // The totals go under the last row; when they do not fit there they get a page of their own.
+    const int lastRows = rows - (m_pages - 1) * m_rowsPerPage;
+    if (rows > 0 && lastRows * m_doc.sectionHeight(3) + m_doc.sectionHeight(5) > body)
+        ++m_pages;
+}
+
+QPageLayout ReportRenderer::pageLayout() const
+{
+    return m_layout;
+}
+
+void ReportRenderer::render(QPagedPaintDevice *device) const
+{
+    device->setPageLayout(m_layout);
+    QPainter painter(device);
+    const double scale = device->logicalDpiX() / 1440.0;
+    for (int page = 0; page < m_pages; ++page) {
+        if (page > 0)
+            device->newPage();
+        painter.save();
+        painter.scale(scale, scale);
+        paintPage(painter, page);
+        painter.restore();
+    }
+}
+
+void ReportRenderer::paintPage(QPainter &painter, int page) const
+{
+    painter.setPen(QPen(Qt::black, 15));
+    double top = 0;
+    paintSection(painter, 2, top, -1);
+    top += m_doc.sectionHeight(2);
+
+    const int first = page * m_rowsPerPage;
+    const int last = std::min(m_doc.rowCount(), first + m_rowsPerPage);
+    for (int row = first; row < last; ++row) {
+        paintSection(painter, 3, top, row);
+        top += m_doc.sectionHeight(3);
+    }
+    const bool totalsHere = page == m_pages - 1;
+    if (totalsHere && m_doc.rowCount() > 0)
+        paintSection(painter, 5, top, -1);
+    paintPageFooter(painter, page, m_printableHeight - m_doc.sectionHeight(4));
+}
+
+void ReportRenderer::paintSection(QPainter &painter, int section, double top, int row) const
+{
+    int box = 0;
+    for (const ReportControl &c : m_doc.section(section)) {
+        const QRectF rect(c.left, top + c.top, c.width, c.height);
+        switch (c.kind) {
+        case ReportControl::Kind::Line:
+            painter.drawLine(QPointF(c.left, top + c.top), QPointF(c.left + c.width, top + c.top + c.height));
+            break;
+        case ReportControl::Kind::Label: {
+            const bool title = c.name.compare(QLatin1String("labbt"), Qt::CaseInsensitive) == 0;
+            painter.setFont(title ? reportFont(16, true) : reportFont(section == 2 ? 9.5 : 9, section == 2));
+            drawText(painter, rect, m_doc.captionOf(c), textAlignment(c));
+            break;
+        }
+        case ReportControl::Kind::TextBox:
+            painter.setFont(reportFont(9));
+            if (row >= 0)
+                drawText(painter, rect, m_doc.cell(row, box), textAlignment(c));
+            ++box;
+            break;
+        case ReportControl::Kind::Function:
+            painter.setFont(reportFont(9, true));
+            drawText(painter, rect, m_doc.sumText(c.name), textAlignment(c));
+            break;
+        }
+    }
+}
+
+void ReportRenderer::paintPageFooter(QPainter &painter, int page, double top) const
+{
+    painter.setFont(reportFont(9));
+    const double width = m_layout.paintRect(QPageLayout::Inch).width() * 1440.0;
+    painter.drawText(QRectF(0, top, width, m_doc.sectionHeight(4)), Qt::AlignCenter,
+                     QStringLiteral("第 %1 页 共 %2 页").arg(page + 1).arg(m_pages));
+}

@@ -1,0 +1,56 @@
+#include "store/valuecheck.h"
+
+#include "store/jetdate.h"
+
+#include <QRegularExpression>
+
+bool Modcheck::isNumeric(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral(
+        "^\\s*[+-]?(?:(?:\\d{1,3}(?:,\\d{3})+|\\d+)(?:\\.\\d*)?|\\.\\d+)(?:[eE][+-]?\\d+)?\\s*$"));
+    return re.match(text).hasMatch();
+}
+
+bool Modcheck::isDate(const QString &text)
+{
+    return parseJetDate(text).has_value();
+}
+
+int Modcheck::characterCount(const QString &text)
+{
+    return static_cast<int>(text.toUcs4().size());
+}
+
+ValueCheck Modcheck::checkValue(const QString &type, int maxLength, const QString &value, const QString &caption,
+                                const QString &nullMark)
+{
+    const QString word = type.toUpper();
+    const bool empty = value.isEmpty();
+    auto emptyCheck = [&]() -> ValueCheck {
+        if (nullMark == QLatin1String("0"))
+            return {true, {}};
+        return {false, caption + QStringLiteral(" 数据不能为空!")};
+    };
+    if (word == QLatin1String("CHAR")) {
+        if (empty)
+            return emptyCheck();
+        if (characterCount(value) <= maxLength)
+            return {true, {}};
+        return {false, caption + QStringLiteral(" 输入数据超长!")};
+    }
+    if (word == QLatin1String("NUME")) {
+        if (empty)
+            return emptyCheck();
+        if (isNumeric(value))
+            return {true, {}};
+        return {false, caption + QStringLiteral("  请输入数字！")};
+    }
+    if (word == QLatin1String("DATETIME")) {
+        if (empty)
+            return emptyCheck();
+        if (isDate(value))
+            return {true, {}};
+        return {false, caption + QStringLiteral(" 请输入日期！")};
+    }
+    return {false, {}};
+}

@@ -1,0 +1,84 @@
+#include "ui/boundgrid.h"
+
+#include "store/recordset.h"
+#include "ui/recordsetmodel.h"
+
+#include <QHeaderView>
+
+BoundGrid::BoundGrid(QWidget *parent) : QTableView(parent), m_model(new RecordsetModel(this))
+{
+    setModel(m_model);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(true);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(28);
+    horizontalHeader()->setHighlightSections(false);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                Recordset *rs = recordset();
+                if (m_syncing || !rs || !current.isValid() || rs->currentIndex() == current.row())
+                    return;
+                try {
+                    rs->moveTo(current.row());
+                } catch (const std::exception &) {
+                    // A pending edit that cannot be written keeps the recordset where it was.
+                    followRecordset(rs->currentIndex());
+                    return;
+                }
+                emit rowChosen(current.row());
+            });
+}
+
+Recordset *BoundGrid::recordset() const
+{
+    return m_model->recordset();
+}
+
+void BoundGrid::bind(Recordset *recordset)
+{
+    if (Recordset *old = m_model->recordset())
+        disconnect(old, nullptr, this, nullptr);
+    m_model->setRecordset(recordset);
+    if (recordset) {
+        connect(recordset, &Recordset::currentRowChanged, this, &BoundGrid::followRecordset);
+        connect(recordset, &Recordset::rowsReset, this, [this] { followRecordset(this->recordset()->currentIndex()); });
+        followRecordset(recordset->currentIndex());
+    }
+}
+
+void BoundGrid::followRecordset(int row)
+{
+    m_syncing = true;
+    if (row >= 0 && row < m_model->rowCount()) {
+        const int column = std::max(0, currentIndex().column());
+        setCurrentIndex(m_model->index(row, column));
+    } else {
+        selectionModel()->clearSelection();
+    }
+    m_syncing = false;
+}
+
+void BoundGrid::setCaption(int column, const QString &caption)
+{
+    m_model->setHeader(column, caption);
+}
+
+void BoundGrid::setEditable(bool editable)
+{
+    m_model->setEditable(editable);
+    setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                   | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
+                             : QAbstractItemView::NoEditTriggers);
+}
+
+void BoundGrid::setColumnWidthTwips(int column, int twips)
+{
+    if (twips <= 0)
+        setColumnHidden(column, true);
+    else {
+        setColumnHidden(column, false);
+        setColumnWidth(column, twips / 15);
+    }
+}
