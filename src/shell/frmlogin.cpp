@@ -127,6 +127,8 @@ void frmLogin::cmdOK_Click()
     }
     const QString operatorName = m_operators->text(QStringLiteral("czy_name"));
     if (m_main) {
+        // Timer1 may not have fired yet; a quick login must not leave the busy pointer on.
+        m_main->endBusyPointer();
         m_main->setPanelText(2, QStringLiteral("操做员:") + operatorName);
         m_main->setPanelText(1, Msg::programTitle().trimmed());
         m_main->setPanelText(8, kNotice);

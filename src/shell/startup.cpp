@@ -42,8 +42,14 @@ bool Startup::run()
         m_main->showMaximized();
         m_main->load();
 
-        frmLogin login(m_state, m_main.get(), m_main.get());
-        if (login.exec() != QDialog::Accepted) {
+        bool accepted = false;
+        {
+            // The login window is a child of the main window: it must be gone
+            // before the main window is, or the main window would delete it too.
+            frmLogin login(m_state, m_main.get(), m_main.get());
+            accepted = login.exec() == QDialog::Accepted;
+        }
+        if (!accepted) {
             m_main.reset();
             return false;
         }

@@ -2,7 +2,11 @@
 #include "shell/frm_pathset.h"
 #include "shell/frmabout.h"
 #include "shell/windowregistry.h"
+#include "operators/frm_czy_password.h"
+#include "operators/frm_czyrz.h"
+#include "operators/frm_czyset.h"
 #include "reports/frmreportset.h"
+#include "store/frm_kxlx.h"
 
 // Every window a menu command opens, with how it is shown.
 void registerProgramWindows(WindowRegistry &registry)
@@ -14,6 +18,23 @@ void registerProgramWindows(WindowRegistry &registry)
                  }});
     registry.add(QStringLiteral("FrmreportSet"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
                      return new FrmreportSet(AppState::current()->connection(), parent);
+                 }});
+    registry.add(QStringLiteral("Frm_czyrz"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new Frm_czyrz(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("Frm_czyset"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new Frm_czyset(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frm_czy_password"), {WindowEntry::Kind::Modeless, [](QWidget *parent) -> QWidget * {
+                     auto *w = new frm_czy_password(*AppState::current(), parent);
+                     if (!w->hasAccount()) {
+                         delete w;
+                         return nullptr;
+                     }
+                     return w;
+                 }});
+    registry.add(QStringLiteral("FRM_KXLX"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new FRM_KXLX(*AppState::current(), parent);
                  }});
     registry.add(QStringLiteral("frmAbout"),
                  {WindowEntry::Kind::Modeless, [](QWidget *parent) -> QWidget * { return new frmAbout(parent); }});

@@ -4,6 +4,7 @@
 #include "store/findcriterion.h"
 #include "store/jetdate.h"
 
+#include <QStringList>
 #include <sqlite3.h>
 
 namespace {
@@ -95,6 +96,56 @@ bool isNumericType(const QString &declType)
            || t.contains(QLatin1String("BOOL"));
 }
 
+// Whether a SELECT folds several rows into one at its outer level (an aggregate
+// in the column list, GROUP BY or HAVING): such a row has no single table row
+// to be written back to, though SQLite still hands out a rowid for it.
+bool foldsRows(const QString &sql)
+{
+    static const QStringList aggregates = {QStringLiteral("count"), QStringLiteral("sum"), QStringLiteral("avg"),
+                                           QStringLiteral("min"),   QStringLiteral("max"), QStringLiteral("total"),
+                                           QStringLiteral("group_concat")};
+    int depth = 0;
+    bool inColumnList = true;
+    QString previous;
+    qsizetype i = 0;
+    while (i < sql.size()) {
+        const QChar c = sql.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('[')) {
+            const qsizetype end = sql.indexOf(c == QLatin1Char('[') ? QLatin1Char(']') : c, i + 1);
+            i = end < 0 ? sql.size() : end + 1;
+            continue;
+        }
+        if (c == QLatin1Char('(') || c == QLatin1Char(')')) {
+            depth += c == QLatin1Char('(') ? 1 : -1;
+            ++i;
+            continue;
+        }
+        if (!c.isLetter() && c != QLatin1Char('_')) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < sql.size() && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
+            ++end;
+        const QString word = sql.mid(i, end - i).toLower();
+        i = end;
+        if (depth != 0)
+            continue;
+        if (word == QLatin1String("having") || (word == QLatin1String("by") && previous == QLatin1String("group")))
+            return true;
+        if (word == QLatin1String("from"))
+            inColumnList = false;
+        if (inColumnList && aggregates.contains(word)) {
+            while (end < sql.size() && sql.at(end).isSpace())
+                ++end;
+            if (end < sql.size() && sql.at(end) == QLatin1Char('('))
+                return true;
+        }
+        previous = word;
+    }
+    return false;
+}
+
 } // namespace
 
 Recordset::Recordset(QObject *parent) : QObject(parent) {}
@@ -179,7 +230,7 @@ void Recordset::detectBaseTable(const QString &sql)
         || !trimmed.at(6).isSpace())
         return;
     const QString rest = trimmed.mid(7).trimmed();
-    if (rest.startsWith(QLatin1String("distinct"), Qt::CaseInsensitive))
+    if (rest.startsWith(QLatin1String("distinct"), Qt::CaseInsensitive) || foldsRows(trimmed))
         return;
     const QString rewritten = QStringLiteral("select _rowid_ AS %1, ").arg(QLatin1String(kRowidAlias)) + trimmed.mid(7);
     sqlite3_stmt *withRowid = nullptr;

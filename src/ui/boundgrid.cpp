@@ -79,6 +79,7 @@ void BoundGrid::setColumnWidthTwips(int column, int twips)
         setColumnHidden(column, true);
     else {
         setColumnHidden(column, false);
-        setColumnWidth(column, twips / 15);
+        // Our fonts run wider than the ones the widths were measured with: never cut the text shown.
+        setColumnWidth(column, std::max(twips / 15, sizeHintForColumn(column)));
     }
 }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <functional>
+
+class QToolBar;
+class QWidget;
+
+// The record tool bar of the working windows: one button per (caption, key),
+// each named by its key; a click calls the handler with the key.
+QToolBar *makeRecordToolbar(QWidget *parent, const QList<QPair<QString, QString>> &buttons,
+                            std::function<void(const QString &key)> handler);
+
+// The usual ten buttons: 新增 修改 保存 取消 删除 查询 预览 打印 帮助 退出.
+QList<QPair<QString, QString>> standardRecordButtons();

@@ -1,0 +1,388 @@
+// The database file as delivered: its dictionaries must describe its own
+// tables, the catalogue statements must run, and the demo sample must be sound.
+#include "store/recordset.h"
+#include "support/testdatabase.h"
+
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// First column of every row.
+QStringList column(Connection &c, const QString &sql)
+{
+    Recordset rs;
+    rs.open(sql, &c);
+    QStringList values;
+    for (int i = 0; i < rs.recordCount(); ++i)
+        values << rs.valueAt(i, 0).toString();
+    return values;
+}
+
+QStringList fieldsOf(Connection &c, const QString &sql)
+{
+    Recordset rs;
+    rs.open(sql, &c);
+    QStringList names;
+    for (int i = 0; i < rs.fieldCount(); ++i)
+        names << rs.fieldName(i).toLower();
+    return names;
+}
+
+QStringList columnsOf(Connection &c, const QString &table)
+{
+    return column(c, QStringLiteral("select lower(name) from pragma_table_info('%1') order by cid").arg(table));
+}
+
+QStringList dictionaryCodes(Connection &c, const QString &table, bool visibleOnly)
+{
+    return column(c, QStringLiteral("select lower(colm_code) from dh_codedict where table_code='%1'%2 order by xh")
+                         .arg(table, visibleOnly ? QStringLiteral(" and can_show='1'") : QString()));
+}
+
+// A condition as the query windows write one for a column of this type word.
+QString conditionOn(const QString &code, const QString &typeWord)
+{
+    const QString type = typeWord.toUpper();
+    if (type == QLatin1String("DATETIME") || type == QLatin1String("DATE"))
+        return code + QStringLiteral(">=#2003-1-1#");
+    if (type == QLatin1String("NUME") || type == QLatin1String("MON") || type == QLatin1String("BFL"))
+        return code + QStringLiteral(">=0");
+    return code + QStringLiteral("<>'国航'");
+}
+
+// Runs a source's statement with a condition on each column of its condition
+// dictionary appended, as the query windows do; returns the failures.
+QStringList failedConditions(Connection &c, const QString &sql, const QString &separator, const QString &dictionary)
+{
+    const int all = column(c, QStringLiteral("select count(*) from (%1)").arg(sql)).value(0).toInt();
+    Recordset conditions;
+    conditions.open(
+        QStringLiteral("select colm_code, colm_type from pr_codedict where table_code='%1'").arg(dictionary), &c);
+    if (conditions.recordCount() == 0)
+        return {QStringLiteral("no conditions for ") + sql};
+    QStringList failed;
+    for (int k = 0; k < conditions.recordCount(); ++k) {
+        const QString filtered =
+            sql + separator + conditionOn(conditions.valueAt(k, 0).toString(), conditions.valueAt(k, 1).toString());
+        try {
+            Recordset rs;
+            rs.open(filtered, &c);
+            if (rs.recordCount() > all)
+                failed << filtered + QStringLiteral(": more rows than without the condition");
+        } catch (const DbException &e) {
+            failed << filtered + QStringLiteral(": ") + e.description();
+        }
+    }
+    return failed;
+}
+
+// Every row of every table, as text, to compare two files.
+QStringList dumpOf(Connection &c)
+{
+    QStringList dump;
+    for (const QString &table :
+         column(c, QStringLiteral("select name from sqlite_master where type='table' order by name"))) {
+        Recordset rs;
+        rs.open(QStringLiteral("select * from \"%1\" order by rowid").arg(table), &c);
+        for (int row = 0; row < rs.recordCount(); ++row) {
+            QStringList cells;
+            for (int col = 0; col < rs.fieldCount(); ++col)
+                cells << rs.valueAt(row, col).toString();
+            dump << table + QLatin1Char('|') + cells.join(QLatin1Char('|'));
+        }
+    }
+    return dump;
+}
+
+const DemoSize kSmallDemo{60, 600};
+
+} // namespace
+
+class TestDeliveredDatabase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void dictionariesNameRealColumns();
+    void physicalColumns_data();
+    void physicalColumns();
+    void dictionaryRoles_data();
+    void dictionaryRoles();
+    void catalogueStatementsRun();
+    void statisticsSources_data();
+    void statisticsSources();
+    void valueListsExist();
+    void operatorsAndRights();
+    void lookupsUseAnIndex_data();
+    void lookupsUseAnIndex();
+    void demoIsReproducible();
+    void demoPointsAreConsistent();
+
+private:
+    std::unique_ptr<TestDatabase> m_db;
+};
+
+void TestDeliveredDatabase::initTestCase()
+{
+    // Only read here, so one small demo database serves every test.
+    m_db = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, kSmallDemo);
+}
+
+void TestDeliveredDatabase::cleanupTestCase()
+{
+    m_db.reset();
+}
+
+void TestDeliveredDatabase::dictionariesNameRealColumns()
+{
+    Connection &c = m_db->connection();
+    QStringList wrong;
+    Recordset dh;
+    dh.open(QStringLiteral("select table_code, colm_code from dh_codedict"), &c);
+    QVERIFY(dh.recordCount() > 0);
+    for (int i = 0; i < dh.recordCount(); ++i) {
+        const QString table = dh.valueAt(i, 0).toString();
+        if (!columnsOf(c, table).contains(dh.valueAt(i, 1).toString().toLower()))
+            wrong << QStringLiteral("dh_codedict %1.%2").arg(table, dh.valueAt(i, 1).toString());
+    }
+
+    // A print-side source is a table or view, or the condition or print
+    // dictionary of a catalogue report, whose rows come from its statement.
+    Recordset pr;
+    pr.open(QStringLiteral("select distinct table_code from pr_codedict"), &c);
+    QVERIFY(pr.recordCount() > 0);
+    for (int i = 0; i < pr.recordCount(); ++i) {
+        const QString source = pr.valueAt(i, 0).toString();
+        QString sql = QStringLiteral("select * from ") + source;
+        const QString stored = QStringLiteral("select count(*) from sqlite_master where name='%1' collate nocase");
+        if (column(c, stored.arg(source)).value(0) == QLatin1String("0")) {
+            sql = column(c, QStringLiteral("select report_sql from pr_report where report_findtjtablename='%1' or "
+                                           "report_Prtjtablename='%1'")
+                                .arg(source))
+                      .value(0);
+            if (sql.isEmpty()) {
+                wrong << QStringLiteral("pr_codedict source %1").arg(source);
+                continue;
+            }
+        }
+        const QStringList fields = fieldsOf(c, sql + QStringLiteral(" limit 0"));
+        for (const QString &code :
+             column(c, QStringLiteral("select colm_code from pr_codedict where table_code='%1'").arg(source)))
+            if (!fields.contains(code.toLower()))
+                wrong << QStringLiteral("pr_codedict %1.%2").arg(source, code);
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral(", "))));
+}
+
+void TestDeliveredDatabase::physicalColumns_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("leading");
+    QTest::addColumn<bool>("thenDictionary");
+
+    QTest::newRow("pr_codedict") << "pr_codedict"
+                                 << QStringList{"xh",       "table_code", "table_name", "colm_code", "colm_name", "colm_type",
+                                                "colm_cd",  "sum_tag",    "colm_dq",    "can_show",  "memo"}
+                                 << false;
+    QTest::newRow("czyzd") << "czyzd" << QStringList{"czy_no", "czy_name", "czy_pass", "sys_tag"} << false;
+    QTest::newRow("hyda") << "hyda" << QStringList{"id"} << true;
+    QTest::newRow("hyxc") << "hyxc" << QStringList{"id"} << true;
+    QTest::newRow("dict") << "dict" << QStringList{} << true;
+}
+
+void TestDeliveredDatabase::physicalColumns()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, leading);
+    QFETCH(bool, thenDictionary);
+    // Windows bind these tables by position, so the file's column order is the contract.
+    QStringList expected = leading;
+    if (thenDictionary)
+        expected += dictionaryCodes(m_db->connection(), table, false);
+    QCOMPARE(columnsOf(m_db->connection(), table), expected);
+}
+
+void TestDeliveredDatabase::dictionaryRoles_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("position"); // customer form slot, or itinerary grid column (0 is id)
+    QTest::addColumn<QString>("code");
+
+    QTest::newRow("customer slot 0, card number") << "hyda" << 0 << "kh";
+    QTest::newRow("customer slot 1, name") << "hyda" << 1 << "xm";
+    QTest::newRow("customer slot 16, compute points") << "hyda" << 16 << "jsjf";
+    QTest::newRow("customer slot 19, entered by") << "hyda" << 19 << "djr";
+    QTest::newRow("grid 1, card number") << "hyxc" << 1 << "kh";
+    QTest::newRow("grid 4, destination") << "hyxc" << 4 << "daoda";
+    QTest::newRow("grid 10, amount points accrue on") << "hyxc" << 10 << "amount1";
+    QTest::newRow("grid 13, points rate") << "hyxc" << 13 << "jfbl";
+    QTest::newRow("grid 14, airline") << "hyxc" << 14 << "hangkong";
+    QTest::newRow("grid 16, domestic or international") << "hyxc" << 16 << "neivai";
+    QTest::newRow("grid 20, ticket state") << "hyxc" << 20 << "zt";
+    QTest::newRow("grid 21, booking clerk") << "hyxc" << 21 << "dpy";
+    QTest::newRow("grid 22, courier") << "hyxc" << 22 << "spy";
+}
+
+void TestDeliveredDatabase::dictionaryRoles()
+{
+    QFETCH(QString, table);
+    QFETCH(int, position);
+    QFETCH(QString, code);
+    Connection &c = m_db->connection();
+    const bool grid = table == QLatin1String("hyxc");
+    QStringList codes = dictionaryCodes(c, table, grid);
+    if (grid) {
+        codes.prepend(QStringLiteral("id"));
+        // Columns 0-25 are saved; the points columns are shown but never overwritten.
+        QVERIFY(codes.size() > 25);
+        QVERIFY(codes.indexOf(QStringLiteral("jifen")) > 25);
+        QVERIFY(codes.indexOf(QStringLiteral("jifenyue")) > 25);
+    } else {
+        QCOMPARE(codes.size(), 20);
+    }
+    QCOMPARE(codes.value(position), code);
+}
+
+void TestDeliveredDatabase::catalogueStatementsRun()
+{
+    Connection &c = m_db->connection();
+    const QStringList numbers = column(c, QStringLiteral("select xh from pr_report order by xh"));
+    QVERIFY(numbers.size() >= 4);
+    for (int i = 0; i < numbers.size(); ++i)
+        QCOMPARE(numbers.at(i), QString::number(i));
+
+    Recordset reports;
+    reports.open(QStringLiteral("select report_sql, report_findtjtablename from pr_report order by xh"), &c);
+    QStringList failed;
+    for (int i = 0; i < reports.recordCount(); ++i) {
+        // The catalogue window appends its condition after two blanks.
+        failed += failedConditions(c, reports.valueAt(i, 0).toString(), QStringLiteral("  WHERE "),
+                                   reports.valueAt(i, 1).toString());
+    }
+    QVERIFY2(failed.isEmpty(), qPrintable(failed.join(QLatin1Char('\n'))));
+}
+
+void TestDeliveredDatabase::statisticsSources_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("ticketTotals");
+
+    QTest::newRow("SUMhangkong") << "SUMhangkong" << true;
+    QTest::newRow("SUMgeren") << "SUMgeren" << true;
+    QTest::newRow("SUMdaoda") << "SUMdaoda" << true;
+    QTest::newRow("SUMJIFEN") << "SUMJIFEN" << false;
+}
+
+void TestDeliveredDatabase::statisticsSources()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, ticketTotals);
+    Connection &c = m_db->connection();
+    const QStringList fields = fieldsOf(c, QStringLiteral("select * from ") + source);
+    if (ticketTotals)
+        for (const char *total : {"amount1ofsum", "amount2ofsum", "amount3ofsum"})
+            QVERIFY2(fields.contains(QLatin1String(total)), total);
+
+    const QStringList failed =
+        failedConditions(c, QStringLiteral("select * from ") + source, QStringLiteral(" WHERE "), source);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed.join(QLatin1Char('\n'))));
+}
+
+void TestDeliveredDatabase::valueListsExist()
+{
+    Connection &c = m_db->connection();
+    QStringList classes = {QStringLiteral("航空公司"), QStringLiteral("内外"), QStringLiteral("定票员"), QStringLiteral("送票员")};
+    classes += column(c, QStringLiteral("select distinct check_value from dh_codedict "
+                                        "where check_table='dict' and check_value<>''"));
+    QVERIFY(classes.size() > 4);
+    for (const QString &name : classes)
+        QVERIFY2(column(c, QStringLiteral("select count(*) from dict where class='%1'").arg(name)).value(0).toInt() > 0,
+                 qPrintable(name));
+}
+
+void TestDeliveredDatabase::operatorsAndRights()
+{
+    // The functions rights are granted for, as the rights window and the main menu know them.
+    const QStringList functions = {"编码设置",       "客户登记",     "积分转让",     "客户积分查询",
+                                   "航空公司出票统计", "个人出票统计", "航线出票统计", "会员行程查询",
+                                   "时段收入查询",   "操作员设置",   "操作员日志",   "数据备份"};
+    Connection &c = m_db->connection();
+    const QStringList system = column(c, QStringLiteral("select czy_name from czyzd where sys_tag=true"));
+    QCOMPARE(system.size(), 1);
+    QStringList granted = column(c, QStringLiteral("select nr from czy where name='%1'").arg(system.first()));
+    granted.sort();
+    QStringList all = functions;
+    all.sort();
+    QCOMPARE(granted, all);
+
+    const QStringList ordinary = column(c, QStringLiteral("select czy_name from czyzd where sys_tag=false"));
+    QVERIFY(!ordinary.isEmpty());
+    const int rights =
+        column(c, QStringLiteral("select count(*) from czy where name='%1'").arg(ordinary.first())).value(0).toInt();
+    QVERIFY(rights > 0 && rights < functions.size());
+
+    // Every grant names a known function and its operator's number.
+    for (const QString &nr : column(c, QStringLiteral("select distinct nr from czy")))
+        QVERIFY2(functions.contains(nr), qPrintable(nr));
+    QCOMPARE(column(c, QStringLiteral("select count(*) from czy left join czyzd on czy_name=name "
+                                      "where czy_no is null or czy_no<>czy_id")),
+             QStringList{"0"});
+}
+
+void TestDeliveredDatabase::lookupsUseAnIndex_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("tickets of a customer") << "select * from hyxc where kh='x'";
+    QTest::newRow("customer by card") << "select * from hyda where kh='x'";
+    QTest::newRow("customer by name") << "select * from hyda where xm='x'";
+    QTest::newRow("open log entry") << "select * from czyrz where czyxm='x' and last_time is null";
+}
+
+void TestDeliveredDatabase::lookupsUseAnIndex()
+{
+    QFETCH(QString, sql);
+    Recordset plan;
+    plan.open(QStringLiteral("explain query plan ") + sql, &m_db->connection());
+    QVERIFY(plan.recordCount() > 0);
+    for (int i = 0; i < plan.recordCount(); ++i) {
+        const QString step = plan.valueAt(i, plan.fieldIndex(QStringLiteral("detail"))).toString();
+        QVERIFY2(step.startsWith(QLatin1String("SEARCH")) && step.contains(QLatin1String("INDEX")), qPrintable(step));
+    }
+}
+
+void TestDeliveredDatabase::demoIsReproducible()
+{
+    const QString again = m_db->tempDir() + QStringLiteral("/again.db");
+    const QString other = m_db->tempDir() + QStringLiteral("/other.db");
+    DatabaseCreator::createDemo(again, kSmallDemo);
+    DatabaseCreator::createDemo(other, kSmallDemo, 7);
+    Connection a, b;
+    a.openFile(again);
+    b.openFile(other);
+    const QStringList first = dumpOf(m_db->connection());
+    QVERIFY(first.size() > kSmallDemo.tickets);
+    QCOMPARE(dumpOf(a), first);
+    QVERIFY(dumpOf(b) != first);
+}
+
+void TestDeliveredDatabase::demoPointsAreConsistent()
+{
+    Connection &c = m_db->connection();
+    auto number = [&](const char *sql) { return column(c, QString::fromUtf8(sql)).value(0).toDouble(); };
+    QCOMPARE(number("select count(*) from hyda"), double(kSmallDemo.customers));
+    QCOMPARE(number("select count(*) from hyxc"), double(kSmallDemo.tickets));
+    QCOMPARE(number("select count(*) from hyxc where jifenyue<0 or jifenyue>jifen+1e-9"), 0.0);
+    QCOMPARE(number("select count(*) from (select kh from hyxc group by kh having total(jifenyue)>total(jifen)+1e-6)"),
+             0.0);
+    QCOMPARE(number("select count(*) from hyxc where kh not in (select kh from hyda)"), 0.0);
+    // Points no longer available are exactly those the clearing log accounts for.
+    QVERIFY(number("select count(*) from jifenallow") > 0);
+    QVERIFY(qAbs(number("select total(jifen)-total(jifenyue) from hyxc") - number("select total(jifen) from jifenallow"))
+            < 1e-6);
+}
+
+QTEST_GUILESS_MAIN(TestDeliveredDatabase)
+#include "tst_delivereddatabase.moc"
