@@ -266,6 +266,8 @@ void form_main::menu_load()
     const QList<QAction *> old = m_reportMenu->actions();
     for (QAction *a : old) {
         m_reportMenu->removeAction(a);
+        // Deleted later, so its name goes now: action("mFind_0") must find the new item.
+        a->setObjectName(QString());
         a->deleteLater();
     }
     for (int i = 0; i < rs.recordCount(); ++i) {

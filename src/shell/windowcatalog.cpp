@@ -2,6 +2,8 @@
 #include "shell/frm_pathset.h"
 #include "shell/frmabout.h"
 #include "shell/windowregistry.h"
+#include "archive/frmhyda.h"
+#include "archive/frmjfzr.h"
 #include "operators/frm_czy_password.h"
 #include "operators/frm_czyrz.h"
 #include "operators/frm_czyset.h"
@@ -35,6 +37,12 @@ void registerProgramWindows(WindowRegistry &registry)
                  }});
     registry.add(QStringLiteral("FRM_KXLX"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
                      return new FRM_KXLX(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("FRMHYDA"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new FRMHYDA(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("FrmJfzr"), {WindowEntry::Kind::Modal, [](QWidget *parent) -> QWidget * {
+                     return new FrmJfzr(*AppState::current(), parent);
                  }});
     registry.add(QStringLiteral("frmAbout"),
                  {WindowEntry::Kind::Modeless, [](QWidget *parent) -> QWidget * { return new frmAbout(parent); }});

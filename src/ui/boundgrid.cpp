@@ -73,13 +73,19 @@ void BoundGrid::setEditable(bool editable)
                              : QAbstractItemView::NoEditTriggers);
 }
 
+void applyColumnWidthTwips(QTableView *view, int column, int twips)
+{
+    if (twips <= 0) {
+        view->setColumnHidden(column, true);
+        return;
+    }
+    view->setColumnHidden(column, false);
+    // Our fonts run wider than the ones the widths were measured with: never cut the text shown.
+    const int header = view->horizontalHeader()->sectionSizeHint(column);
+    view->setColumnWidth(column, std::max({twips / 15, static_cast<QAbstractItemView *>(view)->sizeHintForColumn(column), header}));
+}
+
 void BoundGrid::setColumnWidthTwips(int column, int twips)
 {
-    if (twips <= 0)
-        setColumnHidden(column, true);
-    else {
-        setColumnHidden(column, false);
-        // Our fonts run wider than the ones the widths were measured with: never cut the text shown.
-        setColumnWidth(column, std::max(twips / 15, sizeHintForColumn(column)));
-    }
+    applyColumnWidthTwips(this, column, twips);
 }

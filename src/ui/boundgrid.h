@@ -5,6 +5,10 @@
 class Recordset;
 class RecordsetModel;
 
+// Sets a grid column's width from twips (15 to a pixel); 0 hides the column.
+// A column is never made narrower than the text it shows.
+void applyColumnWidthTwips(QTableView *view, int column, int twips);
+
 // A grid bound to a recordset: the selected row is the recordset's current
 // row, both ways. Binding again restores the raw column names.
 class BoundGrid : public QTableView

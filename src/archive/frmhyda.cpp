@@ -1,0 +1,675 @@
+#include "archive/frmhyda.h"
+
+#include "archive/fieldhelp.h"
+#include "archive/itineraryarea.h"
+#include "archive/pointscommands.h"
+#include "reports/modreport.h"
+#include "reports/reportoutput.h"
+#include "shell/appstate.h"
+#include "shell/modcwcl.h"
+#include "store/fielddictionary.h"
+#include "store/modcheck.h"
+#include "store/recordset.h"
+#include "store/sqlquote.h"
+#include "store/transactionguard.h"
+#include "ui/boundgrid.h"
+#include "ui/fieldbinding.h"
+#include "ui/messagebox.h"
+#include "ui/toolbar.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCaption = QStringLiteral("客户档案");
+const QString kCustomerTable = QStringLiteral("hyda");
+constexpr int kSexSlot = 3;
+constexpr int kNeverTypedSlot = 19;
+
+// Field slot places in twips: box left, top, width; label left, label offset below the box top.
+struct SlotPlace
+{
+    int boxLeft, boxTop, boxWidth, labelLeft, labelOffset;
+};
+const SlotPlace kPlaces[FRMHYDA::kSlots] = {
+    {1530, 120, 2445, 210, 60},   {5640, 120, 2445, 4290, 60},  {9240, 165, 2655, 8250, 60},
+    {1530, 435, 2445, 210, 69},   {5640, 432, 2445, 4290, 72},  {9240, 468, 2655, 8250, 72},
+    {1530, 750, 2445, 210, 78},   {5640, 744, 2445, 4290, 84},  {9240, 771, 2655, 8250, 84},
+    {1530, 1050, 2445, 210, 102}, {5640, 1056, 2445, 4290, 96}, {9240, 1074, 2655, 8250, 96},
+    {1530, 1365, 2445, 210, 111}, {5640, 1368, 2445, 4290, 108}, {9240, 1377, 2655, 8250, 108},
+    {1530, 1680, 2445, 210, 90},  {5640, 1680, 735, 4260, 90},  {7050, 1680, 1035, 6390, 90},
+    {9240, 1680, 975, 8250, 90},  {10860, 1680, 1035, 10230, 120}};
+
+int px(double twips)
+{
+    return static_cast<int>(twips / 15.0 + 0.5);
+}
+
+} // namespace
+
+FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
+    : LoggedWindow(state, kCaption, parent), m_customers(new Recordset(this)), m_dictionary(new Recordset(this)),
+      m_clearingLog(new Recordset(this))
+{
+    setObjectName(QStringLiteral("FRMHYDA"));
+
+    const QList<QPair<QString, QString>> buttons = {
+        {QStringLiteral("新增"), QStringLiteral("new")},      {QStringLiteral("修改"), QStringLiteral("edit")},
+        {QStringLiteral("保存"), QStringLiteral("save")},     {QStringLiteral("取消"), QStringLiteral("cancel")},
+        {QStringLiteral("删除"), QStringLiteral("delete")},   {QStringLiteral("查询"), QStringLiteral("find")},
+        {QStringLiteral("预览"), QStringLiteral("printview")}, {QStringLiteral("打印"), QStringLiteral("print")},
+        {QStringLiteral("帮助"), QStringLiteral("help")},     {QStringLiteral("退出"), QStringLiteral("exit")}};
+    QToolBar *toolbar = makeRecordToolbar(this, buttons, [this](const QString &key) { toolbarClicked(key); });
+
+    auto *findLabel = new QLabel(QStringLiteral("姓名或卡号"), this);
+    findLabel->setObjectName(QStringLiteral("Label1"));
+    m_find = new QLineEdit(this);
+    m_find->setObjectName(QStringLiteral("Txtfind"));
+    m_find->setMaximumWidth(200);
+    connect(m_find, &QLineEdit::returnPressed, this, [this] { toolbarClicked(QStringLiteral("find")); });
+    auto *top = new QHBoxLayout;
+    top->addWidget(toolbar, 1);
+    top->addWidget(findLabel);
+    top->addWidget(m_find);
+    const QList<QPair<QString, QStyle::StandardPixmap>> moves = {{QStringLiteral("首记录"), QStyle::SP_MediaSkipBackward},
+                                                                 {QStringLiteral("上一记录"), QStyle::SP_MediaSeekBackward},
+                                                                 {QStringLiteral("下一记录"), QStyle::SP_MediaSeekForward},
+                                                                 {QStringLiteral("最后记录"), QStyle::SP_MediaSkipForward}};
+    for (int i = 0; i < moves.size(); ++i) {
+        auto *b = new QPushButton(this);
+        b->setObjectName(QStringLiteral("Cmdmove_%1").arg(i));
+        b->setIcon(style()->standardIcon(moves.at(i).second));
+        b->setToolTip(moves.at(i).first);
+        connect(b, &QPushButton::clicked, this, [this, i] { Cmdmove_Click(i); });
+        top->addWidget(b);
+        m_moves << b;
+    }
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    m_tabs->addTab(buildEntryTab(), QStringLiteral("录入"));
+    m_tabs->addTab(buildBrowseTab(), QStringLiteral("浏览"));
+    m_clearingGrid = new BoundGrid(m_tabs);
+    m_clearingGrid->setObjectName(QStringLiteral("DataGrid1"));
+    m_tabs->addTab(m_clearingGrid, QStringLiteral("积分清除记录"));
+    m_tabs->tabBar()->installEventFilter(this);
+    m_tabs->installEventFilter(this);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(top);
+    layout->addWidget(m_tabs, 1);
+
+    m_tabs->setCurrentIndex(0);
+    m_customers->open(QStringLiteral("select * from ") + kCustomerTable, &m_state.connection(), CursorType::Dynamic,
+                      LockType::Optimistic);
+    m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection(), CursorType::Static,
+                       LockType::ReadOnly);
+    bindSlots();
+    lockAll(true);
+    setHelpEnabled(false);
+    m_tabs->setCurrentIndex(0);
+    m_itinerary->setCustomer(customerNumber());
+    cmd_yd(m_customers->recordCount() > 0, m_customers->recordCount() > 0);
+    resize(px(12300), px(9000));
+}
+
+FRMHYDA::~FRMHYDA() = default;
+
+QWidget *FRMHYDA::buildEntryTab()
+{
+    auto *page = new QWidget(m_tabs);
+    m_fields = new QWidget(page);
+    m_fields->setObjectName(QStringLiteral("fields"));
+    m_fields->setFixedSize(px(12000), px(2100));
+    // The slots were measured for a smaller type than ours; keep captions and values inside them.
+    QFont small = m_fields->font();
+    small.setPixelSize(11);
+    m_fields->setFont(small);
+    m_fields->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px 1px; }"));
+    for (int i = 0; i < kSlots; ++i) {
+        const SlotPlace &p = kPlaces[i];
+        auto *box = new QLineEdit(m_fields);
+        box->setObjectName(QStringLiteral("txtspzd_%1").arg(i));
+        box->setGeometry(px(p.boxLeft), px(p.boxTop), px(p.boxWidth), px(i >= 17 ? 330 : 335));
+        box->installEventFilter(this);
+        auto *label = new QLabel(m_fields);
+        label->setObjectName(QStringLiteral("Labspzd_%1").arg(i));
+        label->setGeometry(px(p.labelLeft), px(p.boxTop + p.labelOffset) - 2, px(i == 14 ? 660 : 630) + 30, px(180) + 6);
+        if (i == 16)
+            box->setToolTip(QStringLiteral("0 为不计算积分，1为计算积分"));
+        const bool shown = i == 0;
+        box->setVisible(shown);
+        label->setVisible(shown);
+        m_boxes << box;
+        m_labels << label;
+        m_bindings << new FieldBinding(box, this);
+    }
+    connect(m_boxes.first(), &QLineEdit::textChanged, this, [this] { refillItinerary(); });
+
+    m_combHelp = new QComboBox(m_fields);
+    m_combHelp->setObjectName(QStringLiteral("combHelp_0"));
+    m_combHelp->setFixedWidth(22);
+    m_combHelp->hide();
+    m_combHelp->installEventFilter(this);
+    connect(m_combHelp, &QComboBox::activated, this, [this] { combHelpChosen(); });
+    m_cmdHelp = new QPushButton(QStringLiteral("…"), m_fields);
+    m_cmdHelp->setObjectName(QStringLiteral("CmdHELP_0"));
+    m_cmdHelp->setFixedSize(22, px(335));
+    m_cmdHelp->hide();
+    connect(m_cmdHelp, &QPushButton::clicked, this, &FRMHYDA::CmdHELP_Click);
+    // The check list hangs under its field, over whatever is below.
+    m_listHelp = new QListWidget(page);
+    m_listHelp->setObjectName(QStringLiteral("ListHELP_0"));
+    m_listHelp->hide();
+
+    m_itinerary = new ItineraryArea(m_state, page);
+    m_itinerary->setCustomerNameSource([this] { return m_slotCount > 1 ? m_boxes.at(1)->text() : QString(); });
+
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(m_fields);
+    layout->addWidget(m_itinerary, 1);
+    return page;
+}
+
+QWidget *FRMHYDA::buildBrowseTab()
+{
+    auto *page = new QWidget(m_tabs);
+    m_grid = new BoundGrid(page);
+    m_grid->setObjectName(QStringLiteral("Gridhyda"));
+    connect(m_grid, &BoundGrid::rowChosen, this, [this] { cmd_yd(true, true); });
+
+    auto *clearing = new QGroupBox(QStringLiteral("清除所选客户积分："), page);
+    clearing->setObjectName(QStringLiteral("Frame2"));
+    m_clearKh = new QLineEdit(clearing);
+    m_clearKh->setObjectName(QStringLiteral("Text3"));
+    m_clearPoints = new QLineEdit(clearing);
+    m_clearPoints->setObjectName(QStringLiteral("Text4"));
+    m_clearRemark = new QLineEdit(clearing);
+    m_clearRemark->setObjectName(QStringLiteral("Txtbz"));
+    auto *clear = new QPushButton(QStringLiteral("积分清除(&C)"), clearing);
+    clear->setObjectName(QStringLiteral("Command2"));
+    connect(clear, &QPushButton::clicked, this, &FRMHYDA::Command2_Click);
+    auto *clearForm = new QHBoxLayout(clearing);
+    clearForm->addWidget(new QLabel(QStringLiteral("客户编号"), clearing));
+    clearForm->addWidget(m_clearKh);
+    clearForm->addWidget(new QLabel(QStringLiteral("积分数："), clearing));
+    clearForm->addWidget(m_clearPoints);
+    clearForm->addWidget(new QLabel(QStringLiteral("备注"), clearing));
+    clearForm->addWidget(m_clearRemark, 1);
+    clearForm->addWidget(clear);
+
+    auto *transfer = new QHBoxLayout;
+    auto *fromLabel = new QLabel(QStringLiteral("从客户编号："), page);
+    fromLabel->setObjectName(QStringLiteral("Label4"));
+    m_fromKh = new QLineEdit(page);
+    m_fromKh->setObjectName(QStringLiteral("Text1"));
+    auto *toLabel = new QLabel(QStringLiteral("转到："), page);
+    toLabel->setObjectName(QStringLiteral("Label5"));
+    m_toKh = new QLineEdit(page);
+    m_toKh->setObjectName(QStringLiteral("Text2"));
+    auto *move = new QPushButton(QStringLiteral("积分转让(&G)"), page);
+    move->setObjectName(QStringLiteral("cmdOK"));
+    connect(move, &QPushButton::clicked, this, &FRMHYDA::cmdOK_Click);
+    transfer->addWidget(fromLabel);
+    transfer->addWidget(m_fromKh);
+    transfer->addWidget(toLabel);
+    transfer->addWidget(m_toKh);
+    transfer->addWidget(move);
+    transfer->addStretch();
+
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(clearing);
+    layout->addLayout(transfer);
+    return page;
+}
+
+void FRMHYDA::bindSlots()
+{
+    m_slotCount = std::min(m_dictionary->recordCount(), kSlots);
+    if (m_slotCount == 0)
+        return; // slot 0 stays shown and unbound
+    m_grid->bind(m_customers);
+    for (int k = 0; k < m_slotCount; ++k) {
+        m_dictionary->moveTo(k);
+        const QString code = m_dictionary->text(QStringLiteral("colm_code"));
+        m_labels.at(k)->setText(m_dictionary->text(QStringLiteral("colm_name")));
+        m_labels.at(k)->show();
+        m_boxes.at(k)->show();
+        m_boxes.at(k)->setProperty("tag", code);
+        m_bindings.at(k)->bind(m_customers, code);
+    }
+    spzdbt_set();
+}
+
+QString FRMHYDA::customerNumber() const
+{
+    return m_boxes.first()->text();
+}
+
+void FRMHYDA::spzdbt_set()
+{
+    for (int r = 0; r < m_slotCount; ++r)
+        m_grid->setCaption(r + 1, m_dictionary->valueAt(r, m_dictionary->fieldIndex(QStringLiteral("colm_name"))).toString());
+    m_grid->setColumnHidden(0, true);
+}
+
+void FRMHYDA::lockAll(bool locked)
+{
+    for (QLineEdit *box : m_boxes)
+        box->setReadOnly(locked);
+}
+
+void FRMHYDA::setHelpEnabled(bool enabled)
+{
+    m_cmdHelp->setEnabled(enabled);
+    m_combHelp->setEnabled(enabled);
+    if (!enabled) {
+        m_combHelp->hide();
+        m_cmdHelp->hide();
+        m_listHelp->hide();
+    }
+}
+
+void FRMHYDA::cmd_yd(bool move_qian, bool move_hou)
+{
+    m_moves[0]->setEnabled(move_qian);
+    m_moves[1]->setEnabled(move_qian);
+    m_moves[2]->setEnabled(move_hou);
+    m_moves[3]->setEnabled(move_hou);
+}
+
+void FRMHYDA::refillItinerary()
+{
+    m_itinerary->setCustomer(customerNumber());
+}
+
+void FRMHYDA::Cmdmove_Click(int index)
+{
+    // A record being added or edited is saved or cancelled first; moving must not write it unchecked.
+    if (m_mode != Mode::Browsing || m_customers->recordCount() == 0)
+        return;
+    try {
+        switch (index) {
+        case 0:
+            m_customers->moveFirst();
+            cmd_yd(false, true);
+            break;
+        case 1:
+            cmd_yd(true, true);
+            if (m_customers->currentIndex() <= 0) {
+                m_customers->moveFirst();
+                cmd_yd(false, true);
+            } else {
+                m_customers->movePrevious();
+            }
+            break;
+        case 2:
+            cmd_yd(true, true);
+            if (m_customers->currentIndex() >= m_customers->recordCount() - 1) {
+                m_customers->moveLast();
+                cmd_yd(true, false);
+            } else {
+                m_customers->moveNext();
+            }
+            break;
+        case 3:
+            m_customers->moveLast();
+            cmd_yd(true, false);
+            break;
+        }
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+}
+
+void FRMHYDA::toolbarClicked(const QString &key)
+{
+    try {
+        if (key == QLatin1String("new"))
+            newRecord();
+        else if (key == QLatin1String("edit"))
+            editRecord();
+        else if (key == QLatin1String("save"))
+            saveRecord();
+        else if (key == QLatin1String("cancel"))
+            cancelRecord();
+        else if (key == QLatin1String("delete"))
+            deleteRecord();
+        else if (key == QLatin1String("find"))
+            findRecord();
+        else if (key == QLatin1String("printview"))
+            printList(true);
+        else if (key == QLatin1String("print"))
+            printList(false);
+        else if (key == QLatin1String("exit"))
+            close();
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+}
+
+void FRMHYDA::enterEditing(Mode mode)
+{
+    m_mode = mode;
+    m_grid->unbind();
+    lockAll(false);
+    setHelpEnabled(true);
+    m_boxes.at(kNeverTypedSlot)->setReadOnly(true);
+    if (mode == Mode::Editing)
+        m_boxes.at(0)->setReadOnly(true);
+    m_find->setEnabled(false);
+    for (QPushButton *b : m_moves)
+        b->setEnabled(false);
+}
+
+void FRMHYDA::leaveEditing()
+{
+    m_mode = Mode::Browsing;
+    lockAll(true);
+    setHelpEnabled(false);
+    m_grid->bind(m_customers);
+    spzdbt_set();
+    m_find->setEnabled(true);
+    const int at = m_customers->currentIndex();
+    cmd_yd(at > 0, at >= 0 && at < m_customers->recordCount() - 1);
+}
+
+void FRMHYDA::newRecord()
+{
+    if (m_mode != Mode::Browsing || m_slotCount == 0)
+        return;
+    m_customers->addNew();
+    enterEditing(Mode::Adding);
+    m_customers->setValue(QStringLiteral("djr"), m_state.currentOperator());
+    m_customers->setValue(QStringLiteral("djrc"), QDate::currentDate());
+    m_boxes.first()->setFocus();
+    refillItinerary();
+}
+
+void FRMHYDA::editRecord()
+{
+    if (m_mode != Mode::Browsing || m_customers->bof() || m_customers->eof())
+        return;
+    enterEditing(Mode::Editing);
+    if (m_slotCount > 1)
+        m_boxes.at(1)->setFocus();
+}
+
+void FRMHYDA::saveRecord()
+{
+    if (m_mode == Mode::Browsing)
+        return;
+    for (int i = 0; i < m_slotCount; ++i) {
+        if (!FieldDictionary::findByCode(*m_dictionary, m_bindings.at(i)->field()))
+            return;
+        const int length = static_cast<qint16>(m_dictionary->value(QStringLiteral("colm_cd")).toInt());
+        if (!Modcheck::data_check(m_dictionary->text(QStringLiteral("colm_type")), length, m_boxes.at(i)->text(),
+                                  m_dictionary->text(QStringLiteral("colm_name")),
+                                  m_dictionary->text(QStringLiteral("nullbj")))) {
+            m_boxes.at(i)->setFocus();
+            return;
+        }
+    }
+    // A refused save (a card number already taken, say) keeps the record in editing as typed.
+    m_customers->update();
+    leaveEditing();
+}
+
+void FRMHYDA::cancelRecord()
+{
+    if (m_mode == Mode::Browsing)
+        return;
+    m_customers->cancelUpdate();
+    leaveEditing();
+    refillItinerary();
+}
+
+void FRMHYDA::deleteRecord()
+{
+    if (m_mode != Mode::Browsing || m_customers->bof() || m_customers->eof())
+        return;
+    if (Msg::show(QStringLiteral("确认删除当前记录"), Msg::Icon::Exclamation, Msg::Buttons::OkCancel) != Msg::Answer::Ok)
+        return;
+    {
+        // The customer's tickets go with the customer, or neither goes.
+        TransactionGuard transaction(m_state.connection());
+        m_state.connection().execute(QStringLiteral("delete * from ") + QStringLiteral("hyxc")
+                                     + QStringLiteral(" where kh=") + sqlQuote(customerNumber()));
+        m_customers->deleteCurrent();
+        transaction.commit();
+    }
+    m_customers->moveNext();
+    if (m_customers->eof() && m_customers->recordCount() > 0)
+        m_customers->moveLast();
+    const int at = m_customers->currentIndex();
+    cmd_yd(at > 0, at >= 0 && at < m_customers->recordCount() - 1);
+    refillItinerary();
+}
+
+void FRMHYDA::findRecord()
+{
+    if (m_mode != Mode::Browsing || m_customers->recordCount() == 0) {
+        if (m_customers->recordCount() == 0)
+            Msg::exclamation(QStringLiteral("未查到数据!"));
+        return;
+    }
+    const QString text = m_find->text();
+    const bool hadRow = !m_customers->bof() && !m_customers->eof();
+    const Recordset::Bookmark mark = hadRow ? m_customers->bookmark() : 0;
+    m_customers->moveFirst();
+    if (!m_customers->find(QStringLiteral("xm=") + sqlQuote(text))) {
+        m_customers->moveFirst();
+        if (!m_customers->find(QStringLiteral("kh=") + sqlQuote(text))) {
+            Msg::exclamation(QStringLiteral("未查到数据!"));
+            if (hadRow)
+                m_customers->setBookmark(mark);
+            else
+                m_customers->moveFirst();
+        }
+    }
+    const int at = m_customers->currentIndex();
+    cmd_yd(at > 0, at < m_customers->recordCount() - 1);
+    refillItinerary();
+}
+
+void FRMHYDA::printList(bool preview)
+{
+    if (!ModReport::archiveFindSet(m_state.connection(), kCustomerTable, QString(), QString()))
+        return;
+    if (preview)
+        ReportOutput::previewBound(this);
+    else
+        ReportOutput::printBound(this);
+}
+
+void FRMHYDA::placeHelp(int slot)
+{
+    // Help is offered only while a record is being added or edited: browsing never changes a field.
+    if (m_mode == Mode::Browsing || slot >= m_slotCount)
+        return;
+    QLineEdit *box = m_boxes.at(slot);
+    const QString code = box->property("tag").toString();
+    if (!FieldDictionary::findByCode(*m_dictionary, code))
+        return;
+    const QString kind = m_dictionary->text(QStringLiteral("CON_TYPE")).toUpper();
+    const QString table = m_dictionary->text(QStringLiteral("check_table"));
+    const QString column = m_dictionary->text(QStringLiteral("check_colm"));
+    const QString value = m_dictionary->text(QStringLiteral("check_value"));
+    const QString shown = m_dictionary->text(QStringLiteral("check_colmvalue"));
+    try {
+        if (kind == QLatin1String("COMB")) {
+            m_cmdHelp->hide();
+            m_listHelp->hide();
+            m_combHelp->setProperty("tag", code);
+            m_combHelp->setFixedHeight(box->height());
+            m_combHelp->move(box->x() + box->width() - m_combHelp->width(), box->y());
+            FieldHelp::ShowHelp(m_state.connection(), kind, table, column, value, shown, m_combHelp, nullptr);
+            m_combHelp->show();
+            m_combHelp->raise();
+        } else if (kind == QLatin1String("LIST")) {
+            m_combHelp->hide();
+            if (m_listHelp->property("tag").toString() != code)
+                m_listHelp->hide();
+            m_listHelp->setProperty("tag", code);
+            m_cmdHelp->setProperty("tag", code);
+            const QPoint under = m_fields->mapTo(m_listHelp->parentWidget(), box->geometry().bottomLeft());
+            m_listHelp->setGeometry(under.x(), under.y() + 1, box->width(), 160);
+            m_cmdHelp->setFixedHeight(box->height());
+            m_cmdHelp->move(box->x() + box->width() - m_cmdHelp->width(), box->y());
+            FieldHelp::ShowHelp(m_state.connection(), kind, table, column, value, shown, nullptr, m_listHelp);
+            m_cmdHelp->show();
+            m_cmdHelp->raise();
+        } else {
+            m_cmdHelp->hide();
+            m_listHelp->hide();
+        }
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+}
+
+void FRMHYDA::combHelpChosen()
+{
+    const QString text = m_combHelp->currentText();
+    if (text.isEmpty() || m_customers->bof() || m_customers->eof())
+        return;
+    try {
+        m_customers->setValue(m_combHelp->property("tag").toString(), text);
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+}
+
+void FRMHYDA::CmdHELP_Click()
+{
+    if (m_listHelp->isHidden()) {
+        m_listHelp->show();
+        m_listHelp->raise();
+        return;
+    }
+    m_listHelp->hide();
+    const QString joined = FieldHelp::checkedText(m_listHelp);
+    if (joined.isEmpty() || m_customers->bof() || m_customers->eof())
+        return;
+    try {
+        m_customers->setValue(m_cmdHelp->property("tag").toString(), joined);
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+}
+
+void FRMHYDA::Command2_Click()
+{
+    PointsCommands::clearPointsWithMessages(m_state.connection(), m_clearKh->text(), m_clearPoints->text(),
+                                            m_clearRemark->text(), m_state.currentOperator());
+    refillItinerary();
+}
+
+void FRMHYDA::cmdOK_Click()
+{
+    PointsCommands::transferAllWithMessages(m_state.connection(), m_fromKh->text(), m_toKh->text());
+    refillItinerary();
+}
+
+void FRMHYDA::showClearingLog()
+{
+    try {
+        m_clearingLog->open(QStringLiteral("select * from jifenallow"), &m_state.connection(), CursorType::Dynamic,
+                            LockType::Optimistic);
+        m_clearingGrid->bind(m_clearingLog);
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+    }
+}
+
+bool FRMHYDA::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_tabs || watched == m_tabs->tabBar()) && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+        showClearingLog();
+        return false;
+    }
+    if (watched == m_combHelp) {
+        if (event->type() == QEvent::FocusOut && !m_combHelp->view()->isVisible())
+            m_combHelp->hide();
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                combHelpChosen();
+                focusNextChild();
+                return true;
+            }
+        }
+        return LoggedWindow::eventFilter(watched, event);
+    }
+    const int slot = static_cast<int>(m_boxes.indexOf(qobject_cast<QLineEdit *>(watched)));
+    if (slot < 0)
+        return LoggedWindow::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        placeHelp(slot);
+        break;
+    case QEvent::FocusOut:
+        if (slot == kSexSlot && !m_boxes.at(slot)->isReadOnly()) {
+            const QString replaced = FieldHelp::sexShorthand(m_boxes.at(slot)->text());
+            if (replaced != m_boxes.at(slot)->text()) {
+                m_boxes.at(slot)->setText(replaced);
+                try {
+                    m_bindings.at(slot)->writeBack();
+                } catch (const DbException &e) {
+                    ModCWCl::err_show(e.error());
+                }
+            }
+        }
+        break;
+    case QEvent::KeyPress: {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // On to the next shown box, round to the first after the last.
+            const int shown = std::max(1, m_slotCount);
+            m_boxes.at((slot + 1) % shown)->setFocus();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return LoggedWindow::eventFilter(watched, event);
+}
+
+void FRMHYDA::showEvent(QShowEvent *event)
+{
+    LoggedWindow::showEvent(event);
+    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (m_activationWatched || !sub || !sub->mdiArea())
+        return;
+    m_activationWatched = true;
+    // Coming back to this window from another one puts the tickets back in browse mode.
+    connect(sub->mdiArea(), &QMdiArea::subWindowActivated, this, [this, sub](QMdiSubWindow *active) {
+        if (active == sub && m_lastActive && m_lastActive != sub)
+            m_itinerary->setBrowseMode();
+        if (active)
+            m_lastActive = active;
+    });
+}

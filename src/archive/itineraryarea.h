@@ -1,0 +1,81 @@
+#pragma once
+
+#include "store/dberror.h"
+
+#include <QGroupBox>
+#include <functional>
+
+class AppState;
+class BoundGrid;
+class ItineraryModel;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class Recordset;
+
+// The shown customer's tickets: the editable grid with its cell editors, the
+// summary line, and the row commands with the points rule.
+class ItineraryArea : public QGroupBox
+{
+    Q_OBJECT
+public:
+    explicit ItineraryArea(AppState &state, QWidget *parent = nullptr);
+    ~ItineraryArea() override;
+
+    void setCustomerNameSource(std::function<QString()> source) { m_customerName = std::move(source); }
+    // Shows the tickets of a customer number (runway_fill).
+    void setCustomer(const QString &kh);
+    QString customer() const { return m_kh; }
+
+    void runway_fill();
+    void jifenhuizhong();
+    void setBrowseMode();
+    void setEditMode();
+    bool editMode() const;
+
+    void add_Click();
+    // Saves grid row `row` (0-based); false when a check or the database refused it.
+    bool runway_save(int row);
+    void save_Click();
+    void khxc_del();
+    void sortByColumn(int column);
+    // The ticket-state menu is offered only in edit mode on a saved row.
+    bool ticketMenuAllowed() const;
+    void menu_tp_Click();
+    void menu_zf_Click();
+    void printItinerary(bool preview);
+
+    ItineraryModel *model() const { return m_model; }
+    QTableView *grid() const { return m_grid; }
+    Recordset *rows() const { return m_rows; }
+    int currentRow() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QString get_field() const;
+    void flwg_set();
+    bool saveRow(int row);
+    void changeTicketState(const QString &state);
+    void moveCell(int rowStep, int columnStep);
+
+    AppState &m_state;
+    QString m_kh;
+    std::function<QString()> m_customerName;
+    Recordset *m_dictionary;
+    Recordset *m_rows;
+    Recordset *m_totals;
+    ItineraryModel *m_model;
+    QTableView *m_grid;
+    BoundGrid *m_summary;
+    QCheckBox *m_compute;
+    QPushButton *m_add, *m_save, *m_delete;
+    QRadioButton *m_edit, *m_browse;
+    QLineEdit *m_id;
+    QMenu *m_stateMenu;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+};

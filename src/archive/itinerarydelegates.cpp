@@ -1,0 +1,136 @@
+#include "archive/itinerarydelegates.h"
+
+#include "archive/fieldhelp.h"
+#include "archive/itinerarymodel.h"
+#include "store/dberror.h"
+#include "store/jetdate.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+bool ItineraryDelegate::eventFilter(QObject *object, QEvent *event)
+{
+    auto *editor = qobject_cast<QWidget *>(object);
+    if (editor && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool list = qobject_cast<QComboBox *>(editor) != nullptr;
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            finish(editor, 0, 1);
+            return true;
+        case Qt::Key_Up:
+            if (list)
+                break; // arrows choose in a drop-down
+            finish(editor, -1, 0);
+            return true;
+        case Qt::Key_Down:
+            if (list)
+                break;
+            finish(editor, 1, 0);
+            return true;
+        case Qt::Key_Escape:
+            finish(editor, 0, 0);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+void ItineraryDelegate::finish(QWidget *editor, int rowStep, int columnStep)
+{
+    emit commitData(editor);
+    emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+    emit moveRequested(rowStep, columnStep);
+}
+
+QWidget *TextCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    auto *editor = new QLineEdit(parent);
+    editor->setObjectName(QStringLiteral("txteditRunWay"));
+    editor->setFrame(false);
+    return editor;
+}
+
+void TextCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    auto *box = static_cast<QLineEdit *>(editor);
+    box->setText(index.data(Qt::EditRole).toString());
+    // Opened by a click the caret goes to the end; opened by a key the key replaces the text.
+    QTimer::singleShot(0, box, [box] {
+        if (box->hasSelectedText() && box->selectedText() == box->text())
+            box->end(false);
+    });
+}
+
+void TextCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    model->setData(index, static_cast<QLineEdit *>(editor)->text().toUpper());
+}
+
+QWidget *DateCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    auto *editor = new QDateEdit(parent);
+    editor->setObjectName(QStringLiteral("Drc"));
+    editor->setCalendarPopup(true);
+    editor->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return editor;
+}
+
+void DateCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    const auto date = parseJetDate(index.data(Qt::EditRole).toString());
+    static_cast<QDateEdit *>(editor)->setDate(date ? date->date : QDate::currentDate());
+}
+
+void DateCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    const QDate date = static_cast<QDateEdit *>(editor)->date();
+    if (date.isValid())
+        model->setData(index, date.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+void DateCellDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                            const QModelIndex &) const
+{
+    const int width = std::max(editor->sizeHint().width(), option.rect.width());
+    editor->setGeometry(option.rect.right() - width + 1, option.rect.top(), width, option.rect.height());
+}
+
+ListCellDelegate::ListCellDelegate(Connection &connection, const QString &editorName, QObject *parent)
+    : ItineraryDelegate(parent), m_connection(connection), m_editorName(editorName)
+{
+}
+
+QWidget *ListCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
+{
+    auto *combo = new QComboBox(parent);
+    combo->setObjectName(m_editorName);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    try {
+        FieldHelp::Showit(m_connection, combo, ItineraryModel::listClassFor(index.column()));
+    } catch (const DbException &) {
+        // An unreadable list leaves the drop-down empty; typing still works.
+    }
+    return combo;
+}
+
+void ListCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    const QString text = index.data(Qt::EditRole).toString();
+    if (!text.isEmpty())
+        static_cast<QComboBox *>(editor)->setCurrentText(text);
+}
+
+void ListCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
+{
+    const QString text = static_cast<QComboBox *>(editor)->currentText();
+    if (!text.isEmpty())
+        model->setData(index, text.toUpper());
+}
