@@ -8,8 +8,10 @@ namespace {
 
 const QString kTitleSuffix = QStringLiteral("报告 ");
 
-QString numberFormat(const QString &type)
+// Type words are compared without regard to case, as the dictionary holds them.
+QString numberFormat(const QString &typeWord)
 {
+    const QString type = typeWord.toUpper();
     if (type == QLatin1String("INT") || type == QLatin1String("MON"))
         return QStringLiteral("#####0.00");
     if (type == QLatin1String("BFL"))
@@ -19,7 +21,7 @@ QString numberFormat(const QString &type)
 
 // Opens data, lays out and binds; the template is left usable whatever happens.
 bool layoutAndBind(ReportTemplate &report, const QVector<PrintColumn> &columns, const ReportStyle &style,
-                   Connection &connection, const QString &sql)
+                   Connection &connection, const QString &sql, DbError *error = nullptr)
 {
     try {
         if (columns.isEmpty())
@@ -31,9 +33,11 @@ bool layoutAndBind(ReportTemplate &report, const QVector<PrintColumn> &columns, 
         ModReport::layout(report, columns, style);
         report.bind(data);
         return true;
-    } catch (const DbException &) {
+    } catch (const DbException &e) {
         report.resetToDesign();
         report.unbind();
+        if (error)
+            *error = e.error();
         return false;
     }
 }
@@ -194,12 +198,15 @@ bool ModReport::generate(Connection &connection, const QString &tableCode, Recor
     return produced;
 }
 
-bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition)
+bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
+                                  DbError *error)
 {
     QVector<PrintColumn> columns;
     try {
         columns = FieldDictionary::printColumns(connection, tableCode);
-    } catch (const DbException &) {
+    } catch (const DbException &e) {
+        if (error)
+            *error = e.error();
         return false;
     }
     if (columns.isEmpty())
@@ -207,7 +214,7 @@ bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCo
     QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
-    return layoutAndBind(ReportMod(), columns, statisticsStyle(), connection, sql);
+    return layoutAndBind(ReportMod(), columns, statisticsStyle(), connection, sql, error);
 }
 
 bool ModReport::archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,

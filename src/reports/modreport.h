@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/dberror.h"
 #include "store/fielddictionary.h"
 
 #include <QString>
@@ -48,7 +49,9 @@ bool generate(Connection &connection, const QString &tableCode, Recordset &data,
 
 // The builders that open their own data and only bind; the window previews or prints.
 // Statistics and member itinerary: "select * from <table_code> WHERE <condition>".
-bool statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition);
+// A database error is reported through `error` (when given) and gives false.
+bool statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
+                       DbError *error = nullptr);
 // Customer window: customer list or one customer's itinerary ("姓名： " + name for hyxc).
 bool archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
                     const QString &customerName);

@@ -5,6 +5,10 @@
 #include "archive/frmhyda.h"
 #include "archive/frmjfzr.h"
 #include "operators/frm_czy_password.h"
+#include "queries/frmhuiyuanfind.h"
+#include "queries/frmkhfind.h"
+#include "queries/frmsdsrfind.h"
+#include "queries/statisticsfind.h"
 #include "operators/frm_czyrz.h"
 #include "operators/frm_czyset.h"
 #include "reports/frmreportset.h"
@@ -43,6 +47,24 @@ void registerProgramWindows(WindowRegistry &registry)
                  }});
     registry.add(QStringLiteral("FrmJfzr"), {WindowEntry::Kind::Modal, [](QWidget *parent) -> QWidget * {
                      return new FrmJfzr(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frmhangkongFind"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new frmhangkongFind(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frmgerenFind"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new frmgerenFind(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frmdaodaFind"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new frmdaodaFind(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frmHuiYuanFind"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new frmHuiYuanFind(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frmkhFind"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new frmkhFind(*AppState::current(), parent);
+                 }});
+    registry.add(QStringLiteral("frmsdSRFind"), {WindowEntry::Kind::MdiChild, [](QWidget *parent) -> QWidget * {
+                     return new frmsdSRFind(*AppState::current(), parent);
                  }});
     registry.add(QStringLiteral("frmAbout"),
                  {WindowEntry::Kind::Modeless, [](QWidget *parent) -> QWidget * { return new frmAbout(parent); }});

@@ -1,0 +1,112 @@
+#include "queries/conditiontext.h"
+
+#include "store/jetdate.h"
+#include "store/sqlquote.h"
+#include "store/valuecheck.h"
+
+TypeWords TypeWordTables::statistics()
+{
+    return {{QStringLiteral("CHAR"), ValueKind::Quoted},
+            {QStringLiteral("DATETIME"), ValueKind::HashDate},
+            {QStringLiteral("NUME"), ValueKind::Numeric}};
+}
+
+TypeWords TypeWordTables::customerPoints()
+{
+    return {{QStringLiteral("TXT"), ValueKind::Quoted},
+            {QStringLiteral("DATE"), ValueKind::QuotedDate},
+            {QStringLiteral("MON"), ValueKind::Numeric},
+            {QStringLiteral("BFL"), ValueKind::Numeric}};
+}
+
+TypeWords TypeWordTables::periodIncome()
+{
+    return {{QStringLiteral("TXT"), ValueKind::Quoted},       {QStringLiteral("CHAR"), ValueKind::Quoted},
+            {QStringLiteral("DATETIME"), ValueKind::HashDate}, {QStringLiteral("DATE"), ValueKind::HashDate},
+            {QStringLiteral("MON"), ValueKind::Numeric},       {QStringLiteral("BFL"), ValueKind::Numeric},
+            {QStringLiteral("NUME"), ValueKind::Numeric}};
+}
+
+namespace {
+
+QString numberFrom(const QString &typed)
+{
+    return sqlNumber(QString(typed.trimmed()).remove(QLatin1Char(',')).toDouble());
+}
+
+} // namespace
+
+ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &connectorWords,
+                       const std::function<std::optional<ConditionField>(const QString &caption)> &lookup,
+                       const TypeWords &types, const std::function<void(const QString &)> &accepted)
+{
+    ConditionText result;
+    for (int i = 0; i < rows.size(); ++i) {
+        result.values << QString();
+        const ConditionRow &row = rows.at(i);
+        if (row.value.isEmpty())
+            continue;
+        const QString name = row.field.trimmed();
+        const std::optional<ConditionField> field = lookup(name);
+        if (!field) {
+            result.stopped = true;
+            result.unknownField = true;
+            result.message = QStringLiteral("没有名为“%1”的查询项目，请从列表中选择").arg(name);
+            return result;
+        }
+
+        QString value;
+        const auto kind = types.constFind(field->type);
+        if (kind == types.constEnd()) {
+            // A type word the window does not know: a number stays a number, anything else is text.
+            value = Modcheck::isNumeric(row.value) ? numberFrom(row.value) : sqlQuote(row.value);
+        } else {
+            switch (*kind) {
+            case ValueKind::Quoted:
+                value = sqlQuote(row.value);
+                break;
+            case ValueKind::HashDate:
+            case ValueKind::QuotedDate:
+                if (!parseJetDate(row.value)) {
+                    result.stopped = true;
+                    result.message = QStringLiteral("日期输入错误");
+                    return result;
+                }
+                value = *kind == ValueKind::HashDate ? QLatin1Char('#') + row.value.trimmed() + QLatin1Char('#')
+                                                      : sqlQuote(row.value.trimmed());
+                break;
+            case ValueKind::Numeric:
+                if (!Modcheck::isNumeric(row.value)) {
+                    result.stopped = true;
+                    result.message = QStringLiteral("请输入数字");
+                    return result;
+                }
+                value = numberFrom(row.value);
+                break;
+            }
+        }
+        result.values[i] = value;
+
+        // Only the listed operators reach the statement.
+        static const QStringList operators = {QStringLiteral("<"), QStringLiteral("<="), QStringLiteral(">"),
+                                              QStringLiteral(">="), QStringLiteral("="), QStringLiteral("<>")};
+        const bool like = row.op.compare(QLatin1String("like"), Qt::CaseInsensitive) == 0;
+        const QString op = operators.contains(row.op) ? row.op : QStringLiteral("=");
+        const QString term = like ? field->code + QStringLiteral(" like ") + value : field->code + op + value;
+        const QString captionTerm =
+            like ? field->caption + QStringLiteral(" like ") + value : field->caption + op + value;
+        if (result.text.isEmpty()) {
+            result.text = term;
+            result.captionText = captionTerm;
+        } else {
+            const QString connector = i >= 1 && i - 1 < connectorWords.size() ? connectorWords.at(i - 1)
+                                                                              : QStringLiteral("and");
+            result.text += QLatin1Char(' ') + connector + QLatin1Char(' ') + term;
+            result.captionText += QLatin1Char(' ') + connector + QLatin1Char(' ') + captionTerm;
+        }
+        ++result.acceptedRows;
+        if (accepted)
+            accepted(result.text);
+    }
+    return result;
+}

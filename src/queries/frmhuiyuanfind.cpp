@@ -1,0 +1,108 @@
+#include "queries/frmhuiyuanfind.h"
+
+#include "reports/modreport.h"
+#include "reports/reportoutput.h"
+#include "shell/appstate.h"
+#include "shell/modcwcl.h"
+#include "store/recordset.h"
+#include "ui/boundgrid.h"
+#include "ui/busycursor.h"
+
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+frmHuiYuanFind::frmHuiYuanFind(AppState &state, QWidget *parent)
+    : QueryWindow(state, QStringLiteral("frmHuiYuanFind"), QStringLiteral("会员行程查询"), 3, parent),
+      m_results(new Recordset(this))
+{
+    connect(addButton(QStringLiteral("cmdview"), QStringLiteral("预览(&V)")), &QPushButton::clicked, this,
+            &frmHuiYuanFind::cmdview_Click);
+    connect(addButton(QStringLiteral("Cmdfind"), QStringLiteral("查询(&F)")), &QPushButton::clicked, this,
+            &frmHuiYuanFind::Cmdfind_Click);
+    connect(addButton(QStringLiteral("Cmdprint"), QStringLiteral("打印(&P)")), &QPushButton::clicked, this,
+            &frmHuiYuanFind::Cmdprint_Click);
+    connect(addButton(QStringLiteral("Cmdquit"), QStringLiteral("关闭(&Q)")), &QPushButton::clicked, this,
+            &QWidget::close);
+
+    // The conditions stay where they are; the tabs switch between them and the results.
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    auto *conditionsTab = new QWidget(m_tabs);
+    auto *conditionsLayout = new QVBoxLayout(conditionsTab);
+    conditionsLayout->addWidget(m_conditions);
+    m_tabs->addTab(conditionsTab, QStringLiteral("条件"));
+    m_grid = new BoundGrid(m_tabs);
+    m_grid->setObjectName(QStringLiteral("MsFl"));
+    m_tabs->addTab(m_grid, QStringLiteral("浏览"));
+    setMainArea(m_tabs);
+    resize(760, 520);
+
+    openOwnConnection();
+    openDictionary(QStringLiteral("select * from pr_codedict where table_code='hyxc' order by xh"));
+}
+
+void frmHuiYuanFind::Cmdfind_Click()
+{
+    const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
+    if (text.unknownField)
+        return;
+    if (!text.text.isEmpty()) {
+        try {
+            BusyCursor busy;
+            m_results->open(QStringLiteral("select * from hyxc   WHERE ") + text.text, &m_state.connection(),
+                            CursorType::Static, LockType::ReadOnly);
+            if (m_results->recordCount() == 0) {
+                m_grid->unbind();
+            } else {
+                m_grid->bind(m_results);
+                // Captions from the itinerary's print rows where they name a column.
+                for (int c = 0; c < m_results->fieldCount(); ++c)
+                    for (int r = 0; r < m_dictionary->recordCount(); ++r)
+                        if (m_dictionary->valueAt(r, m_dictionary->fieldIndex(QStringLiteral("colm_code")))
+                                .toString()
+                                .compare(m_results->fieldName(c), Qt::CaseInsensitive)
+                            == 0)
+                            m_grid->setCaption(
+                                c, m_dictionary->valueAt(r, m_dictionary->fieldIndex(QStringLiteral("colm_name"))).toString());
+                m_tabs->setCurrentIndex(1);
+            }
+        } catch (const DbException &e) {
+            ModCWCl::err_show(e.error());
+            return;
+        }
+    }
+    m_conditions->txtsjclear();
+}
+
+void frmHuiYuanFind::previewOrPrint(bool preview)
+{
+    const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
+    if (text.unknownField || text.text.isEmpty())
+        return;
+    DbError error;
+    bool built = false;
+    {
+        BusyCursor busy;
+        built = ModReport::statisticsFindSet(queryConnection(), QStringLiteral("hyxc"), text.text, &error);
+    }
+    if (!error.description.isEmpty())
+        ModCWCl::err_show(error);
+    if (built) {
+        if (preview)
+            ReportOutput::previewBound(this);
+        else
+            ReportOutput::printBound(this);
+    }
+    m_conditions->txtsjclear();
+}
+
+void frmHuiYuanFind::cmdview_Click()
+{
+    previewOrPrint(true);
+}
+
+void frmHuiYuanFind::Cmdprint_Click()
+{
+    previewOrPrint(false);
+}

@@ -1,0 +1,67 @@
+#include "queries/frmkhfind.h"
+
+#include "reports/modreport.h"
+#include "shell/appstate.h"
+#include "shell/modcwcl.h"
+#include "store/recordset.h"
+#include "ui/busycursor.h"
+
+#include <QPushButton>
+#include <QTableWidget>
+
+frmkhFind::frmkhFind(AppState &state, QWidget *parent)
+    : QueryWindow(state, QStringLiteral("frmkhFind"), QStringLiteral("积分查询"), 3, parent),
+      m_results(new Recordset(this))
+{
+    connect(addButton(QStringLiteral("cmdyes"), QStringLiteral("预览(&Y)")), &QPushButton::clicked, this,
+            [this] { run(QStringLiteral("v")); });
+    connect(addButton(QStringLiteral("Command1"), QStringLiteral("打印(&P)")), &QPushButton::clicked, this,
+            [this] { run(QStringLiteral("P")); });
+    connect(addButton(QStringLiteral("Cmdquit"), QStringLiteral("关闭(&Q)")), &QPushButton::clicked, this,
+            &QWidget::close);
+    m_grid = new QTableWidget(this);
+    m_grid->setObjectName(QStringLiteral("MsFl"));
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setMaximumHeight(90);
+    addBelow(m_grid);
+    resize(720, 360);
+
+    openDictionary(QStringLiteral("select * from pr_codedict where table_code='SUMJIFEN'"));
+    const int rows = m_dictionary->recordCount();
+    if (rows > 0) {
+        m_grid->setColumnCount(rows + 1);
+        m_grid->setColumnHidden(0, true); // the row id
+        QStringList headers{QStringLiteral("id")};
+        QStringList codes;
+        for (int i = 0; i < rows; ++i) {
+            headers << m_dictionary->valueAt(i, m_dictionary->fieldIndex(QStringLiteral("colm_name"))).toString();
+            codes << m_dictionary->valueAt(i, m_dictionary->fieldIndex(QStringLiteral("colm_code"))).toString();
+        }
+        m_grid->setHorizontalHeaderLabels(headers);
+        m_columns = codes.join(QLatin1Char(','));
+    }
+}
+
+QString frmkhFind::querySql(const QString &condition) const
+{
+    if (condition.isEmpty())
+        return QStringLiteral("select id,") + m_columns + QStringLiteral(" from SUMJIFEN  ");
+    return QStringLiteral("select id,") + m_columns + QStringLiteral(" from SUMJIFEN   WHERE ") + condition;
+}
+
+void frmkhFind::run(const QString &mode)
+{
+    const ConditionText text = m_conditions->strtjset(TypeWordTables::customerPoints());
+    if (text.unknownField || m_columns.isEmpty())
+        return;
+    try {
+        BusyCursor busy;
+        m_results->open(querySql(text.text), &m_state.connection(), CursorType::Static, LockType::ReadOnly);
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+        return;
+    }
+    if (m_results->recordCount() > 0)
+        ModReport::generate(m_state.connection(), QStringLiteral("SUMJIFEN"), *m_results, mode, this);
+    m_conditions->txtsjclear();
+}
