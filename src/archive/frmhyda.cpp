@@ -450,6 +450,7 @@ void FRMHYDA::deleteRecord()
         return;
     if (Msg::show(QStringLiteral("确认删除当前记录"), Msg::Icon::Exclamation, Msg::Buttons::OkCancel) != Msg::Answer::Ok)
         return;
+    const int deletedAt = m_customers->currentIndex();
     {
         // The customer's tickets go with the customer, or neither goes.
         TransactionGuard transaction(m_state.connection());
@@ -458,9 +459,10 @@ void FRMHYDA::deleteRecord()
         m_customers->deleteCurrent();
         transaction.commit();
     }
-    m_customers->moveNext();
-    if (m_customers->eof() && m_customers->recordCount() > 0)
-        m_customers->moveLast();
+    // The browse grid moves the recordset while the row leaves it, so the next
+    // customer is found by place (the deleted one's), not by moving from wherever that left it.
+    if (m_customers->recordCount() > 0)
+        m_customers->moveTo(std::min(deletedAt, m_customers->recordCount() - 1));
     const int at = m_customers->currentIndex();
     cmd_yd(at > 0, at >= 0 && at < m_customers->recordCount() - 1);
     refillItinerary();
@@ -468,28 +470,23 @@ void FRMHYDA::deleteRecord()
 
 void FRMHYDA::findRecord()
 {
-    if (m_mode != Mode::Browsing || m_customers->recordCount() == 0) {
-        if (m_customers->recordCount() == 0)
-            Msg::exclamation(QStringLiteral("未查到数据!"));
+    if (m_mode != Mode::Browsing)
         return;
-    }
+    // Names first, then card numbers, each from the first customer. The
+    // search does not walk the window through the customers on the way.
     const QString text = m_find->text();
-    const bool hadRow = !m_customers->bof() && !m_customers->eof();
-    const Recordset::Bookmark mark = hadRow ? m_customers->bookmark() : 0;
-    m_customers->moveFirst();
-    if (!m_customers->find(QStringLiteral("xm=") + sqlQuote(text))) {
-        m_customers->moveFirst();
-        if (!m_customers->find(QStringLiteral("kh=") + sqlQuote(text))) {
-            Msg::exclamation(QStringLiteral("未查到数据!"));
-            if (hadRow)
-                m_customers->setBookmark(mark);
-            else
-                m_customers->moveFirst();
-        }
+    int found = -1;
+    if (m_customers->recordCount() > 0) {
+        found = m_customers->indexOf(QStringLiteral("xm=") + sqlQuote(text));
+        if (found < 0)
+            found = m_customers->indexOf(QStringLiteral("kh=") + sqlQuote(text));
     }
-    const int at = m_customers->currentIndex();
-    cmd_yd(at > 0, at < m_customers->recordCount() - 1);
-    refillItinerary();
+    if (found < 0) {
+        Msg::exclamation(QStringLiteral("未查到数据!"));
+        return; // the customer shown stays
+    }
+    m_customers->moveTo(found);
+    cmd_yd(found > 0, found < m_customers->recordCount() - 1);
 }
 
 void FRMHYDA::printList(bool preview)

@@ -44,9 +44,9 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
                                                         const QString &operatorName)
 {
     ClearResult result;
-    if (kh.isEmpty() || pointsText.isEmpty())
+    if (kh.isEmpty())
         return result;
-    // Only a positive number clears: a negative one would add points.
+    // Only a positive number clears (a negative one would add points); an empty box is no number either.
     const QString typed = pointsText.trimmed();
     if (!Modcheck::isNumeric(typed)) {
         result.outcome = ClearOutcome::NotANumber;

@@ -26,7 +26,8 @@ frmkhFind::frmkhFind(AppState &state, QWidget *parent)
     addBelow(m_grid);
     resize(720, 360);
 
-    openDictionary(QStringLiteral("select * from pr_codedict where table_code='SUMJIFEN'"));
+    // As stored, not by xh (the table's index would otherwise give xh order).
+    openDictionary(QStringLiteral("select * from pr_codedict where table_code='SUMJIFEN' order by rowid"));
     const int rows = m_dictionary->recordCount();
     if (rows > 0) {
         m_grid->setColumnCount(rows + 1);

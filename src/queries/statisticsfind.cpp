@@ -52,10 +52,12 @@ void StatisticsFind::Command1_Click()
     m_conditions->txtsjclear();
 }
 
+// The airline window lists its fields as the rows are stored, not by xh. Without
+// "order by rowid" the (table_code, xh) index would hand them back in xh order.
 frmhangkongFind::frmhangkongFind(AppState &state, QWidget *parent)
     : StatisticsFind(state,
                      {QStringLiteral("frmhangkongFind"), QStringLiteral("航空出票查询"), QStringLiteral("SUMhangkong"),
-                      QStringLiteral("select * from pr_codedict where table_code='SUMhangkong'")},
+                      QStringLiteral("select * from pr_codedict where table_code='SUMhangkong' order by rowid")},
                      parent)
 {
 }

@@ -418,7 +418,7 @@ void Recordset::setBookmark(Bookmark mark)
     fail(DbErrorCode::NoCurrentRecord, QStringLiteral("书签无效"));
 }
 
-bool Recordset::find(const QString &criterion)
+int Recordset::indexOf(const QString &criterion, int from) const
 {
     requireOpen();
     const auto parsed = FindCriterion::parse(criterion);
@@ -427,15 +427,19 @@ bool Recordset::find(const QString &criterion)
     const int column = fieldIndex(parsed->column);
     if (column < 0)
         fail(DbErrorCode::BadCriterion, QStringLiteral("查找条件中的字段“%1”不存在").arg(parsed->column));
+    for (int i = std::max(from, 0); i < recordCount(); ++i)
+        if (parsed->matches(m_rows[i].at(column)))
+            return i;
+    return -1;
+}
+
+bool Recordset::find(const QString &criterion)
+{
+    requireOpen();
+    const int found = indexOf(criterion, m_pos);
     flushPending();
-    for (int i = std::max(m_pos, 0); i < recordCount(); ++i) {
-        if (parsed->matches(m_rows[i].at(column))) {
-            setPosition(i);
-            return true;
-        }
-    }
-    setPosition(recordCount());
-    return false;
+    setPosition(found >= 0 ? found : recordCount());
+    return found >= 0;
 }
 
 QString Recordset::fieldName(int column) const

@@ -67,6 +67,9 @@ public:
     // Searches forward from the current row (inclusive) for "col='text'" or
     // "col=number"; no match leaves the recordset at its end (eof() true).
     bool find(const QString &criterion);
+    // The index of the first row from `from` (inclusive) that meets the
+    // criterion, or -1; the recordset does not move.
+    int indexOf(const QString &criterion, int from = 0) const;
 
     int fieldCount() const { return m_columns.size(); }
     QString fieldName(int column) const;

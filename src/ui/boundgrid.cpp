@@ -7,6 +7,15 @@
 
 BoundGrid::BoundGrid(QWidget *parent) : QTableView(parent), m_model(new RecordsetModel(this))
 {
+    // A row goes when the recordset deletes it, and the selection model then
+    // moves the current row by itself: that must not move the recordset too.
+    // Connected before setModel, so this runs before the selection model hears of it.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_syncing = true; });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        m_syncing = false;
+        if (Recordset *rs = recordset())
+            followRecordset(rs->currentIndex());
+    });
     setModel(m_model);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -50,6 +59,7 @@ void BoundGrid::bind(Recordset *recordset)
 
 void BoundGrid::followRecordset(int row)
 {
+    const bool wasSyncing = m_syncing;
     m_syncing = true;
     if (row >= 0 && row < m_model->rowCount()) {
         const int column = std::max(0, currentIndex().column());
@@ -57,7 +67,7 @@ void BoundGrid::followRecordset(int row)
     } else {
         selectionModel()->clearSelection();
     }
-    m_syncing = false;
+    m_syncing = wasSyncing;
 }
 
 void BoundGrid::setCaption(int column, const QString &caption)

@@ -22,7 +22,11 @@ void RecordsetModel::setRecordset(Recordset *recordset)
         connect(m_rs, &Recordset::rowRemoved, this, [this](int row) {
             if (row >= m_rows)
                 return;
+            // The recordset has already dropped the row; while the views are told
+            // it is about to go, the rows below it must still read as they were.
+            m_removedRow = row;
             beginRemoveRows({}, row, row);
+            m_removedRow = -1;
             --m_rows;
             endRemoveRows();
         });
@@ -85,7 +89,10 @@ QVariant RecordsetModel::data(const QModelIndex &index, int role) const
 {
     if (!m_rs || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns)
         return {};
-    const QVariant value = m_rs->valueAt(index.row(), index.column());
+    if (index.row() == m_removedRow)
+        return {};
+    const int row = m_removedRow >= 0 && index.row() > m_removedRow ? index.row() - 1 : index.row();
+    const QVariant value = m_rs->valueAt(row, index.column());
     switch (role) {
     case Qt::DisplayRole:
         return displayText(value);

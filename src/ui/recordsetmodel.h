@@ -38,6 +38,7 @@ private:
     QPointer<Recordset> m_rs;
     int m_rows = 0;
     int m_columns = 0;
+    int m_removedRow = -1; // while a removal is announced: the row the recordset has already dropped
     bool m_editable = false;
     QHash<int, QString> m_headers;
 };

@@ -1,0 +1,109 @@
+#include "benchtimer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTextStream>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+
+QVector<double> BenchTable::time(int count, const std::function<void(int)> &operation)
+{
+    QVector<double> ms;
+    ms.reserve(count);
+    QElapsedTimer timer;
+    for (int i = 0; i < count; ++i) {
+        timer.start();
+        operation(i);
+        ms.append(timer.nsecsElapsed() / 1e6);
+    }
+    return ms;
+}
+
+QVector<double> BenchTable::timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements)
+{
+    QVector<double> ms;
+    ms.reserve(count);
+    QElapsedTimer timer;
+    for (int i = 0; i < count; ++i) {
+        const QStringList sqls = statements(i);
+        timer.start();
+        for (const QString &sql : sqls) {
+            sqlite3_stmt *stmt = nullptr;
+            const QByteArray utf8 = sql.toUtf8();
+            if (sqlite3_prepare_v2(db, utf8.constData(), -1, &stmt, nullptr) == SQLITE_OK)
+                while (sqlite3_step(stmt) == SQLITE_ROW) {
+                }
+            sqlite3_finalize(stmt);
+        }
+        ms.append(timer.nsecsElapsed() / 1e6);
+    }
+    return ms;
+}
+
+double BenchTable::median(QVector<double> values)
+{
+    return percentile(std::move(values), 0.5);
+}
+
+double BenchTable::percentile(QVector<double> values, double p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype at = std::min<qsizetype>(values.size() - 1, static_cast<qsizetype>(p * (values.size() - 1) + 0.5));
+    return values.at(at);
+}
+
+double BenchTable::peakResidentMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void BenchTable::add(const QString &operation, const QVector<double> &ours, const QVector<double> &raw,
+                     const QString &target)
+{
+    Row row;
+    row.operation = operation;
+    row.count = static_cast<int>(ours.size());
+    row.median = median(ours);
+    row.p95 = percentile(ours, 0.95);
+    row.rawMedian = raw.isEmpty() ? -1 : median(raw);
+    row.peakMb = peakResidentMb();
+    row.target = target;
+    m_rows.append(row);
+    std::printf("  %-44s done (%d x, median %.2f ms)\n", qPrintable(operation), row.count, row.median);
+    std::fflush(stdout);
+}
+
+void BenchTable::print() const
+{
+    std::printf("\n%-46s %6s %11s %11s %8s %9s  %s\n", "operation", "count", "median ms", "p95 ms", "ours/raw",
+                "peak MB", "target");
+    for (const Row &r : m_rows) {
+        const QString ratio = r.rawMedian > 0 ? QString::number(r.median / r.rawMedian, 'f', 2) : QStringLiteral("-");
+        std::printf("%-46s %6d %11.2f %11.2f %8s %9.1f  %s\n", qPrintable(r.operation), r.count, r.median, r.p95,
+                    qPrintable(ratio), r.peakMb, qPrintable(r.target));
+    }
+}
+
+bool BenchTable::writeTsv(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QTextStream out(&file);
+    out << "operation\tcount\tmedian_ms\tp95_ms\traw_median_ms\tratio\tpeak_mb\ttarget\n";
+    for (const Row &r : m_rows) {
+        out << r.operation << '\t' << r.count << '\t' << QString::number(r.median, 'f', 3) << '\t'
+            << QString::number(r.p95, 'f', 3) << '\t'
+            << (r.rawMedian > 0 ? QString::number(r.rawMedian, 'f', 3) : QStringLiteral("")) << '\t'
+            << (r.rawMedian > 0 ? QString::number(r.median / r.rawMedian, 'f', 3) : QStringLiteral("")) << '\t'
+            << QString::number(r.peakMb, 'f', 1) << '\t' << r.target << '\n';
+    }
+    return true;
+}

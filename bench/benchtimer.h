@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+
+struct sqlite3;
+
+// Times operations and the same statements run straight on SQLite, and
+// prints one table: operation, count, median, p95, ratio to raw SQLite, peak memory.
+class BenchTable
+{
+public:
+    struct Row
+    {
+        QString operation;
+        int count = 0;
+        double median = 0; // milliseconds
+        double p95 = 0;
+        double rawMedian = -1; // < 0: no SQL to compare with
+        double peakMb = 0;
+        QString target;
+    };
+
+    // Runs `operation` `count` times and returns the per-run milliseconds.
+    static QVector<double> time(int count, const std::function<void(int)> &operation);
+    // Prepares, steps every row and finalizes each statement, `count` times.
+    static QVector<double> timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements);
+
+    void add(const QString &operation, const QVector<double> &ours, const QVector<double> &raw = {},
+             const QString &target = {});
+    void print() const;
+    bool writeTsv(const QString &path) const;
+
+    static double median(QVector<double> values);
+    static double percentile(QVector<double> values, double p);
+    static double peakResidentMb();
+
+private:
+    QVector<Row> m_rows;
+};

@@ -1,0 +1,369 @@
+// Times the program's own code paths on a synthetic agency database and
+// compares each with the same statements run straight on SQLite.
+//
+//   torvane-bench [--customers N] [--tickets M] [--repeat K] [--db FILE] [--fresh] [--out FILE.tsv]
+
+#include "benchtimer.h"
+
+#include "archive/frmhyda.h"
+#include "archive/itineraryarea.h"
+#include "archive/itinerarymodel.h"
+#include "archive/pointscommands.h"
+#include "queries/frmhuiyuanfind.h"
+#include "queries/statisticsfind.h"
+#include "reports/modreport.h"
+#include "reports/reportdocument.h"
+#include "reports/reportoutput.h"
+#include "reports/reportrenderer.h"
+#include "reports/reporttemplate.h"
+#include "shell/appstate.h"
+#include "shell/form_main.h"
+#include "shell/frmlogin.h"
+#include "store/databasecreator.h"
+#include "store/recordset.h"
+#include "store/sqlquote.h"
+#include "ui/messagebox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTableView>
+#include <sqlite3.h>
+
+#include <cstdio>
+
+namespace {
+
+struct Options
+{
+    int customers = 100000;
+    int tickets = 1000000;
+    int repeat = 0; // 0: the full counts
+    QString db;
+    QString out;
+    bool fresh = false;
+};
+
+Options parse(const QStringList &args)
+{
+    Options o;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString a = args.at(i);
+        const QString next = i + 1 < args.size() ? args.at(i + 1) : QString();
+        if (a == QLatin1String("--customers"))
+            o.customers = next.toInt(), ++i;
+        else if (a == QLatin1String("--tickets"))
+            o.tickets = next.toInt(), ++i;
+        else if (a == QLatin1String("--repeat"))
+            o.repeat = next.toInt(), ++i;
+        else if (a == QLatin1String("--db"))
+            o.db = next, ++i;
+        else if (a == QLatin1String("--out"))
+            o.out = next, ++i;
+        else if (a == QLatin1String("--fresh"))
+            o.fresh = true;
+    }
+    if (o.db.isEmpty())
+        o.db = QStringLiteral("/tmp/torvane-bench-%1-%2.db").arg(o.customers).arg(o.tickets);
+    if (o.out.isEmpty())
+        o.out = QStringLiteral("bench-%1-%2.tsv").arg(o.customers).arg(o.tickets);
+    return o;
+}
+
+QStringList column(Connection &connection, const QString &sql)
+{
+    Recordset rs;
+    rs.open(sql, &connection);
+    QStringList values;
+    for (int i = 0; i < rs.recordCount(); ++i)
+        values << rs.valueAt(i, 0).toString();
+    return values;
+}
+
+QString itinerarySql(const QString &columns, const QString &kh)
+{
+    return QStringLiteral("select [id],") + columns + QStringLiteral(" from hyxc where kh=") + sqlQuote(kh);
+}
+
+QString totalsSql(const QString &kh)
+{
+    return QStringLiteral("select sum(ZS) as 张数,sum(amount1*ZS) as 公布价,sum(amount2*ZS) as 销售价,"
+                          "sum(amount3*ZS) as [净价],sum(jifen) as 积分合计,sum(jifenyue) as 剩余积分 from hyxc where kh=")
+           + sqlQuote(kh);
+}
+
+void renderFirstPage()
+{
+    const auto doc = ReportMod().boundDocument();
+    if (!doc)
+        return;
+    const ReportRenderer renderer(*doc);
+    QImage page(850, 1200, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.scale(96.0 / 1440.0, 96.0 / 1440.0);
+    renderer.paintPage(painter, 0);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const Options options = parse(QCoreApplication::arguments());
+    auto count = [&](int full) { return options.repeat > 0 ? std::min(full, options.repeat) : full; };
+    int messages = 0;
+    Msg::setHandler([&messages](const Msg::Shown &) {
+        ++messages;
+        return Msg::Answer::Ok;
+    });
+
+    if (options.fresh)
+        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(options.db + suffix);
+    if (!QFileInfo::exists(options.db)) {
+        std::printf("generating %d customers and %d tickets into %s ...\n", options.customers, options.tickets,
+                    qPrintable(options.db));
+        std::fflush(stdout);
+        QElapsedTimer timer;
+        timer.start();
+        DatabaseCreator::createDemo(options.db, {options.customers, options.tickets}, 424242);
+        std::printf("generated in %.1f s\n", timer.elapsed() / 1000.0);
+    }
+
+    const QFileInfo file(options.db);
+    const QString folder = file.absolutePath() + QLatin1Char('/');
+    BenchTable table;
+    std::printf("running on %s\n", qPrintable(file.absoluteFilePath()));
+
+    // A plain connection for the raw comparisons.
+    sqlite3 *raw = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file.absoluteFilePath()).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_busy_timeout(raw, 5000);
+
+    // 1. Start-up to the login window.
+    table.add(QStringLiteral("start-up to login window"), BenchTable::time(count(5), [&](int) {
+                  AppState state;
+                  state.setLocation(folder, file.fileName());
+                  state.connection().open(state.connectionText());
+                  form_main main(state);
+                  main.load();
+                  frmLogin login(state, &main, &main);
+                  main.endBusyPointer();
+              }),
+              BenchTable::timeRaw(raw, count(5), [](int) {
+                  return QStringList{QStringLiteral("PRAGMA application_id"),
+                                     QStringLiteral("select * from pr_report order by xh"),
+                                     QStringLiteral("select * from czyzd")};
+              }),
+              QStringLiteral("< 500 ms"));
+
+    AppState state;
+    state.setLocation(folder, file.fileName());
+    state.connection().open(state.connectionText());
+    state.setCurrentOperator(QStringLiteral("admin"));
+    Connection &conn = state.connection();
+
+    const QString columns = [&] {
+        QStringList codes = column(conn, QStringLiteral("select colm_code from dh_codedict where table_code='hyxc' and "
+                                                        "can_show='1' order by xh"));
+        return codes.join(QLatin1Char(','));
+    }();
+    const QStringList allCards = column(conn, QStringLiteral("select kh from hyda"));
+
+    // 2. Opening the customer window.
+    table.add(QStringLiteral("open customer window"), BenchTable::time(count(5), [&](int) {
+                  FRMHYDA window(state);
+              }),
+              BenchTable::timeRaw(raw, count(5), [&](int) {
+                  return QStringList{QStringLiteral("select * from hyda"),
+                                     QStringLiteral("select * from dh_codedict where table_code='hyda' order by xh"),
+                                     QStringLiteral("select * from dh_codedict where table_code='hyxc' and can_show='1' order by xh"),
+                                     itinerarySql(columns, allCards.value(0)), totalsSql(allCards.value(0))};
+              }),
+              QStringLiteral("< 300 ms"));
+
+    FRMHYDA window(state);
+    Recordset *customers = window.customers();
+    const int khColumn = customers->fieldIndex(QStringLiteral("kh"));
+    const int nameColumn = customers->fieldIndex(QStringLiteral("xm"));
+
+    // 3. Next customer, with its tickets and totals.
+    const int moves = std::min(count(1000), customers->recordCount() - 1);
+    window.Cmdmove_Click(0);
+    table.add(QStringLiteral("next customer (tickets + totals)"),
+              BenchTable::time(moves, [&](int) { window.Cmdmove_Click(2); }),
+              BenchTable::timeRaw(raw, moves, [&](int i) {
+                  const QString kh = customers->valueAt(i + 1, khColumn).toString();
+                  return QStringList{itinerarySql(columns, kh), totalsSql(kh)};
+              }),
+              QStringLiteral("< 5 ms"));
+
+    // 4. Finding a customer by name and by card number.
+    auto *find = window.findChild<QLineEdit *>(QStringLiteral("Txtfind"));
+    const int finds = count(100);
+    auto pick = [&](int i) { return static_cast<int>((static_cast<qint64>(i) * 7919 + 13) % customers->recordCount()); };
+    table.add(QStringLiteral("find customer by name"), BenchTable::time(finds, [&](int i) {
+                  find->setText(customers->valueAt(pick(i), nameColumn).toString());
+                  window.toolbarClicked(QStringLiteral("find"));
+              }),
+              BenchTable::timeRaw(raw, finds, [&](int i) {
+                  const QString kh = customers->valueAt(pick(i), khColumn).toString();
+                  return QStringList{itinerarySql(columns, kh), totalsSql(kh)};
+              }),
+              QStringLiteral("< 5 ms"));
+    table.add(QStringLiteral("find customer by card number"), BenchTable::time(finds, [&](int i) {
+                  find->setText(customers->valueAt(pick(i), khColumn).toString());
+                  window.toolbarClicked(QStringLiteral("find"));
+              }),
+              BenchTable::timeRaw(raw, finds, [&](int i) {
+                  const QString kh = customers->valueAt(pick(i), khColumn).toString();
+                  return QStringList{itinerarySql(columns, kh), totalsSql(kh)};
+              }),
+              QStringLiteral("< 5 ms"));
+
+    // 5. Saving new ticket rows with points, on customers with a handful of tickets.
+    const QStringList ordinary = column(conn, QStringLiteral("select kh from hyxc group by kh having count(*) < 20 "
+                                                             "order by kh limit 200"));
+    ItineraryArea *itinerary = window.itinerary();
+    itinerary->setEditMode();
+    const int saves = ordinary.isEmpty() ? 0 : count(1000);
+    QVector<double> saveTimes;
+    for (int i = 0; i < saves; ++i) {
+        find->setText(ordinary.at(i % ordinary.size()));
+        window.toolbarClicked(QStringLiteral("find"));
+        itinerary->setEditMode();
+        itinerary->add_Click();
+        ItineraryModel *model = itinerary->model();
+        const int row = model->rowCount() - 1;
+        const QList<QPair<int, QString>> cells = {{4, QStringLiteral("上海")},  {5, QStringLiteral("北京")},
+                                                  {6, QStringLiteral("MU5101")}, {7, QStringLiteral("Y")},
+                                                  {8, QStringLiteral("781-2345678901")}, {9, QStringLiteral("1")},
+                                                  {10, QStringLiteral("1240")}, {12, QStringLiteral("980")},
+                                                  {13, QStringLiteral("5")}, {14, QStringLiteral("东航")},
+                                                  {18, QStringLiteral("950")}};
+        for (const auto &[c, text] : cells)
+            model->setCell(row, c, text);
+        QElapsedTimer timer;
+        timer.start();
+        itinerary->runway_save(row);
+        saveTimes << timer.nsecsElapsed() / 1e6;
+    }
+    table.add(QStringLiteral("save new ticket row with points"), saveTimes,
+              BenchTable::timeRaw(raw, saves, [&](int i) {
+                  const QString kh = ordinary.at(i % ordinary.size());
+                  return QStringList{QStringLiteral("insert into hyxc (kh,cprq,qfrq,daoda,kaishi,hbh,cw,piaohao,ZS,amount1,"
+                                                    "amount2,jfbl,hangkong,amount3,jifen,jifenyue) values (")
+                                         + sqlQuote(kh)
+                                         + QStringLiteral(",'2026-12-06','2026-12-06','上海','北京','MU5101','Y','x',1,1240,"
+                                                          "980,5,'东航',950,62,62)"),
+                                     itinerarySql(columns, kh), totalsSql(kh)};
+              }),
+              QStringLiteral("< 20 ms"));
+
+    // 6. Points clearings.
+    const QStringList withPoints = column(conn, QStringLiteral("select kh from hyxc group by kh having sum(jifenyue) > 50 "
+                                                               "and count(*) < 50 order by kh limit 1000"));
+    const int clearings = withPoints.isEmpty() ? 0 : count(1000);
+    table.add(QStringLiteral("points clearing"), BenchTable::time(clearings, [&](int i) {
+                  PointsCommands::clearPoints(conn, withPoints.at(i % withPoints.size()), QStringLiteral("1"),
+                                              QString(), QStringLiteral("bench"));
+              }),
+              BenchTable::timeRaw(raw, clearings, [&](int i) {
+                  const QString kh = sqlQuote(withPoints.at(i % withPoints.size()));
+                  return QStringList{QStringLiteral("select sum(jifenyue) from hyxc where kh=") + kh,
+                                     QStringLiteral("select * from hyxc where kh=") + kh + QStringLiteral(" and jifenyue>0"),
+                                     QStringLiteral("update hyxc set jifenyue=jifenyue-1 where id=(select min(id) from hyxc where kh=")
+                                         + kh + QStringLiteral(" and jifenyue>1)"),
+                                     QStringLiteral("insert into jifenallow(kh,czy,jifen) values(") + kh
+                                         + QStringLiteral(",'bench',1)")};
+              }),
+              QStringLiteral("< 20 ms"));
+
+    // 7. Transfers: one row, and all rows of a customer.
+    const QStringList rowIds = column(conn, QStringLiteral("select id from hyxc where kh in (select kh from hyxc group by kh "
+                                                           "having count(*) < 20) order by id limit 200"));
+    const int oneRow = rowIds.isEmpty() ? 0 : count(100);
+    table.add(QStringLiteral("transfer one row"), BenchTable::time(oneRow, [&](int i) {
+                  const qint64 id = rowIds.at(i % rowIds.size()).toLongLong();
+                  Recordset owner;
+                  owner.open(QStringLiteral("select kh from hyxc where id=") + sqlNumber(id), &conn);
+                  const QString from = owner.value(0).toString();
+                  PointsCommands::transferRow(conn, from, allCards.at((i * 31) % allCards.size()), id);
+              }),
+              BenchTable::timeRaw(raw, oneRow, [&](int i) {
+                  const QString id = rowIds.at(i % rowIds.size());
+                  return QStringList{QStringLiteral("select kh from hyda where kh=") + sqlQuote(allCards.at(0)),
+                                     PointsCommands::copyStatement(allCards.at(0), QStringLiteral("id=") + id)};
+              }));
+    const int allRows = std::min(count(10), static_cast<int>(ordinary.size()) / 2);
+    table.add(QStringLiteral("transfer all rows of a customer"), BenchTable::time(allRows, [&](int i) {
+                  PointsCommands::transferAll(conn, ordinary.at(2 * i), ordinary.at(2 * i + 1));
+              }),
+              BenchTable::timeRaw(raw, allRows, [&](int i) {
+                  return QStringList{QStringLiteral("select * from hyxc where kh=") + sqlQuote(ordinary.at(2 * i + 1))};
+              }));
+
+    // 8. Statistics previews over every row: query, layout, first page.
+    const QList<QPair<QString, QString>> statistics = {{QStringLiteral("frmhangkongFind"), QStringLiteral("SUMhangkong")},
+                                                       {QStringLiteral("frmgerenFind"), QStringLiteral("SUMgeren")},
+                                                       {QStringLiteral("frmdaodaFind"), QStringLiteral("SUMdaoda")}};
+    for (const auto &[name, source] : statistics) {
+        std::unique_ptr<StatisticsFind> window;
+        if (name == QLatin1String("frmhangkongFind"))
+            window = std::make_unique<frmhangkongFind>(state);
+        else if (name == QLatin1String("frmgerenFind"))
+            window = std::make_unique<frmgerenFind>(state);
+        else
+            window = std::make_unique<frmdaodaFind>(state);
+        table.add(name + QStringLiteral(" preview build"), BenchTable::time(count(5), [&](int) {
+                      window->findChild<QComboBox *>(QStringLiteral("DataCombo1_0"))->setCurrentText(QStringLiteral("张数"));
+                      window->findChild<QComboBox *>(QStringLiteral("Combo1_0"))->setCurrentText(QStringLiteral(">"));
+                      window->findChild<QLineEdit *>(QStringLiteral("txtsj_0"))->setText(QStringLiteral("0"));
+                      window->strtjset();
+                      renderFirstPage();
+                  }),
+                  BenchTable::timeRaw(raw, count(5), [source = source](int) {
+                      return QStringList{QStringLiteral("select * from ") + source + QStringLiteral(" WHERE ZSOFSUM>0")};
+                  }),
+                  QStringLiteral("< 1000 ms"));
+    }
+
+    // 9. Member itinerary search for one customer.
+    frmHuiYuanFind members(state);
+    const int searches = count(20);
+    table.add(QStringLiteral("member itinerary search"), BenchTable::time(searches, [&](int i) {
+                  members.findChild<QComboBox *>(QStringLiteral("DataCombo1_0"))->setCurrentText(QStringLiteral("卡号"));
+                  members.findChild<QLineEdit *>(QStringLiteral("txtsj_0"))->setText(allCards.at(pick(i) % allCards.size()));
+                  members.Cmdfind_Click();
+              }),
+              BenchTable::timeRaw(raw, searches, [&](int i) {
+                  return QStringList{QStringLiteral("select * from hyxc   WHERE kh=")
+                                     + sqlQuote(allCards.at(pick(i) % allCards.size()))};
+              }));
+
+    // 10. A 10,000-row report rendered to PDF.
+    const QString pdf = QStringLiteral("/tmp/torvane-bench-report.pdf");
+    const int pdfRows = std::min(10000, options.tickets);
+    table.add(QStringLiteral("%1-row report to PDF").arg(pdfRows), BenchTable::time(count(3), [&](int) {
+                  ModReport::statisticsFindSet(conn, QStringLiteral("hyxc"), QStringLiteral("id<=") + sqlNumber(pdfRows));
+                  ReportOutput::exportPdf(*ReportMod().boundDocument(), pdf);
+              }),
+              BenchTable::timeRaw(raw, count(3), [&](int) {
+                  return QStringList{QStringLiteral("select * from hyxc WHERE id<=") + sqlNumber(pdfRows)};
+              }),
+              QStringLiteral("< 5000 ms"));
+    QFile::remove(pdf);
+
+    sqlite3_close(raw);
+    std::printf("\n%d customers, %d tickets; messages answered: %d\n", options.customers, options.tickets, messages);
+    table.print();
+    if (!table.writeTsv(options.out))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(options.out));
+    return 0;
+}

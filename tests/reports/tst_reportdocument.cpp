@@ -1,0 +1,73 @@
+// A laid-out, bound report as plain text, compared with the listing kept here.
+#include "reports/modreport.h"
+#include "reports/reportdocument.h"
+#include "reports/reporttemplate.h"
+#include "store/fielddictionary.h"
+#include "store/recordset.h"
+#include "support/testdatabase.h"
+
+#include <QTest>
+
+namespace {
+
+// Four shown columns of a small source: text on the left, a count and an
+// amount on the right with totals, a rate in the middle; the note is not printed.
+const char *const kSource = R"(
+CREATE TABLE tjtest (mc TEXT, sl INTEGER, je REAL, bl REAL, bz TEXT);
+INSERT INTO tjtest VALUES ('北京', 3, 1200.5, 0.125, '甲'), ('上海', 2, 800, 0.5, '乙'), ('广州', NULL, 99.99, 0.0333, '丙');
+INSERT INTO pr_codedict (xh, table_code, table_name, colm_code, colm_name, colm_type, colm_cd, sum_tag, colm_dq, can_show, memo) VALUES
+(3, 'tjtest', '测试统计', 'je', '金额', 'MON', 8, '1', 'R', '1', ''),
+(1, 'tjtest', '测试统计', 'mc', '城市', 'TXT', 6, '0', 'L', '1', ''),
+(5, 'tjtest', '测试统计', 'bz', '备注', 'TXT', 10, '1', 'L', '0', ''),
+(2, 'tjtest', '测试统计', 'sl', '张数', 'NUME', 4, '1', 'R', '1', ''),
+(4, 'tjtest', '测试统计', 'bl', '比率', 'bfl', 6, '0', 'C', '1', '');
+)";
+
+// Widths are colm_cd x 180; L and R boxes move 50 twips in and lose 50 in width;
+// the date label stands over the last column; MON totals take the column's format.
+const char *const kExpected = R"([2] labbt left=0 width=8595 "测试统计"
+[2] labname left=45 width=8535 "二〇〇三年十月"
+[2] label200 left=3240 width=1440 "2003-10-01"
+[2] label1 left=0 width=1080 "城市"
+[2] label2 left=1080 width=720 "张数"
+[2] label3 left=1800 width=1440 "金额"
+[2] label4 left=3240 width=1080 "比率"
+[3] text1 left=50 width=1030 field=mc
+[3] text2 left=1030 width=670 field=sl
+[3] text3 left=1750 width=1390 field=je
+[3] text4 left=3240 width=1080 field=bl
+[5] label_total left=60 width=900 "合  计"
+[5] function2 left=1080 width=720 sum=5
+[5] function3 left=1800 width=1440 sum=2100.49
+北京|3|1200.50|12.50%
+上海|2|800.00|50.00%
+广州||99.99|3.33%
+)";
+
+} // namespace
+
+class TestReportDocument : public QObject
+{
+    Q_OBJECT
+private slots:
+    void dumpMatchesListing();
+};
+
+void TestReportDocument::dumpMatchesListing()
+{
+    TestDatabase db;
+    db.connection().executeScript(QString::fromUtf8(kSource));
+
+    ReportTemplate report;
+    report.subtitle = QStringLiteral("二〇〇三年十月");
+    const QVector<PrintColumn> columns = FieldDictionary::printColumns(db.connection(), QStringLiteral("tjtest"));
+    QCOMPARE(ModReport::layout(report, columns, ModReport::genericStyle()), 4);
+
+    Recordset data;
+    data.open(QStringLiteral("select * from tjtest order by rowid"), &db.connection());
+    const auto doc = ReportDocument::build(report, data, QDate(2003, 10, 1));
+    QCOMPARE(doc->dump(), QString::fromUtf8(kExpected));
+}
+
+QTEST_MAIN(TestReportDocument)
+#include "tst_reportdocument.moc"

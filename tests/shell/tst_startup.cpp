@@ -1,0 +1,331 @@
+// The start routine and the database location window: where the program looks
+// for its database, what it does when the file cannot be opened, and what it
+// leaves in the settings for the next start.
+
+#include "shell/appstate.h"
+#include "shell/form_main.h"
+#include "shell/frm_pathset.h"
+#include "shell/startup.h"
+#include "shell/shellharness.h"
+#include "support/testdatabase.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QTest>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kGeneralFailure = QStringLiteral("-2147467259");
+
+// The settings file the program writes, read on its own rather than through
+// the program's settings code.
+QString settingsFile(const TestDatabase &db)
+{
+    return db.tempDir() + QStringLiteral("/settings/Avelor.ini");
+}
+
+QString storedSetting(const TestDatabase &db, const QString &key)
+{
+    QSettings ini(settingsFile(db), QSettings::IniFormat);
+    return ini.value(QStringLiteral("main_path/") + key).toString();
+}
+
+void store(const TestDatabase &db, const QString &folder, const QString &file)
+{
+    QSettings ini(settingsFile(db), QSettings::IniFormat);
+    ini.setValue(QStringLiteral("main_path/path"), folder);
+    ini.setValue(QStringLiteral("main_path/data"), file);
+}
+
+void logIn(QWidget *login, const QString &name, const QString &password)
+{
+    login->findChild<QComboBox *>(QStringLiteral("combname"))->setCurrentText(name);
+    login->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(password);
+    ModalScript::click(login, QStringLiteral("cmdOK"));
+}
+
+bool mainWindowVisible()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("form_main") && w->isVisible())
+            return true;
+    return false;
+}
+
+// What the store itself says about a connection text that does not open.
+QString openFailureText(const QString &folder, const QString &file)
+{
+    Connection probe;
+    try {
+        probe.open(Connection::connectionText(folder, file));
+    } catch (const DbException &e) {
+        return e.description() + QString::number(e.number());
+    }
+    return QString();
+}
+
+} // namespace
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartChoosesDatabase();
+    void firstStartCancelled();
+    void openFailure_data();
+    void openFailure();
+    void storedFolderWithSeparatorOpens();
+    void loginCancelled();
+
+    void locationChoosesFile();
+    void locationDialogCancelled();
+    void folderOf_data();
+    void folderOf();
+};
+
+void StartupTest::firstStartChoosesDatabase()
+{
+    TestDatabase db;
+    AppState state;
+    FakeDialogs dialogs(db.path());
+    QStringList events;
+    MessageLog messages(&events);
+    bool mainShownBeforeLogin = false;
+    ModalScript script(&events);
+    script.then(QStringLiteral("Frm_pathset"),
+                [](QWidget *w) {
+                    ModalScript::click(w, QStringLiteral("CmdFlHelp"));
+                    ModalScript::click(w, QStringLiteral("cmdOK"));
+                })
+        .then(QStringLiteral("frmLogin"), [&](QWidget *w) {
+            mainShownBeforeLogin = mainWindowVisible();
+            logIn(w, QStringLiteral("admin"), QStringLiteral("admin123"));
+        });
+
+    Startup startup(state);
+    QVERIFY(startup.run());
+    QCOMPARE(events, (QStringList{QStringLiteral("Frm_pathset"), QStringLiteral("frmLogin")}));
+    QCOMPARE(dialogs.asked(), 1);
+    QCOMPARE(messages.count(), 0);
+
+    QVERIFY(QFile::exists(settingsFile(db)));
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
+    QVERIFY(db.folder().endsWith(QLatin1Char('/')));
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
+
+    QVERIFY(state.connection().isOpen());
+    QCOMPARE(QFileInfo(state.connection().filePath()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
+    QVERIFY(mainShownBeforeLogin);
+    QVERIFY(startup.mainWindow());
+    QVERIFY(startup.mainWindow()->isVisible());
+    QCOMPARE(startup.mainWindow()->windowTitle(), QStringLiteral("Avelor 数据位置 ") + db.folder() + "kvora.db");
+    QCOMPARE(state.currentOperator(), QStringLiteral("admin"));
+    // However quickly the operator logs in, the busy pointer of loading is gone.
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void StartupTest::firstStartCancelled()
+{
+    TestDatabase db;
+    AppState state;
+    QStringList events;
+    MessageLog messages(&events);
+    ModalScript script(&events);
+    script.then(QStringLiteral("Frm_pathset"), [](QWidget *w) { ModalScript::click(w, QStringLiteral("cmdCancel")); });
+
+    Startup startup(state);
+    QVERIFY(!startup.run());
+    QCOMPARE(events, QStringList{QStringLiteral("Frm_pathset")});
+    QCOMPARE(messages.count(), 0);
+    QVERIFY(!state.connection().isOpen());
+    QVERIFY(!startup.mainWindow());
+}
+
+enum class Stored { Nothing, MissingFile, RandomBytes, ForeignSqlite };
+Q_DECLARE_METATYPE(Stored)
+
+void StartupTest::openFailure_data()
+{
+    QTest::addColumn<Stored>("stored");
+    // Whether the operator picks the good database in the location window that follows.
+    QTest::addColumn<bool>("chooseAgain");
+
+    QTest::newRow("location closed with OK, no file") << Stored::Nothing << false;
+    QTest::newRow("stored file is missing") << Stored::MissingFile << true;
+    QTest::newRow("stored file is random bytes") << Stored::RandomBytes << false;
+    QTest::newRow("plain SQLite file, not ours") << Stored::ForeignSqlite << true;
+}
+
+void StartupTest::openFailure()
+{
+    QFETCH(Stored, stored);
+    QFETCH(bool, chooseAgain);
+
+    TestDatabase db;
+    QString folder = QStringLiteral("25");
+    QString file = QStringLiteral("25");
+    if (stored == Stored::MissingFile) {
+        folder = db.folder();
+        file = QStringLiteral("absent.db");
+    } else if (stored == Stored::RandomBytes) {
+        folder = db.folder();
+        file = QStringLiteral("noise.db");
+        QFile noise(db.tempDir() + QLatin1Char('/') + file);
+        QVERIFY(noise.open(QIODevice::WriteOnly));
+        QRandomGenerator random(20031001);
+        QByteArray bytes(8192, Qt::Uninitialized);
+        for (char &b : bytes)
+            b = static_cast<char>(random.bounded(256));
+        noise.write(bytes);
+    } else if (stored == Stored::ForeignSqlite) {
+        folder = db.folder();
+        file = QStringLiteral("plain.db");
+        sqlite3 *plain = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(db.tempDir() + QLatin1Char('/') + file).constData(), &plain),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(plain, "create table t(a); insert into t values (1);", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(plain);
+    }
+    if (stored != Stored::Nothing)
+        store(db, folder, file);
+    const QString expected = openFailureText(folder, file);
+    QVERIFY(expected.endsWith(kGeneralFailure));
+    QVERIFY(expected.size() > kGeneralFailure.size());
+
+    AppState state;
+    FakeDialogs dialogs(db.path());
+    QStringList events;
+    MessageLog messages(&events);
+    ModalScript script(&events);
+    if (stored == Stored::Nothing)
+        script.then(QStringLiteral("Frm_pathset"), [](QWidget *w) { ModalScript::click(w, QStringLiteral("cmdOK")); });
+    script.then(QStringLiteral("Frm_pathset"), [chooseAgain](QWidget *w) {
+        if (chooseAgain)
+            ModalScript::click(w, QStringLiteral("CmdFlHelp"));
+        ModalScript::click(w, QStringLiteral("cmdOK"));
+    });
+
+    Startup startup(state);
+    QVERIFY(!startup.run());
+
+    QStringList expectedEvents{QStringLiteral("message"), QStringLiteral("Frm_pathset")};
+    if (stored == Stored::Nothing)
+        expectedEvents.prepend(QStringLiteral("Frm_pathset"));
+    QCOMPARE(events, expectedEvents);
+    QCOMPARE(messages.count(), 1);
+    QCOMPARE(messages.text(), expected);
+    QCOMPARE(messages.icon(), Msg::Icon::None);
+    QVERIFY(!startup.mainWindow());
+    QVERIFY(!mainWindowVisible());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // What the location window left is what the next start will use.
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), chooseAgain ? db.folder() : folder);
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), chooseAgain ? QStringLiteral("kvora.db") : file);
+}
+
+void StartupTest::storedFolderWithSeparatorOpens()
+{
+    TestDatabase db;
+    store(db, db.folder(), db.fileName());
+    AppState state;
+    QStringList events;
+    MessageLog messages(&events);
+    ModalScript script(&events);
+    script.then(QStringLiteral("frmLogin"),
+                [](QWidget *w) { logIn(w, QStringLiteral("admin"), QStringLiteral("admin123")); });
+
+    Startup startup(state);
+    QVERIFY(startup.run());
+    QCOMPARE(events, QStringList{QStringLiteral("frmLogin")});
+    QCOMPARE(messages.count(), 0);
+    QVERIFY(state.connectionText().contains(QStringLiteral("//kvora.db")));
+    QCOMPARE(state.connection().connectionString(), state.connectionText());
+    QVERIFY(state.connection().isOpen());
+    QCOMPARE(state.dataFolder(), db.folder());
+}
+
+void StartupTest::loginCancelled()
+{
+    TestDatabase db;
+    store(db, db.folder(), db.fileName());
+    AppState state;
+    QStringList events;
+    MessageLog messages(&events);
+    ModalScript script(&events);
+    script.then(QStringLiteral("frmLogin"), [](QWidget *w) { ModalScript::click(w, QStringLiteral("cmdCancel")); });
+
+    Startup startup(state);
+    QVERIFY(!startup.run());
+    QCOMPARE(events, QStringList{QStringLiteral("frmLogin")});
+    QCOMPARE(messages.count(), 0);
+    QVERIFY(!startup.mainWindow());
+    QVERIFY(state.currentOperator().isEmpty());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void StartupTest::locationChoosesFile()
+{
+    TestDatabase db;
+    AppState state;
+    state.setLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
+    Frm_pathset window(state);
+    auto *text = window.findChild<QLineEdit *>(QStringLiteral("Text1"));
+    QVERIFY(text);
+    QCOMPARE(text->text(), QStringLiteral("/old/old.db"));
+
+    FakeDialogs dialogs(QStringLiteral("/some/dir/kvora.db"));
+    ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
+    QCOMPARE(dialogs.asked(), 1);
+    QCOMPARE(state.dataFolder(), QStringLiteral("/some/dir/"));
+    QCOMPARE(state.databaseFile(), QStringLiteral("kvora.db"));
+    QCOMPARE(text->text(), QStringLiteral("/some/dir/kvora.db"));
+    // Stored at once, not on OK: the choice holds for the next start.
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), QStringLiteral("/some/dir/"));
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
+}
+
+void StartupTest::locationDialogCancelled()
+{
+    TestDatabase db;
+    store(db, db.folder(), db.fileName());
+    AppState state;
+    state.setLocation(db.folder(), db.fileName());
+    Frm_pathset window(state);
+    auto *text = window.findChild<QLineEdit *>(QStringLiteral("Text1"));
+    QCOMPARE(text->text(), db.folder() + db.fileName());
+
+    FakeDialogs dialogs;
+    ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
+    QCOMPARE(dialogs.asked(), 1);
+    QCOMPARE(state.dataFolder(), db.folder());
+    QCOMPARE(state.databaseFile(), db.fileName());
+    QCOMPARE(text->text(), db.folder() + db.fileName());
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), db.fileName());
+}
+
+void StartupTest::folderOf_data()
+{
+    QTest::addColumn<QString>("fullName");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("root") << "/kvora.db" << "/";
+    QTest::newRow("nested") << "/some/dir/kvora.db" << "/some/dir/";
+    QTest::newRow("no folder") << "kvora.db" << "";
+}
+
+void StartupTest::folderOf()
+{
+    QFETCH(QString, fullName);
+    QFETCH(QString, folder);
+    QCOMPARE(Frm_pathset::folderOf(fullName), folder);
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"
