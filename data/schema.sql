@@ -163,37 +163,142 @@ CREATE TABLE jifenallow (
 );
 CREATE INDEX jifenallow_kh ON jifenallow(kh);
 
--- Statistics sources. Refunded and voided tickets are not sales. Each view
--- keeps the ticket date, so a condition can pick a period.
-CREATE VIEW SUMhangkong AS
-    SELECT hangkong, cprq, neivai,
-           sum(ZS) AS ZSOFSUM,
-           sum(amount1 * ZS) AS AMOUNT1OFSUM,
-           sum(amount2 * ZS) AS AMOUNT2OFSUM,
-           sum(amount3 * ZS) AS AMOUNT3OFSUM
-    FROM hyxc
-    WHERE zt IS NULL OR zt = '正常'
-    GROUP BY hangkong, cprq, neivai;
+-- Ticket statistics: kept up to date by the triggers below as tickets are
+-- written, so a statistics query reads a few thousand summary rows instead of
+-- grouping every ticket. Refunded and voided tickets are not sales. Each
+-- source keeps the ticket date, so a condition can pick a period.
+CREATE TABLE SUMhangkong (
+    hangkong     TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    cprq         DATE NOT NULL DEFAULT '',
+    neivai       TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    ZSOFSUM      REAL NOT NULL DEFAULT 0,
+    AMOUNT1OFSUM REAL NOT NULL DEFAULT 0,
+    AMOUNT2OFSUM REAL NOT NULL DEFAULT 0,
+    AMOUNT3OFSUM REAL NOT NULL DEFAULT 0,
+    tickets      INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (hangkong, cprq, neivai)
+);
 
-CREATE VIEW SUMgeren AS
-    SELECT dpy, cprq, hangkong,
-           sum(ZS) AS ZSOFSUM,
-           sum(amount1 * ZS) AS AMOUNT1OFSUM,
-           sum(amount2 * ZS) AS AMOUNT2OFSUM,
-           sum(amount3 * ZS) AS AMOUNT3OFSUM
-    FROM hyxc
-    WHERE zt IS NULL OR zt = '正常'
-    GROUP BY dpy, cprq, hangkong;
+CREATE TABLE SUMgeren (
+    dpy          TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    cprq         DATE NOT NULL DEFAULT '',
+    hangkong     TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    ZSOFSUM      REAL NOT NULL DEFAULT 0,
+    AMOUNT1OFSUM REAL NOT NULL DEFAULT 0,
+    AMOUNT2OFSUM REAL NOT NULL DEFAULT 0,
+    AMOUNT3OFSUM REAL NOT NULL DEFAULT 0,
+    tickets      INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (dpy, cprq, hangkong)
+);
 
-CREATE VIEW SUMdaoda AS
-    SELECT kaishi, daoda, cprq,
-           sum(ZS) AS ZSOFSUM,
-           sum(amount1 * ZS) AS AMOUNT1OFSUM,
-           sum(amount2 * ZS) AS AMOUNT2OFSUM,
-           sum(amount3 * ZS) AS AMOUNT3OFSUM
-    FROM hyxc
-    WHERE zt IS NULL OR zt = '正常'
-    GROUP BY kaishi, daoda, cprq;
+CREATE TABLE SUMdaoda (
+    kaishi       TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    daoda        TEXT COLLATE NOCASE NOT NULL DEFAULT '',
+    cprq         DATE NOT NULL DEFAULT '',
+    ZSOFSUM      REAL NOT NULL DEFAULT 0,
+    AMOUNT1OFSUM REAL NOT NULL DEFAULT 0,
+    AMOUNT2OFSUM REAL NOT NULL DEFAULT 0,
+    AMOUNT3OFSUM REAL NOT NULL DEFAULT 0,
+    tickets      INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (kaishi, daoda, cprq)
+);
+
+CREATE TRIGGER hyxc_statistics_add AFTER INSERT ON hyxc
+WHEN NEW.zt IS NULL OR NEW.zt = '正常'
+BEGIN
+    INSERT INTO SUMhangkong VALUES (coalesce(NEW.hangkong, ''), coalesce(NEW.cprq, ''), coalesce(NEW.neivai, ''),
+        coalesce(NEW.ZS, 0), coalesce(NEW.amount1 * NEW.ZS, 0), coalesce(NEW.amount2 * NEW.ZS, 0),
+        coalesce(NEW.amount3 * NEW.ZS, 0), 1)
+    ON CONFLICT DO UPDATE SET ZSOFSUM = ZSOFSUM + excluded.ZSOFSUM, AMOUNT1OFSUM = AMOUNT1OFSUM + excluded.AMOUNT1OFSUM,
+        AMOUNT2OFSUM = AMOUNT2OFSUM + excluded.AMOUNT2OFSUM, AMOUNT3OFSUM = AMOUNT3OFSUM + excluded.AMOUNT3OFSUM,
+        tickets = tickets + 1;
+    INSERT INTO SUMgeren VALUES (coalesce(NEW.dpy, ''), coalesce(NEW.cprq, ''), coalesce(NEW.hangkong, ''),
+        coalesce(NEW.ZS, 0), coalesce(NEW.amount1 * NEW.ZS, 0), coalesce(NEW.amount2 * NEW.ZS, 0),
+        coalesce(NEW.amount3 * NEW.ZS, 0), 1)
+    ON CONFLICT DO UPDATE SET ZSOFSUM = ZSOFSUM + excluded.ZSOFSUM, AMOUNT1OFSUM = AMOUNT1OFSUM + excluded.AMOUNT1OFSUM,
+        AMOUNT2OFSUM = AMOUNT2OFSUM + excluded.AMOUNT2OFSUM, AMOUNT3OFSUM = AMOUNT3OFSUM + excluded.AMOUNT3OFSUM,
+        tickets = tickets + 1;
+    INSERT INTO SUMdaoda VALUES (coalesce(NEW.kaishi, ''), coalesce(NEW.daoda, ''), coalesce(NEW.cprq, ''),
+        coalesce(NEW.ZS, 0), coalesce(NEW.amount1 * NEW.ZS, 0), coalesce(NEW.amount2 * NEW.ZS, 0),
+        coalesce(NEW.amount3 * NEW.ZS, 0), 1)
+    ON CONFLICT DO UPDATE SET ZSOFSUM = ZSOFSUM + excluded.ZSOFSUM, AMOUNT1OFSUM = AMOUNT1OFSUM + excluded.AMOUNT1OFSUM,
+        AMOUNT2OFSUM = AMOUNT2OFSUM + excluded.AMOUNT2OFSUM, AMOUNT3OFSUM = AMOUNT3OFSUM + excluded.AMOUNT3OFSUM,
+        tickets = tickets + 1;
+END;
+
+CREATE TRIGGER hyxc_statistics_remove AFTER DELETE ON hyxc
+WHEN OLD.zt IS NULL OR OLD.zt = '正常'
+BEGIN
+    UPDATE SUMhangkong SET ZSOFSUM = ZSOFSUM - coalesce(OLD.ZS, 0),
+        AMOUNT1OFSUM = AMOUNT1OFSUM - coalesce(OLD.amount1 * OLD.ZS, 0),
+        AMOUNT2OFSUM = AMOUNT2OFSUM - coalesce(OLD.amount2 * OLD.ZS, 0),
+        AMOUNT3OFSUM = AMOUNT3OFSUM - coalesce(OLD.amount3 * OLD.ZS, 0), tickets = tickets - 1
+    WHERE hangkong = coalesce(OLD.hangkong, '') AND cprq = coalesce(OLD.cprq, '') AND neivai = coalesce(OLD.neivai, '');
+    DELETE FROM SUMhangkong WHERE tickets <= 0 AND hangkong = coalesce(OLD.hangkong, '')
+        AND cprq = coalesce(OLD.cprq, '') AND neivai = coalesce(OLD.neivai, '');
+    UPDATE SUMgeren SET ZSOFSUM = ZSOFSUM - coalesce(OLD.ZS, 0),
+        AMOUNT1OFSUM = AMOUNT1OFSUM - coalesce(OLD.amount1 * OLD.ZS, 0),
+        AMOUNT2OFSUM = AMOUNT2OFSUM - coalesce(OLD.amount2 * OLD.ZS, 0),
+        AMOUNT3OFSUM = AMOUNT3OFSUM - coalesce(OLD.amount3 * OLD.ZS, 0), tickets = tickets - 1
+    WHERE dpy = coalesce(OLD.dpy, '') AND cprq = coalesce(OLD.cprq, '') AND hangkong = coalesce(OLD.hangkong, '');
+    DELETE FROM SUMgeren WHERE tickets <= 0 AND dpy = coalesce(OLD.dpy, '')
+        AND cprq = coalesce(OLD.cprq, '') AND hangkong = coalesce(OLD.hangkong, '');
+    UPDATE SUMdaoda SET ZSOFSUM = ZSOFSUM - coalesce(OLD.ZS, 0),
+        AMOUNT1OFSUM = AMOUNT1OFSUM - coalesce(OLD.amount1 * OLD.ZS, 0),
+        AMOUNT2OFSUM = AMOUNT2OFSUM - coalesce(OLD.amount2 * OLD.ZS, 0),
+        AMOUNT3OFSUM = AMOUNT3OFSUM - coalesce(OLD.amount3 * OLD.ZS, 0), tickets = tickets - 1
+    WHERE kaishi = coalesce(OLD.kaishi, '') AND daoda = coalesce(OLD.daoda, '') AND cprq = coalesce(OLD.cprq, '');
+    DELETE FROM SUMdaoda WHERE tickets <= 0 AND kaishi = coalesce(OLD.kaishi, '')
+        AND daoda = coalesce(OLD.daoda, '') AND cprq = coalesce(OLD.cprq, '');
+END;
+
+-- A change of anything the statistics count takes the old ticket out and puts the new one in.
+CREATE TRIGGER hyxc_statistics_change AFTER UPDATE OF cprq, hangkong, neivai, dpy, kaishi, daoda, ZS, amount1,
+    amount2, amount3, zt ON hyxc
+BEGIN
+    UPDATE SUMhangkong SET ZSOFSUM = ZSOFSUM - coalesce(OLD.ZS, 0),
+        AMOUNT1OFSUM = AMOUNT1OFSUM - coalesce(OLD.amount1 * OLD.ZS, 0),
+        AMOUNT2OFSUM = AMOUNT2OFSUM - coalesce(OLD.amount2 * OLD.ZS, 0),
+        AMOUNT3OFSUM = AMOUNT3OFSUM - coalesce(OLD.amount3 * OLD.ZS, 0), tickets = tickets - 1
+    WHERE (OLD.zt IS NULL OR OLD.zt = '正常') AND hangkong = coalesce(OLD.hangkong, '')
+        AND cprq = coalesce(OLD.cprq, '') AND neivai = coalesce(OLD.neivai, '');
+    DELETE FROM SUMhangkong WHERE tickets <= 0 AND hangkong = coalesce(OLD.hangkong, '')
+        AND cprq = coalesce(OLD.cprq, '') AND neivai = coalesce(OLD.neivai, '');
+    UPDATE SUMgeren SET ZSOFSUM = ZSOFSUM - coalesce(OLD.ZS, 0),
+        AMOUNT1OFSUM = AMOUNT1OFSUM - coalesce(OLD.amount1 * OLD.ZS, 0),
+        AMOUNT2OFSUM = AMOUNT2OFSUM - coalesce(OLD.amount2 * OLD.ZS, 0),
+        AMOUNT3OFSUM = AMOUNT3OFSUM - coalesce(OLD.amount3 * OLD.ZS, 0), tickets = tickets - 1
+    WHERE (OLD.zt IS NULL OR OLD.zt = '正常') AND dpy = coalesce(OLD.dpy, '')
+        AND cprq = coalesce(OLD.cprq, '') AND hangkong = coalesce(OLD.hangkong, '');
+    DELETE FROM SUMgeren WHERE tickets <= 0 AND dpy = coalesce(OLD.dpy, '')
+        AND cprq = coalesce(OLD.cprq, '') AND hangkong = coalesce(OLD.hangkong, '');
+    UPDATE SUMdaoda SET ZSOFSUM = ZSOFSUM - coalesce(OLD.ZS, 0),
+        AMOUNT1OFSUM = AMOUNT1OFSUM - coalesce(OLD.amount1 * OLD.ZS, 0),
+        AMOUNT2OFSUM = AMOUNT2OFSUM - coalesce(OLD.amount2 * OLD.ZS, 0),
+        AMOUNT3OFSUM = AMOUNT3OFSUM - coalesce(OLD.amount3 * OLD.ZS, 0), tickets = tickets - 1
+    WHERE (OLD.zt IS NULL OR OLD.zt = '正常') AND kaishi = coalesce(OLD.kaishi, '')
+        AND daoda = coalesce(OLD.daoda, '') AND cprq = coalesce(OLD.cprq, '');
+    DELETE FROM SUMdaoda WHERE tickets <= 0 AND kaishi = coalesce(OLD.kaishi, '')
+        AND daoda = coalesce(OLD.daoda, '') AND cprq = coalesce(OLD.cprq, '');
+    INSERT INTO SUMhangkong SELECT coalesce(NEW.hangkong, ''), coalesce(NEW.cprq, ''), coalesce(NEW.neivai, ''),
+        coalesce(NEW.ZS, 0), coalesce(NEW.amount1 * NEW.ZS, 0), coalesce(NEW.amount2 * NEW.ZS, 0),
+        coalesce(NEW.amount3 * NEW.ZS, 0), 1 WHERE NEW.zt IS NULL OR NEW.zt = '正常'
+    ON CONFLICT DO UPDATE SET ZSOFSUM = ZSOFSUM + excluded.ZSOFSUM, AMOUNT1OFSUM = AMOUNT1OFSUM + excluded.AMOUNT1OFSUM,
+        AMOUNT2OFSUM = AMOUNT2OFSUM + excluded.AMOUNT2OFSUM, AMOUNT3OFSUM = AMOUNT3OFSUM + excluded.AMOUNT3OFSUM,
+        tickets = tickets + 1;
+    INSERT INTO SUMgeren SELECT coalesce(NEW.dpy, ''), coalesce(NEW.cprq, ''), coalesce(NEW.hangkong, ''),
+        coalesce(NEW.ZS, 0), coalesce(NEW.amount1 * NEW.ZS, 0), coalesce(NEW.amount2 * NEW.ZS, 0),
+        coalesce(NEW.amount3 * NEW.ZS, 0), 1 WHERE NEW.zt IS NULL OR NEW.zt = '正常'
+    ON CONFLICT DO UPDATE SET ZSOFSUM = ZSOFSUM + excluded.ZSOFSUM, AMOUNT1OFSUM = AMOUNT1OFSUM + excluded.AMOUNT1OFSUM,
+        AMOUNT2OFSUM = AMOUNT2OFSUM + excluded.AMOUNT2OFSUM, AMOUNT3OFSUM = AMOUNT3OFSUM + excluded.AMOUNT3OFSUM,
+        tickets = tickets + 1;
+    INSERT INTO SUMdaoda SELECT coalesce(NEW.kaishi, ''), coalesce(NEW.daoda, ''), coalesce(NEW.cprq, ''),
+        coalesce(NEW.ZS, 0), coalesce(NEW.amount1 * NEW.ZS, 0), coalesce(NEW.amount2 * NEW.ZS, 0),
+        coalesce(NEW.amount3 * NEW.ZS, 0), 1 WHERE NEW.zt IS NULL OR NEW.zt = '正常'
+    ON CONFLICT DO UPDATE SET ZSOFSUM = ZSOFSUM + excluded.ZSOFSUM, AMOUNT1OFSUM = AMOUNT1OFSUM + excluded.AMOUNT1OFSUM,
+        AMOUNT2OFSUM = AMOUNT2OFSUM + excluded.AMOUNT2OFSUM, AMOUNT3OFSUM = AMOUNT3OFSUM + excluded.AMOUNT3OFSUM,
+        tickets = tickets + 1;
+END;
 
 CREATE VIEW SUMJIFEN AS
     SELECT hyda.id AS id, hyda.kh AS kh, hyda.xm AS xm, hyda.sj AS sj, hyda.hyjb AS hyjb,
