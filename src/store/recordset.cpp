@@ -11,23 +11,6 @@ namespace {
 
 const char kRowidAlias[] = "__torvane_rowid__";
 
-QVariant readColumn(sqlite3_stmt *stmt, int i)
-{
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant::fromValue<qint64>(sqlite3_column_int64(stmt, i));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, i)), sqlite3_column_bytes(stmt, i));
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, i)),
-                                 sqlite3_column_bytes(stmt, i));
-    }
-}
-
 QString utf8(const char *text)
 {
     return text ? QString::fromUtf8(text) : QString();
@@ -196,7 +179,7 @@ void Recordset::open(const QString &sql, Connection *connection, CursorType curs
     detectBaseTable(sql);
     fetch();
     m_open = true;
-    setPosition(m_rows.empty() ? -1 : 0);
+    setPosition((m_store.rowCount() == 0) ? -1 : 0);
     emit rowsReset();
 }
 
@@ -269,21 +252,18 @@ void Recordset::fetch()
     for (int i = count - 1; i >= 0; --i)
         m_columnByName.insert(m_columns.at(i).name.toLower(), i);
 
-    m_rows.clear();
+    m_store.reset(count);
     m_rowids.clear();
     m_marks.clear();
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        QVector<QVariant> row(count);
-        for (int i = 0; i < count; ++i)
-            row[i] = readColumn(stmt, i + offset);
-        m_rows.push_back(std::move(row));
+        m_store.appendFromStatement(stmt, offset);
         m_rowids.push_back(m_hasRowid ? sqlite3_column_int64(stmt, 0) : 0);
         m_marks.push_back(m_nextMark++);
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
-        m_rows.clear();
+        m_store.reset(count);
         m_rowids.clear();
         m_marks.clear();
         m_connection->fail(QString());
@@ -297,7 +277,7 @@ void Recordset::close()
     if (!m_open)
         return;
     m_open = false;
-    m_rows.clear();
+    m_store.reset(0);
     m_rowids.clear();
     m_marks.clear();
     m_columns.clear();
@@ -312,23 +292,23 @@ void Recordset::requery()
     requireOpen();
     m_editMode = EditMode::None;
     fetch();
-    setPosition(m_rows.empty() ? -1 : 0);
+    setPosition((m_store.rowCount() == 0) ? -1 : 0);
     emit rowsReset();
 }
 
 bool Recordset::bof() const
 {
-    return !m_open || m_rows.empty() || m_pos < 0;
+    return !m_open || (m_store.rowCount() == 0) || m_pos < 0;
 }
 
 bool Recordset::eof() const
 {
-    return !m_open || m_rows.empty() || m_pos >= recordCount();
+    return !m_open || (m_store.rowCount() == 0) || m_pos >= recordCount();
 }
 
 int Recordset::absolutePosition() const
 {
-    if (!m_open || m_rows.empty())
+    if (!m_open || (m_store.rowCount() == 0))
         return RecordPosition::Unknown;
     if (m_pos < 0)
         return RecordPosition::Bof;
@@ -371,14 +351,14 @@ void Recordset::moveFirst()
 {
     requireOpen();
     flushPending();
-    setPosition(m_rows.empty() ? -1 : 0);
+    setPosition((m_store.rowCount() == 0) ? -1 : 0);
 }
 
 void Recordset::moveLast()
 {
     requireOpen();
     flushPending();
-    setPosition(m_rows.empty() ? -1 : recordCount() - 1);
+    setPosition((m_store.rowCount() == 0) ? -1 : recordCount() - 1);
 }
 
 void Recordset::moveNext()
@@ -427,9 +407,21 @@ int Recordset::indexOf(const QString &criterion, int from) const
     const int column = fieldIndex(parsed->column);
     if (column < 0)
         fail(DbErrorCode::BadCriterion, QStringLiteral("查找条件中的字段“%1”不存在").arg(parsed->column));
-    for (int i = std::max(from, 0); i < recordCount(); ++i)
-        if (parsed->matches(m_rows[i].at(column)))
+    // Equality with a text compares the stored bytes as the database's NOCASE
+    // does, without making a string of every row.
+    const bool textEquality = parsed->textLiteral && parsed->op == QLatin1String("=");
+    const QByteArray folded = textEquality ? RowStore::foldAscii(parsed->literal.toString().toUtf8()) : QByteArray();
+    for (int i = std::max(from, 0); i < recordCount(); ++i) {
+        if (textEquality && !(m_editMode != EditMode::None && i == m_pos)) {
+            if (const auto equal = m_store.textEquals(i, column, folded)) {
+                if (*equal)
+                    return i;
+                continue;
+            }
+        }
+        if (parsed->matches(valueAt(i, column)))
             return i;
+    }
     return -1;
 }
 
@@ -457,7 +449,7 @@ QVariant Recordset::value(int column) const
     requireCurrent();
     if (column < 0 || column >= m_columns.size())
         fail(DbErrorCode::GeneralFailure, QStringLiteral("字段序号 %1 超出范围").arg(column));
-    return m_rows[m_pos].at(column);
+    return valueAt(m_pos, column);
 }
 
 QVariant Recordset::value(const QString &name) const
@@ -472,7 +464,9 @@ QVariant Recordset::valueAt(int row, int column) const
 {
     if (row < 0 || row >= recordCount() || column < 0 || column >= m_columns.size())
         return {};
-    return m_rows[row].at(column);
+    if (m_editMode != EditMode::None && row == m_pos)
+        return m_edit.at(column);
+    return m_store.value(row, column);
 }
 
 QVariant Recordset::normalizedForColumn(int column, const QVariant &value) const
@@ -513,10 +507,10 @@ void Recordset::setValue(int column, const QVariant &value)
     requireWritable(column);
     if (m_editMode == EditMode::None) {
         m_editMode = EditMode::Editing;
-        m_original = m_rows[m_pos];
+        m_edit = m_store.row(m_pos);
         m_dirty = QVector<bool>(m_columns.size(), false);
     }
-    m_rows[m_pos][column] = value;
+    m_edit[column] = value;
     m_dirty[column] = true;
     emit fieldChanged(column);
 }
@@ -535,11 +529,11 @@ void Recordset::addNew()
     requireWritable(-1);
     flushPending();
     m_positionBeforeAdd = m_pos;
-    m_rows.push_back(QVector<QVariant>(m_columns.size()));
+    m_store.appendEmpty();
     m_rowids.push_back(0);
     m_marks.push_back(m_nextMark++);
     m_editMode = EditMode::Adding;
-    m_original = QVector<QVariant>(m_columns.size());
+    m_edit = QVector<QVariant>(m_columns.size());
     m_dirty = QVector<bool>(m_columns.size(), false);
     const int row = recordCount() - 1;
     emit rowInserted(row);
@@ -559,7 +553,7 @@ void Recordset::update()
         if (!m_dirty.at(i))
             continue;
         columns.append(i);
-        values.append(normalizedForColumn(i, m_rows[m_pos].at(i)));
+        values.append(normalizedForColumn(i, m_edit.at(i)));
     }
 
     QString sql;
@@ -604,7 +598,10 @@ void Recordset::update()
 
     const qint64 rowid = m_editMode == EditMode::Adding ? sqlite3_last_insert_rowid(db) : m_rowids[m_pos];
     m_rowids[m_pos] = rowid;
+    for (int i = 0; i < m_columns.size(); ++i)
+        m_store.setValue(m_pos, i, m_edit.at(i));
     m_editMode = EditMode::None;
+    m_edit.clear();
     rereadRow(m_pos, rowid);
     emit rowChanged(m_pos);
 }
@@ -630,10 +627,8 @@ void Recordset::rereadRow(int index, qint64 rowid)
         return;
     }
     sqlite3_bind_int64(stmt, 1, rowid);
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int i = 0; i < columns.size(); ++i)
-            m_rows[index][columns.at(i)] = readColumn(stmt, i);
-    }
+    if (sqlite3_step(stmt) == SQLITE_ROW)
+        m_store.setFromStatement(index, stmt, columns);
     sqlite3_finalize(stmt);
 }
 
@@ -642,18 +637,19 @@ void Recordset::cancelUpdate()
     requireOpen();
     if (m_editMode == EditMode::Adding) {
         const int row = m_pos;
-        m_rows.erase(m_rows.begin() + row);
+        m_store.removeRow(row);
         m_rowids.erase(m_rowids.begin() + row);
         m_marks.erase(m_marks.begin() + row);
         m_editMode = EditMode::None;
+        m_edit.clear();
         emit rowRemoved(row);
         m_pos = -2; // force the change signal
         setPosition(m_positionBeforeAdd < recordCount() ? m_positionBeforeAdd : recordCount() - 1);
         return;
     }
     if (m_editMode == EditMode::Editing) {
-        m_rows[m_pos] = m_original;
         m_editMode = EditMode::None;
+        m_edit.clear();
         emit rowChanged(m_pos);
     }
 }
@@ -679,8 +675,9 @@ void Recordset::deleteCurrent()
     if (rc != SQLITE_DONE)
         m_connection->fail(QString());
     m_editMode = EditMode::None;
+    m_edit.clear();
     const int row = m_pos;
-    m_rows.erase(m_rows.begin() + row);
+    m_store.removeRow(row);
     m_rowids.erase(m_rowids.begin() + row);
     m_marks.erase(m_marks.begin() + row);
     m_currentDeleted = true;

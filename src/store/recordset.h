@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/dberror.h"
+#include "store/rowstore.h"
 
 #include <QHash>
 #include <QObject>
@@ -46,7 +47,7 @@ public:
     QString baseTable() const { return m_baseTable; }
     Connection *connection() const { return m_connection; }
 
-    int recordCount() const { return static_cast<int>(m_rows.size()); }
+    int recordCount() const { return m_store.rowCount(); }
     bool bof() const;
     bool eof() const;
     // 0-based index of the current row (-1 before the first, recordCount() after the last).
@@ -132,7 +133,7 @@ private:
 
     QVector<Column> m_columns;
     QHash<QString, int> m_columnByName;
-    std::vector<QVector<QVariant>> m_rows;
+    RowStore m_store;
     std::vector<qint64> m_rowids;
     std::vector<Bookmark> m_marks;
     Bookmark m_nextMark = 1;
@@ -141,6 +142,6 @@ private:
 
     EditMode m_editMode = EditMode::None;
     int m_positionBeforeAdd = -1;
-    QVector<QVariant> m_original;
+    QVector<QVariant> m_edit; // the current row while it is being edited or added
     QVector<bool> m_dirty;
 };

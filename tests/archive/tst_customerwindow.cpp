@@ -387,8 +387,16 @@ void CustomerWindowTest::helpNotOfferedWhileBrowsing()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     auto *combo = w.findChild<QComboBox *>(QStringLiteral("combHelp_0"));
     auto *list = w.findChild<QListWidget *>(QStringLiteral("ListHELP_0"));
+    // Entering the fields as the operator does, then asking outright.
+    box(w, 3)->setFocus();
+    QVERIFY(box(w, 3)->hasFocus());
+    box(w, 13)->setFocus();
+    QVERIFY(box(w, 13)->hasFocus());
     w.placeHelp(3);
     w.placeHelp(13);
     QVERIFY(combo->isHidden());
@@ -396,6 +404,7 @@ void CustomerWindowTest::helpNotOfferedWhileBrowsing()
     QVERIFY(list->isHidden());
     QCOMPARE(list->count(), 0);
     QVERIFY(w.findChild<QPushButton *>(QStringLiteral("CmdHELP_0"))->isHidden());
+    w.close();
 }
 
 void CustomerWindowTest::sexDropDown()

@@ -1,0 +1,180 @@
+#include "store/rowstore.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <optional>
+
+void RowStore::reset(int columns)
+{
+    m_columns = columns;
+    m_rows = 0;
+    m_cells.clear();
+    m_arena.clear();
+    m_cells.shrink_to_fit();
+    m_arena.shrink_to_fit();
+}
+
+RowStore::Cell RowStore::store(const void *data, size_t length, Type type)
+{
+    Cell c;
+    c.offset = static_cast<quint32>(m_arena.size());
+    c.length = static_cast<quint32>(length);
+    c.type = type;
+    const char *bytes = static_cast<const char *>(data);
+    m_arena.insert(m_arena.end(), bytes, bytes + length);
+    return c;
+}
+
+void RowStore::appendFromStatement(sqlite3_stmt *stmt, int offset)
+{
+    for (int c = 0; c < m_columns; ++c) {
+        const int i = c + offset;
+        switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            m_cells.push_back(Cell{});
+            break;
+        case SQLITE_INTEGER: {
+            const qint64 v = sqlite3_column_int64(stmt, i);
+            m_cells.push_back(store(&v, sizeof v, Integer));
+            break;
+        }
+        case SQLITE_FLOAT: {
+            const double v = sqlite3_column_double(stmt, i);
+            m_cells.push_back(store(&v, sizeof v, Float));
+            break;
+        }
+        case SQLITE_BLOB: {
+            const void *b = sqlite3_column_blob(stmt, i);
+            m_cells.push_back(store(b, static_cast<size_t>(sqlite3_column_bytes(stmt, i)), Blob));
+            break;
+        }
+        default: {
+            const auto *t = sqlite3_column_text(stmt, i);
+            m_cells.push_back(store(t, static_cast<size_t>(sqlite3_column_bytes(stmt, i)), Text));
+            break;
+        }
+        }
+    }
+    ++m_rows;
+}
+
+void RowStore::appendEmpty()
+{
+    m_cells.resize(m_cells.size() + m_columns);
+    ++m_rows;
+}
+
+void RowStore::removeRow(int row)
+{
+    const auto first = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns;
+    m_cells.erase(first, first + m_columns);
+    --m_rows;
+}
+
+QVariant RowStore::value(int row, int column) const
+{
+    const Cell &c = cell(row, column);
+    const char *at = m_arena.data() + c.offset;
+    switch (c.type) {
+    case Null:
+        return {};
+    case Integer: {
+        qint64 v;
+        std::memcpy(&v, at, sizeof v);
+        return QVariant::fromValue<qint64>(v);
+    }
+    case Float: {
+        double v;
+        std::memcpy(&v, at, sizeof v);
+        return v;
+    }
+    case Blob:
+        return QByteArray(at, static_cast<qsizetype>(c.length));
+    case Text:
+        return QString::fromUtf8(at, static_cast<qsizetype>(c.length));
+    }
+    return {};
+}
+
+QVector<QVariant> RowStore::row(int row) const
+{
+    QVector<QVariant> values(m_columns);
+    for (int c = 0; c < m_columns; ++c)
+        values[c] = value(row, c);
+    return values;
+}
+
+void RowStore::setValue(int row, int column, const QVariant &value)
+{
+    Cell c;
+    if (value.isNull()) {
+        c = Cell{};
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool: {
+            const qint64 v = value.toLongLong();
+            c = store(&v, sizeof v, Integer);
+            break;
+        }
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const double v = value.toDouble();
+            c = store(&v, sizeof v, Float);
+            break;
+        }
+        case QMetaType::QByteArray: {
+            const QByteArray b = value.toByteArray();
+            c = store(b.constData(), static_cast<size_t>(b.size()), Blob);
+            break;
+        }
+        default: {
+            const QByteArray t = value.toString().toUtf8();
+            c = store(t.constData(), static_cast<size_t>(t.size()), Text);
+            break;
+        }
+        }
+    }
+    cell(row, column) = c;
+}
+
+void RowStore::setFromStatement(int row, sqlite3_stmt *stmt, const QVector<int> &columns)
+{
+    // Read the values into a fresh row at the end, then move its cells over.
+    RowStore one;
+    one.reset(static_cast<int>(columns.size()));
+    one.appendFromStatement(stmt, 0);
+    for (int i = 0; i < columns.size(); ++i)
+        setValue(row, columns.at(i), one.value(0, i));
+}
+
+QByteArray RowStore::foldAscii(const QByteArray &utf8)
+{
+    QByteArray folded = utf8;
+    for (char &ch : folded)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+    return folded;
+}
+
+std::optional<bool> RowStore::textEquals(int row, int column, const QByteArray &folded) const
+{
+    const Cell &c = cell(row, column);
+    if (c.type != Text)
+        return std::nullopt;
+    if (c.length != static_cast<quint32>(folded.size()))
+        return false;
+    const char *at = m_arena.data() + c.offset;
+    for (quint32 i = 0; i < c.length; ++i) {
+        char ch = at[i];
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+        if (ch != folded.at(i))
+            return false;
+    }
+    return true;
+}

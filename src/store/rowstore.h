@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QVariant>
+#include <QVector>
+#include <optional>
+#include <vector>
+
+struct sqlite3_stmt;
+
+// The rows of a recordset, packed: every value sits in one byte arena and each
+// cell is a small descriptor, so a snapshot of 100,000 customers or a million
+// tickets costs a few allocations instead of one per value. Values turn into
+// QVariants only when read.
+class RowStore
+{
+public:
+    void reset(int columns);
+    int rowCount() const { return m_rows; }
+    int columnCount() const { return m_columns; }
+
+    // Appends the current row of a statement (columns offset .. offset + columnCount - 1).
+    void appendFromStatement(sqlite3_stmt *stmt, int offset);
+    void appendEmpty();
+    void removeRow(int row);
+
+    QVariant value(int row, int column) const;
+    QVector<QVariant> row(int row) const;
+    void setValue(int row, int column, const QVariant &value);
+    // Column `columns[i]` of `row` from statement column i.
+    void setFromStatement(int row, sqlite3_stmt *stmt, const QVector<int> &columns);
+
+    // Text comparison as the database's NOCASE does it (ASCII letters folded),
+    // without making a QString; `folded` is the ASCII-lower-cased UTF-8 text.
+    // Nothing for a cell that is not text.
+    std::optional<bool> textEquals(int row, int column, const QByteArray &folded) const;
+    static QByteArray foldAscii(const QByteArray &utf8);
+
+private:
+    enum Type : quint8 { Null, Integer, Float, Text, Blob };
+    struct Cell
+    {
+        quint32 offset = 0;
+        quint32 length = 0;
+        Type type = Null;
+    };
+    Cell &cell(int row, int column) { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
+    const Cell &cell(int row, int column) const { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
+    Cell store(const void *data, size_t length, Type type);
+
+    int m_columns = 0;
+    int m_rows = 0;
+    std::vector<Cell> m_cells;
+    std::vector<char> m_arena;
+};
