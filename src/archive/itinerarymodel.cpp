@@ -66,32 +66,41 @@ ItineraryModel::ItineraryModel(QObject *parent) : QAbstractTableModel(parent) {}
 void ItineraryModel::fill(const Recordset &rows)
 {
     beginResetModel();
+    m_source = &rows;
     m_columns = rows.fieldCount();
-    m_rows.clear();
-    m_rows.reserve(rows.recordCount());
-    for (int r = 0; r < rows.recordCount(); ++r) {
-        QStringList cells;
-        cells.reserve(m_columns);
-        for (int c = 0; c < m_columns; ++c) {
-            QString text = RecordsetModel::displayText(rows.valueAt(r, c));
-            // Dates show as yyyy-MM-dd.
-            if (isDateColumn(c) && text.size() > 10)
-                text = text.left(10);
-            cells << text;
-        }
-        m_rows << cells;
-    }
-    m_storedRows = static_cast<int>(m_rows.size());
+    m_storedRows = rows.recordCount();
+    m_order.resize(m_storedRows);
+    for (int r = 0; r < m_storedRows; ++r)
+        m_order[r] = r;
+    m_added.clear();
+    m_typed.clear();
     endResetModel();
 }
 
 void ItineraryModel::clearToBlankRow(int columns)
 {
     beginResetModel();
+    m_source = nullptr;
     m_columns = columns;
-    m_rows = {QStringList(columns, QString())};
     m_storedRows = 0;
+    m_added = {QStringList(columns, QString())};
+    m_order = {-1};
+    m_typed.clear();
     endResetModel();
+}
+
+QString ItineraryModel::storedText(int stored, int column) const
+{
+    const auto typed = m_typed.constFind((static_cast<quint64>(stored) << 16) | static_cast<quint64>(column));
+    if (typed != m_typed.constEnd())
+        return typed.value();
+    if (!m_source)
+        return {};
+    QString text = RecordsetModel::displayText(m_source->valueAt(stored, column));
+    // Dates show as yyyy-MM-dd.
+    if (isDateColumn(column) && text.size() > 10)
+        text = text.left(10);
+    return text;
 }
 
 void ItineraryModel::setHeaders(const QStringList &headers)
@@ -104,31 +113,37 @@ void ItineraryModel::setHeaders(const QStringList &headers)
 void ItineraryModel::setEditMode(bool edit)
 {
     m_edit = edit;
-    if (!m_rows.isEmpty())
+    if (!m_order.isEmpty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, m_columns - 1));
 }
 
 int ItineraryModel::appendRow()
 {
-    const int row = static_cast<int>(m_rows.size());
+    const int row = static_cast<int>(m_order.size());
     beginInsertRows({}, row, row);
-    m_rows << QStringList(m_columns, QString());
+    m_added << QStringList(m_columns, QString());
+    m_order << -static_cast<int>(m_added.size());
     endInsertRows();
     return row;
 }
 
 QString ItineraryModel::cell(int row, int column) const
 {
-    if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_columns)
+    if (row < 0 || row >= m_order.size() || column < 0 || column >= m_columns)
         return {};
-    return m_rows.at(row).at(column);
+    const int key = m_order.at(row);
+    return key >= 0 ? storedText(key, column) : m_added.at(-1 - key).at(column);
 }
 
 void ItineraryModel::setCell(int row, int column, const QString &text)
 {
-    if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_columns)
+    if (row < 0 || row >= m_order.size() || column < 0 || column >= m_columns)
         return;
-    m_rows[row][column] = text;
+    const int key = m_order.at(row);
+    if (key >= 0)
+        m_typed.insert((static_cast<quint64>(key) << 16) | static_cast<quint64>(column), text);
+    else
+        m_added[-1 - key][column] = text;
     emit dataChanged(index(row, column), index(row, column));
 }
 
@@ -137,20 +152,25 @@ void ItineraryModel::sortRows(int column, Qt::SortOrder order)
     if (column < 0 || column >= m_columns)
         return;
     emit layoutAboutToBeChanged();
-    std::stable_sort(m_rows.begin(), m_rows.end(), [column, order](const QStringList &a, const QStringList &b) {
+    QVector<QPair<QString, int>> keyed;
+    keyed.reserve(m_order.size());
+    for (int r = 0; r < m_order.size(); ++r)
+        keyed.append({cell(r, column), m_order.at(r)});
+    std::stable_sort(keyed.begin(), keyed.end(), [order](const QPair<QString, int> &a, const QPair<QString, int> &b) {
         bool okA = false, okB = false;
-        const double x = a.at(column).toDouble(&okA);
-        const double y = b.at(column).toDouble(&okB);
-        const bool less = okA && okB ? x < y : QString::compare(a.at(column), b.at(column)) < 0;
-        const bool greater = okA && okB ? x > y : QString::compare(a.at(column), b.at(column)) > 0;
-        return order == Qt::AscendingOrder ? less : greater;
+        const double x = a.first.toDouble(&okA);
+        const double y = b.first.toDouble(&okB);
+        const int cmp = okA && okB ? (x < y ? -1 : (x > y ? 1 : 0)) : QString::compare(a.first, b.first);
+        return order == Qt::AscendingOrder ? cmp < 0 : cmp > 0;
     });
+    for (int r = 0; r < keyed.size(); ++r)
+        m_order[r] = keyed.at(r).second;
     emit layoutChanged();
 }
 
 int ItineraryModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
 }
 
 int ItineraryModel::columnCount(const QModelIndex &parent) const
@@ -160,19 +180,18 @@ int ItineraryModel::columnCount(const QModelIndex &parent) const
 
 QVariant ItineraryModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= m_columns)
+    if (!index.isValid() || index.row() >= m_order.size() || index.column() >= m_columns)
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return m_rows.at(index.row()).at(index.column());
+        return cell(index.row(), index.column());
     return {};
 }
 
 bool ItineraryModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid() || index.row() >= m_rows.size() || index.column() >= m_columns)
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= m_order.size() || index.column() >= m_columns)
         return false;
-    m_rows[index.row()][index.column()] = value.toString();
-    emit dataChanged(index, index);
+    setCell(index.row(), index.column(), value.toString());
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 #include <QVector>
 
@@ -44,7 +45,16 @@ public:
     static constexpr int kLastSavedColumn = 25;
 
 private:
-    QVector<QStringList> m_rows;
+    // A grid row is either a stored row of the recordset (>= 0) or one added
+    // here (-1 - index into m_added). Stored rows are read when shown; only
+    // what the operator typed is kept here.
+    QString storedText(int stored, int column) const;
+    QString &editable(int row, int column);
+
+    const Recordset *m_source = nullptr;
+    QVector<int> m_order;
+    QVector<QStringList> m_added;
+    QHash<quint64, QString> m_typed;
     QStringList m_headers;
     int m_columns = 0;
     int m_storedRows = 0;

@@ -37,20 +37,15 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
         doc->m_heights[s] = layout.sectionHeight(s);
 
     // Where each detail box and each total reads its value.
-    QVector<int> boxFields;
-    QVector<QString> boxFormats;
     for (const ReportControl &c : doc->m_sections[3]) {
         if (c.kind != ReportControl::Kind::TextBox)
             continue;
-        boxFields.append(data.fieldIndex(c.dataField));
-        boxFormats.append(c.format);
+        doc->m_boxFields.append(data.fieldIndex(c.dataField));
+        doc->m_boxFormats.append(c.format);
     }
-    doc->m_boxCount = boxFields.size();
-    doc->m_rows = data.recordCount();
-    doc->m_cells.reserve(doc->m_rows * doc->m_boxCount);
-    for (int r = 0; r < doc->m_rows; ++r)
-        for (int b = 0; b < boxFields.size(); ++b)
-            doc->m_cells.append(reportCellText(data.valueAt(r, boxFields.at(b)), boxFormats.at(b)));
+    doc->m_boxCount = static_cast<int>(doc->m_boxFields.size());
+    doc->m_data = std::make_shared<const RowStore>(data.rowStore());
+    doc->m_rows = doc->m_data->rowCount();
 
     for (const ReportControl &c : doc->m_sections[5]) {
         if (c.kind != ReportControl::Kind::Function)
@@ -59,8 +54,10 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
         double sum = 0;
         bool whole = true;
         for (int r = 0; r < doc->m_rows && field >= 0; ++r) {
+            const QVariant value = doc->m_data->value(r, field);
             bool ok = false;
-            const double v = data.valueAt(r, field).toString().trimmed().toDouble(&ok);
+            const double v = value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok)
+                                                                  : value.toDouble(&ok);
             if (ok) {
                 sum += v;
                 whole = whole && v == std::floor(v);
@@ -76,6 +73,14 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
         doc->m_sums.insert(c.name.toLower(), reportCellText(sum, format));
     }
     return doc;
+}
+
+QString ReportDocument::cell(int row, int box) const
+{
+    const int field = m_boxFields.at(box);
+    if (field < 0 || !m_data)
+        return {};
+    return reportCellText(m_data->value(row, field), m_boxFormats.at(box));
 }
 
 QString ReportDocument::captionOf(const ReportControl &c) const

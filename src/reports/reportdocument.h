@@ -2,6 +2,8 @@
 
 #include "reports/reporttemplate.h"
 
+#include "store/rowstore.h"
+
 #include <QDate>
 #include <QHash>
 #include <QString>
@@ -22,7 +24,7 @@ public:
     double sectionHeight(int section) const { return m_heights[section]; }
     int rowCount() const { return m_rows; }
     // Text of detail text box `box` (its index among the detail section's text boxes) in `row`.
-    QString cell(int row, int box) const { return m_cells.at(row * m_boxCount + box); }
+    QString cell(int row, int box) const;
     int boxCount() const { return m_boxCount; }
     QString sumText(const QString &functionName) const { return m_sums.value(functionName.toLower()); }
     QString captionOf(const ReportControl &c) const;
@@ -36,7 +38,11 @@ public:
 private:
     QVector<ReportControl> m_sections[6];
     double m_heights[6] = {};
-    QVector<QString> m_cells;
+    // The bound rows, copied, and where each detail box reads its value: the
+    // texts are made only for the pages drawn.
+    std::shared_ptr<const RowStore> m_data;
+    QVector<int> m_boxFields;
+    QVector<QString> m_boxFormats;
     int m_rows = 0;
     int m_boxCount = 0;
     QHash<QString, QString> m_sums;

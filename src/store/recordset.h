@@ -80,6 +80,8 @@ public:
     QVariant value(int column) const;
     QVariant value(const QString &name) const;
     QString text(const QString &name) const { return value(name).toString(); }
+    // The stored rows as they were last read or written (pending edits aside).
+    const RowStore &rowStore() const { return m_store; }
     // Value of any row without moving (for item models).
     QVariant valueAt(int row, int column) const;
 
