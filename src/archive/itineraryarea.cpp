@@ -207,13 +207,23 @@ void ItineraryArea::flwg_set()
     for (int r = 1; r <= m_dictionary->recordCount() && r < headers.size(); ++r)
         headers[r] = m_dictionary->valueAt(r - 1, names).toString();
     m_model->setHeaders(headers);
+    // The widths depend on the dictionary alone: set once, not on every customer.
+    if (m_widthsSet == m_model->columnCount())
+        return;
+    m_widthsSet = m_model->columnCount();
     for (int c = 0; c < m_model->columnCount(); ++c) {
         // The first width comes from the size of the stored length value.
         int twips = c >= 1 && c <= m_dictionary->recordCount()
                         ? 220 * static_cast<int>(m_dictionary->valueAt(c - 1, sizes).toString().size())
                         : 0;
         twips = fixedWidths().value(c, twips);
-        applyColumnWidthTwips(m_grid, c, twips);
+        if (twips <= 0) {
+            m_grid->setColumnHidden(c, true);
+        } else {
+            // Never narrower than the caption.
+            m_grid->setColumnHidden(c, false);
+            m_grid->setColumnWidth(c, std::max(twips / 15, m_grid->horizontalHeader()->sectionSizeHint(c)));
+        }
     }
 }
 

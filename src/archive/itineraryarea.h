@@ -78,4 +78,5 @@ private:
     QLineEdit *m_id;
     QMenu *m_stateMenu;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+    int m_widthsSet = -1;
 };
