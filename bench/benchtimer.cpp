@@ -22,7 +22,8 @@ QVector<double> BenchTable::time(int count, const std::function<void(int)> &oper
     return ms;
 }
 
-QVector<double> BenchTable::timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements)
+QVector<double> BenchTable::timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements,
+                                    bool readColumns)
 {
     QVector<double> ms;
     ms.reserve(count);
@@ -35,6 +36,14 @@ QVector<double> BenchTable::timeRaw(sqlite3 *db, int count, const std::function<
             const QByteArray utf8 = sql.toUtf8();
             if (sqlite3_prepare_v2(db, utf8.constData(), -1, &stmt, nullptr) == SQLITE_OK)
                 while (sqlite3_step(stmt) == SQLITE_ROW) {
+                    if (!readColumns)
+                        continue;
+                    // What any program that shows the rows must do at least: read every value.
+                    for (int c = 0; c < sqlite3_column_count(stmt); ++c)
+                        if (sqlite3_column_type(stmt, c) == SQLITE_TEXT)
+                            (void)sqlite3_column_bytes(stmt, c), (void)sqlite3_column_text(stmt, c);
+                        else
+                            (void)sqlite3_column_double(stmt, c);
                 }
             sqlite3_finalize(stmt);
         }
@@ -65,7 +74,7 @@ double BenchTable::peakResidentMb()
 }
 
 void BenchTable::add(const QString &operation, const QVector<double> &ours, const QVector<double> &raw,
-                     const QString &target)
+                     const QString &target, const QVector<double> &rawRead)
 {
     Row row;
     row.operation = operation;
@@ -73,6 +82,7 @@ void BenchTable::add(const QString &operation, const QVector<double> &ours, cons
     row.median = median(ours);
     row.p95 = percentile(ours, 0.95);
     row.rawMedian = raw.isEmpty() ? -1 : median(raw);
+    row.readMedian = rawRead.isEmpty() ? -1 : median(rawRead);
     row.peakMb = peakResidentMb();
     row.target = target;
     m_rows.append(row);
@@ -82,12 +92,13 @@ void BenchTable::add(const QString &operation, const QVector<double> &ours, cons
 
 void BenchTable::print() const
 {
-    std::printf("\n%-46s %6s %11s %11s %8s %9s  %s\n", "operation", "count", "median ms", "p95 ms", "ours/raw",
-                "peak MB", "target");
+    std::printf("\n%-40s %6s %10s %10s %9s %9s %8s  %s\n", "operation", "count", "median ms", "p95 ms", "ours/raw",
+                "ours/read", "peak MB", "target");
     for (const Row &r : m_rows) {
         const QString ratio = r.rawMedian > 0 ? QString::number(r.median / r.rawMedian, 'f', 2) : QStringLiteral("-");
-        std::printf("%-46s %6d %11.2f %11.2f %8s %9.1f  %s\n", qPrintable(r.operation), r.count, r.median, r.p95,
-                    qPrintable(ratio), r.peakMb, qPrintable(r.target));
+        const QString read = r.readMedian > 0 ? QString::number(r.median / r.readMedian, 'f', 2) : QStringLiteral("-");
+        std::printf("%-40s %6d %10.2f %10.2f %9s %9s %8.1f  %s\n", qPrintable(r.operation), r.count, r.median, r.p95,
+                    qPrintable(ratio), qPrintable(read), r.peakMb, qPrintable(r.target));
     }
 }
 
@@ -97,12 +108,14 @@ bool BenchTable::writeTsv(const QString &path) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QTextStream out(&file);
-    out << "operation\tcount\tmedian_ms\tp95_ms\traw_median_ms\tratio\tpeak_mb\ttarget\n";
+    out << "operation\tcount\tmedian_ms\tp95_ms\traw_median_ms\tratio\tread_median_ms\tratio_read\tpeak_mb\ttarget\n";
     for (const Row &r : m_rows) {
         out << r.operation << '\t' << r.count << '\t' << QString::number(r.median, 'f', 3) << '\t'
             << QString::number(r.p95, 'f', 3) << '\t'
             << (r.rawMedian > 0 ? QString::number(r.rawMedian, 'f', 3) : QStringLiteral("")) << '\t'
             << (r.rawMedian > 0 ? QString::number(r.median / r.rawMedian, 'f', 3) : QStringLiteral("")) << '\t'
+            << (r.readMedian > 0 ? QString::number(r.readMedian, 'f', 3) : QStringLiteral("")) << '\t'
+            << (r.readMedian > 0 ? QString::number(r.median / r.readMedian, 'f', 3) : QStringLiteral("")) << '\t'
             << QString::number(r.peakMb, 'f', 1) << '\t' << r.target << '\n';
     }
     return true;

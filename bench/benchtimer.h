@@ -19,6 +19,7 @@ public:
         double median = 0; // milliseconds
         double p95 = 0;
         double rawMedian = -1; // < 0: no SQL to compare with
+        double readMedian = -1; // the same statements with every column of every row read
         double peakMb = 0;
         QString target;
     };
@@ -26,10 +27,11 @@ public:
     // Runs `operation` `count` times and returns the per-run milliseconds.
     static QVector<double> time(int count, const std::function<void(int)> &operation);
     // Prepares, steps every row and finalizes each statement, `count` times.
-    static QVector<double> timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements);
+    static QVector<double> timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements,
+                                   bool readColumns = false);
 
     void add(const QString &operation, const QVector<double> &ours, const QVector<double> &raw = {},
-             const QString &target = {});
+             const QString &target = {}, const QVector<double> &rawRead = {});
     void print() const;
     bool writeTsv(const QString &path) const;
 

@@ -360,6 +360,30 @@ int main(int argc, char *argv[])
               QStringLiteral("< 5000 ms"));
     QFile::remove(pdf);
 
+    // 11. The store alone: each statement opened as a recordset, against SQLite
+    // stepping it (ours/raw) and stepping it reading every value (ours/read).
+    const QString someCard = allCards.value(pick(3) % std::max<qsizetype>(1, allCards.size()));
+    const QList<QPair<QString, QString>> queries = {
+        {QStringLiteral("query: customer list"), QStringLiteral("select * from hyda")},
+        {QStringLiteral("query: one customer's tickets"), itinerarySql(columns, someCard)},
+        {QStringLiteral("query: customer totals"), totalsSql(someCard)},
+        {QStringLiteral("query: airline statistics"), QStringLiteral("select * from SUMhangkong WHERE ZSOFSUM>0")},
+        {QStringLiteral("query: route statistics"), QStringLiteral("select * from SUMdaoda WHERE ZSOFSUM>0")},
+        {QStringLiteral("query: period income by day"), QStringLiteral("select * from SRriqi")},
+        {QStringLiteral("query: points by customer"), QStringLiteral("select * from SUMJIFEN  WHERE jifen>1000")}};
+    for (const auto &[name, sql] : queries) {
+        const int n = count(name == QLatin1String("query: one customer's tickets")
+                                    || name == QLatin1String("query: customer totals")
+                                ? 200
+                                : 5);
+        table.add(name, BenchTable::time(n, [&, sql = sql](int) {
+                      Recordset rs;
+                      rs.open(sql, &conn, CursorType::Static, LockType::ReadOnly);
+                  }),
+                  BenchTable::timeRaw(raw, n, [sql = sql](int) { return QStringList{sql}; }), QStringLiteral("ratio <= 1.5"),
+                  BenchTable::timeRaw(raw, n, [sql = sql](int) { return QStringList{sql}; }, true));
+    }
+
     sqlite3_close(raw);
     std::printf("\n%d customers, %d tickets; messages answered: %d\n", options.customers, options.tickets, messages);
     table.print();

@@ -104,6 +104,10 @@ void Connection::openFile(const QString &path)
     // A committed change must survive a crash or a power cut; readers never block the writer.
     sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    // Reads go through a memory map instead of a copy per page, and a larger
+    // page cache keeps a day's customers at hand.
+    sqlite3_exec(m_db, "PRAGMA mmap_size=100663296", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
 }
 
 void Connection::close()
