@@ -211,6 +211,9 @@ void ItineraryArea::flwg_set()
     if (m_widthsSet == m_model->columnCount())
         return;
     m_widthsSet = m_model->columnCount();
+    // The widths were measured in a smaller type: a date filled its 1000 twips.
+    // Scale them by how much wider ours writes a date.
+    const double scale = std::max(1.0, m_grid->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) / 60.0);
     for (int c = 0; c < m_model->columnCount(); ++c) {
         // The first width comes from the size of the stored length value.
         int twips = c >= 1 && c <= m_dictionary->recordCount()
@@ -222,7 +225,8 @@ void ItineraryArea::flwg_set()
         } else {
             // Never narrower than the caption.
             m_grid->setColumnHidden(c, false);
-            m_grid->setColumnWidth(c, std::max(twips / 15, m_grid->horizontalHeader()->sectionSizeHint(c)));
+            m_grid->setColumnWidth(c, std::max(static_cast<int>(twips / 15.0 * scale) + 8,
+                                               m_grid->horizontalHeader()->sectionSizeHint(c)));
         }
     }
 }
