@@ -308,33 +308,30 @@ CREATE VIEW SUMJIFEN AS
            (SELECT total(jifenyue) FROM hyxc WHERE hyxc.kh = hyda.kh) AS jifenyue
     FROM hyda;
 
--- Period income reports of the catalogue.
+-- Period income reports of the catalogue, read from the kept statistics.
 CREATE VIEW SRriqi AS
     SELECT cprq,
-           sum(ZS) AS ZS,
-           sum(amount2 * ZS) AS AMOUNT2OFSUM,
-           sum(amount3 * ZS) AS AMOUNT3OFSUM,
-           sum((amount2 - amount3) * ZS) AS LR
-    FROM hyxc
-    WHERE zt IS NULL OR zt = '正常'
+           sum(ZSOFSUM) AS ZS,
+           sum(AMOUNT2OFSUM) AS AMOUNT2OFSUM,
+           sum(AMOUNT3OFSUM) AS AMOUNT3OFSUM,
+           sum(AMOUNT2OFSUM - AMOUNT3OFSUM) AS LR
+    FROM SUMhangkong
     GROUP BY cprq;
 
 CREATE VIEW SRhangkong AS
     SELECT hangkong, cprq,
-           sum(ZS) AS ZS,
-           sum(amount2 * ZS) AS AMOUNT2OFSUM,
-           sum(amount3 * ZS) AS AMOUNT3OFSUM,
-           sum((amount2 - amount3) * ZS) AS LR
-    FROM hyxc
-    WHERE zt IS NULL OR zt = '正常'
+           sum(ZSOFSUM) AS ZS,
+           sum(AMOUNT2OFSUM) AS AMOUNT2OFSUM,
+           sum(AMOUNT3OFSUM) AS AMOUNT3OFSUM,
+           sum(AMOUNT2OFSUM - AMOUNT3OFSUM) AS LR
+    FROM SUMhangkong
     GROUP BY hangkong, cprq;
 
 CREATE VIEW SRdpy AS
     SELECT dpy, cprq,
-           sum(ZS) AS ZS,
-           sum(amount2 * ZS) AS AMOUNT2OFSUM,
-           sum(amount3 * ZS) AS AMOUNT3OFSUM,
-           sum((amount2 - amount3) * ZS) AS LR
-    FROM hyxc
-    WHERE zt IS NULL OR zt = '正常'
+           sum(ZSOFSUM) AS ZS,
+           sum(AMOUNT2OFSUM) AS AMOUNT2OFSUM,
+           sum(AMOUNT3OFSUM) AS AMOUNT3OFSUM,
+           sum(AMOUNT2OFSUM - AMOUNT3OFSUM) AS LR
+    FROM SUMgeren
     GROUP BY dpy, cprq;

@@ -31,7 +31,7 @@ bool layoutAndBind(ReportTemplate &report, const QVector<PrintColumn> &columns, 
         if (data.recordCount() == 0)
             return false;
         ModReport::layout(report, columns, style);
-        report.bind(data);
+        report.bindTaking(data);
         return true;
     } catch (const DbException &e) {
         report.resetToDesign();

@@ -25,6 +25,24 @@ QString reportCellText(const QVariant &value, const QString &format)
 std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout, const Recordset &data,
                                                       const QDate &runDate)
 {
+    return build(layout, data, std::make_shared<const RowStore>(data.rowStore()), runDate);
+}
+
+std::shared_ptr<ReportDocument> ReportDocument::buildTaking(const ReportTemplate &layout, Recordset &data)
+{
+    // The field positions are read before the rows leave the recordset.
+    auto rows = std::make_shared<RowStore>();
+    const Recordset &names = data;
+    auto doc = build(layout, names, rows, QDate::currentDate());
+    *rows = data.takeRows();
+    doc->m_rows = rows->rowCount();
+    doc->computeSums(layout);
+    return doc;
+}
+
+std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout, const Recordset &data,
+                                                      std::shared_ptr<const RowStore> rows, const QDate &runDate)
+{
     auto doc = std::make_shared<ReportDocument>();
     doc->m_runDate = runDate.toString(QStringLiteral("yyyy-MM-dd"));
     for (const ReportControl &c : layout.controls()) {
@@ -44,13 +62,24 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
         doc->m_boxFormats.append(c.format);
     }
     doc->m_boxCount = static_cast<int>(doc->m_boxFields.size());
-    doc->m_data = std::make_shared<const RowStore>(data.rowStore());
+    doc->m_data = std::move(rows);
     doc->m_rows = doc->m_data->rowCount();
+    for (const ReportControl &c : doc->m_sections[5])
+        if (c.kind == ReportControl::Kind::Function)
+            doc->m_sumFields.insert(c.name.toLower(), data.fieldIndex(c.dataField));
+    doc->computeSums(layout);
+    return doc;
+}
+
+void ReportDocument::computeSums(const ReportTemplate &layout)
+{
+    ReportDocument *doc = this;
+    doc->m_sums.clear();
 
     for (const ReportControl &c : doc->m_sections[5]) {
         if (c.kind != ReportControl::Kind::Function)
             continue;
-        const int field = data.fieldIndex(c.dataField);
+        const int field = doc->m_sumFields.value(c.name.toLower(), -1);
         double sum = 0;
         bool whole = true;
         for (int r = 0; r < doc->m_rows && field >= 0; ++r) {
@@ -72,7 +101,6 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
             format = QStringLiteral("#####0.00");
         doc->m_sums.insert(c.name.toLower(), reportCellText(sum, format));
     }
-    return doc;
 }
 
 QString ReportDocument::cell(int row, int box) const

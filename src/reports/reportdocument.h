@@ -19,6 +19,8 @@ class ReportDocument
 public:
     static std::shared_ptr<ReportDocument> build(const ReportTemplate &layout, const Recordset &data,
                                                  const QDate &runDate = QDate::currentDate());
+    // The same, taking the recordset's rows over instead of copying them.
+    static std::shared_ptr<ReportDocument> buildTaking(const ReportTemplate &layout, Recordset &data);
 
     const QVector<ReportControl> &section(int section) const { return m_sections[section]; }
     double sectionHeight(int section) const { return m_heights[section]; }
@@ -36,6 +38,8 @@ public:
     QString dump() const;
 
 private:
+    static std::shared_ptr<ReportDocument> build(const ReportTemplate &layout, const Recordset &data,
+                                                 std::shared_ptr<const RowStore> rows, const QDate &runDate);
     QVector<ReportControl> m_sections[6];
     double m_heights[6] = {};
     // The bound rows, copied, and where each detail box reads its value: the
@@ -45,7 +49,9 @@ private:
     QVector<QString> m_boxFormats;
     int m_rows = 0;
     int m_boxCount = 0;
+    void computeSums(const ReportTemplate &layout);
     QHash<QString, QString> m_sums;
+    QHash<QString, int> m_sumFields;
     QString m_runDate;
     double m_width = 0;
 };

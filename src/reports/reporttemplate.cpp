@@ -169,3 +169,9 @@ void ReportTemplate::bind(const Recordset &data)
 {
     m_bound = ReportDocument::build(*this, data);
 }
+
+void ReportTemplate::bindTaking(Recordset &data)
+{
+    m_bound.reset(); // the earlier report's rows go before the new ones arrive
+    m_bound = ReportDocument::buildTaking(*this, data);
+}

@@ -59,6 +59,8 @@ public:
     // Binds the data: the rows are read now, so the report stays as it was
     // bound while the caller's recordset changes or goes away.
     void bind(const Recordset &data);
+    // Binds a recordset the report may keep: its rows move over, no copy.
+    void bindTaking(Recordset &data);
     std::shared_ptr<const ReportDocument> boundDocument() const { return m_bound; }
     void unbind() { m_bound.reset(); }
 

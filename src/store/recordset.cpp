@@ -287,6 +287,14 @@ void Recordset::close()
     emit rowsReset();
 }
 
+RowStore Recordset::takeRows()
+{
+    RowStore rows = std::move(m_store);
+    m_store = RowStore();
+    close();
+    return rows;
+}
+
 void Recordset::requery()
 {
     requireOpen();

@@ -82,6 +82,8 @@ public:
     QString text(const QString &name) const { return value(name).toString(); }
     // The stored rows as they were last read or written (pending edits aside).
     const RowStore &rowStore() const { return m_store; }
+    // Hands the rows over (to a report that keeps them) and closes the recordset.
+    RowStore takeRows();
     // Value of any row without moving (for item models).
     QVariant valueAt(int row, int column) const;
 
