@@ -88,19 +88,9 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     top->addWidget(toolbar, 1);
     top->addWidget(findLabel);
     top->addWidget(m_find);
-    const QList<QPair<QString, QStyle::StandardPixmap>> moves = {{QStringLiteral("首记录"), QStyle::SP_MediaSkipBackward},
-                                                                 {QStringLiteral("上一记录"), QStyle::SP_MediaSeekBackward},
-                                                                 {QStringLiteral("下一记录"), QStyle::SP_MediaSeekForward},
-                                                                 {QStringLiteral("最后记录"), QStyle::SP_MediaSkipForward}};
-    for (int i = 0; i < moves.size(); ++i) {
-        auto *b = new QPushButton(this);
-        b->setObjectName(QStringLiteral("Cmdmove_%1").arg(i));
-        b->setIcon(style()->standardIcon(moves.at(i).second));
-        b->setToolTip(moves.at(i).first);
-        connect(b, &QPushButton::clicked, this, [this, i] { Cmdmove_Click(i); });
+    m_moves = makeMoveButtons(this, QStringLiteral("Cmdmove_%1"), 0, [this](int i) { Cmdmove_Click(i); });
+    for (QPushButton *b : m_moves)
         top->addWidget(b);
-        m_moves << b;
-    }
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));

@@ -130,38 +130,38 @@ QString PointsCommands::copyStatement(const QString &to, const QString &whereCla
            + sqlQuote(to) + QStringLiteral(" from hyxc where ") + whereClause;
 }
 
+namespace {
+
+// Copies the rows into the transfer log, then moves them: both or neither.
+PointsCommands::TransferOutcome transferRows(Connection &connection, const QString &from, const QString &to,
+                                             const QString &where)
+{
+    using Outcome = PointsCommands::TransferOutcome;
+    if (from.isEmpty() || to.isEmpty())
+        return Outcome::Nothing;
+    if (from == to)
+        return Outcome::SameNumber;
+    if (!customerExists(connection, to))
+        return Outcome::UnknownReceiver;
+    TransactionGuard transaction(connection);
+    connection.execute(PointsCommands::copyStatement(to, where));
+    connection.execute(QStringLiteral("update hyxc set kh=") + sqlQuote(to) + QStringLiteral(" where ") + where);
+    transaction.commit();
+    return Outcome::Moved;
+}
+
+} // namespace
+
 PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connection, const QString &from,
                                                             const QString &to)
 {
-    if (from.isEmpty() || to.isEmpty())
-        return TransferOutcome::Nothing;
-    if (from == to)
-        return TransferOutcome::SameNumber;
-    if (!customerExists(connection, to))
-        return TransferOutcome::UnknownReceiver;
-    const QString where = QStringLiteral("kh=") + sqlQuote(from);
-    TransactionGuard transaction(connection);
-    connection.execute(copyStatement(to, where));
-    connection.execute(QStringLiteral("update hyxc set kh=") + sqlQuote(to) + QStringLiteral(" where ") + where);
-    transaction.commit();
-    return TransferOutcome::Moved;
+    return transferRows(connection, from, to, QStringLiteral("kh=") + sqlQuote(from));
 }
 
 PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connection, const QString &from,
                                                             const QString &to, qint64 id)
 {
-    if (from.isEmpty() || to.isEmpty())
-        return TransferOutcome::Nothing;
-    if (from == to)
-        return TransferOutcome::SameNumber;
-    if (!customerExists(connection, to))
-        return TransferOutcome::UnknownReceiver;
-    const QString where = QStringLiteral("id=") + sqlNumber(id);
-    TransactionGuard transaction(connection);
-    connection.execute(copyStatement(to, where));
-    connection.execute(QStringLiteral("update hyxc set kh=") + sqlQuote(to) + QStringLiteral(" where ") + where);
-    transaction.commit();
-    return TransferOutcome::Moved;
+    return transferRows(connection, from, to, QStringLiteral("id=") + sqlNumber(id));
 }
 
 void PointsCommands::transferAllWithMessages(Connection &connection, const QString &from, const QString &to)

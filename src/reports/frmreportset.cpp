@@ -5,6 +5,7 @@
 #include "ui/boundgrid.h"
 #include "ui/messagebox.h"
 #include "ui/recordsetmodel.h"
+#include "ui/toolbar.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -109,18 +110,8 @@ FrmreportSet::FrmreportSet(Connection &connection, QWidget *parent)
     connect(m_exit, &QPushButton::clicked, this, &QWidget::close);
 
     auto *row = new QHBoxLayout;
-    const QList<QPair<QString, QStyle::StandardPixmap>> moves = {{QStringLiteral("首记录"), QStyle::SP_MediaSkipBackward},
-                                                                 {QStringLiteral("上一记录"), QStyle::SP_MediaSeekBackward},
-                                                                 {QStringLiteral("下一记录"), QStyle::SP_MediaSeekForward},
-                                                                 {QStringLiteral("最后记录"), QStyle::SP_MediaSkipForward}};
-    for (int i = 0; i < moves.size(); ++i) {
-        auto *b = new QToolButton(this);
-        b->setObjectName(QStringLiteral("cmdmove%1").arg(i + 1));
-        b->setIcon(style()->standardIcon(moves.at(i).second));
-        b->setToolTip(moves.at(i).first);
-        connect(b, &QToolButton::clicked, this, [this, i] { move(i + 1); });
+    for (QPushButton *b : makeMoveButtons(this, QStringLiteral("cmdmove%1"), 1, [this](int i) { move(i + 1); }))
         row->addWidget(b);
-    }
     row->addStretch();
     for (QPushButton *b : {m_add, m_modify, m_save, m_cancel, m_delete, m_exit})
         row->addWidget(b);

@@ -198,8 +198,12 @@ bool ModReport::generate(Connection &connection, const QString &tableCode, Recor
     return produced;
 }
 
-bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
-                                  DbError *error)
+namespace {
+
+// The builders that open their own data: "select * from <table_code>" of the
+// source's first print row, with " WHERE <condition>" when there is one.
+bool buildFromSource(Connection &connection, const QString &tableCode, const QString &condition,
+                     const ReportStyle &style, DbError *error)
 {
     QVector<PrintColumn> columns;
     try {
@@ -214,27 +218,23 @@ bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCo
     QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
-    return layoutAndBind(ReportMod(), columns, statisticsStyle(), connection, sql, error);
+    return layoutAndBind(ReportMod(), columns, style, connection, sql, error);
+}
+
+} // namespace
+
+bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
+                                  DbError *error)
+{
+    return buildFromSource(connection, tableCode, condition, statisticsStyle(), error);
 }
 
 bool ModReport::archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
                                const QString &customerName)
 {
-    QVector<PrintColumn> columns;
-    try {
-        columns = FieldDictionary::printColumns(connection, tableCode);
-    } catch (const DbException &) {
-        return false;
-    }
-    if (columns.isEmpty())
-        return false;
-    QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
-    if (!condition.isEmpty())
-        sql += QStringLiteral(" WHERE ") + condition;
     const bool itinerary = tableCode.compare(QLatin1String("HYXC"), Qt::CaseInsensitive) == 0;
-    return layoutAndBind(ReportMod(), columns,
-                         archiveStyle(itinerary ? QStringLiteral("姓名： ") + customerName : QString()), connection,
-                         sql);
+    return buildFromSource(connection, tableCode, condition,
+                           archiveStyle(itinerary ? QStringLiteral("姓名： ") + customerName : QString()), nullptr);
 }
 
 bool ModReport::codeListFindSet(Connection &connection, const QString &table)

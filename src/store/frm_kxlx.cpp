@@ -75,19 +75,9 @@ FRM_KXLX::FRM_KXLX(AppState &state, QWidget *parent)
     moves->addWidget(findLabel);
     moves->addWidget(m_find);
     moves->addStretch();
-    const QList<QPair<QString, QStyle::StandardPixmap>> buttons = {{QStringLiteral("首记录"), QStyle::SP_MediaSkipBackward},
-                                                                   {QStringLiteral("上一记录"), QStyle::SP_MediaSeekBackward},
-                                                                   {QStringLiteral("下一记录"), QStyle::SP_MediaSeekForward},
-                                                                   {QStringLiteral("最后记录"), QStyle::SP_MediaSkipForward}};
-    for (int i = 0; i < buttons.size(); ++i) {
-        auto *b = new QPushButton(this);
-        b->setObjectName(QStringLiteral("Cmdmove_%1").arg(i));
-        b->setIcon(style()->standardIcon(buttons.at(i).second));
-        b->setToolTip(buttons.at(i).first);
-        connect(b, &QPushButton::clicked, this, [this, i] { Cmdmove_Click(i); });
+    m_moves = makeMoveButtons(this, QStringLiteral("Cmdmove_%1"), 0, [this](int i) { Cmdmove_Click(i); });
+    for (QPushButton *b : m_moves)
         moves->addWidget(b);
-        m_moves << b;
-    }
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(makeRecordToolbar(this, standardRecordButtons(), [this](const QString &key) { toolbarClicked(key); }));

@@ -1,6 +1,7 @@
 #include "ui/toolbar.h"
 
 #include <QAction>
+#include <QPushButton>
 #include <QStyle>
 #include <QToolBar>
 
@@ -54,4 +55,24 @@ QList<QPair<QString, QString>> standardRecordButtons()
             {QStringLiteral("删除"), QStringLiteral("delete")},   {QStringLiteral("查询"), QStringLiteral("find")},
             {QStringLiteral("预览"), QStringLiteral("printview")}, {QStringLiteral("打印"), QStringLiteral("print")},
             {QStringLiteral("帮助"), QStringLiteral("help")},     {QStringLiteral("退出"), QStringLiteral("exit")}};
+}
+
+QList<QPushButton *> makeMoveButtons(QWidget *parent, const QString &nameFormat, int firstIndex,
+                                     std::function<void(int index)> clicked)
+{
+    const QList<QPair<QString, QStyle::StandardPixmap>> moves = {{QStringLiteral("首记录"), QStyle::SP_MediaSkipBackward},
+                                                                 {QStringLiteral("上一记录"), QStyle::SP_MediaSeekBackward},
+                                                                 {QStringLiteral("下一记录"), QStyle::SP_MediaSeekForward},
+                                                                 {QStringLiteral("最后记录"), QStyle::SP_MediaSkipForward}};
+    QList<QPushButton *> buttons;
+    for (int i = 0; i < moves.size(); ++i) {
+        auto *b = new QPushButton(parent);
+        b->setObjectName(nameFormat.arg(i + firstIndex));
+        b->setIcon(parent->style()->standardIcon(moves.at(i).second));
+        b->setToolTip(moves.at(i).first);
+        b->setAutoDefault(false);
+        QObject::connect(b, &QPushButton::clicked, parent, [clicked, i] { clicked(i); });
+        buttons << b;
+    }
+    return buttons;
 }
