@@ -17,7 +17,20 @@
 
 namespace {
 const QString kTitle = QStringLiteral("口令变更");
+
+// Blanks are spaces here, as the database's trim() sees them: a tab or a
+// full-width blank at either end is part of the name or the password. Trimming
+// more on our side than in the statement would miss the operator's own row.
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
 }
+} // namespace
 
 frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
     : QDialog(parent), m_state(state), m_account(new Recordset(this))
@@ -59,7 +72,7 @@ frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
     adjustSize();
     form_center(this);
 
-    const QString name = m_state.currentOperator().trimmed();
+    const QString name = trimBlanks(m_state.currentOperator());
     try {
         m_account->open(QStringLiteral(" select * from czyzd where trim(czy_name) = ") + sqlQuote(name),
                         &m_state.connection(), CursorType::Dynamic, LockType::Optimistic);
@@ -117,7 +130,7 @@ void frm_czy_password::init_password()
 {
     if (!m_hasAccount || m_closing)
         return;
-    if (box(4)->text().trimmed() == box(0)->text().trimmed())
+    if (trimBlanks(box(4)->text()) == trimBlanks(box(0)->text()))
         return;
     const int count = box(3)->text().toInt() + 1;
     box(3)->setText(QString::number(count));
@@ -127,7 +140,7 @@ void frm_czy_password::init_password()
         box(0)->selectAll();
         return;
     }
-    Msg::stop(QStringLiteral("对不起,您无权变更操作员'") + m_state.currentOperator().trimmed()
+    Msg::stop(QStringLiteral("对不起,您无权变更操作员'") + trimBlanks(m_state.currentOperator())
                   + QStringLiteral("'的口令!"),
               kTitle);
     m_closing = true;

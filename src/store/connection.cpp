@@ -89,10 +89,15 @@ void Connection::openFile(const QString &path)
     }
     sqlite3_finalize(stmt);
     if (!readable) {
+        // Only the engine's "not a database" means a foreign file; anything else
+        // (a read-only medium, a lock, an I/O error) is a database we could not open.
+        const bool foreign = (sqlite3_errcode(m_db) & 0xff) == SQLITE_NOTADB;
         const QString why = errorText(m_db);
         close();
         m_path = path;
-        fail(DbErrorCode::GeneralFailure, QStringLiteral("文件“%1”不是数据库 (%2)").arg(path, why));
+        if (foreign)
+            fail(DbErrorCode::GeneralFailure, QStringLiteral("文件“%1”不是数据库 (%2)").arg(path, why));
+        fail(DbErrorCode::GeneralFailure, QStringLiteral("无法打开数据库文件“%1”: %2").arg(path, why));
     }
     if (appId != kTorvaneApplicationId) {
         close();
@@ -106,8 +111,8 @@ void Connection::openFile(const QString &path)
     sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     // Reads go through a memory map instead of a copy per page, and a larger
     // page cache keeps a day's customers at hand.
-    sqlite3_exec(m_db, "PRAGMA mmap_size=100663296", nullptr, nullptr, nullptr);
-    sqlite3_exec(m_db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_db, "PRAGMA cache_size=-8192", nullptr, nullptr, nullptr);
 }
 
 void Connection::close()

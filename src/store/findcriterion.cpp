@@ -30,6 +30,8 @@ QRegularExpression likePattern(const QString &pattern)
             re += QStringLiteral(".*");
         else if (c == QLatin1Char('_') || c == QLatin1Char('?'))
             re += QLatin1Char('.');
+        else if (c.isNull())
+            re += QStringLiteral("\\x{0}"); // escape() writes \0, which takes a following digit as octal
         else
             re += QRegularExpression::escape(QString(c));
     }

@@ -162,6 +162,10 @@ void FRM_KXLX::reportError(const DbException &error)
 
 bool FRM_KXLX::saveRow()
 {
+    // The class list stands in for box 0: what it shows now goes into the row
+    // before the checks, so the class is checked as what will be saved (set
+    // only after them, a class typed after "new" escaped its length rule).
+    m_rows->setValue(QStringLiteral("class"), m_class->currentText());
     for (int i = 0; i < m_boxes.size(); ++i) {
         if (!FieldDictionary::findByCode(*m_fieldRows, m_bindings.at(i)->field()))
             return false;
@@ -171,7 +175,6 @@ bool FRM_KXLX::saveRow()
                                   m_fieldRows->text(QStringLiteral("nullbj"))))
             return false;
     }
-    m_rows->setValue(QStringLiteral("class"), m_class->currentText());
     showClassList();
     m_rows->update();
     m_grid->bind(m_rows);

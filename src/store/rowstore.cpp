@@ -19,8 +19,7 @@ RowStore::Cell RowStore::store(const void *data, size_t length, Type type)
 {
     Cell c;
     c.offset = static_cast<quint32>(m_arena.size());
-    c.length = static_cast<quint32>(length);
-    c.type = type;
+    c.packed = (static_cast<quint32>(length) & 0x1FFFFFFFu) | (static_cast<quint32>(type) << 29);
     const char *bytes = static_cast<const char *>(data);
     m_arena.insert(m_arena.end(), bytes, bytes + length);
     return c;
@@ -76,7 +75,7 @@ QVariant RowStore::value(int row, int column) const
 {
     const Cell &c = cell(row, column);
     const char *at = m_arena.data() + c.offset;
-    switch (c.type) {
+    switch (c.type()) {
     case Null:
         return {};
     case Integer: {
@@ -90,9 +89,9 @@ QVariant RowStore::value(int row, int column) const
         return v;
     }
     case Blob:
-        return QByteArray(at, static_cast<qsizetype>(c.length));
+        return QByteArray(at, static_cast<qsizetype>(c.length()));
     case Text:
-        return QString::fromUtf8(at, static_cast<qsizetype>(c.length));
+        return QString::fromUtf8(at, static_cast<qsizetype>(c.length()));
     }
     return {};
 }
@@ -164,12 +163,12 @@ QByteArray RowStore::foldAscii(const QByteArray &utf8)
 std::optional<bool> RowStore::textEquals(int row, int column, const QByteArray &folded) const
 {
     const Cell &c = cell(row, column);
-    if (c.type != Text)
+    if (c.type() != Text)
         return std::nullopt;
-    if (c.length != static_cast<quint32>(folded.size()))
+    if (c.length() != static_cast<quint32>(folded.size()))
         return false;
     const char *at = m_arena.data() + c.offset;
-    for (quint32 i = 0; i < c.length; ++i) {
+    for (quint32 i = 0; i < c.length(); ++i) {
         char ch = at[i];
         if (ch >= 'A' && ch <= 'Z')
             ch = static_cast<char>(ch - 'A' + 'a');

@@ -38,11 +38,13 @@ public:
 
 private:
     enum Type : quint8 { Null, Integer, Float, Text, Blob };
+    // Eight bytes a cell: where the value starts, and its length with the type in the top bits.
     struct Cell
     {
         quint32 offset = 0;
-        quint32 length = 0;
-        Type type = Null;
+        quint32 packed = 0;
+        quint32 length() const { return packed & 0x1FFFFFFFu; }
+        Type type() const { return static_cast<Type>(packed >> 29); }
     };
     Cell &cell(int row, int column) { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
     const Cell &cell(int row, int column) const { return m_cells[static_cast<size_t>(row) * m_columns + column]; }

@@ -5,6 +5,8 @@
 QString sqlQuote(const QString &text)
 {
     QString quoted = text;
+    // SQLite ends the statement text at a NUL, so no literal can carry one.
+    quoted.remove(QChar(0));
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }

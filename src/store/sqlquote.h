@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// The one way a typed text enters SQL: between single quotes, every quote doubled.
+// The one way a typed text enters SQL: between single quotes, every quote
+// doubled, any NUL left out (SQLite would end the statement there).
 QString sqlQuote(const QString &text);
 
 // Numbers are written from a parsed value, never from what was typed.

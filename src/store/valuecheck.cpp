@@ -8,7 +8,12 @@ bool Modcheck::isNumeric(const QString &text)
 {
     static const QRegularExpression re(QStringLiteral(
         "^\\s*[+-]?(?:(?:\\d{1,3}(?:,\\d{3})+|\\d+)(?:\\.\\d*)?|\\.\\d+)(?:[eE][+-]?\\d+)?\\s*$"));
-    return re.match(text).hasMatch();
+    if (!re.match(text).hasMatch())
+        return false;
+    // 1e999 has the shape of a number but no value; written into SQL it would become 0.
+    bool ok = false;
+    QString(text.trimmed()).remove(QLatin1Char(',')).toDouble(&ok);
+    return ok;
 }
 
 bool Modcheck::isDate(const QString &text)
