@@ -20,6 +20,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const QString kCaption = QStringLiteral("操作员设置");
 }
@@ -211,13 +213,21 @@ void Frm_czyset::deleteAccount()
     if (m_accounts->bof() || m_accounts->eof())
         return;
     const QString name = m_accounts->text(QStringLiteral("czy_name"));
-    {
+    const int deletedAt = m_accounts->currentIndex();
+    try {
         // The account and its rights go together: a later account of the same
         // name must not inherit them.
         TransactionGuard transaction(m_state.connection());
         m_state.connection().execute(QStringLiteral("delete * from czy where name=") + sqlQuote(name));
         m_accounts->deleteCurrent();
         transaction.commit();
+    } catch (const DbException &) {
+        // Rolled back, but the row may have left the list already (a commit
+        // that failed): show the accounts the file still holds.
+        m_accounts->requery();
+        if (m_accounts->recordCount() > 0)
+            m_accounts->moveTo(std::min(deletedAt, m_accounts->recordCount() - 1));
+        throw;
     }
     m_accounts->moveNext();
     if (m_accounts->eof() && m_accounts->recordCount() > 0)

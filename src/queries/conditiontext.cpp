@@ -56,14 +56,21 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
         }
 
         QString value;
+        // The caption text is read by people (the report's subtitle): a text
+        // value shows there as typed, its quotes not doubled.
+        QString shown;
+        const QString asTyped = QLatin1Char('\'') + row.value + QLatin1Char('\'');
         const auto kind = types.constFind(field->type);
         if (kind == types.constEnd()) {
             // A type word the window does not know: a number stays a number, anything else is text.
-            value = Modcheck::isNumeric(row.value) ? numberFrom(row.value) : sqlQuote(row.value);
+            const bool number = Modcheck::isNumeric(row.value);
+            value = number ? numberFrom(row.value) : sqlQuote(row.value);
+            shown = number ? value : asTyped;
         } else {
             switch (*kind) {
             case ValueKind::Quoted:
                 value = sqlQuote(row.value);
+                shown = asTyped;
                 break;
             case ValueKind::HashDate:
             case ValueKind::QuotedDate:
@@ -86,6 +93,8 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
             }
         }
         result.values[i] = value;
+        if (shown.isEmpty())
+            shown = value;
 
         // Only the listed operators reach the statement.
         static const QStringList operators = {QStringLiteral("<"), QStringLiteral("<="), QStringLiteral(">"),
@@ -94,7 +103,7 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
         const QString op = operators.contains(row.op) ? row.op : QStringLiteral("=");
         const QString term = like ? field->code + QStringLiteral(" like ") + value : field->code + op + value;
         const QString captionTerm =
-            like ? field->caption + QStringLiteral(" like ") + value : field->caption + op + value;
+            like ? field->caption + QStringLiteral(" like ") + shown : field->caption + op + shown;
         if (result.text.isEmpty()) {
             result.text = term;
             result.captionText = captionTerm;

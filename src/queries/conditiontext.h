@@ -36,7 +36,7 @@ TypeWords periodIncome(); // TXT/CHAR, DATETIME/DATE, MON/BFL/NUME
 struct ConditionText
 {
     QString text;          // the WHERE condition built so far
-    QString captionText;   // the same naming each field by its caption
+    QString captionText;   // the same naming each field by its caption, text values as typed
     QStringList values;    // each row's value as it was written into the condition (empty when skipped)
     bool stopped = false;  // a value was refused (or a field unknown)
     bool unknownField = false;

@@ -14,6 +14,17 @@ QString errorText(sqlite3 *db)
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
+// A file deleted or moved away while open still takes commits, into a file
+// nobody will open again (the engine only checks this for rollback journals,
+// not for WAL). Turning such a commit into a rollback makes the save fail.
+int refuseCommitToMovedFile(void *db)
+{
+    int moved = 0;
+    if (sqlite3_file_control(static_cast<sqlite3 *>(db), "main", SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK)
+        return 0;
+    return moved ? 1 : 0;
+}
+
 } // namespace
 
 Connection::~Connection()
@@ -52,6 +63,8 @@ void Connection::fail(long number, const QString &description)
 void Connection::fail(const QString &context)
 {
     QString text = m_db ? errorText(m_db) : QStringLiteral("数据库未打开");
+    if (m_db && sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_COMMITHOOK)
+        text = QStringLiteral("数据库文件“%1”已被删除或移走，本次更改未保存").arg(m_path);
     if (!context.isEmpty())
         text = context + QStringLiteral(": ") + text;
     fail(DbErrorCode::GeneralFailure, text);
@@ -106,6 +119,7 @@ void Connection::openFile(const QString &path)
     }
 
     registerSqlFunctions(m_db);
+    sqlite3_commit_hook(m_db, refuseCommitToMovedFile, m_db);
     // A committed change must survive a crash or a power cut; readers never block the writer.
     sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);

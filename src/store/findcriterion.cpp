@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace {
 
 int compareValues(const QVariant &field, const QVariant &literal, bool textLiteral, bool *comparable)
@@ -14,7 +16,8 @@ int compareValues(const QVariant &field, const QVariant &literal, bool textLiter
     }
     bool ok = false;
     const double value = field.toString().trimmed().toDouble(&ok);
-    if (!ok) {
+    // Qt reads "nan" (and so the name "Nan"), which would equal every number.
+    if (!ok || std::isnan(value)) {
         *comparable = false;
         return 0;
     }
@@ -22,22 +25,35 @@ int compareValues(const QVariant &field, const QVariant &literal, bool textLiter
     return value < wanted ? -1 : (value > wanted ? 1 : 0);
 }
 
-QRegularExpression likePattern(const QString &pattern)
+// like as the old engine reads it: % or * any run of characters, _ or ? one,
+// case ignored. Walked by hand rather than through a regular expression: one
+// with many wildcards backtracks past PCRE's match limit and then matches
+// nothing. On a mismatch the last wildcard takes one more character.
+bool likeMatches(const QString &text, const QString &pattern)
 {
-    QString re;
-    for (const QChar c : pattern) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('*'))
-            re += QStringLiteral(".*");
-        else if (c == QLatin1Char('_') || c == QLatin1Char('?'))
-            re += QLatin1Char('.');
-        else if (c.isNull())
-            re += QStringLiteral("\\x{0}"); // escape() writes \0, which takes a following digit as octal
-        else
-            re += QRegularExpression::escape(QString(c));
+    const QList<uint> t = text.toUcs4();
+    const QList<uint> p = pattern.toUcs4();
+    auto any = [](uint c) { return c == '%' || c == '*'; };
+    auto one = [](uint c) { return c == '_' || c == '?'; };
+    qsizetype ti = 0, pi = 0, starP = -1, starT = 0;
+    while (ti < t.size()) {
+        if (pi < p.size() && any(p.at(pi))) {
+            starP = pi++;
+            starT = ti;
+        } else if (pi < p.size()
+                   && (one(p.at(pi)) || QChar::toCaseFolded(p.at(pi)) == QChar::toCaseFolded(t.at(ti)))) {
+            ++pi;
+            ++ti;
+        } else if (starP >= 0) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
     }
-    return QRegularExpression(QRegularExpression::anchoredPattern(re),
-                              QRegularExpression::CaseInsensitiveOption
-                                  | QRegularExpression::DotMatchesEverythingOption);
+    while (pi < p.size() && any(p.at(pi)))
+        ++pi;
+    return pi == p.size();
 }
 
 } // namespace
@@ -59,24 +75,37 @@ std::optional<FindCriterion> FindCriterion::parse(const QString &input)
         return std::nullopt;
 
     if (rest.startsWith(QLatin1Char('\''))) {
+        // One quoted literal, or several joined by ||char(0)|| where the text holds NULs.
+        static const QString nul = QStringLiteral("||char(0)||");
         QString value;
-        qsizetype i = 1;
-        bool closed = false;
-        while (i < rest.size()) {
-            if (rest.at(i) == QLatin1Char('\'')) {
-                if (i + 1 < rest.size() && rest.at(i + 1) == QLatin1Char('\'')) {
-                    value += QLatin1Char('\'');
-                    i += 2;
-                    continue;
-                }
-                closed = true;
-                ++i;
-                break;
-            }
-            value += rest.at(i);
+        qsizetype i = 0;
+        while (true) {
+            if (i >= rest.size() || rest.at(i) != QLatin1Char('\''))
+                return std::nullopt;
             ++i;
+            bool closed = false;
+            while (i < rest.size()) {
+                if (rest.at(i) == QLatin1Char('\'')) {
+                    if (i + 1 < rest.size() && rest.at(i + 1) == QLatin1Char('\'')) {
+                        value += QLatin1Char('\'');
+                        i += 2;
+                        continue;
+                    }
+                    closed = true;
+                    ++i;
+                    break;
+                }
+                value += rest.at(i);
+                ++i;
+            }
+            if (!closed)
+                return std::nullopt;
+            if (rest.mid(i, nul.size()).compare(nul, Qt::CaseInsensitive) != 0)
+                break;
+            value += QChar(0);
+            i += nul.size();
         }
-        if (!closed || !rest.mid(i).trimmed().isEmpty())
+        if (!rest.mid(i).trimmed().isEmpty())
             return std::nullopt;
         c.literal = value;
         c.textLiteral = true;
@@ -94,7 +123,7 @@ std::optional<FindCriterion> FindCriterion::parse(const QString &input)
     }
     bool ok = false;
     const double number = rest.toDouble(&ok);
-    if (!ok || c.op == QLatin1String("like"))
+    if (!ok || !std::isfinite(number) || c.op == QLatin1String("like"))
         return std::nullopt;
     c.literal = number;
     return c;
@@ -105,7 +134,7 @@ bool FindCriterion::matches(const QVariant &fieldValue) const
     if (fieldValue.isNull())
         return false;
     if (op == QLatin1String("like"))
-        return likePattern(literal.toString()).match(fieldValue.toString()).hasMatch();
+        return likeMatches(fieldValue.toString(), literal.toString());
     bool comparable = false;
     const int cmp = compareValues(fieldValue, literal, textLiteral, &comparable);
     if (!comparable)

@@ -5,9 +5,9 @@
 QString sqlQuote(const QString &text)
 {
     QString quoted = text;
-    // SQLite ends the statement text at a NUL, so no literal can carry one.
-    quoted.remove(QChar(0));
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    // SQLite ends the statement text at a NUL, so a NUL is joined in as char(0).
+    quoted.replace(QChar(0), QLatin1String("'||char(0)||'"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 

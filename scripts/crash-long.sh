@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The long crash run: kills torvane-crashdriver at least 1,000 times at random
+# moments inside the program's multi-statement commands (points clearing,
+# transfers, customer delete, rights save, refund/void, a ticket row with its
+# points) and checks the database after every kill. Same test as ./test.sh
+# runs, with many more kills.
+#
+#   scripts/crash-long.sh [KILLS]      (default 1000; or TORVANE_CRASH_KILLS)
+#
+# TORVANE_CRASH_SEED replays a run; without it a fresh seed is drawn and
+# printed. TORVANE_BUILD_DIR names the build folder (default build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+kills=${1:-${TORVANE_CRASH_KILLS:-1000}}
+seed=${TORVANE_CRASH_SEED:-$(( (RANDOM << 15) | RANDOM ))}
+build=${TORVANE_BUILD_DIR:-build}
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release
+fi
+# Two jobs at most: the machine may be busy with other work.
+if ! buildlog=$(cmake --build "$build" -j2 --target tst_crash torvane-crashdriver 2>&1); then
+    echo "$buildlog"
+    exit 1
+fi
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="$PWD/$build/xdg-runtime"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+echo "crash-long: $kills kills, seed $seed"
+status=0
+TORVANE_CRASH_KILLS=$kills TORVANE_CRASH_SEED=$seed "$build/tests/tst_crash" >"$log" 2>&1 || status=$?
+
+grep -E '^(FAIL|QWARN|   Loc)' "$log" || true
+figures=$(grep '^crash figures:' "$log" || true)
+if [ -z "$figures" ]; then
+    cat "$log"
+    echo "crash-long: the test did not finish (exit $status)"
+    exit 1
+fi
+field() { sed -n "s/.*[ (]$1=\([0-9]*\).*/\1/p" <<<"$figures"; }
+echo
+echo "seed                    $seed"
+echo "kills                   $(field kills) (while starting up: $(field kills-at-start))"
+echo "commands completed      $(field commands-completed)"
+echo "commands interrupted    $(field commands-interrupted) (committed whole: $(field committed), rolled back whole: $(field rolled-back))"
+grep '^crash interrupted by kind:' "$log" | sed 's/^crash interrupted by kind: /  by kind               /'
+echo "invariants checked      $(field invariants-checked)"
+grep '^Totals:' "$log"
+if [ "$status" -ne 0 ]; then
+    echo "crash-long: FAILED (exit $status); replay with TORVANE_CRASH_SEED=$seed $0 $kills"
+    exit "$status"
+fi
+if [ "$(field kills)" -lt "$kills" ]; then
+    echo "crash-long: only $(field kills) kills"
+    exit 1
+fi
+echo "crash-long: passed"
