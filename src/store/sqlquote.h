@@ -3,7 +3,7 @@
 #include <QString>
 
 // The one way a typed text enters SQL: between single quotes, every quote
-// doubled, any NUL left out (SQLite would end the statement there).
+// doubled, a NUL joined in as ||char(0)|| (SQLite would end the statement there).
 QString sqlQuote(const QString &text);
 
 // Numbers are written from a parsed value, never from what was typed.
