@@ -56,19 +56,31 @@ int frmsdSRFind::reportNumber(bool *ok) const
     return m_number->text().trimmed().toInt(ok);
 }
 
-bool frmsdSRFind::face_Set()
+bool frmsdSRFind::loadReport(Clsmenu &menu)
 {
-    m_setUp = true;
     bool ok = false;
     const int number = reportNumber(&ok);
-    Clsmenu menu;
     try {
         if (ok)
             menu.Menutj(m_state.connection(), number);
-        if (menu.PrSQl().isEmpty()) {
-            Msg::exclamation(QStringLiteral("报表目录中没有编号为“%1”的报表").arg(m_number->text()));
-            return false;
-        }
+    } catch (const DbException &e) {
+        ModCWCl::err_show(e.error());
+        return false;
+    }
+    if (menu.PrSQl().isEmpty()) {
+        Msg::exclamation(QStringLiteral("报表目录中没有编号为“%1”的报表").arg(m_number->text()));
+        return false;
+    }
+    return true;
+}
+
+bool frmsdSRFind::face_Set()
+{
+    m_setUp = true;
+    Clsmenu menu;
+    if (!loadReport(menu))
+        return false;
+    try {
         openDictionary(FieldDictionary::querySql(menu.Findtjtablename(), true), true);
     } catch (const DbException &e) {
         ModCWCl::err_show(e.error());
@@ -85,20 +97,9 @@ bool frmsdSRFind::face_Set()
 
 void frmsdSRFind::printlx(const QString &kind)
 {
-    bool ok = false;
-    const int number = reportNumber(&ok);
     Clsmenu menu;
-    try {
-        if (ok)
-            menu.Menutj(m_state.connection(), number);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+    if (!loadReport(menu))
         return;
-    }
-    if (menu.PrSQl().isEmpty()) {
-        Msg::exclamation(QStringLiteral("报表目录中没有编号为“%1”的报表").arg(m_number->text()));
-        return;
-    }
     const ConditionText text = m_conditions->strtjset(TypeWordTables::periodIncome());
     if (text.unknownField)
         return;

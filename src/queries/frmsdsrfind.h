@@ -25,6 +25,8 @@ protected:
 
 private:
     int reportNumber(bool *ok) const;
+    // The catalogue row numbered by Txtxh; says so and gives false when there is none.
+    bool loadReport(class Clsmenu &menu);
     QLineEdit *m_number;
     QTableWidget *m_grid;
     Recordset *m_results;

@@ -34,34 +34,29 @@ void ReportTemplate::resetToDesign()
 {
     m_controls.clear();
     using K = ReportControl::Kind;
-    auto label = [](const QString &name, int section, const QString &caption, double left, double top, double width,
-                    double height, bool visible, int align = ReportControl::AlignLeft) {
+    // Every control at its design place; labels add their caption and alignment.
+    auto control = [](K kind, const QString &name, int section, double left, double top, double width, double height,
+                      bool visible) {
         ReportControl c;
         c.name = name;
-        c.kind = K::Label;
+        c.kind = kind;
         c.section = section;
-        c.caption = caption;
         c.left = left;
         c.top = top;
         c.width = width;
         c.height = height;
         c.visible = visible;
+        return c;
+    };
+    auto label = [&control](const QString &name, int section, const QString &caption, double left, double top,
+                            double width, double height, bool visible, int align = ReportControl::AlignLeft) {
+        ReportControl c = control(K::Label, name, section, left, top, width, height, visible);
+        c.caption = caption;
         c.alignment = align;
         return c;
     };
-    auto line = [](const QString &name, int section, double left, double top, double width, double height,
-                   bool visible) {
-        ReportControl c;
-        c.name = name;
-        c.kind = K::Line;
-        c.section = section;
-        c.left = left;
-        c.top = top;
-        c.width = width;
-        c.height = height;
-        c.visible = visible;
-        return c;
-    };
+    auto line = [&control](const QString &name, int section, double left, double top, double width, double height,
+                           bool visible) { return control(K::Line, name, section, left, top, width, height, visible); };
 
     // Page header: title, subtitle, run date, column captions and their rules.
     add(label(QStringLiteral("labbt"), 2, QStringLiteral("报表"), 0, 60, 8595, 375, true, ReportControl::AlignCenter));
@@ -76,16 +71,8 @@ void ReportTemplate::resetToDesign()
         add(line(QStringLiteral("line%1").arg(j + 35), 2, 0, 900, 0, 440, false));
 
     // Detail: one row per record.
-    for (int j = 1; j <= kSlots; ++j) {
-        ReportControl text;
-        text.name = QStringLiteral("text%1").arg(j);
-        text.kind = K::TextBox;
-        text.section = 3;
-        text.top = 30;
-        text.width = 1060;
-        text.height = 285;
-        add(text);
-    }
+    for (int j = 1; j <= kSlots; ++j)
+        add(control(K::TextBox, QStringLiteral("text%1").arg(j), 3, 0, 30, 1060, 285, false));
     add(line(QStringLiteral("line3"), 3, 0, kDetailHeight, 0, 0, true));
     add(line(QStringLiteral("line4"), 3, 0, 0, 0, kDetailHeight, true)); // left border
     for (int j = 1; j <= kSlots; ++j)
@@ -94,13 +81,7 @@ void ReportTemplate::resetToDesign()
     // Report footer: the totals.
     add(label(QStringLiteral("label_total"), 5, QStringLiteral("合  计"), 60, 90, 900, 330, true));
     for (int j = 1; j <= kSlots; ++j) {
-        ReportControl sum;
-        sum.name = QStringLiteral("function%1").arg(j);
-        sum.kind = K::Function;
-        sum.section = 5;
-        sum.top = 90;
-        sum.width = 1060;
-        sum.height = 330;
+        ReportControl sum = control(K::Function, QStringLiteral("function%1").arg(j), 5, 0, 90, 1060, 330, false);
         sum.alignment = ReportControl::AlignRight;
         add(sum);
     }
