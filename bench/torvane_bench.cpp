@@ -378,7 +378,7 @@ int main(int argc, char *argv[])
                                 : 5);
         table.add(name, BenchTable::time(n, [&, sql = sql](int) {
                       Recordset rs;
-                      rs.open(sql, &conn, CursorType::Static, LockType::ReadOnly);
+                      rs.open(sql, &conn, LockType::ReadOnly);
                   }),
                   BenchTable::timeRaw(raw, n, [sql = sql](int) { return QStringList{sql}; }), QStringLiteral("ratio <= 1.5"),
                   BenchTable::timeRaw(raw, n, [sql = sql](int) { return QStringList{sql}; }, true));

@@ -6,7 +6,6 @@
 
 #include <QFileInfo>
 #include <QTextStream>
-#include <sqlite3.h>
 
 namespace {
 
@@ -66,16 +65,14 @@ int runSql(const QStringList &args)
     Connection connection;
     try {
         connection.open(Connection::connectionText(file.absolutePath() + QLatin1Char('/'), file.fileName()));
-        sqlite3_stmt *probe = connection.prepare(statement);
-        const bool returnsRows = sqlite3_column_count(probe) > 0;
-        sqlite3_finalize(probe);
+        const bool returnsRows = connection.prepare(statement).columnCount() > 0;
         if (!returnsRows) {
             const int changed = connection.execute(statement);
             out() << changed << " row(s) changed\n";
             return 0;
         }
         Recordset rs;
-        rs.open(statement, &connection, CursorType::Static, LockType::ReadOnly);
+        rs.open(statement, &connection, LockType::ReadOnly);
         QStringList header;
         for (int c = 0; c < rs.fieldCount(); ++c)
             header << rs.fieldName(c);

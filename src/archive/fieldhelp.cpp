@@ -11,8 +11,7 @@ void FieldHelp::ShowHelp(Connection &connection, const QString &comblx, const QS
                          QListWidget *list)
 {
     Recordset rows;
-    rows.open(FieldDictionary::pickListSql(checkname, checkcolm, checkvalue), &connection, CursorType::Static,
-              LockType::ReadOnly);
+    rows.open(FieldDictionary::pickListSql(checkname, checkcolm, checkvalue), &connection, LockType::ReadOnly);
     const int column = rows.fieldIndex(colmname);
     if (comblx == QLatin1String("LIST")) {
         if (!list || rows.recordCount() == 0)
@@ -35,7 +34,7 @@ void FieldHelp::Showit(Connection &connection, QComboBox *comb, const QString &s
 {
     comb->clear();
     Recordset rows;
-    rows.open(FieldDictionary::valueListSql(strlx), &connection, CursorType::Static, LockType::ReadOnly);
+    rows.open(FieldDictionary::valueListSql(strlx), &connection, LockType::ReadOnly);
     if (rows.recordCount() == 0)
         return;
     const int column = rows.fieldIndex(QStringLiteral("sm"));

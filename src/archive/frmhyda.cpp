@@ -108,10 +108,8 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     layout->addWidget(m_tabs, 1);
 
     m_tabs->setCurrentIndex(0);
-    m_customers->open(QStringLiteral("select * from ") + kCustomerTable, &m_state.connection(), CursorType::Dynamic,
-                      LockType::Optimistic);
-    m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection(), CursorType::Static,
-                       LockType::ReadOnly);
+    m_customers->open(QStringLiteral("select * from ") + kCustomerTable, &m_state.connection(), LockType::Optimistic);
+    m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection(), LockType::ReadOnly);
     bindSlots();
     lockAll(true);
     setHelpEnabled(false);
@@ -588,8 +586,7 @@ void FRMHYDA::cmdOK_Click()
 void FRMHYDA::showClearingLog()
 {
     try {
-        m_clearingLog->open(QStringLiteral("select * from jifenallow"), &m_state.connection(), CursorType::Dynamic,
-                            LockType::Optimistic);
+        m_clearingLog->open(QStringLiteral("select * from jifenallow"), &m_state.connection(), LockType::Optimistic);
         m_clearingGrid->bind(m_clearingLog);
     } catch (const DbException &e) {
         ModCWCl::err_show(e.error());

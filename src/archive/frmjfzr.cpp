@@ -62,7 +62,7 @@ void FrmJfzr::listRows()
         m_list->open(QStringLiteral(" select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,id"
                                     " from hyxc where kh=")
                          + sqlQuote(m_from->text()) + QStringLiteral(" and jifenyue<>0"),
-                     &m_state.connection(), CursorType::Keyset, LockType::ReadOnly);
+                     &m_state.connection(), LockType::ReadOnly);
         m_grid->bind(m_list);
         const QStringList captions = {QStringLiteral("卡号"),   QStringLiteral("出发"),     QStringLiteral("到达"),
                                       QStringLiteral("公布价"), QStringLiteral("销售价"),   QStringLiteral("净价"),

@@ -159,8 +159,7 @@ ItineraryArea::ItineraryArea(AppState &state, QWidget *parent)
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_summary);
 
-    m_dictionary->open(FieldDictionary::entrySql(kTable, true), &m_state.connection(), CursorType::Static,
-                       LockType::ReadOnly);
+    m_dictionary->open(FieldDictionary::entrySql(kTable, true), &m_state.connection(), LockType::ReadOnly);
     m_browse->setChecked(true);
     setBrowseMode();
 }
@@ -187,7 +186,7 @@ void ItineraryArea::runway_fill()
     try {
         m_rows->open(QStringLiteral("select [id],") + get_field() + QStringLiteral(" from ") + kTable
                          + QStringLiteral(" where kh=") + sqlQuote(m_kh),
-                     &m_state.connection(), CursorType::Dynamic, LockType::Optimistic);
+                     &m_state.connection(), LockType::Optimistic);
         if (m_rows->recordCount() > 0)
             m_model->fill(*m_rows);
         else
@@ -242,7 +241,7 @@ void ItineraryArea::jifenhuizhong()
                                   "sum(amount3*ZS) as [净价],format(sum(jifen),'###00.00')  as 积分合计,"
                                   "format(sum(jifenyue),'##00.00') as 剩余积分 from ")
                        + kTable + QStringLiteral(" where kh=") + sqlQuote(m_kh),
-                   &m_state.connection(), CursorType::ForwardOnly, LockType::ReadOnly);
+                   &m_state.connection(), LockType::ReadOnly);
     m_summary->bind(m_totals);
     for (int c = 0; c < m_totals->fieldCount(); ++c)
         m_summary->setColumnWidthTwips(c, 1400);

@@ -17,8 +17,7 @@ QString numberText(double value)
 bool customerExists(Connection &connection, const QString &kh)
 {
     Recordset rs;
-    rs.open(QStringLiteral("select kh from hyda where kh=") + sqlQuote(kh), &connection, CursorType::ForwardOnly,
-            LockType::ReadOnly);
+    rs.open(QStringLiteral("select kh from hyda where kh=") + sqlQuote(kh), &connection, LockType::ReadOnly);
     return rs.recordCount() > 0;
 }
 
@@ -60,8 +59,7 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
 
     TransactionGuard transaction(connection);
     Recordset total;
-    total.open(QStringLiteral("select sum(jifenyue) as sumjifen from hyxc where kh=") + sqlQuote(kh), &connection,
-               CursorType::ForwardOnly, LockType::Optimistic);
+    total.open(QStringLiteral("select sum(jifenyue) as sumjifen from hyxc where kh=") + sqlQuote(kh), &connection, LockType::Optimistic);
     result.total = total.value(QStringLiteral("sumjifen")).toDouble();
     if (result.total < result.points) {
         result.outcome = ClearOutcome::NotEnough;
@@ -70,7 +68,7 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
 
     Recordset rows;
     rows.open(QStringLiteral("select * from hyxc where kh=") + sqlQuote(kh) + QStringLiteral(" and jifenyue>0"),
-              &connection, CursorType::Dynamic, LockType::Optimistic);
+              &connection, LockType::Optimistic);
     QVector<double> remaining;
     const int column = rows.fieldIndex(QStringLiteral("jifenyue"));
     for (int i = 0; i < rows.recordCount(); ++i)

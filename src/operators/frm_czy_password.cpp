@@ -75,7 +75,7 @@ frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
     const QString name = trimBlanks(m_state.currentOperator());
     try {
         m_account->open(QStringLiteral(" select * from czyzd where trim(czy_name) = ") + sqlQuote(name),
-                        &m_state.connection(), CursorType::Dynamic, LockType::Optimistic);
+                        &m_state.connection(), LockType::Optimistic);
         m_hasAccount = m_account->recordCount() > 0;
     } catch (const DbException &e) {
         ModCWCl::err_show(e.error());

@@ -108,7 +108,7 @@ QString Frm_czyrz::findCondition(const QString &name, const QDate &startDate)
 void Frm_czyrz::openList(const QString &condition)
 {
     BusyCursor busy;
-    m_rs->open(listSql(condition), &m_state.connection(), CursorType::Dynamic, LockType::Optimistic);
+    m_rs->open(listSql(condition), &m_state.connection(), LockType::Optimistic);
     m_grid->bind(m_rs);
     msgrid_set();
 }

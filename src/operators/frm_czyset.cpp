@@ -80,8 +80,7 @@ Frm_czyset::Frm_czyset(AppState &state, QWidget *parent)
     layout->addWidget(m_tabs, 1);
 
     // The accounts as they are now; an account added here shows the next time the window opens.
-    m_accounts->open(QStringLiteral("select * from czyzd where sys_tag=false"), &m_state.connection(),
-                     CursorType::Dynamic, LockType::Optimistic);
+    m_accounts->open(QStringLiteral("select * from czyzd where sys_tag=false"), &m_state.connection(), LockType::Optimistic);
     m_grid->bind(m_accounts);
     m_grid->setColumnHidden(0, true);
     m_grid->setColumnHidden(2, true);
@@ -117,7 +116,7 @@ void Frm_czyset::CzyqxStar()
     try {
         Recordset rights;
         rights.open(QStringLiteral("select * from czy where name=") + sqlQuote(m_operator->currentText()),
-                    &m_state.connection(), CursorType::Keyset, LockType::ReadOnly);
+                    &m_state.connection(), LockType::ReadOnly);
         for (int i = 0; i < m_functions->count(); ++i)
             m_functions->item(i)->setCheckState(Qt::Unchecked);
         for (int r = 0; r < rights.recordCount(); ++r) {
@@ -160,7 +159,7 @@ void Frm_czyset::addAccount()
 {
     Recordset existing;
     existing.open(QStringLiteral("select * from  czyzd where czy_name=") + sqlQuote(m_name->text()),
-                  &m_state.connection(), CursorType::Static, LockType::ReadOnly);
+                  &m_state.connection(), LockType::ReadOnly);
     if (existing.recordCount() > 0) {
         Msg::exclamation(QStringLiteral("操作员姓名重复，请重新输入。"));
         return;

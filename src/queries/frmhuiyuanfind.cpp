@@ -50,8 +50,7 @@ void frmHuiYuanFind::Cmdfind_Click()
     if (!text.text.isEmpty()) {
         try {
             BusyCursor busy;
-            m_results->open(QStringLiteral("select * from hyxc   WHERE ") + text.text, &m_state.connection(),
-                            CursorType::Static, LockType::ReadOnly);
+            m_results->open(QStringLiteral("select * from hyxc   WHERE ") + text.text, &m_state.connection(), LockType::ReadOnly);
             if (m_results->recordCount() == 0) {
                 m_grid->unbind();
             } else {

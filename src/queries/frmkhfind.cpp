@@ -57,7 +57,7 @@ void frmkhFind::run(const QString &mode)
         return;
     try {
         BusyCursor busy;
-        m_results->open(querySql(text.text), &m_state.connection(), CursorType::Static, LockType::ReadOnly);
+        m_results->open(querySql(text.text), &m_state.connection(), LockType::ReadOnly);
     } catch (const DbException &e) {
         ModCWCl::err_show(e.error());
         return;

@@ -106,7 +106,7 @@ void frmsdSRFind::printlx(const QString &kind)
     const QString sql = text.text.isEmpty() ? menu.PrSQl() : menu.PrSQl() + QStringLiteral("  WHERE ") + text.text;
     try {
         BusyCursor busy;
-        m_results->open(sql, &m_state.connection(), CursorType::Static, LockType::ReadOnly);
+        m_results->open(sql, &m_state.connection(), LockType::ReadOnly);
     } catch (const DbException &e) {
         ModCWCl::err_show(e.error());
         return;

@@ -39,7 +39,6 @@ QueryWindow::~QueryWindow() = default;
 void QueryWindow::openOwnConnection()
 {
     m_ownConnection = std::make_unique<Connection>();
-    m_ownConnection->setCursorLocation(CursorLocation::Client);
     m_ownConnection->open(m_state.connectionText());
 }
 
@@ -50,7 +49,7 @@ Connection &QueryWindow::queryConnection()
 
 void QueryWindow::openDictionary(const QString &sql, bool perRow)
 {
-    m_dictionary->open(sql, &queryConnection(), CursorType::Dynamic, LockType::Optimistic);
+    m_dictionary->open(sql, &queryConnection(), LockType::Optimistic);
     m_conditions->setDictionary(m_dictionary, perRow);
 }
 

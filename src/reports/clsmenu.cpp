@@ -7,7 +7,7 @@ void Clsmenu::Menutj(Connection &conn, int intxh)
 {
     Recordset rs;
     rs.open(QStringLiteral("select * from pr_report where xh=") + sqlNumber(intxh),
-            &conn, CursorType::Static, LockType::ReadOnly);
+            &conn, LockType::ReadOnly);
     if (rs.bof() && rs.eof())
         return;
     m_sql = rs.text(QStringLiteral("report_sql"));

@@ -130,7 +130,7 @@ FrmreportSet::FrmreportSet(Connection &connection, QWidget *parent)
                              {QStringLiteral("R"), QStringLiteral("右对齐")},
                              {QStringLiteral("L"), QStringLiteral("左对齐")}});
 
-    m_rs->open(QStringLiteral("select * from pr_codedict"), &m_connection, CursorType::Dynamic, LockType::Optimistic);
+    m_rs->open(QStringLiteral("select * from pr_codedict"), &m_connection, LockType::Optimistic);
     m_grid->bind(m_rs);
     for (int i = 0; i < headers().size(); ++i)
         m_grid->setCaption(i, headers().at(i));

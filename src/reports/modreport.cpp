@@ -27,7 +27,7 @@ bool layoutAndBind(ReportTemplate &report, const QVector<PrintColumn> &columns, 
         if (columns.isEmpty())
             return false;
         Recordset data;
-        data.open(sql, &connection, CursorType::Static, LockType::ReadOnly);
+        data.open(sql, &connection, LockType::ReadOnly);
         if (data.recordCount() == 0)
             return false;
         ModReport::layout(report, columns, style);
@@ -242,7 +242,7 @@ bool ModReport::codeListFindSet(Connection &connection, const QString &table)
     QVector<PrintColumn> columns;
     try {
         Recordset rows;
-        rows.open(FieldDictionary::entrySql(table, true), &connection, CursorType::Static, LockType::ReadOnly);
+        rows.open(FieldDictionary::entrySql(table, true), &connection, LockType::ReadOnly);
         for (int i = 0; i < rows.recordCount() && columns.size() < ReportTemplate::kSlots; ++i) {
             rows.moveTo(i);
             PrintColumn c;

@@ -258,8 +258,7 @@ void form_main::endBusyPointer()
 void form_main::menu_load()
 {
     Recordset rs;
-    rs.open(QStringLiteral("select * from pr_report order by xh"), &m_state.connection(), CursorType::Static,
-            LockType::ReadOnly);
+    rs.open(QStringLiteral("select * from pr_report order by xh"), &m_state.connection(), LockType::ReadOnly);
     if (rs.recordCount() < 1)
         return;
     // Rebuilding replaces every item (the first keeps its name).

@@ -97,8 +97,7 @@ void frmLogin::load()
 {
     adjustSize();
     form_center(this);
-    m_operators->open(QStringLiteral("select * from czyzd"), &m_state.connection(), CursorType::Static,
-                      LockType::ReadOnly);
+    m_operators->open(QStringLiteral("select * from czyzd"), &m_state.connection(), LockType::ReadOnly);
     for (int i = 0; i < m_operators->recordCount(); ++i)
         m_name->addItem(m_operators->valueAt(i, m_operators->fieldIndex(QStringLiteral("czy_name"))).toString());
     if (m_operators->recordCount() > 0) {

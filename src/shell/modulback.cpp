@@ -17,7 +17,7 @@ void Modulback::data_backup(Connection &connection)
 {
     try {
         BusyCursor busy;
-        backupDatabase(connection, backupPathFor(connection.filePath()));
+        backupDatabase(connection, backupPathFor(connection.location()));
     } catch (const DbException &e) {
         Msg::stop(QStringLiteral("数据备份失败: ") + e.description());
         return;

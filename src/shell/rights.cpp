@@ -68,8 +68,7 @@ QString Rights::actionFor(const QString &functionName)
 void Rights::mCzyqx(Connection &connection, QWidget *mainWindow, const QString &strczyname)
 {
     Recordset rs;
-    rs.open(QStringLiteral("select * from czy where name=") + sqlQuote(strczyname), &connection, CursorType::Static,
-            LockType::ReadOnly);
+    rs.open(QStringLiteral("select * from czy where name=") + sqlQuote(strczyname), &connection, LockType::ReadOnly);
     for (int i = 0; i < rs.recordCount(); ++i) {
         rs.moveTo(i);
         const QString action = actionFor(rs.text(QStringLiteral("nr")));

@@ -35,7 +35,6 @@ bool Startup::run()
             Settings::saveLocation(m_state.dataFolder(), m_state.databaseFile());
         }
 
-        m_state.connection().setCursorLocation(CursorLocation::Client);
         m_state.connection().open(m_state.connectionText());
 
         m_main = std::make_unique<form_main>(m_state);

@@ -4,8 +4,8 @@
 
 class Connection;
 
-// Copies the committed content of the connection's database into target with
-// SQLite's online backup (consistent while the program holds the file). The
-// copy is written beside target first and renamed over it only when whole, so
-// a failure leaves an earlier backup intact. Throws DbException.
+// Copies the committed content of the connection's archive into target as a
+// database file of ours (consistent while the program works on it). The copy
+// is written beside target first and renamed over it only when whole, so a
+// failure leaves an earlier backup intact. Throws DbException.
 void backupDatabase(Connection &connection, const QString &target);

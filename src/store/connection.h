@@ -1,67 +1,73 @@
 #pragma once
 
 #include "store/dberror.h"
+#include "store/statement.h"
 
-#include <QObject>
 #include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
 
-struct sqlite3;
-struct sqlite3_stmt;
+class Engine;
 
-// The application id written into every database we create; a file without it
-// is not ours and is refused.
+// The application id written into every database file we create; a file
+// without it is not ours and is refused.
 constexpr int kTorvaneApplicationId = 0x41564C52; // "AVLR"
 
-enum class CursorLocation { Server = 2, Client = 3 };
-
-// One open database. Statements arrive in the program's dialect and are
-// translated before SQLite sees them; failures throw DbException.
+// One open database, whatever engine holds it. Statements arrive in the
+// program's dialect and are translated before the engine sees them; failures
+// throw DbException.
 class Connection
 {
 public:
-    Connection() = default;
+    Connection();
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
     // "data source=" + folder + "/" + file, as the windows pass it around.
     static QString connectionText(const QString &folder, const QString &file);
-    // The file named by a connection text's data source.
+    // The location named by a connection text's data source.
     static QString dataSourceOf(const QString &connectionText);
 
-    void setCursorLocation(CursorLocation location) { m_cursorLocation = location; }
-    CursorLocation cursorLocation() const { return m_cursorLocation; }
+    // How long every connection waits for another seat's lock before a
+    // command gives up (the settings keep it), and who shows the busy pointer.
+    static void setDefaultBusyTimeout(int milliseconds);
+    static int defaultBusyTimeout();
+    static void setDefaultBusyObserver(std::function<void(bool waiting)> observer);
 
     void open(const QString &connectionText);
-    void openFile(const QString &path);
+    // A database file, or a server URI.
+    void openLocation(const QString &location);
     void close();
-    bool isOpen() const { return m_db != nullptr; }
-    QString filePath() const { return m_path; }
+    bool isOpen() const { return m_engine != nullptr; }
+    // The file or server the connection is open on.
+    QString location() const { return m_location; }
+    bool isServer() const;
     QString connectionString() const { return m_connectionText; }
 
-    // Runs one statement that returns no rows (INSERT, UPDATE, DELETE ...).
-    // Returns the number of rows it changed.
-    int execute(const QString &sql);
-    // Runs a script of several statements, untranslated (schema files).
+    Statement prepare(const QString &sql);
+    // Runs one statement that returns no rows; the rows it changed.
+    int execute(const QString &sql, const QVariantList &parameters = {});
+    // First column of the first row, or an invalid variant when there is none.
+    QVariant scalar(const QString &sql, const QVariantList &parameters = {});
+    // Several statements, untranslated (schema scripts).
     void executeScript(const QString &sql);
 
-    qint64 lastInsertRowId() const;
-
-    // Prepared statement of translated SQL; the caller finalizes it.
-    sqlite3_stmt *prepare(const QString &sql);
-    sqlite3 *handle() const { return m_db; }
-
-    // The error of the last failed call on this connection, as thrown.
-    DbError lastError() const { return m_lastError; }
-    [[noreturn]] void fail(const QString &context);
-    [[noreturn]] void fail(long number, const QString &description);
-
+    void begin();
+    void commit();
+    void rollback() noexcept;
     bool inTransaction() const;
 
+    void setBusyTimeout(int milliseconds);
+
+    Engine &engine();
+    [[noreturn]] void fail(long number, const QString &description) const;
+
 private:
-    sqlite3 *m_db = nullptr;
-    QString m_path;
+    Engine &requireOpen() const;
+
+    std::unique_ptr<Engine> m_engine;
+    QString m_location;
     QString m_connectionText;
-    CursorLocation m_cursorLocation = CursorLocation::Client;
-    DbError m_lastError;
 };

@@ -24,14 +24,28 @@ QString resourceText(const QString &name)
     return QString::fromUtf8(file.readAll());
 }
 
-void exec(sqlite3 *db, const QString &sql)
+// A new empty file carrying our application id, made by the engine directly:
+// the connection opens only files that carry it.
+void createMarkedFile(const QString &path)
 {
-    char *message = nullptr;
-    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(message ? message : "");
-        sqlite3_free(message);
-        throw DbException(DbErrorCode::GeneralFailure, text);
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr)
+        != SQLITE_OK) {
+        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+        sqlite3_close(db);
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
     }
+    char *message = nullptr;
+    const QByteArray pragmas = QStringLiteral("PRAGMA page_size=8192; PRAGMA application_id=%1; PRAGMA journal_mode=WAL;")
+                                   .arg(kTorvaneApplicationId)
+                                   .toUtf8();
+    const int rc = sqlite3_exec(db, pragmas.constData(), nullptr, nullptr, &message);
+    const QString why = QString::fromUtf8(message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
 }
 
 void build(const QString &path, const DemoSize *demo, quint64 seed)
@@ -39,29 +53,25 @@ void build(const QString &path, const DemoSize *demo, quint64 seed)
     if (QFileInfo::exists(path))
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("文件“%1”已存在，不覆盖").arg(path));
     const QString temp = path + QStringLiteral(".part");
-    QFile::remove(temp);
-
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(temp).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
-        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
-        sqlite3_close(db);
-        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
-    }
+    auto removeTemp = [&temp] {
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(temp + QLatin1String(suffix));
+    };
+    removeTemp();
     try {
-        exec(db, QStringLiteral("PRAGMA page_size=8192; PRAGMA application_id=%1;").arg(kTorvaneApplicationId));
-        exec(db, QStringLiteral("BEGIN"));
-        exec(db, resourceText(QStringLiteral("schema.sql")));
-        exec(db, resourceText(QStringLiteral("seed.sql")));
+        createMarkedFile(temp);
+        Connection connection;
+        connection.openLocation(temp);
+        connection.begin();
+        connection.executeScript(resourceText(QStringLiteral("schema.sql")));
+        connection.executeScript(resourceText(QStringLiteral("seed.sql")));
         if (demo)
-            DemoData::generate(db, *demo, seed);
-        exec(db, QStringLiteral("COMMIT"));
-        exec(db, QStringLiteral("ANALYZE; PRAGMA journal_mode=WAL;"));
-        sqlite3_close(db);
-        db = nullptr;
+            DemoData::generate(connection, *demo, seed);
+        connection.commit();
+        connection.executeScript(QStringLiteral("ANALYZE"));
+        // Closing folds the journal into the file, which is then whole on its own.
     } catch (...) {
-        sqlite3_close(db);
-        QFile::remove(temp);
+        removeTemp();
         throw;
     }
     QFile::remove(temp + QStringLiteral("-wal"));

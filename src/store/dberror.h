@@ -3,11 +3,20 @@
 #include <QString>
 #include <exception>
 
+// What went wrong, as far as the windows must tell the cases apart.
+enum class DbErrorKind {
+    Failure,  // anything else: the number and the description say what
+    Busy,     // another seat or tool held the database longer than we wait
+    Conflict, // the row changed or went since this window read it; nothing was written
+    Refused,  // a check refused a pending edit and has already said why
+};
+
 // Number and description of a failed database operation, as the windows show them.
 struct DbError
 {
     long number = 0;
     QString description;
+    DbErrorKind kind = DbErrorKind::Failure;
 };
 
 namespace DbErrorCode {
@@ -19,17 +28,31 @@ constexpr long NoCurrentRecord = 3021;
 constexpr long NotUpdatable = 3251;
 constexpr long ObjectClosed = 3704;
 constexpr long BadCriterion = 3001;
+// Several seats: the old engine's numbers for a locked database and for a
+// row another user changed in between.
+constexpr long Locked = 3218;
+constexpr long ChangedMeanwhile = 3197;
+}
+
+namespace DbMessages {
+inline QString busy() { return QStringLiteral("数据库正被其他操作员使用，请稍后再试。"); }
+inline QString conflict() { return QStringLiteral("记录已被其他操作员修改，已重新读取。"); }
 }
 
 class DbException : public std::exception
 {
 public:
-    DbException(long number, const QString &description);
+    DbException(long number, const QString &description, DbErrorKind kind = DbErrorKind::Failure);
     explicit DbException(const DbError &error) : m_error(error), m_what(error.description.toUtf8()) {}
+
+    static DbException busy();
+    static DbException conflict();
+    static DbException refused();
 
     const DbError &error() const { return m_error; }
     long number() const { return m_error.number; }
     QString description() const { return m_error.description; }
+    DbErrorKind kind() const { return m_error.kind; }
     const char *what() const noexcept override { return m_what.constData(); }
 
 private:

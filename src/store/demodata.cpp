@@ -1,11 +1,10 @@
 #include "store/demodata.h"
 
-#include "store/dberror.h"
+#include "store/connection.h"
 
 #include <QDate>
 #include <QString>
 #include <QStringList>
-#include <sqlite3.h>
 
 #include <cmath>
 #include <vector>
@@ -31,45 +30,6 @@ public:
 
 private:
     quint64 m_state;
-};
-
-class Statement
-{
-public:
-    Statement(sqlite3 *db, const char *sql) : m_db(db)
-    {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            throw DbException(DbErrorCode::GeneralFailure, QString::fromUtf8(sqlite3_errmsg(db)));
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement &text(int i, const QString &v)
-    {
-        const QByteArray b = v.toUtf8();
-        sqlite3_bind_text(m_stmt, i, b.constData(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    Statement &real(int i, double v)
-    {
-        sqlite3_bind_double(m_stmt, i, v);
-        return *this;
-    }
-    Statement &integer(int i, qint64 v)
-    {
-        sqlite3_bind_int64(m_stmt, i, v);
-        return *this;
-    }
-    void run()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        sqlite3_reset(m_stmt);
-        sqlite3_clear_bindings(m_stmt);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
-            throw DbException(DbErrorCode::GeneralFailure, QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
-
-private:
-    sqlite3 *m_db;
-    sqlite3_stmt *m_stmt = nullptr;
 };
 
 const std::vector<QString> kSurnames = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙",
@@ -108,12 +68,12 @@ QString cardNumber(int index)
 
 } // namespace
 
-void DemoData::generate(sqlite3 *db, const DemoSize &size, quint64 seed)
+void DemoData::generate(Connection &db, const DemoSize &size, quint64 seed)
 {
     Random rnd(seed);
     const int customers = std::max(1, size.customers);
 
-    Statement customer(db, "INSERT INTO hyda (kh,xm,sfzh,xb,csrq,sj,dh,dw,zw,dz,yb,email,hyjb,cyhk,bz,lxr,jsjf,djrc,"
+    Statement customer = db.prepare("INSERT INTO hyda (kh,xm,sfzh,xb,csrq,sj,dh,dw,zw,dz,yb,email,hyjb,cyhk,bz,lxr,jsjf,djrc,"
                            "hyzt,djr) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     for (int i = 0; i < customers; ++i) {
         const bool male = rnd.chance(55);
@@ -123,31 +83,31 @@ void DemoData::generate(sqlite3 *db, const DemoSize &size, quint64 seed)
         QStringList liked;
         for (int a = 0; a < rnd.below(3); ++a)
             liked << rnd.pick(kAirlines) + QLatin1Char(' ');
-        customer.text(1, cardNumber(i))
-            .text(2, name)
-            .text(3, QStringLiteral("%1%2%3").arg(110101 + rnd.below(500000)).arg(born.toString(QStringLiteral("yyyyMMdd"))).arg(rnd.below(9000) + 1000))
-            .text(4, male ? QStringLiteral("男") : QStringLiteral("女"))
-            .text(5, isoDate(born))
-            .text(6, QStringLiteral("13%1").arg(rnd.below(1000000000), 9, 10, QLatin1Char('0')))
-            .text(7, rnd.chance(40) ? QStringLiteral("010-%1").arg(60000000 + rnd.below(30000000)) : QString())
-            .text(8, rnd.pick(kCompanies))
-            .text(9, rnd.pick(kTitles))
-            .text(10, rnd.pick(kCities) + QStringLiteral("市") + QString::number(rnd.below(300) + 1) + QStringLiteral("号"))
-            .text(11, QString::number(100000 + rnd.below(800000)))
-            .text(12, QStringLiteral("member%1@example.com").arg(i + 1))
-            .text(13, rnd.pick(kLevels))
-            .text(14, liked.join(QString()))
-            .text(15, rnd.chance(10) ? QStringLiteral("喜靠窗座位") : QString())
-            .text(16, rnd.chance(20) ? rnd.pick(kSurnames) + rnd.pick(kGiven) : QString())
-            .text(17, rnd.chance(92) ? QStringLiteral("1") : QStringLiteral("0"))
-            .text(18, isoDate(registered))
-            .text(19, QStringLiteral("有效"))
-            .text(20, rnd.pick(kOperators))
+        customer.bind(1, cardNumber(i))
+            .bind(2, name)
+            .bind(3, QStringLiteral("%1%2%3").arg(110101 + rnd.below(500000)).arg(born.toString(QStringLiteral("yyyyMMdd"))).arg(rnd.below(9000) + 1000))
+            .bind(4, male ? QStringLiteral("男") : QStringLiteral("女"))
+            .bind(5, isoDate(born))
+            .bind(6, QStringLiteral("13%1").arg(rnd.below(1000000000), 9, 10, QLatin1Char('0')))
+            .bind(7, rnd.chance(40) ? QStringLiteral("010-%1").arg(60000000 + rnd.below(30000000)) : QString())
+            .bind(8, rnd.pick(kCompanies))
+            .bind(9, rnd.pick(kTitles))
+            .bind(10, rnd.pick(kCities) + QStringLiteral("市") + QString::number(rnd.below(300) + 1) + QStringLiteral("号"))
+            .bind(11, QString::number(100000 + rnd.below(800000)))
+            .bind(12, QStringLiteral("member%1@example.com").arg(i + 1))
+            .bind(13, rnd.pick(kLevels))
+            .bind(14, liked.join(QString()))
+            .bind(15, rnd.chance(10) ? QStringLiteral("喜靠窗座位") : QString())
+            .bind(16, rnd.chance(20) ? rnd.pick(kSurnames) + rnd.pick(kGiven) : QString())
+            .bind(17, rnd.chance(92) ? QStringLiteral("1") : QStringLiteral("0"))
+            .bind(18, isoDate(registered))
+            .bind(19, QStringLiteral("有效"))
+            .bind(20, rnd.pick(kOperators))
             .run();
     }
 
     // Tickets: a few customers buy thousands, most buy a handful.
-    Statement ticket(db, "INSERT INTO hyxc (kh,cprq,qfrq,daoda,kaishi,hbh,cw,piaohao,ZS,amount1,zk,amount2,jfbl,"
+    Statement ticket = db.prepare("INSERT INTO hyxc (kh,cprq,qfrq,daoda,kaishi,hbh,cw,piaohao,ZS,amount1,zk,amount2,jfbl,"
                          "hangkong,qfsj,neivai,bx,amount3,sxf,zt,dpy,spy,czy,lrrq,bz,jifen,jifenyue) VALUES "
                          "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     for (int t = 0; t < size.tickets; ++t) {
@@ -177,54 +137,52 @@ void DemoData::generate(sqlite3 *db, const DemoSize &size, quint64 seed)
             sale = net = rate = fee = 0;
         }
         const double points = rate * published / 100.0;
-        ticket.text(1, cardNumber(owner))
-            .text(2, isoDate(sold))
-            .text(3, isoDate(sold.addDays(rnd.below(30))))
-            .text(4, to)
-            .text(5, from)
-            .text(6, kAirlineCodes[airline] + QString::number(1000 + rnd.below(9000)))
-            .text(7, rnd.pick(kCabins))
-            .text(8, QStringLiteral("999-%1").arg(rnd.below(1000000000), 10, 10, QLatin1Char('0')))
-            .real(9, count)
-            .real(10, published)
-            .real(11, discount * 100)
-            .real(12, sale)
-            .real(13, rate)
-            .text(14, kAirlines[airline])
-            .text(15, QStringLiteral("%1:%2").arg(6 + rnd.below(17), 2, 10, QLatin1Char('0')).arg(5 * rnd.below(12), 2, 10, QLatin1Char('0')))
-            .text(16, abroad ? QStringLiteral("国际") : QStringLiteral("国内"))
-            .real(17, rnd.chance(60) ? 20 : 0)
-            .real(18, net)
-            .real(19, fee)
-            .text(20, status)
-            .text(21, rnd.pick(kClerks))
-            .text(22, rnd.pick(kCouriers))
-            .text(23, rnd.pick(kOperators))
-            .text(24, isoDate(sold))
-            .text(25, QString())
-            .real(26, points)
-            .real(27, points)
+        ticket.bind(1, cardNumber(owner))
+            .bind(2, isoDate(sold))
+            .bind(3, isoDate(sold.addDays(rnd.below(30))))
+            .bind(4, to)
+            .bind(5, from)
+            .bind(6, kAirlineCodes[airline] + QString::number(1000 + rnd.below(9000)))
+            .bind(7, rnd.pick(kCabins))
+            .bind(8, QStringLiteral("999-%1").arg(rnd.below(1000000000), 10, 10, QLatin1Char('0')))
+            .bind(9, count)
+            .bind(10, published)
+            .bind(11, discount * 100)
+            .bind(12, sale)
+            .bind(13, rate)
+            .bind(14, kAirlines[airline])
+            .bind(15, QStringLiteral("%1:%2").arg(6 + rnd.below(17), 2, 10, QLatin1Char('0')).arg(5 * rnd.below(12), 2, 10, QLatin1Char('0')))
+            .bind(16, abroad ? QStringLiteral("国际") : QStringLiteral("国内"))
+            .bind(17, rnd.chance(60) ? 20 : 0)
+            .bind(18, net)
+            .bind(19, fee)
+            .bind(20, status)
+            .bind(21, rnd.pick(kClerks))
+            .bind(22, rnd.pick(kCouriers))
+            .bind(23, rnd.pick(kOperators))
+            .bind(24, isoDate(sold))
+            .bind(25, QString())
+            .bind(26, points)
+            .bind(27, points)
             .run();
     }
 
     // Clearings: redeem part of the points of some customers, walking their rows
     // as the clearing command does, and log each one.
-    Statement lowerPoints(db, "UPDATE hyxc SET jifenyue=? WHERE id=?");
-    Statement logClearing(db, "INSERT INTO jifenallow (kh,czy,jifen,bz,qcsj) VALUES (?,?,?,?,?)");
-    sqlite3_stmt *read = nullptr;
-    sqlite3_prepare_v2(db, "SELECT id, jifenyue FROM hyxc WHERE kh=? AND jifenyue>0 ORDER BY id", -1, &read, nullptr);
+    Statement lowerPoints = db.prepare("UPDATE hyxc SET jifenyue=? WHERE id=?");
+    Statement logClearing = db.prepare("INSERT INTO jifenallow (kh,czy,jifen,bz,qcsj) VALUES (?,?,?,?,?)");
+    Statement read = db.prepare("SELECT id, jifenyue FROM hyxc WHERE kh=? AND jifenyue>0 ORDER BY id");
     const int clearings = std::max(1, customers / 15);
     for (int c = 0; c < clearings; ++c) {
         const QString kh = cardNumber(rnd.below(std::min(customers, 60)));
-        const QByteArray khUtf8 = kh.toUtf8();
-        sqlite3_bind_text(read, 1, khUtf8.constData(), -1, SQLITE_TRANSIENT);
+        read.bind(1, kh);
         std::vector<std::pair<qint64, double>> rows;
         double total = 0;
-        while (sqlite3_step(read) == SQLITE_ROW) {
-            rows.emplace_back(sqlite3_column_int64(read, 0), sqlite3_column_double(read, 1));
+        while (read.next()) {
+            rows.emplace_back(read.integer(0), read.real(1));
             total += rows.back().second;
         }
-        sqlite3_reset(read);
+        read.reset();
         if (total < 100)
             continue;
         double remaining = std::floor(total * (0.2 + 0.05 * rnd.below(8)) / 10.0) * 10.0;
@@ -234,33 +192,32 @@ void DemoData::generate(sqlite3 *db, const DemoSize &size, quint64 seed)
                 break;
             const double now = left > remaining ? left - remaining : 0;
             remaining = left > remaining ? 0 : remaining - left;
-            lowerPoints.real(1, now).integer(2, id).run();
+            lowerPoints.bind(1, now).bind(2, id).run();
         }
-        logClearing.text(1, kh)
-            .text(2, rnd.pick(kOperators))
-            .real(3, cleared)
-            .text(4, rnd.chance(50) ? QStringLiteral("兑换免费机票") : QString())
-            .text(5, isoDate(kFirstDay.addDays(kDays - 200 + rnd.below(190))) + QStringLiteral(" 10:30:00"))
+        logClearing.bind(1, kh)
+            .bind(2, rnd.pick(kOperators))
+            .bind(3, cleared)
+            .bind(4, rnd.chance(50) ? QStringLiteral("兑换免费机票") : QString())
+            .bind(5, isoDate(kFirstDay.addDays(kDays - 200 + rnd.below(190))) + QStringLiteral(" 10:30:00"))
             .run();
     }
-    sqlite3_finalize(read);
 
     // Transfers: a few tickets change hands, with their copy in the transfer log.
-    Statement copyRow(db, "INSERT INTO hyxczhuanrang (kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,"
+    Statement copyRow = db.prepare("INSERT INTO hyxczhuanrang (kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,"
                           "jifen,jifenyue,zhuanrangkh,zrsj) SELECT kh,kaishi,daoda,amount1,amount2,amount3,hangkong,"
                           "neivai,jifen,jifenyue,?,? FROM hyxc WHERE id=?");
-    Statement moveRow(db, "UPDATE hyxc SET kh=? WHERE id=?");
+    Statement moveRow = db.prepare("UPDATE hyxc SET kh=? WHERE id=?");
     const int transfers = std::max(1, size.tickets / 300);
     for (int t = 0; t < transfers; ++t) {
         const qint64 id = 1 + rnd.below(std::max(1, size.tickets));
         const QString to = cardNumber(rnd.below(customers));
         const QString when = isoDate(kFirstDay.addDays(kDays - 100 + rnd.below(95))) + QStringLiteral(" 15:00:00");
-        copyRow.text(1, to).text(2, when).integer(3, id).run();
-        moveRow.text(1, to).integer(2, id).run();
+        copyRow.bind(1, to).bind(2, when).bind(3, id).run();
+        moveRow.bind(1, to).bind(2, id).run();
     }
 
     // Operator log: who worked in which window.
-    Statement logEntry(db, "INSERT INTO czyrz (czyname,czyxm,init_time,last_time) VALUES (?,?,?,?)");
+    Statement logEntry = db.prepare("INSERT INTO czyrz (czyname,czyxm,init_time,last_time) VALUES (?,?,?,?)");
     const int entries = std::max(10, customers / 5);
     for (int e = 0; e < entries; ++e) {
         const QDate day = kFirstDay.addDays(kDays - 60 + rnd.below(59));
@@ -268,6 +225,6 @@ void DemoData::generate(sqlite3 *db, const DemoSize &size, quint64 seed)
         const int length = 60 + rnd.below(4 * 3600);
         const QString from = isoDate(day) + QLatin1Char(' ') + QTime(0, 0).addSecs(start).toString(QStringLiteral("HH:mm:ss"));
         const QString until = isoDate(day) + QLatin1Char(' ') + QTime(0, 0).addSecs(start + length).toString(QStringLiteral("HH:mm:ss"));
-        logEntry.text(1, rnd.pick(kOperators)).text(2, rnd.pick(kWindows)).text(3, from).text(4, until).run();
+        logEntry.bind(1, rnd.pick(kOperators)).bind(2, rnd.pick(kWindows)).bind(3, from).bind(4, until).run();
     }
 }

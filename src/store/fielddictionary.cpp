@@ -75,7 +75,7 @@ PrintColumn FieldDictionary::printColumnOf(const Recordset &rows)
 QVector<PrintColumn> FieldDictionary::printColumns(Connection &connection, const QString &source, int limit)
 {
     Recordset rows;
-    rows.open(printSql(source), &connection, CursorType::Static, LockType::ReadOnly);
+    rows.open(printSql(source), &connection, LockType::ReadOnly);
     QVector<PrintColumn> columns;
     for (int i = 0; i < rows.recordCount() && columns.size() < limit; ++i) {
         rows.moveTo(i);

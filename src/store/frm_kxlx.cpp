@@ -85,22 +85,19 @@ FRM_KXLX::FRM_KXLX(AppState &state, QWidget *parent)
     layout->addWidget(m_tabs, 1);
 
     m_tabs->setCurrentIndex(0);
-    m_rows->open(QStringLiteral("select * from ") + kTable + QStringLiteral(" order by [class]"), &m_state.connection(),
-                 CursorType::Dynamic, LockType::Optimistic);
+    m_rows->open(QStringLiteral("select * from ") + kTable + QStringLiteral(" order by [class]"), &m_state.connection(), LockType::Optimistic);
     Recordset classes;
-    classes.open(QStringLiteral("select  class from dict group by class order by class"), &m_state.connection(),
-                 CursorType::ForwardOnly, LockType::ReadOnly);
+    classes.open(QStringLiteral("select  class from dict group by class order by class"), &m_state.connection(), LockType::ReadOnly);
     for (int i = 0; i < classes.recordCount(); ++i)
         m_class->addItem(classes.valueAt(i, 0).toString());
     if (m_class->count() > 0)
         m_class->setCurrentIndex(0);
-    m_fieldRows->open(FieldDictionary::entrySql(kTable, false), &m_state.connection(), CursorType::Static,
-                      LockType::ReadOnly);
+    m_fieldRows->open(FieldDictionary::entrySql(kTable, false), &m_state.connection(), LockType::ReadOnly);
     layoutFields();
 
     ModReport::codeListFindSet(m_state.connection(), kTable);
     m_printSource->open(QStringLiteral("select * from ") + kTable + QStringLiteral(" order by class"),
-                        &m_state.connection(), CursorType::Static, LockType::ReadOnly);
+                        &m_state.connection(), LockType::ReadOnly);
     m_browse->bind(m_printSource);
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
         if (tab == 1)

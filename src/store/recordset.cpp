@@ -1,67 +1,16 @@
 #include "store/recordset.h"
 
 #include "store/connection.h"
+#include "store/engine.h"
 #include "store/findcriterion.h"
 #include "store/jetdate.h"
+#include "store/valuecheck.h"
 
 #include <QStringList>
-#include <sqlite3.h>
 
 namespace {
 
-const char kRowidAlias[] = "__torvane_rowid__";
-
-QString utf8(const char *text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
-
-QString quoteIdentifier(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-void bindValue(sqlite3_stmt *stmt, int index, const QVariant &value)
-{
-    if (value.isNull()) {
-        sqlite3_bind_null(stmt, index);
-        return;
-    }
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int(stmt, index, value.toBool() ? 1 : 0);
-        break;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        sqlite3_bind_int64(stmt, index, value.toLongLong());
-        break;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        sqlite3_bind_double(stmt, index, value.toDouble());
-        break;
-    case QMetaType::QDate:
-        sqlite3_bind_text(stmt, index, value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8().constData(), -1,
-                          SQLITE_TRANSIENT);
-        break;
-    case QMetaType::QDateTime:
-        sqlite3_bind_text(stmt, index,
-                          value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8().constData(), -1,
-                          SQLITE_TRANSIENT);
-        break;
-    default: {
-        const QByteArray text = value.toString().toUtf8();
-        sqlite3_bind_text(stmt, index, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    }
-    }
-}
+const char kIdentityAlias[] = "__torvane_rowid__";
 
 bool isDateType(const QString &declType)
 {
@@ -157,16 +106,13 @@ void Recordset::requireWritable(int column) const
 {
     if (m_lock == LockType::ReadOnly)
         fail(DbErrorCode::NotUpdatable, QStringLiteral("记录集是只读的，不能修改。"));
-    if (m_baseTable.isEmpty() || !m_hasRowid)
+    if (m_baseTable.isEmpty() || !m_hasIdentity)
         fail(DbErrorCode::NotUpdatable, QStringLiteral("此查询的结果不能修改。"));
-    if (column >= 0) {
-        const Column &c = m_columns.at(column);
-        if (c.originColumn.isEmpty() || c.originTable.compare(m_baseTable, Qt::CaseInsensitive) != 0)
-            fail(DbErrorCode::NotUpdatable, QStringLiteral("字段“%1”不能修改。").arg(c.name));
-    }
+    if (column >= 0 && !m_columns.at(column).base)
+        fail(DbErrorCode::NotUpdatable, QStringLiteral("字段“%1”不能修改。").arg(m_columns.at(column).name));
 }
 
-void Recordset::open(const QString &sql, Connection *connection, CursorType cursor, LockType lock)
+void Recordset::open(const QString &sql, Connection *connection, LockType lock)
 {
     if (m_open)
         close();
@@ -174,7 +120,6 @@ void Recordset::open(const QString &sql, Connection *connection, CursorType curs
         fail(DbErrorCode::ObjectClosed, QStringLiteral("连接未打开"));
     m_connection = connection;
     m_sql = sql;
-    m_cursor = cursor;
     m_lock = lock;
     detectBaseTable(sql);
     fetch();
@@ -187,27 +132,28 @@ void Recordset::detectBaseTable(const QString &sql)
 {
     m_fetchSql = sql;
     m_baseTable.clear();
-    m_hasRowid = false;
+    m_hasIdentity = false;
     if (m_lock == LockType::ReadOnly)
         return;
 
-    sqlite3_stmt *probe = m_connection->prepare(sql);
     QString table;
     bool single = true;
-    for (int i = 0; i < sqlite3_column_count(probe); ++i) {
-        const QString t = utf8(sqlite3_column_table_name(probe, i));
-        if (t.isEmpty())
-            continue;
-        if (table.isEmpty())
-            table = t;
-        else if (t.compare(table, Qt::CaseInsensitive) != 0)
-            single = false;
+    {
+        Statement probe = m_connection->prepare(sql);
+        for (int i = 0; i < probe.columnCount(); ++i) {
+            const QString t = probe.column(i).originTable;
+            if (t.isEmpty())
+                continue;
+            if (table.isEmpty())
+                table = t;
+            else if (t.compare(table, Qt::CaseInsensitive) != 0)
+                single = false;
+        }
     }
-    sqlite3_finalize(probe);
     if (table.isEmpty() || !single)
         return;
 
-    // Ask for the rowid beside the caller's columns, so rows are written back by it.
+    // Ask for the row identity beside the caller's columns, so rows are written back by it.
     const QString trimmed = sql.trimmed();
     if (!trimmed.startsWith(QLatin1String("select"), Qt::CaseInsensitive) || trimmed.size() < 7
         || !trimmed.at(6).isSpace())
@@ -215,58 +161,52 @@ void Recordset::detectBaseTable(const QString &sql)
     const QString rest = trimmed.mid(7).trimmed();
     if (rest.startsWith(QLatin1String("distinct"), Qt::CaseInsensitive) || foldsRows(trimmed))
         return;
-    const QString rewritten = QStringLiteral("select _rowid_ AS %1, ").arg(QLatin1String(kRowidAlias)) + trimmed.mid(7);
-    sqlite3_stmt *withRowid = nullptr;
+    const QString rewritten = QStringLiteral("select %1 AS %2, ")
+                                  .arg(m_connection->engine().rowIdentity(), QLatin1String(kIdentityAlias))
+                              + trimmed.mid(7);
     try {
-        withRowid = m_connection->prepare(rewritten);
+        Statement withIdentity = m_connection->prepare(rewritten);
+        if (withIdentity.column(0).originTable.compare(table, Qt::CaseInsensitive) != 0)
+            return;
     } catch (const DbException &) {
         return;
     }
-    const bool ok = utf8(sqlite3_column_table_name(withRowid, 0)).compare(table, Qt::CaseInsensitive) == 0;
-    sqlite3_finalize(withRowid);
-    if (!ok)
-        return;
     m_baseTable = table;
-    m_hasRowid = true;
+    m_hasIdentity = true;
     m_fetchSql = rewritten;
 }
 
 void Recordset::fetch()
 {
-    sqlite3_stmt *stmt = m_connection->prepare(m_fetchSql);
-    const int offset = m_hasRowid ? 1 : 0;
-    const int count = sqlite3_column_count(stmt) - offset;
+    Statement statement = m_connection->prepare(m_fetchSql);
+    const int offset = m_hasIdentity ? 1 : 0;
+    const int count = statement.columnCount() - offset;
     m_columns.clear();
     m_columnByName.clear();
     m_columns.reserve(count);
     for (int i = 0; i < count; ++i) {
-        Column c;
-        c.name = utf8(sqlite3_column_name(stmt, i + offset));
-        c.originTable = utf8(sqlite3_column_table_name(stmt, i + offset));
-        c.originColumn = utf8(sqlite3_column_origin_name(stmt, i + offset));
-        c.declType = utf8(sqlite3_column_decltype(stmt, i + offset));
-        m_columnByName.insert(c.name.toLower(), i); // later duplicates do not hide the first
+        const ColumnInfo info = statement.column(i + offset);
+        Column c{info.name, info.originTable, info.originColumn, info.declType, false};
+        c.base = m_hasIdentity && !c.originColumn.isEmpty()
+                 && c.originTable.compare(m_baseTable, Qt::CaseInsensitive) == 0;
         m_columns.append(c);
     }
-    // Keep the first of duplicate names reachable by name.
+    // The first of duplicate names is the one reachable by name.
     for (int i = count - 1; i >= 0; --i)
         m_columnByName.insert(m_columns.at(i).name.toLower(), i);
 
     m_store.reset(count);
-    m_rowids.clear();
-    m_marks.clear();
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        m_store.appendFromStatement(stmt, offset);
-        m_rowids.push_back(m_hasRowid ? sqlite3_column_int64(stmt, 0) : 0);
-        m_marks.push_back(m_nextMark++);
-    }
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) {
+    m_identities.clear();
+    const Engine &engine = m_connection->engine();
+    try {
+        while (statement.next()) {
+            m_store.appendFromStatement(statement, offset);
+            m_identities.push_back(m_hasIdentity ? engine.identityOf(statement, 0) : 0);
+        }
+    } catch (...) {
         m_store.reset(count);
-        m_rowids.clear();
-        m_marks.clear();
-        m_connection->fail(QString());
+        m_identities.clear();
+        throw;
     }
     m_editMode = EditMode::None;
     m_currentDeleted = false;
@@ -278,8 +218,7 @@ void Recordset::close()
         return;
     m_open = false;
     m_store.reset(0);
-    m_rowids.clear();
-    m_marks.clear();
+    m_identities.clear();
     m_columns.clear();
     m_columnByName.clear();
     m_editMode = EditMode::None;
@@ -314,28 +253,9 @@ bool Recordset::eof() const
     return !m_open || (m_store.rowCount() == 0) || m_pos >= recordCount();
 }
 
-int Recordset::absolutePosition() const
+void Recordset::setPosition(int index, bool announce)
 {
-    if (!m_open || (m_store.rowCount() == 0))
-        return RecordPosition::Unknown;
-    if (m_pos < 0)
-        return RecordPosition::Bof;
-    if (m_pos >= recordCount())
-        return RecordPosition::Eof;
-    return m_pos + 1;
-}
-
-void Recordset::setAbsolutePosition(int position)
-{
-    requireOpen();
-    if (position < 1 || position > recordCount())
-        fail(DbErrorCode::NoCurrentRecord, QStringLiteral("位置超出记录范围"));
-    moveTo(position - 1);
-}
-
-void Recordset::setPosition(int index)
-{
-    const bool changed = index != m_pos || m_currentDeleted;
+    const bool changed = announce || index != m_pos || m_currentDeleted;
     m_pos = index;
     m_currentDeleted = false;
     if (changed)
@@ -386,24 +306,6 @@ void Recordset::movePrevious()
         fail(DbErrorCode::NoCurrentRecord, QStringLiteral("已到记录集开头"));
     flushPending();
     setPosition(std::max(m_pos - 1, -1));
-}
-
-Recordset::Bookmark Recordset::bookmark() const
-{
-    requireCurrent();
-    return m_marks.at(m_pos);
-}
-
-void Recordset::setBookmark(Bookmark mark)
-{
-    requireOpen();
-    for (size_t i = 0; i < m_marks.size(); ++i) {
-        if (m_marks[i] == mark) {
-            moveTo(static_cast<int>(i));
-            return;
-        }
-    }
-    fail(DbErrorCode::NoCurrentRecord, QStringLiteral("书签无效"));
 }
 
 int Recordset::indexOf(const QString &criterion, int from) const
@@ -496,13 +398,13 @@ QVariant Recordset::normalizedForColumn(int column, const QVariant &value) const
         const QString text = value.toString().trimmed();
         if (text.isEmpty())
             return {};
-        bool ok = false;
-        const double number = text.toDouble(&ok);
-        if (!ok)
+        // The same numbers the field check lets through: "1,234" is 1234.
+        const auto number = Modcheck::parseNumber(text);
+        if (!number)
             fail(DbErrorCode::GeneralFailure, QStringLiteral("字段“%1”需要数字，不能保存“%2”").arg(c.name, text));
-        if (c.declType.contains(QLatin1String("INT"), Qt::CaseInsensitive) && number == static_cast<qint64>(number))
-            return QVariant::fromValue<qint64>(static_cast<qint64>(number));
-        return number;
+        if (c.declType.contains(QLatin1String("INT"), Qt::CaseInsensitive) && *number == static_cast<qint64>(*number))
+            return QVariant::fromValue<qint64>(static_cast<qint64>(*number));
+        return *number;
     }
     return value;
 }
@@ -538,8 +440,7 @@ void Recordset::addNew()
     flushPending();
     m_positionBeforeAdd = m_pos;
     m_store.appendEmpty();
-    m_rowids.push_back(0);
-    m_marks.push_back(m_nextMark++);
+    m_identities.push_back(0);
     m_editMode = EditMode::Adding;
     m_edit = QVector<QVariant>(m_columns.size());
     m_dirty = QVector<bool>(m_columns.size(), false);
@@ -548,96 +449,135 @@ void Recordset::addNew()
     setPosition(row);
 }
 
+QString Recordset::baseColumnList(QVector<int> *columns) const
+{
+    const Engine &engine = m_connection->engine();
+    QStringList names;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (!m_columns.at(i).base)
+            continue;
+        names << engine.quoteIdentifier(m_columns.at(i).originColumn);
+        columns->append(i);
+    }
+    return names.join(QLatin1Char(','));
+}
+
 void Recordset::update()
 {
     requireOpen();
     if (m_editMode == EditMode::None)
         return;
     requireWritable(-1);
+    if (m_writeCheck && !m_writeCheck())
+        throw DbException::refused();
 
-    QVector<int> columns;
-    QVector<QVariant> values;
+    Engine &engine = m_connection->engine();
+    const QString table = engine.quoteIdentifier(m_baseTable);
+    QStringList names;
+    QVariantList values;
     for (int i = 0; i < m_columns.size(); ++i) {
         if (!m_dirty.at(i))
             continue;
-        columns.append(i);
-        values.append(normalizedForColumn(i, m_edit.at(i)));
+        names << engine.quoteIdentifier(m_columns.at(i).originColumn);
+        values << normalizedForColumn(i, m_edit.at(i));
     }
 
     QString sql;
-    const QString table = quoteIdentifier(m_baseTable);
     if (m_editMode == EditMode::Adding) {
-        if (columns.isEmpty()) {
+        if (names.isEmpty()) {
             sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
         } else {
-            QStringList names, marks;
-            for (int c : columns) {
-                names << quoteIdentifier(m_columns.at(c).originColumn);
-                marks << QStringLiteral("?");
-            }
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(QLatin1Char(',')),
-                                                                        marks.join(QLatin1Char(',')));
+            const QStringList marks(names.size(), QStringLiteral("?"));
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         }
     } else {
-        if (columns.isEmpty()) {
+        if (names.isEmpty()) {
             m_editMode = EditMode::None;
             return;
         }
-        QStringList sets;
-        for (int c : columns)
-            sets << quoteIdentifier(m_columns.at(c).originColumn) + QStringLiteral("=?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_=?").arg(table, sets.join(QLatin1Char(',')));
+        // Written only while the row still holds every value this recordset read.
+        QStringList sets, same;
+        for (const QString &name : names)
+            sets << name + QStringLiteral("=?");
+        values << engine.identityParameter(m_identities[m_pos]);
+        for (int i = 0; i < m_columns.size(); ++i) {
+            if (!m_columns.at(i).base)
+                continue;
+            same << engine.sameValue(engine.quoteIdentifier(m_columns.at(i).originColumn));
+            values << m_store.value(m_pos, i);
+        }
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(table, sets.join(QLatin1Char(',')), engine.identityEquals());
+        if (!same.isEmpty())
+            sql += QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
     }
+    sql += QStringLiteral(" RETURNING ") + engine.rowIdentity();
 
-    sqlite3 *db = m_connection->handle();
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        m_connection->fail(QString());
+    // A failure leaves the pending edit as it was, so what was typed is not lost.
+    Statement statement = m_connection->prepare(sql);
+    statement.bindAll(values);
+    if (!statement.next()) {
+        // Nothing matched: someone else changed or deleted the row meanwhile.
+        m_editMode = EditMode::None;
+        m_edit.clear();
+        refreshCurrent();
+        throw DbException::conflict();
     }
-    for (int i = 0; i < values.size(); ++i)
-        bindValue(stmt, i + 1, values.at(i));
-    if (m_editMode == EditMode::Editing)
-        sqlite3_bind_int64(stmt, values.size() + 1, m_rowids[m_pos]);
-    const int rc = sqlite3_step(stmt);
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE)
-        m_connection->fail(QString()); // the pending edit stays, so what was typed is not lost
+    const qint64 identity = engine.identityOf(statement, 0);
+    statement.run();
 
-    const qint64 rowid = m_editMode == EditMode::Adding ? sqlite3_last_insert_rowid(db) : m_rowids[m_pos];
-    m_rowids[m_pos] = rowid;
+    m_identities[m_pos] = identity;
     for (int i = 0; i < m_columns.size(); ++i)
         m_store.setValue(m_pos, i, m_edit.at(i));
     m_editMode = EditMode::None;
     m_edit.clear();
-    rereadRow(m_pos, rowid);
+    rereadRow(m_pos);
     emit rowChanged(m_pos);
 }
 
-void Recordset::rereadRow(int index, qint64 rowid)
+bool Recordset::rereadRow(int index)
 {
-    QStringList names;
     QVector<int> columns;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        const Column &c = m_columns.at(i);
-        if (!c.originColumn.isEmpty() && c.originTable.compare(m_baseTable, Qt::CaseInsensitive) == 0) {
-            names << quoteIdentifier(c.originColumn);
-            columns << i;
-        }
-    }
+    const QString names = baseColumnList(&columns);
     if (columns.isEmpty())
-        return;
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_=?")
-                            .arg(names.join(QLatin1Char(',')), quoteIdentifier(m_baseTable));
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(m_connection->handle(), sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
+        return true;
+    Engine &engine = m_connection->engine();
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                            .arg(names, engine.quoteIdentifier(m_baseTable), engine.identityEquals());
+    Statement statement = m_connection->prepare(sql);
+    statement.bind(1, engine.identityParameter(m_identities[index]));
+    if (!statement.next())
+        return false;
+    m_store.setFromStatement(index, statement, columns);
+    return true;
+}
+
+void Recordset::dropRow(int index)
+{
+    m_store.removeRow(index);
+    m_identities.erase(m_identities.begin() + index);
+    emit rowRemoved(index);
+}
+
+void Recordset::refreshCurrent()
+{
+    requireOpen();
+    if (m_editMode == EditMode::Adding) {
+        cancelUpdate();
         return;
     }
-    sqlite3_bind_int64(stmt, 1, rowid);
-    if (sqlite3_step(stmt) == SQLITE_ROW)
-        m_store.setFromStatement(index, stmt, columns);
-    sqlite3_finalize(stmt);
+    m_editMode = EditMode::None;
+    m_edit.clear();
+    if (m_pos < 0 || m_pos >= recordCount() || m_currentDeleted || !m_hasIdentity)
+        return;
+    if (rereadRow(m_pos)) {
+        emit rowChanged(m_pos);
+        return;
+    }
+    // Gone: the snapshot loses it, and the next row takes its place.
+    const int row = m_pos;
+    dropRow(row);
+    setPosition(std::min(row, recordCount() - 1), true);
 }
 
 void Recordset::cancelUpdate()
@@ -645,14 +585,10 @@ void Recordset::cancelUpdate()
     requireOpen();
     if (m_editMode == EditMode::Adding) {
         const int row = m_pos;
-        m_store.removeRow(row);
-        m_rowids.erase(m_rowids.begin() + row);
-        m_marks.erase(m_marks.begin() + row);
         m_editMode = EditMode::None;
         m_edit.clear();
-        emit rowRemoved(row);
-        m_pos = -2; // force the change signal
-        setPosition(m_positionBeforeAdd < recordCount() ? m_positionBeforeAdd : recordCount() - 1);
+        dropRow(row);
+        setPosition(m_positionBeforeAdd < recordCount() ? m_positionBeforeAdd : recordCount() - 1, true);
         return;
     }
     if (m_editMode == EditMode::Editing) {
@@ -670,24 +606,27 @@ void Recordset::deleteCurrent()
         cancelUpdate();
         return;
     }
-    sqlite3 *db = m_connection->handle();
-    const QString sql = QStringLiteral("DELETE FROM %1 WHERE _rowid_=?").arg(quoteIdentifier(m_baseTable));
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
-        m_connection->fail(QString());
+    Engine &engine = m_connection->engine();
+    QStringList same;
+    QVariantList values{engine.identityParameter(m_identities[m_pos])};
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (!m_columns.at(i).base)
+            continue;
+        same << engine.sameValue(engine.quoteIdentifier(m_columns.at(i).originColumn));
+        values << m_store.value(m_pos, i);
     }
-    sqlite3_bind_int64(stmt, 1, m_rowids[m_pos]);
-    const int rc = sqlite3_step(stmt);
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE)
-        m_connection->fail(QString());
+    QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(engine.quoteIdentifier(m_baseTable), engine.identityEquals());
+    if (!same.isEmpty())
+        sql += QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
+    Statement statement = m_connection->prepare(sql);
+    statement.bindAll(values);
+    if (statement.run() == 0) {
+        // Changed or deleted meanwhile: nothing is deleted on another seat's word.
+        refreshCurrent();
+        throw DbException::conflict();
+    }
     m_editMode = EditMode::None;
     m_edit.clear();
-    const int row = m_pos;
-    m_store.removeRow(row);
-    m_rowids.erase(m_rowids.begin() + row);
-    m_marks.erase(m_marks.begin() + row);
+    dropRow(m_pos);
     m_currentDeleted = true;
-    emit rowRemoved(row);
 }

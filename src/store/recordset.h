@@ -8,42 +8,35 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <vector>
 
 class Connection;
 
-enum class CursorType { ForwardOnly = 0, Keyset = 1, Dynamic = 2, Static = 3 };
-enum class LockType { ReadOnly = 1, Pessimistic = 2, Optimistic = 3, BatchOptimistic = 4 };
-
-// Positions as the old data-access layer reported them.
-namespace RecordPosition {
-constexpr int Unknown = -1;
-constexpr int Bof = -2;
-constexpr int Eof = -3;
-}
+// Whether a recordset may write its rows back. Every recordset is a snapshot
+// read at open; an editable one writes a row only while the database still
+// holds it as it was read (optimistic locking).
+enum class LockType { ReadOnly = 1, Optimistic = 3 };
 
 // A client-side snapshot of a query: every row fetched at open, the count
 // exact at once. Edits are held on the current row until update(), which
-// writes the base table (found from SQLite's column origins) by rowid.
+// writes the base table (found from the columns' origins) by the row's
+// identity, and only if the row is unchanged since it was read.
 class Recordset : public QObject
 {
     Q_OBJECT
 public:
-    using Bookmark = quint64;
-
     explicit Recordset(QObject *parent = nullptr);
     ~Recordset() override;
 
-    void open(const QString &sql, Connection *connection, CursorType cursor = CursorType::Static,
-              LockType lock = LockType::ReadOnly);
+    void open(const QString &sql, Connection *connection, LockType lock = LockType::ReadOnly);
     void close();
     void requery();
     bool isOpen() const { return m_open; }
 
     QString source() const { return m_sql; }
-    CursorType cursorType() const { return m_cursor; }
     LockType lockType() const { return m_lock; }
-    bool isUpdatable() const { return m_lock != LockType::ReadOnly && !m_baseTable.isEmpty(); }
+    bool isUpdatable() const { return m_lock != LockType::ReadOnly && m_hasIdentity; }
     QString baseTable() const { return m_baseTable; }
     Connection *connection() const { return m_connection; }
 
@@ -52,18 +45,12 @@ public:
     bool eof() const;
     // 0-based index of the current row (-1 before the first, recordCount() after the last).
     int currentIndex() const { return m_pos; }
-    // 1-based, or RecordPosition::Bof / Eof / Unknown.
-    int absolutePosition() const;
-    void setAbsolutePosition(int position);
     void moveTo(int index);
 
     void moveFirst();
     void movePrevious();
     void moveNext();
     void moveLast();
-
-    Bookmark bookmark() const;
-    void setBookmark(Bookmark mark);
 
     // Searches forward from the current row (inclusive) for "col='text'" or
     // "col=number"; no match leaves the recordset at its end (eof() true).
@@ -93,10 +80,20 @@ public:
     enum class EditMode { None, Editing, Adding };
     EditMode editMode() const { return m_editMode; }
 
+    // Runs before any pending edit is written (update, or a move that writes
+    // it): false refuses the write, and the check has said why.
+    void setWriteCheck(std::function<bool()> check) { m_writeCheck = std::move(check); }
+
     void addNew();
+    // Writes the pending edit. A row changed or deleted by someone else since
+    // it was read is not written: the row is read again, the edit dropped,
+    // and DbErrorKind::Conflict thrown.
     void update();
     void cancelUpdate();
     void deleteCurrent();
+    // Reads the current row again from the database (dropping a pending edit);
+    // a row that is gone leaves the snapshot.
+    void refreshCurrent();
 
 signals:
     void currentRowChanged(int row);
@@ -113,6 +110,7 @@ private:
         QString originTable;
         QString originColumn;
         QString declType;
+        bool base = false; // a plain column of the base table: written back, and compared before a write
     };
 
     [[noreturn]] void fail(long number, const QString &description) const;
@@ -122,25 +120,24 @@ private:
     void fetch();
     void detectBaseTable(const QString &sql);
     void flushPending();
-    void setPosition(int index);
-    void rereadRow(int index, qint64 rowid);
+    void setPosition(int index, bool announce = false);
+    bool rereadRow(int index);
+    void dropRow(int index);
     QVariant normalizedForColumn(int column, const QVariant &value) const;
+    QString baseColumnList(QVector<int> *columns) const;
 
     Connection *m_connection = nullptr;
     QString m_sql;
     QString m_fetchSql;
-    CursorType m_cursor = CursorType::Static;
     LockType m_lock = LockType::ReadOnly;
     bool m_open = false;
     QString m_baseTable;
-    bool m_hasRowid = false;
+    bool m_hasIdentity = false;
 
     QVector<Column> m_columns;
     QHash<QString, int> m_columnByName;
     RowStore m_store;
-    std::vector<qint64> m_rowids;
-    std::vector<Bookmark> m_marks;
-    Bookmark m_nextMark = 1;
+    std::vector<qint64> m_identities;
     int m_pos = -1;
     bool m_currentDeleted = false;
 
@@ -148,4 +145,5 @@ private:
     int m_positionBeforeAdd = -1;
     QVector<QVariant> m_edit; // the current row while it is being edited or added
     QVector<bool> m_dirty;
+    std::function<bool()> m_writeCheck;
 };

@@ -1,6 +1,6 @@
 #include "store/rowstore.h"
 
-#include <sqlite3.h>
+#include "store/statement.h"
 
 #include <cstring>
 #include <optional>
@@ -25,32 +25,32 @@ RowStore::Cell RowStore::store(const void *data, size_t length, Type type)
     return c;
 }
 
-void RowStore::appendFromStatement(sqlite3_stmt *stmt, int offset)
+void RowStore::appendFromStatement(const Statement &statement, int offset)
 {
     for (int c = 0; c < m_columns; ++c) {
         const int i = c + offset;
-        switch (sqlite3_column_type(stmt, i)) {
-        case SQLITE_NULL:
+        switch (statement.type(i)) {
+        case ValueType::Null:
             m_cells.push_back(Cell{});
             break;
-        case SQLITE_INTEGER: {
-            const qint64 v = sqlite3_column_int64(stmt, i);
+        case ValueType::Integer: {
+            const qint64 v = statement.integer(i);
             m_cells.push_back(store(&v, sizeof v, Integer));
             break;
         }
-        case SQLITE_FLOAT: {
-            const double v = sqlite3_column_double(stmt, i);
+        case ValueType::Float: {
+            const double v = statement.real(i);
             m_cells.push_back(store(&v, sizeof v, Float));
             break;
         }
-        case SQLITE_BLOB: {
-            const void *b = sqlite3_column_blob(stmt, i);
-            m_cells.push_back(store(b, static_cast<size_t>(sqlite3_column_bytes(stmt, i)), Blob));
+        case ValueType::Blob: {
+            const QByteArrayView b = statement.bytes(i);
+            m_cells.push_back(store(b.data(), static_cast<size_t>(b.size()), Blob));
             break;
         }
-        default: {
-            const auto *t = sqlite3_column_text(stmt, i);
-            m_cells.push_back(store(t, static_cast<size_t>(sqlite3_column_bytes(stmt, i)), Text));
+        case ValueType::Text: {
+            const QByteArrayView t = statement.bytes(i);
+            m_cells.push_back(store(t.data(), static_cast<size_t>(t.size()), Text));
             break;
         }
         }
@@ -141,12 +141,12 @@ void RowStore::setValue(int row, int column, const QVariant &value)
     cell(row, column) = c;
 }
 
-void RowStore::setFromStatement(int row, sqlite3_stmt *stmt, const QVector<int> &columns)
+void RowStore::setFromStatement(int row, const Statement &statement, const QVector<int> &columns)
 {
     // Read the values into a fresh row at the end, then move its cells over.
     RowStore one;
     one.reset(static_cast<int>(columns.size()));
-    one.appendFromStatement(stmt, 0);
+    one.appendFromStatement(statement, 0);
     for (int i = 0; i < columns.size(); ++i)
         setValue(row, columns.at(i), one.value(0, i));
 }

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3_stmt;
+class Statement;
 
 // The rows of a recordset, packed: every value sits in one byte arena and each
 // cell is a small descriptor, so a snapshot of 100,000 customers or a million
@@ -20,7 +20,7 @@ public:
     int columnCount() const { return m_columns; }
 
     // Appends the current row of a statement (columns offset .. offset + columnCount - 1).
-    void appendFromStatement(sqlite3_stmt *stmt, int offset);
+    void appendFromStatement(const Statement &statement, int offset);
     void appendEmpty();
     void removeRow(int row);
 
@@ -28,7 +28,7 @@ public:
     QVector<QVariant> row(int row) const;
     void setValue(int row, int column, const QVariant &value);
     // Column `columns[i]` of `row` from statement column i.
-    void setFromStatement(int row, sqlite3_stmt *stmt, const QVector<int> &columns);
+    void setFromStatement(int row, const Statement &statement, const QVector<int> &columns);
 
     // Text comparison as the database's NOCASE does it (ASCII letters folded),
     // without making a QString; `folded` is the ASCII-lower-cased UTF-8 text.

@@ -2,25 +2,23 @@
 
 #include "store/connection.h"
 
-#include <sqlite3.h>
-
 TransactionGuard::TransactionGuard(Connection &connection) : m_connection(connection)
 {
     if (!m_connection.inTransaction()) {
-        m_connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        m_connection.begin();
         m_owner = true;
     }
 }
 
 TransactionGuard::~TransactionGuard()
 {
-    if (m_owner && !m_done && m_connection.inTransaction())
-        sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_owner && !m_done)
+        m_connection.rollback();
 }
 
 void TransactionGuard::commit()
 {
     if (m_owner && !m_done)
-        m_connection.execute(QStringLiteral("COMMIT"));
+        m_connection.commit();
     m_done = true;
 }

@@ -4,16 +4,23 @@
 
 #include <QRegularExpression>
 
-bool Modcheck::isNumeric(const QString &text)
+std::optional<double> Modcheck::parseNumber(const QString &text)
 {
     static const QRegularExpression re(QStringLiteral(
         "^\\s*[+-]?(?:(?:\\d{1,3}(?:,\\d{3})+|\\d+)(?:\\.\\d*)?|\\.\\d+)(?:[eE][+-]?\\d+)?\\s*$"));
     if (!re.match(text).hasMatch())
-        return false;
+        return std::nullopt;
     // 1e999 has the shape of a number but no value; written into SQL it would become 0.
     bool ok = false;
-    QString(text.trimmed()).remove(QLatin1Char(',')).toDouble(&ok);
-    return ok;
+    const double value = QString(text.trimmed()).remove(QLatin1Char(',')).toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+bool Modcheck::isNumeric(const QString &text)
+{
+    return parseNumber(text).has_value();
 }
 
 bool Modcheck::isDate(const QString &text)

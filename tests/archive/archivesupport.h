@@ -111,7 +111,7 @@ struct ArchiveFixture
         }
         exec(QStringLiteral("insert into hyxc(") + names.join(QLatin1Char(',')) + QStringLiteral(") values(")
              + literals.join(QLatin1Char(',')) + QLatin1Char(')'));
-        return db.connection().lastInsertRowId();
+        return db.connection().scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
     }
 
     // One column of every row a query returns, as text.

@@ -72,14 +72,14 @@ QStringList g_expectedMessages;
 QVariant scalar(Connection &connection, const QString &sql)
 {
     Recordset rs;
-    rs.open(sql, &connection, CursorType::ForwardOnly, LockType::ReadOnly);
+    rs.open(sql, &connection, LockType::ReadOnly);
     return rs.recordCount() > 0 ? rs.value(0) : QVariant();
 }
 
 QList<qint64> ids(Connection &connection, const QString &sql)
 {
     Recordset rs;
-    rs.open(sql, &connection, CursorType::ForwardOnly, LockType::ReadOnly);
+    rs.open(sql, &connection, LockType::ReadOnly);
     QList<qint64> result;
     for (int i = 0; i < rs.recordCount(); ++i)
         result << rs.valueAt(i, 0).toLongLong();

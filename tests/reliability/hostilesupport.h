@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/rawsqlite.h"
+
 // What the hostile-input tests share: the inputs themselves, a record of every
 // message shown, dialogs that never open, and ways to look at the database
 // that go through SQLite with bound parameters, never through the program's
@@ -335,10 +337,11 @@ struct Fixture
         state.connection().open(state.connectionText());
         state.setCurrentOperator(QStringLiteral("王芳"));
     }
-    sqlite3 *raw() { return db.connection().handle(); }
+    sqlite3 *raw() { return rawDb.handle(); }
 
     TestDatabase db;
     AppState state;
+    RawSqlite rawDb{db.path()};
 };
 
 } // namespace Hostile

@@ -69,7 +69,7 @@ private:
     {
         try {
             Connection c;
-            c.openFile(m_path);
+            c.openLocation(m_path);
             for (qint64 n = 1; !m_stop; ++n) {
                 TransactionGuard transaction(c);
                 insertTicket(c, kWriter, QStringLiteral("W%1-a").arg(n));
@@ -149,7 +149,7 @@ void BackupLoadTest::backupWhileWriting()
 
         Connection copy;
         try {
-            copy.openFile(target);
+            copy.openLocation(target);
         } catch (const DbException &e) {
             QFAIL(qPrintable(QStringLiteral("backup %1 does not open: %2").arg(round).arg(e.description())));
         }
@@ -204,7 +204,7 @@ void BackupLoadTest::pendingChangeOfTheProgramStaysOut()
         backupDatabase(db.connection(), target);
         QVERIFY(db.connection().inTransaction());
         Connection copy;
-        copy.openFile(target);
+        copy.openLocation(target);
         QCOMPARE(scalar(copy, QStringLiteral("select count(*) from hyxc where piaohao='PENDING'")).toInt(), 0);
         QCOMPARE(scalar(copy, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         copy.close();
@@ -212,7 +212,7 @@ void BackupLoadTest::pendingChangeOfTheProgramStaysOut()
     }
     backupDatabase(db.connection(), target);
     Connection copy;
-    copy.openFile(target);
+    copy.openLocation(target);
     QCOMPARE(scalar(copy, QStringLiteral("select count(*) from hyxc where piaohao='PENDING'")).toInt(), 1);
 }
 
@@ -226,7 +226,7 @@ void BackupLoadTest::spilledTransactionOfAnotherConnectionStaysOut()
     const QString wal = db.path() + QStringLiteral("-wal");
     const int tickets = scalar(db.connection(), QStringLiteral("select count(*) from hyxc")).toInt();
     Connection other;
-    other.openFile(db.path());
+    other.openLocation(db.path());
     other.execute(QStringLiteral("PRAGMA cache_size=8"));
     const qint64 walBefore = QFileInfo(wal).size();
     {
@@ -239,7 +239,7 @@ void BackupLoadTest::spilledTransactionOfAnotherConnectionStaysOut()
                  qPrintable(QStringLiteral("journal %1 bytes").arg(QFileInfo(wal).size())));
         backupDatabase(db.connection(), target);
         Connection copy;
-        copy.openFile(target);
+        copy.openLocation(target);
         QCOMPARE(scalar(copy, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         QCOMPARE(scalar(copy, QStringLiteral("select count(*) from hyxc where kh='BK-S'")).toInt(), 0);
         QCOMPARE(scalar(copy, QStringLiteral("select count(*) from hyxc")).toInt(), tickets);

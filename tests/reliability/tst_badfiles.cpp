@@ -246,7 +246,7 @@ void BadFilesTest::truncatedFile()
     QVERIFY(QFile::resize(path, length));
 
     Connection c;
-    const auto opened = failureOf([&] { c.openFile(path); });
+    const auto opened = failureOf([&] { c.openLocation(path); });
     report("opened", opened);
     if (opened) {
         QVERIFY2(clear(opened, {path}), qPrintable(shown(opened)));
@@ -302,7 +302,7 @@ void BadFilesTest::notADatabase()
     const QString path = m_dir.filePath(QStringLiteral("noise.db"));
     writeBytes(path, bytes);
     Connection c;
-    const auto opened = failureOf([&] { c.openFile(path); });
+    const auto opened = failureOf([&] { c.openLocation(path); });
     report("opened", opened);
     QVERIFY2(clear(opened, {path}), qPrintable(shown(opened)));
     QVERIFY(!c.isOpen());
@@ -310,7 +310,7 @@ void BadFilesTest::notADatabase()
     // Nothing was created beside it either.
     QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     // The connection stays usable for the right file.
-    c.openFile(freshCopy(QStringLiteral("right.db")));
+    c.openLocation(freshCopy(QStringLiteral("right.db")));
     QVERIFY(count(c, QStringLiteral("hyda")) > 0);
 }
 
@@ -342,7 +342,7 @@ void BadFilesTest::anotherProgramsDatabase()
     const QByteArray before = fileBytes(path);
 
     Connection c;
-    const auto opened = failureOf([&] { c.openFile(path); });
+    const auto opened = failureOf([&] { c.openLocation(path); });
     report("opened", opened);
     QVERIFY2(clear(opened, {path}), qPrintable(shown(opened)));
     QVERIFY2(opened->description.contains(QStringLiteral("不是本系统的数据库")), qPrintable(shown(opened)));
@@ -385,7 +385,7 @@ void BadFilesTest::writeProtectedFile()
     QString customer;
     {
         Connection c;
-        c.openFile(path);
+        c.openLocation(path);
         tickets = count(c, QStringLiteral("hyxc"));
         Recordset rs;
         rs.open(QStringLiteral("select kh from hyxc group by kh having sum(jifenyue)>10 order by kh"), &c);
@@ -411,7 +411,7 @@ void BadFilesTest::writeProtectedFile()
     const bool writable = !immutable && ::geteuid() == 0;
 
     Connection c;
-    const auto opened = failureOf([&] { c.openFile(path); });
+    const auto opened = failureOf([&] { c.openLocation(path); });
     report("opened", opened);
     QVERIFY2(!opened, qPrintable(shown(opened)));
     QCOMPARE(count(c, QStringLiteral("hyxc")), tickets);
@@ -445,7 +445,7 @@ void BadFilesTest::writeProtectedFile()
     report("backedUp", backedUp);
     QVERIFY2(!backedUp, qPrintable(shown(backedUp)));
     Connection copy;
-    copy.openFile(target);
+    copy.openLocation(target);
     QCOMPARE(count(copy, QStringLiteral("hyxc")), tickets);
 }
 
@@ -465,7 +465,7 @@ void BadFilesTest::readOnlyFileSystem()
     QString customer;
     {
         Connection c;
-        c.openFile(path);
+        c.openLocation(path);
         tickets = count(c, QStringLiteral("hyxc"));
         Recordset rs;
         rs.open(QStringLiteral("select kh from hyxc group by kh having sum(jifenyue)>10 order by kh"), &c);
@@ -477,7 +477,7 @@ void BadFilesTest::readOnlyFileSystem()
     QVERIFY(disk.remountReadOnly());
 
     Connection c;
-    const auto opened = failureOf([&] { c.openFile(path); });
+    const auto opened = failureOf([&] { c.openLocation(path); });
     report("opened", opened);
     if (opened) {
         // Refusing is acceptable only with a message that says why, not that the file is foreign.
@@ -504,7 +504,7 @@ void BadFilesTest::readOnlyFileSystem()
     report("backedUp", backedUp);
     QVERIFY2(!backedUp, qPrintable(shown(backedUp)));
     Connection copy;
-    copy.openFile(target);
+    copy.openLocation(target);
     QCOMPARE(count(copy, QStringLiteral("hyxc")), tickets);
 }
 
@@ -529,7 +529,7 @@ void BadFilesTest::deletedWhileOpen()
     for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
         QFile::remove(movedTo + suffix);
     Connection c;
-    c.openFile(path);
+    c.openLocation(path);
     const int tickets = count(c, QStringLiteral("hyxc"));
     QVERIFY(tickets > 0);
     Recordset rs;
@@ -572,8 +572,7 @@ void BadFilesTest::deletedWhileOpen()
     QVERIFY(!c.inTransaction());
     // A window's bound record saved on its own.
     Recordset customers;
-    customers.open(QStringLiteral("select * from hyda where kh=") + sqlQuote(customer), &c, CursorType::Dynamic,
-                   LockType::Optimistic);
+    customers.open(QStringLiteral("select * from hyda where kh=") + sqlQuote(customer), &c, LockType::Optimistic);
     customers.setValue(QStringLiteral("bz"), QStringLiteral("changed"));
     const auto updated = failureOf([&] { customers.update(); });
     report("updated", updated);
@@ -601,7 +600,7 @@ void BadFilesTest::deletedWhileOpen()
         return;
     }
     Connection after;
-    after.openFile(now);
+    after.openLocation(now);
     QCOMPARE(integrity(after), QStringLiteral("ok"));
     QCOMPARE(count(after, QStringLiteral("hyxc")), tickets);
     QCOMPARE(count(after, QStringLiteral("hyxc where kh='DEL1'")), 0);
@@ -623,7 +622,7 @@ void BadFilesTest::fullDisk()
     const QString backup = dir + QStringLiteral("/kvora.bak");
 
     Connection c;
-    c.openFile(path);
+    c.openLocation(path);
     {
         // One transaction: each commit of its own would grow the journal past this small disk.
         TransactionGuard transaction(c);
@@ -683,7 +682,7 @@ void BadFilesTest::fullDisk()
     c.close();
 
     Connection reopened;
-    reopened.openFile(path);
+    reopened.openLocation(path);
     QCOMPARE(integrity(reopened), QStringLiteral("ok"));
     QCOMPARE(count(reopened, QStringLiteral("hyxc where piaohao like 'BIG-%'")), 0);
     QCOMPARE(count(reopened, QStringLiteral("hyxc where piaohao like 'F-%'")), 40);
@@ -693,7 +692,7 @@ void BadFilesTest::fullDisk()
     QCOMPARE(count(reopened, QStringLiteral("hyxc where piaohao like 'F-%' and kh=") + sqlQuote(holder)), 40);
     QCOMPARE(count(reopened, QStringLiteral("hyxczhuanrang")), 40 * transfers);
     Connection old;
-    old.openFile(backup);
+    old.openLocation(backup);
     QCOMPARE(integrity(old), QStringLiteral("ok"));
     QCOMPARE(count(old, QStringLiteral("hyxc where piaohao like 'F-%'")), 40);
 }
@@ -754,7 +753,7 @@ void BadFilesTest::windowDeleteOnAMovedFile()
     QVERIFY(operators.accounts()->indexOf(QStringLiteral("czy_name=") + sqlQuote(account)) >= 0);
 
     Connection moved;
-    moved.openFile(movedTo);
+    moved.openLocation(movedTo);
     QCOMPARE(count(moved, QStringLiteral("hyda where kh=") + sqlQuote(kh)), 1);
     QCOMPARE(count(moved, QStringLiteral("hyxc where kh=") + sqlQuote(kh)), tickets);
     QCOMPARE(count(moved, QStringLiteral("czyzd where czy_name=") + sqlQuote(account)), 1);

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <csignal>
 #include <sqlite3.h>
+#include "support/rawsqlite.h"
 #include <thread>
 
 #ifndef TORVANE_CRASHDRIVER
@@ -311,7 +312,7 @@ void CrashTest::buildTemplate()
     DatabaseCreator::createDemo(m_template, DemoSize{30, 300});
     {
         Connection c;
-        c.openFile(m_template);
+        c.openLocation(m_template);
         TransactionGuard transaction(c);
         TemplateWriter w{c};
         w.customer(QStringLiteral("CR-CLR"));
@@ -336,7 +337,7 @@ void CrashTest::buildTemplate()
             w.ticket(QStringLiteral("CR-RF"), 10);
         w.customer(QStringLiteral("CR-SV"));
         c.execute(QStringLiteral("insert into czyzd(czy_name,czy_pass,sys_tag) values(%1,'x',0)").arg(sqlQuote(kOperator)));
-        const qint64 number = c.lastInsertRowId();
+        const qint64 number = c.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
         for (int i : {1, 3, 4})
             c.execute(QStringLiteral("insert into czy(name,czy_id,nr) values(%1,%2,%3)")
                           .arg(sqlQuote(kOperator))
@@ -344,7 +345,8 @@ void CrashTest::buildTemplate()
                           .arg(sqlQuote(Rights::functionNames().at(i))));
         transaction.commit();
 
-        sqlite3 *db = c.handle();
+        RawSqlite raw(c.location());
+        sqlite3 *db = raw;
         // The sample data itself must pass the checks, or they prove nothing.
         checkCommon(db);
         if (QTest::currentTestFailed())
@@ -423,8 +425,9 @@ void CrashTest::runRound(const QString &kind, KindState &state, bool atStart)
     QStringList rightsBefore;
     if (kind == QLatin1String("rights")) {
         Connection c;
-        c.openFile(state.path);
-        rightsBefore = currentRights(c.handle());
+        c.openLocation(state.path);
+        RawSqlite raw(c.location());
+        rightsBefore = currentRights(raw);
     }
 
     // Microseconds to tens of milliseconds, evenly spread over the orders of magnitude.
@@ -488,11 +491,12 @@ void CrashTest::runRound(const QString &kind, KindState &state, bool atStart)
     // The program's own connection opens what the kill left behind.
     Connection connection;
     try {
-        connection.openFile(state.path);
+        connection.openLocation(state.path);
     } catch (const DbException &e) {
         QFAIL(qPrintable(QStringLiteral("reopening failed: %1 %2").arg(e.number()).arg(e.description())));
     }
-    sqlite3 *db = connection.handle();
+    RawSqlite raw(state.path);
+    sqlite3 *db = raw;
     checkCommon(db);
     if (QTest::currentTestFailed())
         return;

@@ -29,7 +29,7 @@ void addOperator(Connection &connection, const QString &name)
 QStringList operatorsIn(const QString &backup)
 {
     Connection copy;
-    copy.openFile(backup);
+    copy.openLocation(backup);
     Recordset rs;
     rs.open(QStringLiteral("select czy_name from czyzd order by czy_no"), &copy);
     QStringList names;

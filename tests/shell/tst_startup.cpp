@@ -119,7 +119,7 @@ void StartupTest::firstStartChoosesDatabase()
     QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
 
     QVERIFY(state.connection().isOpen());
-    QCOMPARE(QFileInfo(state.connection().filePath()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
+    QCOMPARE(QFileInfo(state.connection().location()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
     QVERIFY(mainShownBeforeLogin);
     QVERIFY(startup.mainWindow());
     QVERIFY(startup.mainWindow()->isVisible());

@@ -360,8 +360,8 @@ void TestDeliveredDatabase::demoIsReproducible()
     DatabaseCreator::createDemo(again, kSmallDemo);
     DatabaseCreator::createDemo(other, kSmallDemo, 7);
     Connection a, b;
-    a.openFile(again);
-    b.openFile(other);
+    a.openLocation(again);
+    b.openLocation(other);
     const QStringList first = dumpOf(m_db->connection());
     QVERIFY(first.size() > kSmallDemo.tickets);
     QCOMPARE(dumpOf(a), first);

@@ -43,7 +43,7 @@ private slots:
     void cleanup();
     void emptySet();
     void oneRow();
-    void positionsAndBookmarks();
+    void positions();
     void find_data();
     void find();
     void addNewFillsCounterAndDefaults_data();
@@ -66,7 +66,7 @@ private:
     Connection &connection() { return m_db->connection(); }
     void open(Recordset &rs, const QString &sql, LockType lock = LockType::Optimistic)
     {
-        rs.open(sql, &connection(), CursorType::Dynamic, lock);
+        rs.open(sql, &connection(), lock);
     }
     std::unique_ptr<TestDatabase> m_db;
 };
@@ -105,11 +105,11 @@ void TestRecordset::oneRow()
     open(rs, QStringLiteral("select * from czyzd where czy_name='admin'"), LockType::ReadOnly);
     QCOMPARE(rs.recordCount(), 1);
     QVERIFY(!rs.bof() && !rs.eof());
-    QCOMPARE(rs.absolutePosition(), 1);
+    QCOMPARE(rs.currentIndex() + 1, 1);
 
     rs.moveNext();
     QVERIFY(rs.eof() && !rs.bof());
-    QCOMPARE(rs.absolutePosition(), int(RecordPosition::Eof));
+    QCOMPARE(rs.currentIndex(), rs.recordCount());
     QCOMPARE(errorOf([&] { rs.moveNext(); }), DbErrorCode::NoCurrentRecord);
     QCOMPARE(errorOf([&] { rs.value(0); }), DbErrorCode::NoCurrentRecord);
 
@@ -117,16 +117,16 @@ void TestRecordset::oneRow()
     QCOMPARE(rs.text(QStringLiteral("czy_name")), QStringLiteral("admin"));
     rs.movePrevious();
     QVERIFY(rs.bof() && !rs.eof());
-    QCOMPARE(rs.absolutePosition(), int(RecordPosition::Bof));
+    QCOMPARE(rs.currentIndex(), -1);
     QCOMPARE(errorOf([&] { rs.movePrevious(); }), DbErrorCode::NoCurrentRecord);
 
     rs.moveNext();
-    QCOMPARE(rs.absolutePosition(), 1);
+    QCOMPARE(rs.currentIndex() + 1, 1);
     rs.moveLast();
-    QCOMPARE(rs.absolutePosition(), 1);
+    QCOMPARE(rs.currentIndex() + 1, 1);
 }
 
-void TestRecordset::positionsAndBookmarks()
+void TestRecordset::positions()
 {
     Recordset rs;
     open(rs, QStringLiteral("select * from hyda order by id"), LockType::ReadOnly);
@@ -135,22 +135,21 @@ void TestRecordset::positionsAndBookmarks()
     rs.moveNext();
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.takeFirst().at(0).toInt(), 1);
-    const Recordset::Bookmark mark = rs.bookmark();
     QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("A02"));
 
     rs.moveLast();
-    QCOMPARE(rs.absolutePosition(), 3);
+    QCOMPARE(rs.currentIndex() + 1, 3);
     QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("a03"));
     rs.moveFirst();
-    QCOMPARE(rs.absolutePosition(), 1);
-    rs.setBookmark(mark);
+    QCOMPARE(rs.currentIndex() + 1, 1);
+    rs.moveTo(1);
     QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("A02"));
-    QCOMPARE(rs.absolutePosition(), 2);
 
-    rs.setAbsolutePosition(3);
+    rs.moveTo(3 - 1);
     QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("a03"));
-    QCOMPARE(errorOf([&] { rs.setAbsolutePosition(4); }), DbErrorCode::NoCurrentRecord);
-    QCOMPARE(moved.count(), 4);
+    rs.moveTo(9);
+    QVERIFY(rs.eof());
+    QCOMPARE(moved.count(), 5);
 }
 
 void TestRecordset::find_data()
@@ -179,17 +178,17 @@ void TestRecordset::find()
     QFETCH(int, found);
     Recordset rs;
     open(rs, QStringLiteral("select * from hyda order by id"), LockType::ReadOnly);
-    rs.setAbsolutePosition(start);
+    rs.moveTo(start - 1);
 
     QCOMPARE(rs.find(criterion), found > 0);
     if (found == 0) {
         QVERIFY(rs.eof());
         return;
     }
-    QCOMPARE(rs.absolutePosition(), found);
+    QCOMPARE(rs.currentIndex() + 1, found);
     // Searching again with the same criterion stays on the row just found.
     QVERIFY(rs.find(criterion));
-    QCOMPARE(rs.absolutePosition(), found);
+    QCOMPARE(rs.currentIndex() + 1, found);
 }
 
 void TestRecordset::addNewFillsCounterAndDefaults_data()
@@ -227,7 +226,7 @@ void TestRecordset::addNewFillsCounterAndDefaults()
     QCOMPARE(m_db->count(table), before + 1);
     const QVariant id = rs.value(counter);
     QVERIFY(!id.isNull());
-    QCOMPARE(id.toLongLong(), connection().lastInsertRowId());
+    QCOMPARE(id.toLongLong(), connection().scalar(QStringLiteral("select last_insert_rowid()")).toLongLong());
     const QString saved = QStringLiteral("select %1 from %2 where %3=%4").arg(field, table, counter, id.toString());
     QCOMPARE(m_db->scalar(saved).toString(), QStringLiteral("K1"));
     const QVariant filled = rs.value(defaulted);
@@ -240,7 +239,7 @@ void TestRecordset::cancelAddNew()
 {
     Recordset rs;
     open(rs, QStringLiteral("select * from hyda order by id"));
-    rs.setAbsolutePosition(2);
+    rs.moveTo(2 - 1);
     rs.addNew();
     rs.setValue(QStringLiteral("kh"), QStringLiteral("N01"));
     rs.setValue(QStringLiteral("xm"), QStringLiteral("never saved"));
@@ -258,7 +257,7 @@ void TestRecordset::editAndMoveSaves()
 {
     Recordset rs;
     open(rs, QStringLiteral("select * from hyda order by id"));
-    rs.setAbsolutePosition(2);
+    rs.moveTo(2 - 1);
     rs.setValue(QStringLiteral("XM"), QStringLiteral("O'Neil"));
     rs.update();
     QCOMPARE(m_db->scalar(QStringLiteral("select xm from hyda where id=2")).toString(), QStringLiteral("O'Neil"));
@@ -320,7 +319,7 @@ void TestRecordset::deleteThenMoveNext()
 {
     Recordset rs;
     open(rs, QStringLiteral("select * from hyda order by id"));
-    rs.setAbsolutePosition(2);
+    rs.moveTo(2 - 1);
     rs.deleteCurrent();
     QCOMPARE(rs.recordCount(), 2);
     QCOMPARE(errorOf([&] { rs.value(QStringLiteral("kh")); }), DbErrorCode::NoCurrentRecord);
@@ -348,7 +347,7 @@ void TestRecordset::requery()
     rs.requery();
     QCOMPARE(reset.count(), 1);
     QCOMPARE(rs.recordCount(), 4);
-    QCOMPARE(rs.absolutePosition(), 1);
+    QCOMPARE(rs.currentIndex() + 1, 1);
     rs.moveLast();
     QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("A04"));
 }
@@ -385,7 +384,7 @@ void TestRecordset::notUpdatable()
     QFETCH(LockType, lock);
     const QString before = contentOf(*m_db);
     Recordset rs;
-    rs.open(sql, &connection(), CursorType::Static, lock);
+    rs.open(sql, &connection(), lock);
     QVERIFY(rs.recordCount() > 0);
     const QVariant shown = rs.value(0);
 
@@ -414,7 +413,9 @@ void TestRecordset::typedValues_data()
     QTest::newRow("QDate") << "lrrq" << QVariant(QDate(2003, 5, 1)) << "text" << "2003-05-01";
     QTest::newRow("text keeps its zeros") << "piaohao" << QVariant("007") << "text" << "007";
     QTest::newRow("word in a number") << "amount1" << QVariant("abc") << "" << "";
-    QTest::newRow("thousands separator") << "amount2" << QVariant("1,250") << "" << "";
+    QTest::newRow("thousands separator") << "amount2" << QVariant("1,250") << "real" << "1250";
+    QTest::newRow("exponent") << "amount2" << QVariant("1.5e3") << "real" << "1500";
+    QTest::newRow("misplaced separator") << "amount2" << QVariant("12,50") << "" << "";
     QTest::newRow("impossible date") << "cprq" << QVariant("2003-13-1") << "" << "";
     QTest::newRow("word in a date") << "qfrq" << QVariant("tomorrow") << "" << "";
 }

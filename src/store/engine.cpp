@@ -1,0 +1,25 @@
+#include "store/engine.h"
+
+#include "store/dberror.h"
+#include "store/sqliteengine.h"
+
+bool Engine::isServerLocation(const QString &location)
+{
+    return location.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
+           || location.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+std::unique_ptr<Engine> Engine::open(const QString &location)
+{
+    if (isServerLocation(location))
+        throw DbException(DbErrorCode::GeneralFailure,
+                          QStringLiteral("本程序不支持服务器数据库“%1”").arg(location));
+    return std::make_unique<SqliteEngine>(location);
+}
+
+QString Engine::quoteIdentifier(const QString &name) const
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}

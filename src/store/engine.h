@@ -1,0 +1,68 @@
+#pragma once
+
+#include "store/statement.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+// One open database of one kind. The connection above it is the same for
+// every kind; what differs between them (dialect, row identity, locking,
+// copying the whole archive) is said here.
+class Engine
+{
+public:
+    virtual ~Engine() = default;
+
+    // Opens the database a location names: a file path, or a server URI
+    // (postgresql://...). Throws DbException.
+    static std::unique_ptr<Engine> open(const QString &location);
+    static bool isServerLocation(const QString &location);
+
+    // File path or server URI, as the operator would recognise it (no password).
+    virtual QString location() const = 0;
+    virtual bool isServer() const = 0;
+
+    // The program's dialect turned into this engine's.
+    virtual QString translate(const QString &sql) const = 0;
+    // One statement, already translated. Throws DbException.
+    virtual std::unique_ptr<StatementBackend> prepare(const QString &sql) = 0;
+    // Several statements, untranslated (schema scripts).
+    virtual void executeScript(const QString &sql) = 0;
+
+    // A transaction that holds the write lock from its start, so a command
+    // of several statements never fails half-way for a lock.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() noexcept = 0;
+    virtual bool inTransaction() const = 0;
+
+    // How long a statement waits for another seat's lock before it gives up
+    // with DbErrorKind::Busy, and who is told while it waits (the busy pointer).
+    virtual void setBusyTimeout(int milliseconds) = 0;
+    void setBusyObserver(std::function<void(bool waiting)> observer) { m_busyObserver = std::move(observer); }
+
+    // Rows written back by a recordset are found by their identity: a column
+    // selected beside the caller's, and a term that finds the row by it.
+    virtual QString rowIdentity() const = 0;
+    virtual QString identityEquals() const = 0; // with one parameter
+    virtual qint64 identityOf(const Statement &row, int column) const = 0;
+    virtual QVariant identityParameter(qint64 identity) const = 0;
+    // "column holds exactly this value" (nulls equal), with one parameter.
+    virtual QString sameValue(const QString &quotedColumn) const = 0;
+    virtual QString quoteIdentifier(const QString &name) const;
+
+    // A consistent copy of the whole archive as a database file of our own
+    // (the backup), written to `target`. Throws DbException.
+    virtual void copyToFile(const QString &target) = 0;
+
+protected:
+    void notifyWaiting(bool waiting) const
+    {
+        if (m_busyObserver)
+            m_busyObserver(waiting);
+    }
+
+private:
+    std::function<void(bool)> m_busyObserver;
+};

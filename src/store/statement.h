@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QElapsedTimer>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+// How a value came back from the database.
+enum class ValueType : quint8 { Null, Integer, Float, Text, Blob };
+
+// What the engine knows of a result column: its name, and where it comes from
+// when it is a plain column of a table (empty otherwise).
+struct ColumnInfo
+{
+    QString name;
+    QString originTable;
+    QString originColumn;
+    QString declType;
+};
+
+// One prepared statement of one engine. Statement wraps it; nothing outside
+// the store sees this interface.
+class StatementBackend
+{
+public:
+    virtual ~StatementBackend() = default;
+    virtual void bind(int index, const QVariant &value) = 0; // 1-based
+    // Runs to the next row: true while a row is there; throws DbException.
+    virtual bool step() = 0;
+    // Back to the start, bindings kept, for another run.
+    virtual void reset() = 0;
+    virtual int columnCount() const = 0;
+    virtual ColumnInfo column(int i) const = 0;
+    virtual ValueType type(int i) const = 0;
+    virtual qint64 integer(int i) const = 0;
+    virtual double real(int i) const = 0;
+    // Text as UTF-8, or the bytes of a blob; valid until the next step.
+    virtual QByteArrayView bytes(int i) const = 0;
+    // Rows changed by the statement once it has run.
+    virtual int changes() const = 0;
+};
+
+// A prepared statement that finalizes itself. Rows are read column by column
+// while next() returns true; run() steps to the end, gives the rows changed and
+// rewinds, so the statement can run again with new values bound.
+// Each statement is logged with the time it took under "torvane.sql".
+class Statement
+{
+public:
+    Statement() = default;
+    Statement(std::unique_ptr<StatementBackend> backend, const QString &sql);
+    Statement(Statement &&other) noexcept;
+    Statement &operator=(Statement &&other) noexcept;
+    ~Statement();
+
+    bool isValid() const { return m_backend != nullptr; }
+    const QString &sql() const { return m_sql; }
+
+    Statement &bind(int index, const QVariant &value);
+    Statement &bindAll(const QVariantList &values);
+
+    bool next();
+    int run();
+    void reset();
+
+    int columnCount() const { return m_backend->columnCount(); }
+    ColumnInfo column(int i) const { return m_backend->column(i); }
+    ValueType type(int i) const { return m_backend->type(i); }
+    qint64 integer(int i) const { return m_backend->integer(i); }
+    double real(int i) const { return m_backend->real(i); }
+    QByteArrayView bytes(int i) const { return m_backend->bytes(i); }
+    QVariant value(int i) const;
+    int changes() const { return m_backend->changes(); }
+
+private:
+    void finishTrace();
+
+    std::unique_ptr<StatementBackend> m_backend;
+    QString m_sql;
+    QElapsedTimer m_clock;
+    qint64 m_nanoseconds = 0;
+    bool m_stepped = false;
+};
