@@ -1,9 +1,12 @@
 #include "cli.h"
+#include "shell/application.h"
 #include "shell/appstate.h"
 #include "shell/startup.h"
 
-#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSettings>
+#include <QTranslator>
 
 namespace {
 
@@ -29,9 +32,13 @@ int main(int argc, char *argv[])
         return *runCommandLine(args);
     }
 
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Avelor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Avelor"));
+    // Qt's own dialogs and buttons speak the operator's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     const QString database = argumentAfter(args, QStringLiteral("--database"));
     if (!database.isEmpty())
         Startup::storeDatabaseArgument(database);

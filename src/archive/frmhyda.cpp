@@ -1,22 +1,22 @@
 #include "archive/frmhyda.h"
 
+#include "archive/customercommands.h"
 #include "archive/fieldhelp.h"
 #include "archive/itineraryarea.h"
 #include "archive/pointscommands.h"
 #include "reports/modreport.h"
-#include "reports/reportoutput.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
 #include "store/fielddictionary.h"
-#include "store/modcheck.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
-#include "store/transactionguard.h"
 #include "ui/boundgrid.h"
+#include "ui/errorboundary.h"
 #include "ui/fieldbinding.h"
 #include "ui/messagebox.h"
+#include "ui/modcheck.h"
 #include "ui/toolbar.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
 #include <QFormLayout>
@@ -108,18 +108,26 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     layout->addWidget(m_tabs, 1);
 
     m_tabs->setCurrentIndex(0);
-    m_customers->open(QStringLiteral("select * from ") + kCustomerTable, &m_state.connection(), LockType::Optimistic);
-    m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection(), LockType::ReadOnly);
-    bindSlots();
     lockAll(true);
     setHelpEnabled(false);
-    m_tabs->setCurrentIndex(0);
-    m_itinerary->setCustomer(customerNumber());
-    cmd_yd(m_customers->recordCount() > 0, m_customers->recordCount() > 0);
     resize(px(12300), px(9000));
 }
 
 FRMHYDA::~FRMHYDA() = default;
+
+bool FRMHYDA::loadData()
+{
+    m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
+    m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());
+    m_itinerary->load();
+    bindSlots();
+    // A pending edit is written only through the checks of the save button.
+    m_customers->setWriteCheck([this] { return checkFields(); });
+    m_tabs->setCurrentIndex(0);
+    m_itinerary->setCustomer(customerNumber());
+    cmd_yd(m_customers->recordCount() > 0, m_customers->recordCount() > 0);
+    return true;
+}
 
 QWidget *FRMHYDA::buildEntryTab()
 {
@@ -288,7 +296,9 @@ void FRMHYDA::cmd_yd(bool move_qian, bool move_hou)
 
 void FRMHYDA::refillItinerary()
 {
-    m_itinerary->setCustomer(customerNumber());
+    // While a customer is being added the area stays locked and empty.
+    if (m_mode != Mode::Adding)
+        m_itinerary->setCustomer(customerNumber());
 }
 
 void FRMHYDA::Cmdmove_Click(int index)
@@ -326,13 +336,14 @@ void FRMHYDA::Cmdmove_Click(int index)
             break;
         }
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
     }
 }
 
 void FRMHYDA::toolbarClicked(const QString &key)
 {
-    try {
+    DbError failure;
+    ErrorBoundary::run([&] {
         if (key == QLatin1String("new"))
             newRecord();
         else if (key == QLatin1String("edit"))
@@ -351,8 +362,12 @@ void FRMHYDA::toolbarClicked(const QString &key)
             printList(false);
         else if (key == QLatin1String("exit"))
             close();
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+    }, &failure);
+    // A customer changed or deleted by another seat meanwhile has been read
+    // again and the edit dropped: the window is browsing it once more.
+    if (failure.kind == DbErrorKind::Conflict && m_mode != Mode::Browsing) {
+        leaveEditing();
+        refillItinerary();
     }
 }
 
@@ -388,10 +403,10 @@ void FRMHYDA::newRecord()
         return;
     m_customers->addNew();
     enterEditing(Mode::Adding);
+    m_itinerary->setLocked(true);
     m_customers->setValue(QStringLiteral("djr"), m_state.currentOperator());
     m_customers->setValue(QStringLiteral("djrc"), QDate::currentDate());
     m_boxes.first()->setFocus();
-    refillItinerary();
 }
 
 void FRMHYDA::editRecord()
@@ -403,24 +418,32 @@ void FRMHYDA::editRecord()
         m_boxes.at(1)->setFocus();
 }
 
-void FRMHYDA::saveRecord()
+bool FRMHYDA::checkFields()
 {
-    if (m_mode == Mode::Browsing)
-        return;
     for (int i = 0; i < m_slotCount; ++i) {
         if (!FieldDictionary::findByCode(*m_dictionary, m_bindings.at(i)->field()))
-            return;
-        const int length = static_cast<qint16>(m_dictionary->value(QStringLiteral("colm_cd")).toInt());
-        if (!Modcheck::data_check(m_dictionary->text(QStringLiteral("colm_type")), length, m_boxes.at(i)->text(),
+            return false;
+        if (!Modcheck::data_check(m_dictionary->text(QStringLiteral("colm_type")),
+                                  m_dictionary->value(QStringLiteral("colm_cd")).toInt(), m_boxes.at(i)->text(),
                                   m_dictionary->text(QStringLiteral("colm_name")),
                                   m_dictionary->text(QStringLiteral("nullbj")))) {
             m_boxes.at(i)->setFocus();
-            return;
+            return false;
         }
     }
+    return true;
+}
+
+bool FRMHYDA::saveRecord()
+{
+    if (m_mode == Mode::Browsing)
+        return true;
     // A refused save (a card number already taken, say) keeps the record in editing as typed.
     m_customers->update();
     leaveEditing();
+    m_itinerary->setLocked(false);
+    refillItinerary();
+    return true;
 }
 
 void FRMHYDA::cancelRecord()
@@ -429,6 +452,7 @@ void FRMHYDA::cancelRecord()
         return;
     m_customers->cancelUpdate();
     leaveEditing();
+    m_itinerary->setLocked(false);
     refillItinerary();
 }
 
@@ -440,12 +464,7 @@ void FRMHYDA::deleteRecord()
         return;
     const int deletedAt = m_customers->currentIndex();
     try {
-        // The customer's tickets go with the customer, or neither goes.
-        TransactionGuard transaction(m_state.connection());
-        m_state.connection().execute(QStringLiteral("delete * from ") + QStringLiteral("hyxc")
-                                     + QStringLiteral(" where kh=") + sqlQuote(customerNumber()));
-        m_customers->deleteCurrent();
-        transaction.commit();
+        CustomerCommands::deleteCustomer(m_state.connection(), *m_customers);
     } catch (const DbException &) {
         // Rolled back, but the row may have left the list already (a commit
         // that failed): show the customers the file still holds.
@@ -486,12 +505,8 @@ void FRMHYDA::findRecord()
 
 void FRMHYDA::printList(bool preview)
 {
-    if (!ModReport::archiveFindSet(m_state.connection(), kCustomerTable, QString(), QString()))
-        return;
-    if (preview)
-        ReportOutput::previewBound(this);
-    else
-        ReportOutput::printBound(this);
+    ModReport::output([this] { return ModReport::archiveFindSet(m_state.connection(), kCustomerTable, QString(), QString()); },
+                      preview, this);
 }
 
 void FRMHYDA::placeHelp(int slot)
@@ -536,7 +551,7 @@ void FRMHYDA::placeHelp(int slot)
             m_listHelp->hide();
         }
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
     }
 }
 
@@ -545,11 +560,7 @@ void FRMHYDA::combHelpChosen()
     const QString text = m_combHelp->currentText();
     if (text.isEmpty() || m_customers->bof() || m_customers->eof())
         return;
-    try {
-        m_customers->setValue(m_combHelp->property("tag").toString(), text);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    ErrorBoundary::run([&] { m_customers->setValue(m_combHelp->property("tag").toString(), text); });
 }
 
 void FRMHYDA::CmdHELP_Click()
@@ -563,11 +574,7 @@ void FRMHYDA::CmdHELP_Click()
     const QString joined = FieldHelp::checkedText(m_listHelp);
     if (joined.isEmpty() || m_customers->bof() || m_customers->eof())
         return;
-    try {
-        m_customers->setValue(m_cmdHelp->property("tag").toString(), joined);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    ErrorBoundary::run([&] { m_customers->setValue(m_cmdHelp->property("tag").toString(), joined); });
 }
 
 void FRMHYDA::Command2_Click()
@@ -585,12 +592,10 @@ void FRMHYDA::cmdOK_Click()
 
 void FRMHYDA::showClearingLog()
 {
-    try {
-        m_clearingLog->open(QStringLiteral("select * from jifenallow"), &m_state.connection(), LockType::Optimistic);
+    ErrorBoundary::run([this] {
+        m_clearingLog->open(CustomerCommands::clearingLogSql(), &m_state.connection());
         m_clearingGrid->bind(m_clearingLog);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    });
 }
 
 bool FRMHYDA::eventFilter(QObject *watched, QEvent *event)
@@ -625,11 +630,7 @@ bool FRMHYDA::eventFilter(QObject *watched, QEvent *event)
             const QString replaced = FieldHelp::sexShorthand(m_boxes.at(slot)->text());
             if (replaced != m_boxes.at(slot)->text()) {
                 m_boxes.at(slot)->setText(replaced);
-                try {
-                    m_bindings.at(slot)->writeBack();
-                } catch (const DbException &e) {
-                    ModCWCl::err_show(e.error());
-                }
+                ErrorBoundary::run([&] { m_bindings.at(slot)->writeBack(); });
             }
         }
         break;
@@ -647,6 +648,29 @@ bool FRMHYDA::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return LoggedWindow::eventFilter(watched, event);
+}
+
+void FRMHYDA::closeEvent(QCloseEvent *event)
+{
+    // A record being added or edited is not dropped without a word.
+    if (m_mode != Mode::Browsing) {
+        const Msg::Answer answer =
+            Msg::show(QStringLiteral("当前记录尚未保存，是否保存？"), Msg::Icon::Question, Msg::Buttons::YesNoCancel);
+        if (answer == Msg::Answer::Cancel) {
+            event->ignore();
+            return;
+        }
+        if (answer == Msg::Answer::Yes) {
+            DbError failure;
+            if (!ErrorBoundary::run([this] { saveRecord(); }, &failure) || m_mode != Mode::Browsing) {
+                event->ignore();
+                return;
+            }
+        } else {
+            cancelRecord();
+        }
+    }
+    LoggedWindow::closeEvent(event);
 }
 
 void FRMHYDA::showEvent(QShowEvent *event)

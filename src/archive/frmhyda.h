@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operators/loggedwindow.h"
+#include "ui/loggedwindow.h"
 #include "store/dberror.h"
 
 #include <QPointer>
@@ -54,8 +54,10 @@ public:
     void showClearingLog();
 
 protected:
+    bool loadData() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QWidget *buildEntryTab();
@@ -67,7 +69,9 @@ private:
     void leaveEditing();
     void newRecord();
     void editRecord();
-    void saveRecord();
+    // The field checks every write of the customer passes, from the save button or a move.
+    bool checkFields();
+    bool saveRecord();
     void cancelRecord();
     void deleteRecord();
     void findRecord();

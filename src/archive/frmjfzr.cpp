@@ -2,9 +2,9 @@
 
 #include "archive/pointscommands.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
+#include "ui/errorboundary.h"
+#include "ui/modcwcl.h"
 #include "store/recordset.h"
-#include "store/sqlquote.h"
 #include "ui/boundgrid.h"
 #include "ui/messagebox.h"
 
@@ -58,11 +58,8 @@ void FrmJfzr::listRows()
         m_list->close();
         return;
     }
-    try {
-        m_list->open(QStringLiteral(" select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,id"
-                                    " from hyxc where kh=")
-                         + sqlQuote(m_from->text()) + QStringLiteral(" and jifenyue<>0"),
-                     &m_state.connection(), LockType::ReadOnly);
+    ErrorBoundary::run([this] {
+        m_list->open(PointsCommands::transferableRowsSql(), &m_state.connection(), LockType::ReadOnly, {m_from->text()});
         m_grid->bind(m_list);
         const QStringList captions = {QStringLiteral("卡号"),   QStringLiteral("出发"),     QStringLiteral("到达"),
                                       QStringLiteral("公布价"), QStringLiteral("销售价"),   QStringLiteral("净价"),
@@ -70,33 +67,19 @@ void FrmJfzr::listRows()
                                       QStringLiteral("剩余积分"), QStringLiteral("序号")};
         for (int i = 0; i < captions.size(); ++i)
             m_grid->setCaption(i, captions.at(i));
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    });
 }
 
 void FrmJfzr::cmdOK_Click()
 {
     const QString from = m_from->text();
     const QString to = m_to->text();
-    if (!m_list->isOpen() || from.isEmpty() || to.isEmpty() || from == to || m_list->bof() || m_list->eof())
+    if (!m_list->isOpen() || from.isEmpty() || to.isEmpty() || m_list->bof() || m_list->eof())
         return;
     const qint64 id = m_list->value(QStringLiteral("id")).toLongLong();
-    PointsCommands::TransferOutcome outcome;
-    try {
-        outcome = PointsCommands::transferRow(m_state.connection(), from, to, id);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-        return;
-    }
-    if (outcome == PointsCommands::TransferOutcome::UnknownReceiver) {
-        Msg::information(QStringLiteral("客户编号") + to + QStringLiteral("不存在，积分未转让"));
-        return;
-    }
-    if (outcome != PointsCommands::TransferOutcome::Moved)
-        return;
-    Msg::information(QStringLiteral("客户") + from + QStringLiteral("当前积分转让到") + to);
-    m_list->requery();
+    PointsCommands::transferRowWithMessages(m_state.connection(), from, to, id);
+    // Moved, or moved elsewhere by another seat meanwhile: the list shows what is left.
+    ErrorBoundary::run([this] { m_list->requery(); });
 }
 
 bool FrmJfzr::eventFilter(QObject *watched, QEvent *event)

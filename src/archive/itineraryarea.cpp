@@ -2,17 +2,16 @@
 
 #include "archive/itinerarydelegates.h"
 #include "archive/itinerarymodel.h"
-#include "archive/pointscommands.h"
 #include "archive/pointsrule.h"
+#include "archive/ticketcolumn.h"
+#include "archive/ticketcommands.h"
 #include "reports/modreport.h"
-#include "reports/reportoutput.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
-#include "store/transactionguard.h"
 #include "ui/boundgrid.h"
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 
 #include <QCheckBox>
@@ -30,15 +29,18 @@
 
 namespace {
 
+using namespace TicketColumn;
 const QString kTable = QStringLiteral("hyxc");
 
 // Grid widths set after each fill, in twips; other columns keep their dictionary width.
 const QHash<int, int> &fixedWidths()
 {
-    static const QHash<int, int> widths = {{0, 0},    {1, 0},    {2, 1000}, {3, 1000},  {5, 1000},  {6, 700},
-                                           {7, 700},  {8, 700},  {9, 600},  {10, 800},  {11, 700},  {12, 700},
-                                           {13, 800}, {14, 800}, {15, 800}, {16, 800},  {17, 600},  {19, 1000},
-                                           {20, 800}, {24, 1000}, {25, 1500}};
+    static const QHash<int, int> widths = {
+        {Id, 0},            {CardNumber, 0},     {SaleDate, 1000},      {FlightDate, 1000}, {Departure, 1000},
+        {Flight, 700},      {Cabin, 700},        {TicketNumber, 700},   {Count, 600},       {PublishedPrice, 800},
+        {Discount, 700},    {SalePrice, 700},    {PointsRate, 800},     {Airline, 800},     {DepartureTime, 800},
+        {Domestic, 800},    {Insurance, 600},    {AgentFee, 1000},      {State, 800},       {EntryDate, 1000},
+        {Remark, 1500}};
     return widths;
 }
 
@@ -69,8 +71,8 @@ ItineraryArea::ItineraryArea(AppState &state, QWidget *parent)
     auto *date = new DateCellDelegate(this);
     auto *airline = new ListCellDelegate(m_state.connection(), QStringLiteral("cmb4"), this);
     auto *domestic = new ListCellDelegate(m_state.connection(), QStringLiteral("Cmb7"), this);
-    for (ItineraryDelegate *d : {static_cast<ItineraryDelegate *>(text), static_cast<ItineraryDelegate *>(date),
-                                 static_cast<ItineraryDelegate *>(airline), static_cast<ItineraryDelegate *>(domestic)})
+    m_delegates = {text, date, airline, domestic};
+    for (ItineraryDelegate *d : m_delegates)
         connect(d, &ItineraryDelegate::moveRequested, this, &ItineraryArea::moveCell);
     for (int c = 0; c < 40; ++c) {
         switch (ItineraryModel::editorFor(c)) {
@@ -81,7 +83,7 @@ ItineraryArea::ItineraryArea(AppState &state, QWidget *parent)
             m_grid->setItemDelegateForColumn(c, date);
             break;
         case ItineraryModel::Editor::List:
-            m_grid->setItemDelegateForColumn(c, c == 16 ? domestic : airline);
+            m_grid->setItemDelegateForColumn(c, c == Domestic ? domestic : airline);
             break;
         case ItineraryModel::Editor::None:
             break;
@@ -159,20 +161,24 @@ ItineraryArea::ItineraryArea(AppState &state, QWidget *parent)
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_summary);
 
-    m_dictionary->open(FieldDictionary::entrySql(kTable, true), &m_state.connection(), LockType::ReadOnly);
     m_browse->setChecked(true);
     setBrowseMode();
 }
 
 ItineraryArea::~ItineraryArea() = default;
 
-QString ItineraryArea::get_field() const
+void ItineraryArea::load()
+{
+    m_dictionary->open(FieldDictionary::entrySql(kTable, true), &m_state.connection());
+}
+
+QStringList ItineraryArea::get_field() const
 {
     QStringList codes;
     const int column = m_dictionary->fieldIndex(QStringLiteral("colm_code"));
     for (int i = 0; i < m_dictionary->recordCount(); ++i)
         codes << m_dictionary->valueAt(i, column).toString();
-    return codes.join(QLatin1Char(','));
+    return codes;
 }
 
 void ItineraryArea::setCustomer(const QString &kh)
@@ -181,21 +187,34 @@ void ItineraryArea::setCustomer(const QString &kh)
     runway_fill();
 }
 
-void ItineraryArea::runway_fill()
+void ItineraryArea::setLocked(bool locked)
 {
-    try {
-        m_rows->open(QStringLiteral("select [id],") + get_field() + QStringLiteral(" from ") + kTable
-                         + QStringLiteral(" where kh=") + sqlQuote(m_kh),
-                     &m_state.connection(), LockType::Optimistic);
+    m_locked = locked;
+    setEnabled(!locked);
+    if (locked)
+        setBrowseMode();
+    runway_fill();
+}
+
+void ItineraryArea::fill()
+{
+    if (m_locked || !m_dictionary->isOpen()) {
+        m_rows->close();
+        m_model->clearToBlankRow(m_dictionary->recordCount() + 1);
+    } else {
+        m_rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {m_kh});
         if (m_rows->recordCount() > 0)
             m_model->fill(*m_rows);
         else
             m_model->clearToBlankRow(m_rows->fieldCount());
-        flwg_set();
-        jifenhuizhong();
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
     }
+    flwg_set();
+    jifenhuizhong();
+}
+
+void ItineraryArea::runway_fill()
+{
+    ErrorBoundary::run([this] { fill(); });
 }
 
 void ItineraryArea::flwg_set()
@@ -232,16 +251,12 @@ void ItineraryArea::flwg_set()
 
 void ItineraryArea::jifenhuizhong()
 {
-    if (m_rows->recordCount() == 0) {
+    if (!m_rows->isOpen() || m_rows->recordCount() == 0) {
         m_summary->unbind();
         m_totals->close();
         return;
     }
-    m_totals->open(QStringLiteral("select sum(ZS) as 张数,sum(amount1*ZS) as 公布价,sum(amount2*ZS) as 销售价,"
-                                  "sum(amount3*ZS) as [净价],format(sum(jifen),'###00.00')  as 积分合计,"
-                                  "format(sum(jifenyue),'##00.00') as 剩余积分 from ")
-                       + kTable + QStringLiteral(" where kh=") + sqlQuote(m_kh),
-                   &m_state.connection(), LockType::ReadOnly);
+    m_totals->open(TicketCommands::totalsSql(), &m_state.connection(), LockType::ReadOnly, {m_kh});
     m_summary->bind(m_totals);
     for (int c = 0; c < m_totals->fieldCount(); ++c)
         m_summary->setColumnWidthTwips(c, 1400);
@@ -254,7 +269,7 @@ bool ItineraryArea::editMode() const
 
 void ItineraryArea::setBrowseMode()
 {
-    m_grid->closePersistentEditor(m_grid->currentIndex());
+    commitEditors();
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_model->setEditMode(false);
     m_add->hide();
@@ -266,6 +281,10 @@ void ItineraryArea::setBrowseMode()
 
 void ItineraryArea::setEditMode()
 {
+    if (m_locked) {
+        m_browse->setChecked(true);
+        return;
+    }
     m_model->setEditMode(true);
     m_grid->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked
                             | QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed);
@@ -298,74 +317,88 @@ void ItineraryArea::moveCell(int rowStep, int columnStep)
 
 void ItineraryArea::add_Click()
 {
-    if (!editMode())
+    if (!editMode() || m_locked)
         return;
     int row = m_model->rowCount() - 1;
-    if (row < 0 || !m_model->cell(row, 1).isEmpty())
+    if (row < 0 || !m_model->cell(row, CardNumber).isEmpty())
         row = m_model->appendRow();
-    m_model->setCell(row, 1, m_kh);
-    for (int c : {2, 3, 24})
+    m_model->setCell(row, CardNumber, m_kh);
+    for (int c : {SaleDate, FlightDate, EntryDate})
         m_model->setCell(row, c, today());
-    m_model->setCell(row, 23, m_state.currentOperator());
-    m_model->setCell(row, 20, QStringLiteral("正常"));
+    m_model->setCell(row, Operator, m_state.currentOperator());
+    m_model->setCell(row, State, QStringLiteral("正常"));
     // The first shown column: the card number column is hidden.
-    m_grid->setCurrentIndex(m_model->index(row, 2));
+    m_grid->setCurrentIndex(m_model->index(row, SaleDate));
     m_grid->setFocus();
 }
 
-bool ItineraryArea::saveRow(int row)
+void ItineraryArea::commitEditors()
 {
-    m_model->setCell(row, 1, m_kh);
-    const QList<QPair<int, QString>> required = {{3, QStringLiteral("出发地不能为空，请重新输入！")},
-                                                 {4, QStringLiteral("到达不能为空，请重新输入！")},
-                                                 {6, QStringLiteral("不能为空，请重新输入！")},
-                                                 {7, QStringLiteral("不能为空，请重新输入！")},
-                                                 {8, QStringLiteral("不能为空，请重新输入！")}};
+    for (ItineraryDelegate *d : m_delegates)
+        d->commitOpenEditor();
+}
+
+bool ItineraryArea::stageRow(int row)
+{
+    m_model->setCell(row, CardNumber, m_kh);
+    const QList<QPair<int, QString>> required = {{FlightDate, QStringLiteral("出发地不能为空，请重新输入！")},
+                                                 {Destination, QStringLiteral("到达不能为空，请重新输入！")},
+                                                 {Flight, QStringLiteral("不能为空，请重新输入！")},
+                                                 {Cabin, QStringLiteral("不能为空，请重新输入！")},
+                                                 {TicketNumber, QStringLiteral("不能为空，请重新输入！")}};
     for (const auto &[column, message] : required) {
         if (m_model->cell(row, column).isEmpty()) {
             Msg::information(message);
             return false;
         }
     }
-    const QString id = m_model->cell(row, 0);
-    const bool newRow = id.isEmpty();
-    RowPoints stored;
+    const int stored = m_model->storedRow(row);
+    const bool newRow = stored < 0;
+    RowPoints points;
     if (!newRow) {
-        m_rows->moveFirst();
-        if (!m_rows->find(QStringLiteral("id = ") + sqlNumber(id.toLongLong())))
-            throw DbException(DbErrorCode::NoCurrentRecord, QStringLiteral("行程记录 %1 已不存在").arg(id));
-        stored = {m_rows->value(QStringLiteral("jifen")).toDouble(), m_rows->value(QStringLiteral("jifenyue")).toDouble()};
+        m_rows->moveTo(stored);
+        points = {m_rows->value(QStringLiteral("jifen")).toDouble(), m_rows->value(QStringLiteral("jifenyue")).toDouble()};
     } else {
         m_rows->addNew();
     }
-    const int last = std::min(ItineraryModel::kLastSavedColumn, m_rows->fieldCount() - 1);
-    for (int c = 1; c <= last; ++c) {
+    const int last = std::min<int>(LastSaved, m_rows->fieldCount() - 1);
+    for (int c = CardNumber; c <= last; ++c) {
         const QString text = m_model->cell(row, c);
+        // An emptied cell of a stored row is saved empty; a new row leaves its defaults.
         if (!text.isEmpty())
             m_rows->setValue(c, text);
+        else if (!newRow && !m_rows->value(c).isNull())
+            m_rows->setValue(c, QVariant());
     }
-    const RowPoints points = PointsRule::afterSave(m_compute->isChecked(), newRow,
-                                                   PointsRule::leadingNumber(m_model->cell(row, 13)),
-                                                   PointsRule::leadingNumber(m_model->cell(row, 10)), stored,
-                                                   m_model->cell(row, 20));
+    points = PointsRule::afterSave(m_compute->isChecked(), newRow, PointsRule::leadingNumber(m_model->cell(row, PointsRate)),
+                                   PointsRule::leadingNumber(m_model->cell(row, PublishedPrice)), points,
+                                   m_model->cell(row, State));
     m_rows->setValue(QStringLiteral("jifen"), points.jifen);
     m_rows->setValue(QStringLiteral("jifenyue"), points.jifenyue);
-    m_rows->update();
     return true;
 }
 
 bool ItineraryArea::runway_save(int row)
 {
-    if (row < 0 || row >= m_model->rowCount())
+    if (m_locked || row < 0 || row >= m_model->rowCount())
         return false;
-    m_grid->setFocus(); // an open editor writes its cell first
-    try {
-        if (!saveRow(row))
-            return false;
-    } catch (const DbException &e) {
-        if (m_rows->editMode() != Recordset::EditMode::None)
+    commitEditors();
+    bool saved = false;
+    DbError failure;
+    ErrorBoundary::run(
+        [&] {
+            if (stageRow(row)) {
+                m_rows->update();
+                saved = true;
+            }
+        },
+        &failure);
+    if (!saved) {
+        if (m_rows->isOpen() && m_rows->editMode() != Recordset::EditMode::None)
             m_rows->cancelUpdate();
-        ModCWCl::err_show(e.error());
+        // A row changed by another seat meanwhile: show what the database holds now.
+        if (failure.kind == DbErrorKind::Conflict)
+            runway_fill();
         return false;
     }
     runway_fill();
@@ -384,67 +417,62 @@ void ItineraryArea::khxc_del()
         return;
     if (Msg::show(QStringLiteral("确认删除当前记录"), Msg::Icon::Exclamation, Msg::Buttons::OkCancel) != Msg::Answer::Ok)
         return;
-    const QString id = m_model->cell(currentRow(), 0);
-    try {
-        if (!id.isEmpty())
-            m_state.connection().execute(QStringLiteral("delete * from ") + kTable + QStringLiteral(" where id=")
-                                         + sqlNumber(id.toLongLong()));
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    // Deleted only while the row is as this grid read it (not moved to another customer meanwhile).
+    const int stored = m_model->storedRow(currentRow());
+    if (stored >= 0)
+        ErrorBoundary::run([&] {
+            m_rows->moveTo(stored);
+            m_rows->deleteCurrent();
+        });
     runway_fill();
 }
 
 void ItineraryArea::sortByColumn(int column)
 {
     m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    const QString id = m_model->cell(currentRow(), 0);
+    const QString id = m_model->cell(currentRow(), Id);
     m_model->sortRows(column, m_sortOrder);
     m_id->setText(id);
 }
 
 bool ItineraryArea::ticketMenuAllowed() const
 {
-    return editMode() && currentRow() >= 0 && !m_model->cell(currentRow(), 0).isEmpty();
+    return editMode() && currentRow() >= 0 && !m_model->cell(currentRow(), Id).isEmpty();
 }
 
 void ItineraryArea::changeTicketState(const QString &state)
 {
+    commitEditors();
     const int row = currentRow();
     if (!ticketMenuAllowed())
         return;
-    const QList<int> changed = {20, 13, 12, 18, 19};
+    const QList<int> changed = {State, PointsRate, SalePrice, NetPrice, AgentFee};
     QStringList before;
     for (int c : changed)
         before << m_model->cell(row, c);
-    m_model->setCell(row, 20, state);
-    for (int c : {13, 12, 18, 19})
+    m_model->setCell(row, State, state);
+    for (int c : {PointsRate, SalePrice, NetPrice, AgentFee})
         m_model->setCell(row, c, QStringLiteral("0"));
-    const qint64 id = m_model->cell(row, 0).toLongLong();
-    const QString airline = m_model->cell(row, 14);
+    const qint64 id = m_model->cell(row, Id).toLongLong();
+    const QString airline = m_model->cell(row, Airline);
     bool saved = false;
-    try {
-        // The row and its log line are written together, the log only once the row is saved.
-        TransactionGuard transaction(m_state.connection());
-        saved = saveRow(row);
-        if (saved) {
-            const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            m_state.connection().execute(
-                PointsCommands::ticketLogStatement(m_state.currentOperator(), state, airline, id, now));
-            transaction.commit();
-        }
-    } catch (const DbException &e) {
-        saved = false;
-        if (m_rows->editMode() != Recordset::EditMode::None)
-            m_rows->cancelUpdate();
-        ModCWCl::err_show(e.error());
-    }
+    DbError failure;
+    ErrorBoundary::run(
+        [&] {
+            if (stageRow(row)) {
+                TicketCommands::saveStateChange(m_state.connection(), *m_rows, m_state.currentOperator(), state,
+                                                airline, id);
+                saved = true;
+            }
+        },
+        &failure);
     if (!saved) {
+        if (m_rows->isOpen() && m_rows->editMode() != Recordset::EditMode::None)
+            m_rows->cancelUpdate();
         for (int i = 0; i < changed.size(); ++i)
             m_model->setCell(row, changed.at(i), before.at(i));
-        // The recordset may hold the refused values; read the rows again.
-        if (m_rows->isOpen())
-            m_rows->requery();
+        if (failure.kind == DbErrorKind::Conflict)
+            runway_fill();
         return;
     }
     runway_fill();
@@ -463,12 +491,9 @@ void ItineraryArea::menu_zf_Click()
 void ItineraryArea::printItinerary(bool preview)
 {
     const QString name = m_customerName ? m_customerName() : QString();
-    if (!ModReport::archiveFindSet(m_state.connection(), kTable, QStringLiteral("kh=") + sqlQuote(m_kh), name))
-        return;
-    if (preview)
-        ReportOutput::previewBound(this);
-    else
-        ReportOutput::printBound(this);
+    ModReport::output([&] { return ModReport::archiveFindSet(m_state.connection(), kTable,
+                                                             QStringLiteral("kh=") + sqlQuote(m_kh), name); },
+                      preview, this);
 }
 
 bool ItineraryArea::eventFilter(QObject *watched, QEvent *event)
@@ -476,9 +501,15 @@ bool ItineraryArea::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() == Qt::RightButton) {
+            // The row under the pointer becomes current without opening a cell editor.
+            commitEditors();
             const QModelIndex at = m_grid->indexAt(mouse->position().toPoint());
-            if (at.isValid())
+            if (at.isValid()) {
+                const auto triggers = m_grid->editTriggers();
+                m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
                 m_grid->setCurrentIndex(at);
+                m_grid->setEditTriggers(triggers);
+            }
             if (ticketMenuAllowed())
                 m_stateMenu->popup(mouse->globalPosition().toPoint());
             return true;

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "store/dberror.h"
-
 #include <QGroupBox>
 #include <functional>
 
 class AppState;
 class BoundGrid;
+class ItineraryDelegate;
 class ItineraryModel;
 class QCheckBox;
 class QLineEdit;
@@ -25,10 +24,16 @@ public:
     explicit ItineraryArea(AppState &state, QWidget *parent = nullptr);
     ~ItineraryArea() override;
 
+    // Reads the itinerary dictionary (the grid's columns); throws DbException.
+    void load();
+
     void setCustomerNameSource(std::function<QString()> source) { m_customerName = std::move(source); }
     // Shows the tickets of a customer number (runway_fill).
     void setCustomer(const QString &kh);
     QString customer() const { return m_kh; }
+    // While a customer is being added there is no customer to hold tickets:
+    // the area shows none and takes none.
+    void setLocked(bool locked);
 
     void runway_fill();
     void jifenhuizhong();
@@ -57,20 +62,25 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QString get_field() const;
+    QStringList get_field() const;
+    void fill();
     void flwg_set();
-    bool saveRow(int row);
+    void commitEditors();
+    // Stages grid row `row` in the recordset (not yet written); false when a required cell is empty.
+    bool stageRow(int row);
     void changeTicketState(const QString &state);
     void moveCell(int rowStep, int columnStep);
 
     AppState &m_state;
     QString m_kh;
+    bool m_locked = false;
     std::function<QString()> m_customerName;
     Recordset *m_dictionary;
     Recordset *m_rows;
     Recordset *m_totals;
     ItineraryModel *m_model;
     QTableView *m_grid;
+    QList<ItineraryDelegate *> m_delegates;
     BoundGrid *m_summary;
     QCheckBox *m_compute;
     QPushButton *m_add, *m_save, *m_delete;

@@ -5,6 +5,7 @@
 #include "store/dberror.h"
 #include "store/jetdate.h"
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QKeyEvent>
@@ -42,8 +43,25 @@ bool ItineraryDelegate::eventFilter(QObject *object, QEvent *event)
     return QStyledItemDelegate::eventFilter(object, event);
 }
 
+QWidget *ItineraryDelegate::opened(QWidget *editor) const
+{
+    m_open = editor;
+    return editor;
+}
+
+void ItineraryDelegate::commitOpenEditor()
+{
+    if (!m_open)
+        return;
+    QWidget *editor = m_open;
+    m_open = nullptr;
+    emit commitData(editor);
+    emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void ItineraryDelegate::finish(QWidget *editor, int rowStep, int columnStep)
 {
+    m_open = nullptr;
     emit commitData(editor);
     emit closeEditor(editor, QAbstractItemDelegate::NoHint);
     emit moveRequested(rowStep, columnStep);
@@ -54,7 +72,7 @@ QWidget *TextCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     auto *editor = new QLineEdit(parent);
     editor->setObjectName(QStringLiteral("txteditRunWay"));
     editor->setFrame(false);
-    return editor;
+    return opened(editor);
 }
 
 void TextCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
@@ -79,19 +97,26 @@ QWidget *DateCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     editor->setObjectName(QStringLiteral("Drc"));
     editor->setCalendarPopup(true);
     editor->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    return editor;
+    connect(editor, &QDateEdit::dateChanged, editor, [editor] { editor->setProperty("picked", true); });
+    // Choosing the date the calendar already shows is a choice too.
+    connect(editor->calendarWidget(), &QCalendarWidget::clicked, editor, [editor] { editor->setProperty("picked", true); });
+    return opened(editor);
 }
 
 void DateCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
     const auto date = parseJetDate(index.data(Qt::EditRole).toString());
-    static_cast<QDateEdit *>(editor)->setDate(date ? date->date : QDate::currentDate());
+    auto *picker = static_cast<QDateEdit *>(editor);
+    const QSignalBlocker quiet(picker);
+    picker->setDate(date ? date->date : QDate::currentDate());
+    picker->setProperty("picked", false);
 }
 
 void DateCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
+    // Passing through an empty cell must not fill it with the date the picker started on.
     const QDate date = static_cast<QDateEdit *>(editor)->date();
-    if (date.isValid())
+    if (date.isValid() && editor->property("picked").toBool())
         model->setData(index, date.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
@@ -118,7 +143,7 @@ QWidget *ListCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     } catch (const DbException &) {
         // An unreadable list leaves the drop-down empty; typing still works.
     }
-    return combo;
+    return opened(combo);
 }
 
 void ListCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const

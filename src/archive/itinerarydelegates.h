@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <functional>
 
@@ -14,12 +15,20 @@ class ItineraryDelegate : public QStyledItemDelegate
 public:
     explicit ItineraryDelegate(QObject *parent = nullptr) : QStyledItemDelegate(parent) {}
 
+    // Writes what the open editor holds into its cell and closes it (before a
+    // command reads the cells).
+    void commitOpenEditor();
+
 signals:
     void moveRequested(int rowStep, int columnStep);
 
 protected:
     bool eventFilter(QObject *editor, QEvent *event) override;
     void finish(QWidget *editor, int rowStep, int columnStep);
+    QWidget *opened(QWidget *editor) const;
+
+private:
+    mutable QPointer<QWidget> m_open;
 };
 
 // txteditRunWay: a text box over the cell.
@@ -33,7 +42,8 @@ public:
     void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
 };
 
-// Drc: a date picker ending at the cell's right edge.
+// Drc: a date picker ending at the cell's right edge. Only a date the
+// operator picked or typed is written back.
 class DateCellDelegate : public ItineraryDelegate
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "archive/itinerarymodel.h"
 
+#include "archive/ticketcolumn.h"
 #include "store/recordset.h"
 #include "ui/recordsetmodel.h"
 
@@ -7,9 +8,11 @@
 
 namespace {
 
+using namespace TicketColumn;
+
 bool isDateColumn(int column)
 {
-    return column == 2 || column == 3 || column == 24;
+    return column == SaleDate || column == FlightDate || column == EntryDate;
 }
 
 } // namespace
@@ -17,28 +20,28 @@ bool isDateColumn(int column)
 ItineraryModel::Editor ItineraryModel::editorFor(int column)
 {
     switch (column) {
-    case 2:
-    case 3:
+    case SaleDate:
+    case FlightDate:
         return Editor::Date;
-    case 14:
-    case 16:
-    case 21:
-    case 22:
+    case Airline:
+    case Domestic:
+    case Clerk:
+    case Courier:
         return Editor::List;
-    case 1:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 15:
-    case 17:
-    case 25:
+    case CardNumber:
+    case Destination:
+    case Departure:
+    case Flight:
+    case Cabin:
+    case TicketNumber:
+    case Count:
+    case PublishedPrice:
+    case Discount:
+    case SalePrice:
+    case PointsRate:
+    case DepartureTime:
+    case Insurance:
+    case Remark:
         return Editor::Text;
     default:
         return Editor::None;
@@ -48,13 +51,13 @@ ItineraryModel::Editor ItineraryModel::editorFor(int column)
 QString ItineraryModel::listClassFor(int column)
 {
     switch (column) {
-    case 14:
+    case Airline:
         return QStringLiteral("航空公司");
-    case 16:
+    case Domestic:
         return QStringLiteral("内外");
-    case 21:
+    case Clerk:
         return QStringLiteral("定票员");
-    case 22:
+    case Courier:
         return QStringLiteral("送票员");
     default:
         return {};

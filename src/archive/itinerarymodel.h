@@ -34,6 +34,8 @@ public:
     void sortRows(int column, Qt::SortOrder order);
     // True while the table holds ticket rows read from the database.
     bool hasStoredRows() const { return m_storedRows > 0; }
+    // The recordset row behind a grid row, or -1 for a row added here.
+    int storedRow(int row) const { return row >= 0 && row < m_order.size() ? m_order.at(row) : -1; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -41,8 +43,6 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-
-    static constexpr int kLastSavedColumn = 25;
 
 private:
     // A grid row is either a stored row of the recordset (>= 0) or one added

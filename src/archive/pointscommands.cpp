@@ -2,32 +2,50 @@
 
 #include "store/connection.h"
 #include "store/recordset.h"
+#include "store/rowstore.h"
 #include "store/sqlquote.h"
 #include "store/transactionguard.h"
 #include "store/valuecheck.h"
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
+
+#include <cmath>
 
 namespace {
 
 QString numberText(double value)
 {
-    return QString::number(value, 'g', 12);
+    return sqlNumber(value);
 }
 
 bool customerExists(Connection &connection, const QString &kh)
 {
-    Recordset rs;
-    rs.open(QStringLiteral("select kh from hyda where kh=") + sqlQuote(kh), &connection, LockType::ReadOnly);
-    return rs.recordCount() > 0;
+    return connection.scalar(QStringLiteral("select count(*) from hyda where kh=?"), {kh}).toInt() > 0;
+}
+
+bool sameCustomer(const QString &a, const QString &b)
+{
+    // Card numbers compare as the database compares them: letter case aside.
+    return RowStore::foldAscii(a.toUtf8()) == RowStore::foldAscii(b.toUtf8());
 }
 
 } // namespace
 
-QVector<double> PointsCommands::clearingWalk(const QVector<double> &remaining, double points)
+qint64 PointsCommands::toHundredths(double points)
 {
-    QVector<double> result = remaining;
-    double left = points;
-    for (double &row : result) {
+    return std::llround(points * 100.0);
+}
+
+double PointsCommands::fromHundredths(qint64 hundredths)
+{
+    return static_cast<double>(hundredths) / 100.0;
+}
+
+QVector<qint64> PointsCommands::clearingWalk(const QVector<qint64> &remaining, qint64 points)
+{
+    QVector<qint64> result = remaining;
+    qint64 left = points;
+    for (qint64 &row : result) {
         if (row > left) {
             row -= left;
             break;
@@ -46,49 +64,41 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
     if (kh.isEmpty())
         return result;
     // Only a positive number clears (a negative one would add points); an empty box is no number either.
-    const QString typed = pointsText.trimmed();
-    if (!Modcheck::isNumeric(typed)) {
+    const auto typed = Modcheck::parseNumber(pointsText);
+    if (!typed || toHundredths(*typed) <= 0) {
         result.outcome = ClearOutcome::NotANumber;
         return result;
     }
-    result.points = QString(typed).remove(QLatin1Char(',')).toDouble();
-    if (!(result.points > 0)) {
-        result.outcome = ClearOutcome::NotANumber;
-        return result;
-    }
+    const qint64 points = toHundredths(*typed);
+    result.points = fromHundredths(points);
 
     TransactionGuard transaction(connection);
-    Recordset total;
-    total.open(QStringLiteral("select sum(jifenyue) as sumjifen from hyxc where kh=") + sqlQuote(kh), &connection, LockType::Optimistic);
-    result.total = total.value(QStringLiteral("sumjifen")).toDouble();
-    if (result.total < result.points) {
+    qint64 total = 0;
+    Statement all = connection.prepare(QStringLiteral("select jifenyue from hyxc where kh=?"));
+    all.bind(1, kh);
+    while (all.next())
+        total += toHundredths(all.real(0));
+    result.total = fromHundredths(total);
+    if (total < points) {
         result.outcome = ClearOutcome::NotEnough;
         return result;
     }
-
     Recordset rows;
-    rows.open(QStringLiteral("select * from hyxc where kh=") + sqlQuote(kh) + QStringLiteral(" and jifenyue>0"),
-              &connection, LockType::Optimistic);
-    QVector<double> remaining;
+    rows.open(QStringLiteral("select * from hyxc where kh=? and jifenyue>0"), &connection, LockType::Optimistic, {kh});
+    QVector<qint64> remaining;
     const int column = rows.fieldIndex(QStringLiteral("jifenyue"));
     for (int i = 0; i < rows.recordCount(); ++i)
-        remaining.append(rows.valueAt(i, column).toDouble());
-    const QVector<double> after = clearingWalk(remaining, result.points);
+        remaining.append(toHundredths(rows.valueAt(i, column).toDouble()));
+    const QVector<qint64> after = clearingWalk(remaining, points);
     for (int i = 0; i < after.size(); ++i) {
         if (after.at(i) == remaining.at(i))
             continue;
         rows.moveTo(i);
-        rows.setValue(column, after.at(i));
+        rows.setValue(column, fromHundredths(after.at(i)));
         rows.update();
     }
-    if (remark.isEmpty())
-        connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen) values(") + sqlQuote(kh)
-                           + QLatin1Char(',') + sqlQuote(operatorName) + QLatin1Char(',') + sqlNumber(result.points)
-                           + QLatin1Char(')'));
-    else
-        connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(") + sqlQuote(kh)
-                           + QLatin1Char(',') + sqlQuote(operatorName) + QLatin1Char(',') + sqlNumber(result.points)
-                           + QLatin1Char(',') + sqlQuote(remark) + QLatin1Char(')'));
+    connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
+                       {kh, operatorName, result.points, remark.isEmpty() ? QVariant() : QVariant(remark)});
     transaction.commit();
     result.outcome = ClearOutcome::Cleared;
     return result;
@@ -98,12 +108,8 @@ void PointsCommands::clearPointsWithMessages(Connection &connection, const QStri
                                              const QString &remark, const QString &operatorName)
 {
     ClearResult result;
-    try {
-        result = clearPoints(connection, kh, pointsText, remark, operatorName);
-    } catch (const DbException &e) {
-        Msg::stop(QStringLiteral("积分清除失败: ") + e.description());
+    if (!ErrorBoundary::run([&] { result = clearPoints(connection, kh, pointsText, remark, operatorName); }))
         return;
-    }
     switch (result.outcome) {
     case ClearOutcome::Nothing:
         break;
@@ -120,68 +126,102 @@ void PointsCommands::clearPointsWithMessages(Connection &connection, const QStri
     }
 }
 
-QString PointsCommands::copyStatement(const QString &to, const QString &whereClause)
-{
-    return QStringLiteral("insert into hyxczhuanrang(kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,"
-                          "jifenyue,zhuanrangkh)  select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,"
-                          "jifen,jifenyue,")
-           + sqlQuote(to) + QStringLiteral(" from hyxc where ") + whereClause;
-}
-
 namespace {
 
-// Copies the rows into the transfer log, then moves them: both or neither.
-PointsCommands::TransferOutcome transferRows(Connection &connection, const QString &from, const QString &to,
-                                             const QString &where)
+const QString kCopy = QStringLiteral(
+    "insert into hyxczhuanrang(kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,zhuanrangkh)"
+    "  select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,? from hyxc where ");
+
+PointsCommands::TransferOutcome checkNumbers(Connection &connection, const QString &from, const QString &to)
 {
     using Outcome = PointsCommands::TransferOutcome;
     if (from.isEmpty() || to.isEmpty())
         return Outcome::Nothing;
-    if (from == to)
+    if (sameCustomer(from, to))
         return Outcome::SameNumber;
     if (!customerExists(connection, to))
         return Outcome::UnknownReceiver;
-    TransactionGuard transaction(connection);
-    connection.execute(PointsCommands::copyStatement(to, where));
-    connection.execute(QStringLiteral("update hyxc set kh=") + sqlQuote(to) + QStringLiteral(" where ") + where);
-    transaction.commit();
     return Outcome::Moved;
 }
 
 } // namespace
 
+QString PointsCommands::transferableRowsSql()
+{
+    return QStringLiteral(" select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,id"
+                          " from hyxc where kh=? and jifenyue<>0");
+}
+
 PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connection, const QString &from,
                                                             const QString &to)
 {
-    return transferRows(connection, from, to, QStringLiteral("kh=") + sqlQuote(from));
+    TransactionGuard transaction(connection);
+    const TransferOutcome check = checkNumbers(connection, from, to);
+    if (check != TransferOutcome::Moved)
+        return check;
+    // The log copy and the move see the same rows: the write lock is held from the start.
+    connection.execute(kCopy + QStringLiteral("kh=?"), {to, from});
+    if (connection.execute(QStringLiteral("update hyxc set kh=? where kh=?"), {to, from}) == 0)
+        return TransferOutcome::NoRows;
+    transaction.commit();
+    return TransferOutcome::Moved;
 }
 
 PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connection, const QString &from,
                                                             const QString &to, qint64 id)
 {
-    return transferRows(connection, from, to, QStringLiteral("id=") + sqlNumber(id));
+    TransactionGuard transaction(connection);
+    const TransferOutcome check = checkNumbers(connection, from, to);
+    if (check != TransferOutcome::Moved)
+        return check;
+    // The row moves only while it is still the giver's.
+    connection.execute(kCopy + QStringLiteral("id=? and kh=?"), {to, id, from});
+    if (connection.execute(QStringLiteral("update hyxc set kh=? where id=? and kh=?"), {to, id, from}) == 0)
+        throw DbException::conflict();
+    transaction.commit();
+    return TransferOutcome::Moved;
 }
 
 void PointsCommands::transferAllWithMessages(Connection &connection, const QString &from, const QString &to)
 {
-    TransferOutcome outcome;
-    try {
-        outcome = transferAll(connection, from, to);
-    } catch (const DbException &e) {
-        Msg::stop(QStringLiteral("积分转让失败: ") + e.description());
+    TransferOutcome outcome = TransferOutcome::Nothing;
+    if (!ErrorBoundary::run([&] { outcome = transferAll(connection, from, to); }))
         return;
-    }
-    if (outcome == TransferOutcome::UnknownReceiver)
+    switch (outcome) {
+    case TransferOutcome::Nothing:
+        break;
+    case TransferOutcome::SameNumber:
+        Msg::information(QStringLiteral("转出和转入的客户编号相同，积分未转让"));
+        break;
+    case TransferOutcome::UnknownReceiver:
         Msg::information(QStringLiteral("客户编号") + to + QStringLiteral("不存在，积分未转让"));
-    else if (outcome == TransferOutcome::Moved)
+        break;
+    case TransferOutcome::NoRows:
+        Msg::information(QStringLiteral("客户") + from + QStringLiteral("没有可转让的行程，积分未转让"));
+        break;
+    case TransferOutcome::Moved:
         Msg::information(QStringLiteral("客户") + from + QStringLiteral("已全部转让到") + to);
+        break;
+    }
 }
 
-QString PointsCommands::ticketLogStatement(const QString &operatorName, const QString &action, const QString &airline,
-                                           qint64 id, const QString &now)
+bool PointsCommands::transferRowWithMessages(Connection &connection, const QString &from, const QString &to,
+                                             qint64 id)
 {
-    return QStringLiteral("insert into czyrz([czyname],czyxm,last_time) ") + QStringLiteral(" values(")
-           + sqlQuote(operatorName) + QLatin1Char(',')
-           + sqlQuote(action + QLatin1Char(' ') + airline + QStringLiteral(" id=") + QString::number(id))
-           + QStringLiteral(",#") + now + QStringLiteral("#)");
+    TransferOutcome outcome = TransferOutcome::Nothing;
+    if (!ErrorBoundary::run([&] { outcome = transferRow(connection, from, to, id); }))
+        return false;
+    switch (outcome) {
+    case TransferOutcome::SameNumber:
+        Msg::information(QStringLiteral("转出和转入的客户编号相同，积分未转让"));
+        return false;
+    case TransferOutcome::UnknownReceiver:
+        Msg::information(QStringLiteral("客户编号") + to + QStringLiteral("不存在，积分未转让"));
+        return false;
+    case TransferOutcome::Moved:
+        Msg::information(QStringLiteral("客户") + from + QStringLiteral("当前积分转让到") + to);
+        return true;
+    default:
+        return false;
+    }
 }

@@ -6,13 +6,18 @@
 class Connection;
 
 // The commands that take points away from a customer or move them: each runs
-// in one transaction, all or nothing.
+// in one transaction, all or nothing, and counts points in hundredths, so
+// exact totals clear and no residue is left behind.
 namespace PointsCommands {
+
+// Points as whole hundredths (0.8 is 80), and back.
+qint64 toHundredths(double points);
+double fromHundredths(qint64 hundredths);
 
 // The clearing walk over a customer's remaining points, in stored order:
 // rows are emptied until one has more than what is left to clear.
 // Returns the new remaining points; rows after the stop keep theirs.
-QVector<double> clearingWalk(const QVector<double> &remaining, double points);
+QVector<qint64> clearingWalk(const QVector<qint64> &remaining, qint64 points);
 
 enum class ClearOutcome { Nothing, NotANumber, NotEnough, Cleared };
 struct ClearResult
@@ -27,15 +32,15 @@ ClearResult clearPoints(Connection &connection, const QString &kh, const QString
 void clearPointsWithMessages(Connection &connection, const QString &kh, const QString &pointsText,
                              const QString &remark, const QString &operatorName);
 
-enum class TransferOutcome { Nothing, SameNumber, UnknownReceiver, Moved };
-QString copyStatement(const QString &to, const QString &whereClause);
+enum class TransferOutcome { Nothing, SameNumber, UnknownReceiver, NoRows, Moved };
+// The giver's rows that still carry points, as the one-row transfer lists them (one parameter).
+QString transferableRowsSql();
 // Every row of `from` moves to `to`, each copied into the transfer log first.
 TransferOutcome transferAll(Connection &connection, const QString &from, const QString &to);
-// One row (by id) moves from `from` to `to`, copied into the transfer log first.
+// One row (by id) moves from `from` to `to`, copied into the transfer log
+// first; a row that is no longer `from`'s is not moved (DbErrorKind::Conflict).
 TransferOutcome transferRow(Connection &connection, const QString &from, const QString &to, qint64 id);
 void transferAllWithMessages(Connection &connection, const QString &from, const QString &to);
-
-// The log row of a refund or void, written after the row was saved.
-QString ticketLogStatement(const QString &operatorName, const QString &action, const QString &airline, qint64 id,
-                           const QString &now);
+// The one-row form's messages; true when the row moved.
+bool transferRowWithMessages(Connection &connection, const QString &from, const QString &to, qint64 id);
 }

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
+
 double PointsRule::leadingNumber(const QString &text)
 {
     static const QRegularExpression re(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?"));
@@ -11,7 +13,8 @@ double PointsRule::leadingNumber(const QString &text)
 
 double PointsRule::earned(double rate, double amount)
 {
-    return rate * amount / 100.0;
+    // Points are whole hundredths, like everything that clears or moves them.
+    return std::llround(rate * amount) / 100.0;
 }
 
 bool PointsRule::isCancelledState(const QString &state)
@@ -28,7 +31,7 @@ RowPoints PointsRule::afterSave(bool computePoints, bool newRow, double rate, do
     } else if (newRow) {
         const double points = earned(rate, amount);
         result = {points, points};
-    } else if (stored.jifen == stored.jifenyue) {
+    } else if (std::llround(stored.jifen * 100) == std::llround(stored.jifenyue * 100)) {
         const double points = earned(rate, amount);
         result = {points, points};
     }

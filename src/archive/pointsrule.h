@@ -13,7 +13,7 @@ namespace PointsRule {
 // A typed cell as a number: its leading number ("12.5abc" is 12.5, "abc" is 0).
 double leadingNumber(const QString &text);
 
-// rate percent of amount.
+// rate percent of amount, in whole hundredths.
 double earned(double rate, double amount);
 
 // After a row save: unchecked, nothing is earned; checked, a new row earns

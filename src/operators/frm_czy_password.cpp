@@ -1,9 +1,10 @@
 #include "operators/frm_czy_password.h"
 
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
+#include "operators/operatorcommands.h"
+#include "ui/errorboundary.h"
+#include "ui/modcwcl.h"
 #include "store/recordset.h"
-#include "store/sqlquote.h"
 #include "ui/messagebox.h"
 
 #include <QGridLayout>
@@ -42,22 +43,19 @@ frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
     frame->setObjectName(QStringLiteral("Frame1"));
     auto *grid = new QGridLayout(frame);
     const QStringList labels = {QStringLiteral("原 口 令:"), QStringLiteral("新 口 令:"), QStringLiteral("验证口令:")};
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 3; ++i) {
         auto *edit = new QLineEdit(frame);
         edit->setObjectName(QStringLiteral("Txt_password_%1").arg(i));
         edit->setEchoMode(QLineEdit::Password);
         edit->installEventFilter(this);
         m_boxes << edit;
-        if (i < 3) {
-            grid->addWidget(new QLabel(labels.at(i), frame), i, 0);
-            grid->addWidget(edit, i, 1);
-        } else {
-            edit->hide(); // 3: count of wrong old passwords, 4: the stored password
-        }
+        grid->addWidget(new QLabel(labels.at(i), frame), i, 0);
+        grid->addWidget(edit, i, 1);
     }
     m_confirm = new QPushButton(QStringLiteral("变更口令确认(&Y)"), frame);
     m_confirm->setObjectName(QStringLiteral("com_password_0"));
-    m_confirm->setAutoDefault(false);
+    // Enter on the confirm button (where Enter in the last box puts the focus) confirms.
+    m_confirm->setAutoDefault(true);
     auto *cancel = new QPushButton(QStringLiteral("变更口令取消(&N)"), frame);
     cancel->setObjectName(QStringLiteral("com_password_1"));
     cancel->setAutoDefault(false);
@@ -72,23 +70,19 @@ frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
     adjustSize();
     form_center(this);
 
-    const QString name = trimBlanks(m_state.currentOperator());
-    try {
-        m_account->open(QStringLiteral(" select * from czyzd where trim(czy_name) = ") + sqlQuote(name),
-                        &m_state.connection(), LockType::Optimistic);
-        m_hasAccount = m_account->recordCount() > 0;
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
-    if (!m_hasAccount) {
-        Msg::stop(QStringLiteral("找不到操作员'%1'的帐号，不能变更口令。").arg(name), kTitle);
-        QTimer::singleShot(0, this, &QDialog::reject);
-        return;
-    }
-    const QVariant stored = m_account->value(QStringLiteral("czy_pass"));
-    box(4)->setText(stored.isNull() ? QStringLiteral(" ") : stored.toString());
-    box(3)->setText(QStringLiteral("0"));
     m_confirm->setEnabled(false);
+}
+
+bool frm_czy_password::load()
+{
+    const QString name = trimBlanks(m_state.currentOperator());
+    m_account->open(OperatorCommands::ownAccountSql(), &m_state.connection(), LockType::Optimistic, {name});
+    if (m_account->recordCount() == 0) {
+        Msg::stop(QStringLiteral("找不到操作员'%1'的帐号，不能变更口令。").arg(name), kTitle);
+        return false;
+    }
+    m_stored = m_account->value(QStringLiteral("czy_pass"));
+    return true;
 }
 
 frm_czy_password::~frm_czy_password() = default;
@@ -128,13 +122,12 @@ bool frm_czy_password::eventFilter(QObject *watched, QEvent *event)
 
 void frm_czy_password::init_password()
 {
-    if (!m_hasAccount || m_closing)
+    if (!m_account->isOpen() || m_closing)
         return;
-    if (trimBlanks(box(4)->text()) == trimBlanks(box(0)->text()))
+    // A null stored password is taken as a blank, which trims to nothing.
+    if (trimBlanks(m_stored.isNull() ? QStringLiteral(" ") : m_stored.toString()) == trimBlanks(box(0)->text()))
         return;
-    const int count = box(3)->text().toInt() + 1;
-    box(3)->setText(QString::number(count));
-    if (count <= 2) {
+    if (++m_wrongAttempts <= 2) {
         Msg::stop(QStringLiteral("输入原口令不正确,请重新输入!"), kTitle);
         box(0)->setFocus();
         box(0)->selectAll();
@@ -149,7 +142,7 @@ void frm_czy_password::init_password()
 
 void frm_czy_password::last_password()
 {
-    if (!m_hasAccount)
+    if (!m_account->isOpen())
         return;
     // The new password is stored exactly as typed, so both entries must be the same as typed.
     if (box(1)->text() != box(2)->text()) {
@@ -158,14 +151,17 @@ void frm_czy_password::last_password()
         box(1)->setFocus();
         return;
     }
-    try {
+    const bool stored = ErrorBoundary::run([this] {
         m_account->setValue(QStringLiteral("czy_pass"), box(2)->text());
         m_account->update();
-        m_account->close();
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+    });
+    if (!stored) {
+        // Changed by another seat meanwhile: the old password is checked against what is stored now.
+        if (!m_account->bof() && !m_account->eof())
+            m_stored = m_account->value(QStringLiteral("czy_pass"));
         return;
     }
+    m_account->close();
     Msg::information(QStringLiteral("变更口令成功，按任意键返回！"), kTitle);
     m_closing = true;
     accept();

@@ -1,17 +1,17 @@
 #include "operators/frm_czyrz.h"
 
+#include "operators/mod_czywrite.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
 #include "store/recordset.h"
-#include "store/sqlquote.h"
 #include "ui/boundgrid.h"
 #include "ui/busycursor.h"
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 #include "ui/toolbar.h"
 
+#include <QCheckBox>
 #include <QDateEdit>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -21,8 +21,7 @@
 
 namespace {
 const QString kCaption = QStringLiteral("操作员日志");
-const QDate kNoDate(2000, 1, 1);
-} // namespace
+}
 
 Frm_czyrz::Frm_czyrz(AppState &state, QWidget *parent)
     : LoggedWindow(state, kCaption, parent), m_rs(new Recordset(this))
@@ -38,20 +37,20 @@ Frm_czyrz::Frm_czyrz(AppState &state, QWidget *parent)
 
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("txtname"));
-    // The earliest date stands for "no date": the picker shows a blank then.
-    m_start = new QDateEdit(this);
+    // "No date" is the unticked box: any day can be searched for.
+    m_byDate = new QCheckBox(QStringLiteral("开始日期"), this);
+    m_byDate->setObjectName(QStringLiteral("chkkssj"));
+    m_start = new QDateEdit(QDate::currentDate(), this);
     m_start->setObjectName(QStringLiteral("txtkssj"));
     m_start->setCalendarPopup(true);
     m_start->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    m_start->setMinimumDate(kNoDate);
-    m_start->setSpecialValueText(QStringLiteral("（不限日期）"));
-    m_start->setDate(kNoDate);
-    m_start->setToolTip(QStringLiteral("选最早的日期（显示“不限日期”）表示不按日期查找"));
+    m_start->setEnabled(false);
+    connect(m_byDate, &QCheckBox::toggled, m_start, &QWidget::setEnabled);
 
     auto *filters = new QGridLayout;
     filters->addWidget(new QLabel(QStringLiteral("姓名"), this), 0, 0);
     filters->addWidget(m_name, 0, 1);
-    filters->addWidget(new QLabel(QStringLiteral("开始日期"), this), 0, 2);
+    filters->addWidget(m_byDate, 0, 2);
     filters->addWidget(m_start, 0, 3);
     filters->setColumnStretch(4, 1);
 
@@ -64,11 +63,15 @@ Frm_czyrz::Frm_czyrz(AppState &state, QWidget *parent)
     layout->addLayout(filters);
     layout->addWidget(m_grid, 1);
     resize(7700 / 15, 6000 / 15);
-
-    openList(QString());
 }
 
 Frm_czyrz::~Frm_czyrz() = default;
+
+bool Frm_czyrz::loadData()
+{
+    openList(QString());
+    return true;
+}
 
 void Frm_czyrz::showEvent(QShowEvent *event)
 {
@@ -81,34 +84,11 @@ void Frm_czyrz::showEvent(QShowEvent *event)
         sub->move(std::max(0, (sub->mdiArea()->viewport()->width() - sub->width()) / 2), 0);
 }
 
-QString Frm_czyrz::listSql(const QString &condition)
-{
-    QString sql = QStringLiteral("select tag,czyname,czyxm,format(init_time,'yyyy-mm-dd hh:mm:ss amPM'),"
-                                 "format(last_time,'yyyy-mm-dd hh:mm:ss amPM')  from czyrz where last_time is not null");
-    if (!condition.isEmpty())
-        sql += QStringLiteral(" and ") + condition;
-    return sql;
-}
-
-QString Frm_czyrz::findCondition(const QString &name, const QDate &startDate)
-{
-    QString condition;
-    if (!name.isEmpty())
-        condition = QStringLiteral("czyname=") + sqlQuote(name);
-    if (startDate.isValid()) {
-        const QString day = sqlQuote(startDate.toString(QStringLiteral("yyyy-MM-dd")));
-        if (!condition.isEmpty())
-            condition += QStringLiteral(" and Format(init_time, 'yyyy-MM-dd') =") + day;
-        else
-            condition = QStringLiteral(" Format(init_time, 'yyyy-MM-dd')=") + day;
-    }
-    return condition;
-}
-
 void Frm_czyrz::openList(const QString &condition)
 {
     BusyCursor busy;
-    m_rs->open(listSql(condition), &m_state.connection(), LockType::Optimistic);
+    m_listedAt = Mod_czywrite::now();
+    m_rs->open(Mod_czywrite::listSql(condition), &m_state.connection());
     m_grid->bind(m_rs);
     msgrid_set();
 }
@@ -124,24 +104,32 @@ void Frm_czyrz::msgrid_set()
     }
 }
 
+void Frm_czyrz::deleteClosed()
+{
+    if (Msg::show(QStringLiteral("确认删除所有日志吗?"), Msg::Icon::Question, Msg::Buttons::YesNo) != Msg::Answer::Yes)
+        return;
+    const int shown = m_rs->recordCount();
+    // Only what had been closed when the list was read goes: an entry another
+    // seat closed since then was never shown here.
+    const int deleted = Mod_czywrite::deleteClosed(m_state.connection(), m_listedAt);
+    m_listedAt = Mod_czywrite::now();
+    m_rs->requery();
+    m_grid->bind(m_rs);
+    msgrid_set();
+    if (deleted == 0 && shown > 0)
+        throw DbException::conflict();
+}
+
 void Frm_czyrz::toolbarClicked(const QString &key)
 {
-    try {
+    ErrorBoundary::run([&] {
         if (key == QLatin1String("delete")) {
-            if (Msg::show(QStringLiteral("确认删除所有日志吗?"), Msg::Icon::Question, Msg::Buttons::YesNo)
-                != Msg::Answer::Yes)
-                return;
-            m_state.connection().execute(QStringLiteral("delete  * from czyrz where last_time is not null"));
-            m_rs->requery();
-            m_grid->bind(m_rs);
-            msgrid_set();
+            deleteClosed();
         } else if (key == QLatin1String("find")) {
-            const QDate day = m_start->date() == kNoDate ? QDate() : m_start->date();
-            openList(findCondition(m_name->text(), day));
+            const QDate day = m_byDate->isChecked() ? m_start->date() : QDate();
+            openList(Mod_czywrite::findCondition(m_name->text(), day));
         } else if (key == QLatin1String("exit")) {
             close();
         }
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    });
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "operators/loggedwindow.h"
+#include "ui/loggedwindow.h"
 
 class BoundGrid;
+class QCheckBox;
 class QDateEdit;
 class QLineEdit;
 class Recordset;
@@ -15,24 +16,23 @@ public:
     explicit Frm_czyrz(AppState &state, QWidget *parent = nullptr);
     ~Frm_czyrz() override;
 
-    // The listing statement for a condition (empty: all closed entries).
-    static QString listSql(const QString &condition);
-    // The condition of the find button.
-    static QString findCondition(const QString &name, const QDate &startDate);
-
     void toolbarClicked(const QString &key);
     Recordset *recordset() const { return m_rs; }
 
 protected:
+    bool loadData() override;
     void showEvent(QShowEvent *event) override;
 
 private:
     void openList(const QString &condition);
+    void deleteClosed();
     void msgrid_set();
 
     Recordset *m_rs;
     BoundGrid *m_grid;
     QLineEdit *m_name;
+    QCheckBox *m_byDate;
     QDateEdit *m_start;
+    QString m_listedAt;
     bool m_placed = false;
 };

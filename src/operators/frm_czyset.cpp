@@ -1,12 +1,11 @@
 #include "operators/frm_czyset.h"
 
+#include "operators/operatorcommands.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
 #include "shell/rights.h"
 #include "store/recordset.h"
-#include "store/sqlquote.h"
-#include "store/transactionguard.h"
 #include "ui/boundgrid.h"
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 #include "ui/toolbar.h"
 
@@ -79,18 +78,6 @@ Frm_czyset::Frm_czyset(AppState &state, QWidget *parent)
     layout->addWidget(makeRecordToolbar(this, buttons, [this](const QString &key) { toolbarClicked(key); }));
     layout->addWidget(m_tabs, 1);
 
-    // The accounts as they are now; an account added here shows the next time the window opens.
-    m_accounts->open(QStringLiteral("select * from czyzd where sys_tag=false"), &m_state.connection(), LockType::Optimistic);
-    m_grid->bind(m_accounts);
-    m_grid->setColumnHidden(0, true);
-    m_grid->setColumnHidden(2, true);
-    m_grid->setCaption(1, QStringLiteral("操作员姓名"));
-    m_grid->setCaption(3, QStringLiteral("系统帐号"));
-    const int nameColumn = m_accounts->fieldIndex(QStringLiteral("czy_Name"));
-    for (int i = 0; i < m_accounts->recordCount(); ++i)
-        m_operator->addItem(m_accounts->valueAt(i, nameColumn).toString());
-    if (m_accounts->recordCount() > 0)
-        m_operator->setCurrentIndex(0);
     for (const QString &function : Rights::functionNames()) {
         auto *item = new QListWidgetItem(function, m_functions);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -111,28 +98,37 @@ Frm_czyset::Frm_czyset(AppState &state, QWidget *parent)
 
 Frm_czyset::~Frm_czyset() = default;
 
+bool Frm_czyset::loadData()
+{
+    // The accounts as they are now; an account added here shows the next time the window opens.
+    m_accounts->open(OperatorCommands::editableAccountsSql(), &m_state.connection(), LockType::Optimistic);
+    m_grid->bind(m_accounts);
+    m_grid->setColumnHidden(0, true);
+    m_grid->setColumnHidden(2, true);
+    m_grid->setCaption(1, QStringLiteral("操作员姓名"));
+    m_grid->setCaption(3, QStringLiteral("系统帐号"));
+    const int nameColumn = m_accounts->fieldIndex(QStringLiteral("czy_Name"));
+    for (int i = 0; i < m_accounts->recordCount(); ++i)
+        m_operator->addItem(m_accounts->valueAt(i, nameColumn).toString());
+    if (m_accounts->recordCount() > 0)
+        m_operator->setCurrentIndex(0);
+    return true;
+}
+
 void Frm_czyset::CzyqxStar()
 {
-    try {
-        Recordset rights;
-        rights.open(QStringLiteral("select * from czy where name=") + sqlQuote(m_operator->currentText()),
-                    &m_state.connection(), LockType::ReadOnly);
-        for (int i = 0; i < m_functions->count(); ++i)
-            m_functions->item(i)->setCheckState(Qt::Unchecked);
-        for (int r = 0; r < rights.recordCount(); ++r) {
-            rights.moveTo(r);
-            const auto items = m_functions->findItems(rights.text(QStringLiteral("nr")), Qt::MatchExactly);
-            if (!items.isEmpty())
-                items.first()->setCheckState(Qt::Checked);
+    ErrorBoundary::run([this] {
+        const QStringList granted = OperatorCommands::rightsOf(m_state.connection(), m_operator->currentText());
+        for (int i = 0; i < m_functions->count(); ++i) {
+            QListWidgetItem *item = m_functions->item(i);
+            item->setCheckState(granted.contains(item->text()) ? Qt::Checked : Qt::Unchecked);
         }
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    });
 }
 
 void Frm_czyset::toolbarClicked(const QString &key)
 {
-    try {
+    ErrorBoundary::run([&] {
         if (key == QLatin1String("new")) {
             m_adding = true;
             m_tabs->setCurrentIndex(0);
@@ -150,28 +146,24 @@ void Frm_czyset::toolbarClicked(const QString &key)
         } else if (key == QLatin1String("exit")) {
             close();
         }
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    });
 }
 
 void Frm_czyset::addAccount()
 {
-    Recordset existing;
-    existing.open(QStringLiteral("select * from  czyzd where czy_name=") + sqlQuote(m_name->text()),
-                  &m_state.connection(), LockType::ReadOnly);
-    if (existing.recordCount() > 0) {
+    using Outcome = OperatorCommands::AddOutcome;
+    switch (OperatorCommands::addAccount(m_state.connection(), m_name->text(), m_password->text(), m_repeat->text())) {
+    case Outcome::Duplicate:
         Msg::exclamation(QStringLiteral("操作员姓名重复，请重新输入。"));
         return;
-    }
-    if (m_name->text().isEmpty() || m_password->text().isEmpty())
+    case Outcome::Incomplete:
         return;
-    if (m_password->text() != m_repeat->text()) {
+    case Outcome::Mismatch:
         Msg::stop(QStringLiteral("口令输入不一致，请重新输入"));
         return;
+    case Outcome::Added:
+        break;
     }
-    m_state.connection().execute(QStringLiteral("insert into  czyzd(czy_name,czy_pass) values(") + sqlQuote(m_name->text())
-                                 + QLatin1Char(',') + sqlQuote(m_password->text()) + QLatin1Char(')'));
     m_adding = false;
     Msg::show(QStringLiteral("操作员增加完成。"), Msg::Icon::Question);
 }
@@ -179,30 +171,14 @@ void Frm_czyset::addAccount()
 void Frm_czyset::saveRights()
 {
     const QString name = m_operator->currentText();
-    // The operator's number comes from the accounts list; a name without an account gets no rights.
-    bool found = false;
-    if (m_accounts->recordCount() > 0 && !name.isEmpty()) {
-        m_accounts->moveFirst();
-        found = m_accounts->find(QStringLiteral("czy_name=") + sqlQuote(name));
-    }
-    if (!found) {
+    QStringList functions;
+    for (int i = 0; i < m_functions->count(); ++i)
+        if (m_functions->item(i)->checkState() == Qt::Checked)
+            functions << m_functions->item(i)->text();
+    // A name without an account gets no rights.
+    if (name.isEmpty() || !OperatorCommands::saveRights(m_state.connection(), name, functions)) {
         Msg::stop(QStringLiteral("操作员“%1”不存在，权限未保存。").arg(name));
         return;
-    }
-    const qint64 number = static_cast<qint16>(m_accounts->value(QStringLiteral("czy_no")).toInt());
-    {
-        TransactionGuard transaction(m_state.connection());
-        m_state.connection().execute(QStringLiteral("delete * from czy where name=") + sqlQuote(name));
-        for (int i = 0; i < m_functions->count(); ++i) {
-            const QListWidgetItem *item = m_functions->item(i);
-            if (item->checkState() != Qt::Checked)
-                continue;
-            m_state.connection().execute(QStringLiteral("insert into czy([name],czy_id,nr) ")
-                                         + QStringLiteral(" values(") + sqlQuote(name) + QLatin1Char(',')
-                                         + sqlNumber(number) + QLatin1Char(',') + sqlQuote(item->text())
-                                         + QLatin1Char(')'));
-        }
-        transaction.commit();
     }
     Msg::show(QStringLiteral("操作员权限修改完成。"), Msg::Icon::Question);
 }
@@ -214,15 +190,10 @@ void Frm_czyset::deleteAccount()
     const QString name = m_accounts->text(QStringLiteral("czy_name"));
     const int deletedAt = m_accounts->currentIndex();
     try {
-        // The account and its rights go together: a later account of the same
-        // name must not inherit them.
-        TransactionGuard transaction(m_state.connection());
-        m_state.connection().execute(QStringLiteral("delete * from czy where name=") + sqlQuote(name));
-        m_accounts->deleteCurrent();
-        transaction.commit();
+        OperatorCommands::deleteAccount(m_state.connection(), *m_accounts);
     } catch (const DbException &) {
-        // Rolled back, but the row may have left the list already (a commit
-        // that failed): show the accounts the file still holds.
+        // Rolled back, but the row may have left the list already: show the
+        // accounts the database still holds.
         m_accounts->requery();
         if (m_accounts->recordCount() > 0)
             m_accounts->moveTo(std::min(deletedAt, m_accounts->recordCount() - 1));

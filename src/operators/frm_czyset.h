@@ -1,6 +1,6 @@
 #pragma once
 
-#include "operators/loggedwindow.h"
+#include "ui/loggedwindow.h"
 
 class BoundGrid;
 class QCheckBox;
@@ -24,6 +24,9 @@ public:
     void CzyqxStar();
     bool adding() const { return m_adding; }
     Recordset *accounts() const { return m_accounts; }
+
+protected:
+    bool loadData() override;
 
 private:
     void addAccount();

@@ -5,25 +5,54 @@
 
 #include <QDateTime>
 
-QString Mod_czywrite::openStatement(const QString &operatorName, const QString &content)
+QString Mod_czywrite::now()
 {
-    return QStringLiteral("insert into czyrz([czyname],czyxm) ") + QStringLiteral(" values(") + sqlQuote(operatorName)
-           + QLatin1Char(',') + sqlQuote(content) + QLatin1Char(')');
-}
-
-QString Mod_czywrite::closeStatement(const QString &content, const QString &now)
-{
-    return QStringLiteral("update czyrz set last_time=# ") + now + QStringLiteral("# where czyxm=") + sqlQuote(content)
-           + QStringLiteral(" and last_time is null");
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 void Mod_czywrite::czyrz_open(Connection &connection, const QString &operatorName, const QString &content)
 {
-    connection.execute(openStatement(operatorName, content));
+    connection.execute(QStringLiteral("insert into czyrz(czyname,czyxm) values(?,?)"), {operatorName, content});
 }
 
 void Mod_czywrite::czyrz_close(Connection &connection, const QString &content)
 {
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    connection.execute(closeStatement(content, now));
+    connection.execute(QStringLiteral("update czyrz set last_time=? where czyxm=? and last_time is null"),
+                       {now(), content});
+}
+
+void Mod_czywrite::writeClosed(Connection &connection, const QString &operatorName, const QString &content)
+{
+    connection.execute(QStringLiteral("insert into czyrz(czyname,czyxm,last_time) values(?,?,?)"),
+                       {operatorName, content, now()});
+}
+
+QString Mod_czywrite::listSql(const QString &condition)
+{
+    QString sql = QStringLiteral("select tag,czyname,czyxm,format(init_time,'yyyy-mm-dd hh:mm:ss amPM'),"
+                                 "format(last_time,'yyyy-mm-dd hh:mm:ss amPM')  from czyrz where last_time is not null");
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" and ") + condition;
+    return sql;
+}
+
+QString Mod_czywrite::findCondition(const QString &name, const QDate &startDate)
+{
+    QString condition;
+    if (!name.isEmpty())
+        condition = QStringLiteral("czyname=") + sqlQuote(name);
+    if (startDate.isValid()) {
+        const QString day = sqlQuote(startDate.toString(QStringLiteral("yyyy-MM-dd")));
+        if (!condition.isEmpty())
+            condition += QStringLiteral(" and Format(init_time, 'yyyy-MM-dd') =") + day;
+        else
+            condition = QStringLiteral(" Format(init_time, 'yyyy-MM-dd')=") + day;
+    }
+    return condition;
+}
+
+int Mod_czywrite::deleteClosed(Connection &connection, const QString &listedAt)
+{
+    return connection.execute(QStringLiteral("delete from czyrz where last_time is not null and last_time<=?"),
+                              {listedAt});
 }

@@ -31,7 +31,7 @@ namespace {
 
 QString numberFrom(const QString &typed)
 {
-    return sqlNumber(QString(typed.trimmed()).remove(QLatin1Char(',')).toDouble());
+    return sqlNumber(Modcheck::parseNumber(typed).value_or(0));
 }
 
 } // namespace
@@ -65,7 +65,7 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
             // A type word the window does not know: a number stays a number, anything else is text.
             const bool number = Modcheck::isNumeric(row.value);
             value = number ? numberFrom(row.value) : sqlQuote(row.value);
-            shown = number ? value : asTyped;
+            shown = number ? row.value.trimmed() : asTyped;
         } else {
             switch (*kind) {
             case ValueKind::Quoted:
@@ -73,15 +73,20 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
                 shown = asTyped;
                 break;
             case ValueKind::HashDate:
-            case ValueKind::QuotedDate:
-                if (!parseJetDate(row.value)) {
+            case ValueKind::QuotedDate: {
+                const auto date = parseJetDate(row.value);
+                if (!date) {
                     result.stopped = true;
                     result.message = QStringLiteral("日期输入错误");
                     return result;
                 }
+                // A quoted date is compared as the database stores dates, whatever
+                // form was typed; a #date# is rewritten so on its way to the engine.
                 value = *kind == ValueKind::HashDate ? QLatin1Char('#') + row.value.trimmed() + QLatin1Char('#')
-                                                      : sqlQuote(row.value.trimmed());
+                                                      : sqlQuote(date->toIso());
+                shown = *kind == ValueKind::HashDate ? value : asTyped;
                 break;
+            }
             case ValueKind::Numeric:
                 if (!Modcheck::isNumeric(row.value)) {
                     result.stopped = true;
@@ -89,6 +94,7 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
                     return result;
                 }
                 value = numberFrom(row.value);
+                shown = row.value.trimmed();
                 break;
             }
         }

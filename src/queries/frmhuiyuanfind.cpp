@@ -1,12 +1,12 @@
 #include "queries/frmhuiyuanfind.h"
 
+#include "queries/querystatements.h"
 #include "reports/modreport.h"
-#include "reports/reportoutput.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/busycursor.h"
+#include "ui/errorboundary.h"
 
 #include <QPushButton>
 #include <QTabWidget>
@@ -37,9 +37,13 @@ frmHuiYuanFind::frmHuiYuanFind(AppState &state, QWidget *parent)
     m_tabs->addTab(m_grid, QStringLiteral("浏览"));
     setMainArea(m_tabs);
     resize(760, 520);
+}
 
+bool frmHuiYuanFind::load()
+{
     openOwnConnection();
-    openDictionary(QStringLiteral("select * from pr_codedict where table_code='hyxc' order by xh"));
+    openDictionary(QueryStatements::conditionFieldsSql(QStringLiteral("hyxc")));
+    return true;
 }
 
 void frmHuiYuanFind::Cmdfind_Click()
@@ -48,28 +52,25 @@ void frmHuiYuanFind::Cmdfind_Click()
     if (text.unknownField)
         return;
     if (!text.text.isEmpty()) {
-        try {
+        const bool found = ErrorBoundary::run([&] {
             BusyCursor busy;
-            m_results->open(QStringLiteral("select * from hyxc   WHERE ") + text.text, &m_state.connection(), LockType::ReadOnly);
+            m_results->open(QueryStatements::memberItinerarySql(text.text), &m_state.connection());
             if (m_results->recordCount() == 0) {
                 m_grid->unbind();
-            } else {
-                m_grid->bind(m_results);
-                // Captions from the itinerary's print rows where they name a column.
-                for (int c = 0; c < m_results->fieldCount(); ++c)
-                    for (int r = 0; r < m_dictionary->recordCount(); ++r)
-                        if (m_dictionary->valueAt(r, m_dictionary->fieldIndex(QStringLiteral("colm_code")))
-                                .toString()
-                                .compare(m_results->fieldName(c), Qt::CaseInsensitive)
-                            == 0)
-                            m_grid->setCaption(
-                                c, m_dictionary->valueAt(r, m_dictionary->fieldIndex(QStringLiteral("colm_name"))).toString());
-                m_tabs->setCurrentIndex(1);
+                return;
             }
-        } catch (const DbException &e) {
-            ModCWCl::err_show(e.error());
+            m_grid->bind(m_results);
+            // Captions from the itinerary's print rows where they name a column.
+            const int codes = m_dictionary->fieldIndex(QStringLiteral("colm_code"));
+            const int names = m_dictionary->fieldIndex(QStringLiteral("colm_name"));
+            for (int c = 0; c < m_results->fieldCount(); ++c)
+                for (int r = 0; r < m_dictionary->recordCount(); ++r)
+                    if (m_dictionary->valueAt(r, codes).toString().compare(m_results->fieldName(c), Qt::CaseInsensitive) == 0)
+                        m_grid->setCaption(c, m_dictionary->valueAt(r, names).toString());
+            m_tabs->setCurrentIndex(1);
+        });
+        if (!found)
             return;
-        }
     }
     m_conditions->txtsjclear();
 }
@@ -79,20 +80,8 @@ void frmHuiYuanFind::previewOrPrint(bool preview)
     const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
     if (text.unknownField || text.text.isEmpty())
         return;
-    DbError error;
-    bool built = false;
-    {
-        BusyCursor busy;
-        built = ModReport::statisticsFindSet(queryConnection(), QStringLiteral("hyxc"), text.text, &error);
-    }
-    if (!error.description.isEmpty())
-        ModCWCl::err_show(error);
-    if (built) {
-        if (preview)
-            ReportOutput::previewBound(this);
-        else
-            ReportOutput::printBound(this);
-    }
+    showReport([&] { return ModReport::statisticsFindSet(queryConnection(), QStringLiteral("hyxc"), text.text); },
+               preview);
     m_conditions->txtsjclear();
 }
 

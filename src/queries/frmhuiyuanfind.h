@@ -13,6 +13,7 @@ class frmHuiYuanFind : public QueryWindow
 public:
     explicit frmHuiYuanFind(AppState &state, QWidget *parent = nullptr);
 
+    bool load() override;
     void Cmdfind_Click();
     void cmdview_Click();
     void Cmdprint_Click();

@@ -2,7 +2,8 @@
 
 #include "reports/modreport.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
+#include "queries/querystatements.h"
+#include "ui/errorboundary.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"
 
@@ -26,8 +27,12 @@ frmkhFind::frmkhFind(AppState &state, QWidget *parent)
     addBelow(m_grid);
     resize(720, 360);
 
+}
+
+bool frmkhFind::load()
+{
     // As stored, not by xh (the table's index would otherwise give xh order).
-    openDictionary(QStringLiteral("select * from pr_codedict where table_code='SUMJIFEN' order by rowid"));
+    openDictionary(QueryStatements::conditionFieldsSql(QStringLiteral("SUMJIFEN"), true));
     const int rows = m_dictionary->recordCount();
     if (rows > 0) {
         m_grid->setColumnCount(rows + 1);
@@ -41,13 +46,7 @@ frmkhFind::frmkhFind(AppState &state, QWidget *parent)
         m_grid->setHorizontalHeaderLabels(headers);
         m_columns = codes.join(QLatin1Char(','));
     }
-}
-
-QString frmkhFind::querySql(const QString &condition) const
-{
-    if (condition.isEmpty())
-        return QStringLiteral("select id,") + m_columns + QStringLiteral(" from SUMJIFEN  ");
-    return QStringLiteral("select id,") + m_columns + QStringLiteral(" from SUMJIFEN   WHERE ") + condition;
+    return true;
 }
 
 void frmkhFind::run(const QString &mode)
@@ -55,13 +54,12 @@ void frmkhFind::run(const QString &mode)
     const ConditionText text = m_conditions->strtjset(TypeWordTables::customerPoints());
     if (text.unknownField || m_columns.isEmpty())
         return;
-    try {
+    const bool opened = ErrorBoundary::run([&] {
         BusyCursor busy;
-        m_results->open(querySql(text.text), &m_state.connection(), LockType::ReadOnly);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        m_results->open(QueryStatements::customerPointsSql(m_columns, text.text), &m_state.connection());
+    });
+    if (!opened)
         return;
-    }
     if (m_results->recordCount() > 0)
         ModReport::generate(m_state.connection(), QStringLiteral("SUMJIFEN"), *m_results, mode, this);
     m_conditions->txtsjclear();

@@ -11,9 +11,8 @@ class frmkhFind : public QueryWindow
 public:
     explicit frmkhFind(AppState &state, QWidget *parent = nullptr);
 
+    bool load() override;
     QString columnList() const { return m_columns; }
-    // The statement of a preview or print for a condition (empty: no filter).
-    QString querySql(const QString &condition) const;
     void run(const QString &mode); // "v" previews, "P" prints
     QTableWidget *grid() const { return m_grid; }
 

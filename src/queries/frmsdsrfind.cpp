@@ -2,9 +2,9 @@
 
 #include "reports/clsmenu.h"
 #include "reports/modreport.h"
-#include "reports/reporttemplate.h"
 #include "shell/appstate.h"
-#include "shell/modcwcl.h"
+#include "queries/querystatements.h"
+#include "ui/errorboundary.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"
@@ -16,9 +16,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-frmsdSRFind::frmsdSRFind(AppState &state, QWidget *parent)
+frmsdSRFind::frmsdSRFind(AppState &state, int reportNumber, QWidget *parent)
     : QueryWindow(state, QStringLiteral("frmsdSRFind"), QStringLiteral("时段收入查询"), 8, parent),
-      m_results(new Recordset(this))
+      m_reportNumber(reportNumber), m_results(new Recordset(this))
 {
     connect(addButton(QStringLiteral("cmdyes"), QStringLiteral("预览(&Y)")), &QPushButton::clicked, this,
             [this] { printlx(QStringLiteral("V")); });
@@ -29,6 +29,7 @@ frmsdSRFind::frmsdSRFind(AppState &state, QWidget *parent)
     m_number = new QLineEdit(this);
     m_number->setObjectName(QStringLiteral("Txtxh"));
     m_number->setReadOnly(true);
+    m_number->setText(QString::number(reportNumber));
     m_number->hide();
     auto *hint = new QLabel(QStringLiteral("输入条件时，先填写前面的条件，如果项目名称和要查找项不对则点击下箭头，"
                                            "选择所要的条件，依次填写。"),
@@ -44,31 +45,16 @@ frmsdSRFind::frmsdSRFind(AppState &state, QWidget *parent)
     resize(720, 560);
 }
 
-void frmsdSRFind::showEvent(QShowEvent *event)
+bool frmsdSRFind::load()
 {
-    QueryWindow::showEvent(event);
-    if (!m_setUp)
-        face_Set();
-}
-
-int frmsdSRFind::reportNumber(bool *ok) const
-{
-    return m_number->text().trimmed().toInt(ok);
+    return face_Set();
 }
 
 bool frmsdSRFind::loadReport(Clsmenu &menu)
 {
-    bool ok = false;
-    const int number = reportNumber(&ok);
-    try {
-        if (ok)
-            menu.Menutj(m_state.connection(), number);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-        return false;
-    }
+    menu.Menutj(m_state.connection(), m_reportNumber);
     if (menu.PrSQl().isEmpty()) {
-        Msg::exclamation(QStringLiteral("报表目录中没有编号为“%1”的报表").arg(m_number->text()));
+        Msg::exclamation(QStringLiteral("报表目录中没有编号为“%1”的报表").arg(m_reportNumber));
         return false;
     }
     return true;
@@ -76,45 +62,39 @@ bool frmsdSRFind::loadReport(Clsmenu &menu)
 
 bool frmsdSRFind::face_Set()
 {
-    m_setUp = true;
     Clsmenu menu;
     if (!loadReport(menu))
         return false;
-    try {
-        openDictionary(FieldDictionary::querySql(menu.Findtjtablename(), true), true);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-        return false;
-    }
+    openDictionary(FieldDictionary::querySql(menu.Findtjtablename(), true), true);
+    // As in the points window: column 0 is the hidden row id, captions from column 1.
     const int names = m_dictionary->fieldIndex(QStringLiteral("colm_name"));
-    m_grid->setColumnCount(m_dictionary->recordCount());
-    QStringList headers;
+    m_grid->setColumnCount(m_dictionary->recordCount() + 1);
+    QStringList headers{QStringLiteral("id")};
     for (int r = 0; r < m_dictionary->recordCount(); ++r)
         headers << m_dictionary->valueAt(r, names).toString();
     m_grid->setHorizontalHeaderLabels(headers);
+    m_grid->setColumnHidden(0, true);
     return true;
 }
 
 void frmsdSRFind::printlx(const QString &kind)
 {
     Clsmenu menu;
-    if (!loadReport(menu))
+    bool found = false;
+    if (!ErrorBoundary::run([&] { found = loadReport(menu); }) || !found)
         return;
     const ConditionText text = m_conditions->strtjset(TypeWordTables::periodIncome());
     if (text.unknownField)
         return;
-    const QString sql = text.text.isEmpty() ? menu.PrSQl() : menu.PrSQl() + QStringLiteral("  WHERE ") + text.text;
-    try {
+    const bool opened = ErrorBoundary::run([&] {
         BusyCursor busy;
-        m_results->open(sql, &m_state.connection(), LockType::ReadOnly);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        m_results->open(QueryStatements::catalogueReportSql(menu.PrSQl(), text.text), &m_state.connection());
+    });
+    if (!opened)
         return;
-    }
-    if (m_results->recordCount() > 0) {
-        ReportMod().subtitle = text.captionText;
+    if (m_results->recordCount() > 0)
         ModReport::generate(m_state.connection(), menu.Prtjtablename(), *m_results,
-                            kind.toUpper() == QLatin1String("V") ? QStringLiteral("v") : QStringLiteral("P"), this);
-    }
+                            kind.toUpper() == QLatin1String("V") ? QStringLiteral("v") : QStringLiteral("P"), this,
+                            text.captionText);
     m_conditions->txtsjclear();
 }

@@ -11,24 +11,22 @@ class frmsdSRFind : public QueryWindow
 {
     Q_OBJECT
 public:
-    explicit frmsdSRFind(AppState &state, QWidget *parent = nullptr);
+    // `reportNumber` is the catalogue row the window runs (the report menu item's position).
+    frmsdSRFind(AppState &state, int reportNumber, QWidget *parent = nullptr);
 
-    // Set up from the catalogue row once the opener has put its number into Txtxh.
+    // Sets the window up from its catalogue row.
+    bool load() override;
     bool face_Set();
-    bool isSetUp() const { return m_setUp; }
+    int reportNumber() const { return m_reportNumber; }
     // "V" previews, anything else prints.
     void printlx(const QString &kind);
     Recordset *results() const { return m_results; }
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
-    int reportNumber(bool *ok) const;
-    // The catalogue row numbered by Txtxh; says so and gives false when there is none.
+    // The window's catalogue row; says so and gives false when there is none.
     bool loadReport(class Clsmenu &menu);
+    int m_reportNumber;
     QLineEdit *m_number;
     QTableWidget *m_grid;
     Recordset *m_results;
-    bool m_setUp = false;
 };

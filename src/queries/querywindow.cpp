@@ -1,8 +1,9 @@
 #include "queries/querywindow.h"
 
+#include "reports/modreport.h"
 #include "shell/appstate.h"
 #include "shell/backgroundarea.h"
-#include "shell/modcwcl.h"
+#include "ui/modcwcl.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 
@@ -42,6 +43,11 @@ void QueryWindow::openOwnConnection()
     m_ownConnection->open(m_state.connectionText());
 }
 
+bool QueryWindow::showReport(const std::function<std::shared_ptr<const ReportDocument>()> &build, bool preview)
+{
+    return ModReport::output(build, preview, this);
+}
+
 Connection &QueryWindow::queryConnection()
 {
     return m_ownConnection ? *m_ownConnection : m_state.connection();
@@ -49,7 +55,7 @@ Connection &QueryWindow::queryConnection()
 
 void QueryWindow::openDictionary(const QString &sql, bool perRow)
 {
-    m_dictionary->open(sql, &queryConnection(), LockType::Optimistic);
+    m_dictionary->open(sql, &queryConnection());
     m_conditions->setDictionary(m_dictionary, perRow);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queries/conditionblock.h"
+#include "ui/loadable.h"
 
 #include <QWidget>
 #include <memory>
@@ -12,7 +13,8 @@ class Recordset;
 
 // What every query window has: the condition block, its dictionary, the
 // picture, the close button "关闭(&Q)", and a place in the middle of the screen.
-class QueryWindow : public QWidget
+// Its data (own connection, dictionary) are read by load().
+class QueryWindow : public QWidget, public Loadable
 {
     Q_OBJECT
 public:
@@ -27,6 +29,8 @@ protected:
     void openOwnConnection();
     Connection &queryConnection();
     void openDictionary(const QString &sql, bool perRow = false);
+    // Previews or prints what a builder makes; failures are shown.
+    bool showReport(const std::function<std::shared_ptr<const class ReportDocument>()> &build, bool preview);
     QPushButton *addButton(const QString &name, const QString &caption);
     void addBelow(QWidget *widget, int stretch = 0);
     // Puts a widget (holding the conditions) where the conditions stand, beside the buttons.

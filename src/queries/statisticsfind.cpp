@@ -1,9 +1,7 @@
 #include "queries/statisticsfind.h"
 
+#include "queries/querystatements.h"
 #include "reports/modreport.h"
-#include "reports/reportoutput.h"
-#include "shell/modcwcl.h"
-#include "ui/busycursor.h"
 
 #include <QPushButton>
 
@@ -16,64 +14,58 @@ StatisticsFind::StatisticsFind(AppState &state, const Source &source, QWidget *p
             &StatisticsFind::Command1_Click);
     connect(addButton(QStringLiteral("Cmdquit"), QStringLiteral("关闭(&Q)")), &QPushButton::clicked, this,
             &QWidget::close);
-    openOwnConnection();
-    openDictionary(source.dictionarySql);
 }
 
-bool StatisticsFind::strtjset()
+bool StatisticsFind::load()
 {
-    BusyCursor busy;
-    bool built = false;
-    DbError error;
-    const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics(), [&](const QString &condition) {
-        error = {};
-        built = ModReport::statisticsFindSet(queryConnection(), m_source.tableCode, condition, &error);
-    });
-    if (!error.description.isEmpty())
-        ModCWCl::err_show(error);
-    if (text.unknownField)
-        return false;
-    return built;
+    openOwnConnection();
+    openDictionary(QueryStatements::conditionFieldsSql(m_source.tableCode, m_source.fieldsAsStored));
+    return true;
+}
+
+Report StatisticsFind::strtjset()
+{
+    // The report stands as built from the rows accepted before any refused
+    // one; building it once from that text gives the same report.
+    const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
+    if (text.acceptedRows == 0)
+        return nullptr;
+    return ModReport::statisticsFindSet(queryConnection(), m_source.tableCode, text.text);
+}
+
+void StatisticsFind::showStatistics(bool preview)
+{
+    if (showReport([this] { return strtjset(); }, preview))
+        m_conditions->txtsjclear();
 }
 
 void StatisticsFind::cmdyes_Click()
 {
-    if (!strtjset())
-        return;
-    ReportOutput::previewBound(this);
-    m_conditions->txtsjclear();
+    showStatistics(true);
 }
 
 void StatisticsFind::Command1_Click()
 {
-    if (!strtjset())
-        return;
-    ReportOutput::printBound(this);
-    m_conditions->txtsjclear();
+    showStatistics(false);
 }
 
-// The airline window lists its fields as the rows are stored, not by xh. Without
-// "order by rowid" the (table_code, xh) index would hand them back in xh order.
+// The airline window lists its fields as the rows are stored, not by xh.
 frmhangkongFind::frmhangkongFind(AppState &state, QWidget *parent)
     : StatisticsFind(state,
                      {QStringLiteral("frmhangkongFind"), QStringLiteral("航空出票查询"), QStringLiteral("SUMhangkong"),
-                      QStringLiteral("select * from pr_codedict where table_code='SUMhangkong' order by rowid")},
+                      true},
                      parent)
 {
 }
 
 frmgerenFind::frmgerenFind(AppState &state, QWidget *parent)
-    : StatisticsFind(state,
-                     {QStringLiteral("frmgerenFind"), QStringLiteral("个人出票查询"), QStringLiteral("SUMgeren"),
-                      QStringLiteral("select * from pr_codedict where table_code='SUMgeren' order by xh")},
+    : StatisticsFind(state, {QStringLiteral("frmgerenFind"), QStringLiteral("个人出票查询"), QStringLiteral("SUMgeren")},
                      parent)
 {
 }
 
 frmdaodaFind::frmdaodaFind(AppState &state, QWidget *parent)
-    : StatisticsFind(state,
-                     {QStringLiteral("frmdaodaFind"), QStringLiteral("行程出票查询"), QStringLiteral("SUMdaoda"),
-                      QStringLiteral("select * from pr_codedict where table_code='SUMdaoda' order by xh")},
+    : StatisticsFind(state, {QStringLiteral("frmdaodaFind"), QStringLiteral("行程出票查询"), QStringLiteral("SUMdaoda")},
                      parent)
 {
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queries/querywindow.h"
+#include "reports/modreport.h"
 
 // A ticket statistics window: conditions over one statistics source, previewed
 // or printed as a report whose layout follows the source's print rows.
@@ -13,16 +14,18 @@ public:
         QString typeName;
         QString title;
         QString tableCode;
-        QString dictionarySql;
+        bool fieldsAsStored = false; // condition fields as stored rather than by xh
     };
     StatisticsFind(AppState &state, const Source &source, QWidget *parent = nullptr);
 
-    // The report is rebuilt after each accepted row; true when the last build has rows.
-    bool strtjset();
+    bool load() override;
+    // The report is rebuilt after each accepted row; the last build, or null.
+    Report strtjset();
     void cmdyes_Click();   // preview
     void Command1_Click(); // print
 
 private:
+    void showStatistics(bool preview);
     Source m_source;
 };
 

@@ -1,13 +1,16 @@
 #include "reports/clsmenu.h"
 
 #include "store/recordset.h"
-#include "store/sqlquote.h"
+
+QString Clsmenu::catalogueSql()
+{
+    return QStringLiteral("select * from pr_report order by xh");
+}
 
 void Clsmenu::Menutj(Connection &conn, int intxh)
 {
     Recordset rs;
-    rs.open(QStringLiteral("select * from pr_report where xh=") + sqlNumber(intxh),
-            &conn, LockType::ReadOnly);
+    rs.open(QStringLiteral("select * from pr_report where xh=?"), &conn, LockType::ReadOnly, {intxh});
     if (rs.bof() && rs.eof())
         return;
     m_sql = rs.text(QStringLiteral("report_sql"));

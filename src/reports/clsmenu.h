@@ -8,6 +8,8 @@ class Connection;
 class Clsmenu
 {
 public:
+    // Every report of the catalogue, in menu order.
+    static QString catalogueSql();
     // Loads row xh; a missing number leaves the three texts as they were.
     void Menutj(Connection &conn, int intxh);
     QString PrSQl() const { return m_sql; }

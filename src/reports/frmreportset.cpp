@@ -1,6 +1,6 @@
 #include "reports/frmreportset.h"
 
-#include "shell/modcwcl.h"
+#include "ui/errorboundary.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/messagebox.h"
@@ -130,15 +130,25 @@ FrmreportSet::FrmreportSet(Connection &connection, QWidget *parent)
                              {QStringLiteral("R"), QStringLiteral("右对齐")},
                              {QStringLiteral("L"), QStringLiteral("左对齐")}});
 
-    m_rs->open(QStringLiteral("select * from pr_codedict"), &m_connection, LockType::Optimistic);
-    m_grid->bind(m_rs);
-    for (int i = 0; i < headers().size(); ++i)
-        m_grid->setCaption(i, headers().at(i));
-    m_grid->resizeColumnsToContents();
     m_save->setEnabled(false);
     m_cancel->setEnabled(false);
     m_grid->setEditable(false);
     resize(960, 520);
+}
+
+QString FrmreportSet::rowsSql()
+{
+    return QStringLiteral("select * from pr_codedict");
+}
+
+bool FrmreportSet::load()
+{
+    m_rs->open(rowsSql(), &m_connection, LockType::Optimistic);
+    m_grid->bind(m_rs);
+    for (int i = 0; i < headers().size(); ++i)
+        m_grid->setCaption(i, headers().at(i));
+    m_grid->resizeColumnsToContents();
+    return true;
 }
 
 FrmreportSet::~FrmreportSet() = default;
@@ -183,7 +193,7 @@ void FrmreportSet::cmdzj_Click()
     try {
         m_rs->addNew();
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
         return;
     }
     setState(State::Adding);
@@ -196,7 +206,7 @@ void FrmreportSet::cmdxg_Click()
     try {
         m_rs->update();
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
         return;
     }
     setState(State::Modifying);
@@ -211,7 +221,7 @@ void FrmreportSet::cmdbc_Click()
         m_rs->update();
     } catch (const DbException &e) {
         // The row stays in editing with what was typed.
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
         return;
     }
     setState(State::Browsing);
@@ -240,7 +250,7 @@ void FrmreportSet::cmdsc_Click()
         if (m_rs->eof() && m_rs->recordCount() > 0)
             m_rs->moveLast();
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
     }
 }
 
@@ -266,7 +276,7 @@ void FrmreportSet::move(int button)
             break;
         }
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
     }
 }
 
@@ -298,7 +308,7 @@ void FrmreportSet::choosePick(QTableWidget *list, int row)
     try {
         m_rs->setValue(m_pickColumn, code);
     } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
+        ErrorBoundary::report(e.error());
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/loadable.h"
+
 #include <QWidget>
 
 class BoundGrid;
@@ -10,12 +12,17 @@ class Recordset;
 
 // Report column settings: the print-side dictionary (pr_codedict) in one
 // editable grid, with pick lists for the type and alignment codes.
-class FrmreportSet : public QWidget
+class FrmreportSet : public QWidget, public Loadable
 {
     Q_OBJECT
 public:
     explicit FrmreportSet(Connection &connection, QWidget *parent = nullptr);
     ~FrmreportSet() override;
+
+    bool load() override;
+
+    // The statement of the window's one recordset: the whole print-side dictionary.
+    static QString rowsSql();
 
     enum class State { Browsing, Adding, Modifying };
     State state() const { return m_state; }

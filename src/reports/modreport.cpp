@@ -2,7 +2,10 @@
 
 #include "reports/reportoutput.h"
 #include "reports/reporttemplate.h"
+#include "reports/reportdocument.h"
 #include "store/recordset.h"
+#include "ui/busycursor.h"
+#include "ui/errorboundary.h"
 
 namespace {
 
@@ -19,35 +22,44 @@ QString numberFormat(const QString &typeWord)
     return {};
 }
 
-// Opens data, lays out and binds; the template is left usable whatever happens.
-bool layoutAndBind(ReportTemplate &report, const QVector<PrintColumn> &columns, const ReportStyle &style,
-                   Connection &connection, const QString &sql, DbError *error = nullptr)
+QVector<PrintColumn> requirePrintColumns(Connection &connection, const QString &tableCode)
 {
-    try {
-        if (columns.isEmpty())
-            return false;
-        Recordset data;
-        data.open(sql, &connection, LockType::ReadOnly);
-        if (data.recordCount() == 0)
-            return false;
-        ModReport::layout(report, columns, style);
-        report.bindTaking(data);
-        return true;
-    } catch (const DbException &e) {
-        report.resetToDesign();
-        report.unbind();
-        if (error)
-            *error = e.error();
-        return false;
-    }
+    const QVector<PrintColumn> columns = FieldDictionary::printColumns(connection, tableCode);
+    if (columns.isEmpty())
+        throw ReportProblem(QStringLiteral("报表“%1”没有可打印的字段，请在“报表设计”中设置。").arg(tableCode));
+    return columns;
+}
+
+// Opens the data and lays the report out over it; the rows move into the report.
+Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style, Connection &connection,
+                  const QString &sql)
+{
+    Recordset data;
+    data.open(sql, &connection);
+    if (data.recordCount() == 0)
+        return nullptr;
+    ReportTemplate report;
+    ModReport::layout(report, columns, style);
+    return ReportDocument::buildTaking(report, data);
+}
+
+// "select * from <table_code> [WHERE <condition>]" of the source's first print row.
+Report buildFromSource(Connection &connection, const QString &tableCode, const QString &condition,
+                       const ReportStyle &style)
+{
+    const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
+    QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" WHERE ") + condition;
+    return layoutOver(columns, style, connection, sql);
 }
 
 } // namespace
 
-ReportStyle ModReport::genericStyle()
+ReportStyle ModReport::genericStyle(const QString &subtitle)
 {
     ReportStyle s;
-    s.useSubtitle = true;
+    s.subtitle = subtitle;
     return s;
 }
 
@@ -66,7 +78,7 @@ ReportStyle ModReport::archiveStyle(const QString &nameLine)
 {
     ReportStyle s = statisticsStyle();
     s.fixedSums = {QStringLiteral("JIFEN"), QStringLiteral("JIFENYUE"), QStringLiteral("AMOUNT3OFSUM")};
-    s.nameLine = nameLine;
+    s.subtitle = nameLine;
     return s;
 }
 
@@ -88,10 +100,9 @@ int ModReport::layout(ReportTemplate &report, const QVector<PrintColumn> &column
     auto at = [&report](const QString &name) { return report.control(name); };
 
     at(QStringLiteral("labbt"))->caption = columns.first().tableName + style.titleSuffix;
-    ReportControl *subtitle = at(QStringLiteral("labname"));
-    const QString subtitleText = style.useSubtitle ? report.subtitle : style.nameLine;
-    if (!subtitleText.isEmpty()) {
-        subtitle->caption = subtitleText;
+    if (!style.subtitle.isEmpty()) {
+        ReportControl *subtitle = at(QStringLiteral("labname"));
+        subtitle->caption = style.subtitle;
         subtitle->visible = true;
     }
 
@@ -173,88 +184,67 @@ int ModReport::layout(ReportTemplate &report, const QVector<PrintColumn> &column
     return n;
 }
 
+Report ModReport::build(Connection &connection, const QString &tableCode, Recordset &data, const QString &subtitle)
+{
+    const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
+    if (data.recordCount() == 0)
+        return nullptr;
+    ReportTemplate report;
+    layout(report, columns, genericStyle(subtitle));
+    return ReportDocument::build(report, data);
+}
+
 bool ModReport::generate(Connection &connection, const QString &tableCode, Recordset &data, const QString &mode,
-                         QWidget *parent)
+                         QWidget *parent, const QString &subtitle)
 {
-    ReportTemplate &report = ReportMod();
-    bool produced = false;
-    try {
-        const QVector<PrintColumn> columns = FieldDictionary::printColumns(connection, tableCode);
-        if (!columns.isEmpty() && data.recordCount() > 0) {
-            layout(report, columns, genericStyle());
-            report.bind(data);
-            if (mode.toUpper() == QLatin1String("V"))
-                ReportOutput::previewBound(parent);
-            else
-                ReportOutput::printBound(parent);
-            produced = true;
-        }
-    } catch (const DbException &) {
-        report.resetToDesign();
-        report.unbind();
-        produced = false;
-    }
-    report.subtitle.clear();
-    return produced;
+    return output([&] { return build(connection, tableCode, data, subtitle); },
+                  mode.toUpper() == QLatin1String("V"), parent);
 }
 
-namespace {
-
-// The builders that open their own data: "select * from <table_code>" of the
-// source's first print row, with " WHERE <condition>" when there is one.
-bool buildFromSource(Connection &connection, const QString &tableCode, const QString &condition,
-                     const ReportStyle &style, DbError *error)
+Report ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition)
 {
-    QVector<PrintColumn> columns;
-    try {
-        columns = FieldDictionary::printColumns(connection, tableCode);
-    } catch (const DbException &e) {
-        if (error)
-            *error = e.error();
-        return false;
-    }
-    if (columns.isEmpty())
-        return false;
-    QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
-    if (!condition.isEmpty())
-        sql += QStringLiteral(" WHERE ") + condition;
-    return layoutAndBind(ReportMod(), columns, style, connection, sql, error);
+    return buildFromSource(connection, tableCode, condition, statisticsStyle());
 }
 
-} // namespace
-
-bool ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
-                                  DbError *error)
-{
-    return buildFromSource(connection, tableCode, condition, statisticsStyle(), error);
-}
-
-bool ModReport::archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
-                               const QString &customerName)
+Report ModReport::archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
+                                 const QString &customerName)
 {
     const bool itinerary = tableCode.compare(QLatin1String("HYXC"), Qt::CaseInsensitive) == 0;
     return buildFromSource(connection, tableCode, condition,
-                           archiveStyle(itinerary ? QStringLiteral("姓名： ") + customerName : QString()), nullptr);
+                           archiveStyle(itinerary ? QStringLiteral("姓名： ") + customerName : QString()));
 }
 
-bool ModReport::codeListFindSet(Connection &connection, const QString &table)
+Report ModReport::codeListFindSet(Connection &connection, const QString &table)
 {
     QVector<PrintColumn> columns;
-    try {
-        Recordset rows;
-        rows.open(FieldDictionary::entrySql(table, true), &connection, LockType::ReadOnly);
-        for (int i = 0; i < rows.recordCount() && columns.size() < ReportTemplate::kSlots; ++i) {
-            rows.moveTo(i);
-            PrintColumn c;
-            c.tableCode = table;
-            c.tableName = rows.text(QStringLiteral("table_name"));
-            c.code = rows.text(QStringLiteral("colm_code"));
-            c.caption = rows.text(QStringLiteral("colm_name"));
-            columns.append(c);
-        }
-    } catch (const DbException &) {
-        return false;
+    Recordset rows;
+    rows.open(FieldDictionary::entrySql(table, true), &connection);
+    for (int i = 0; i < rows.recordCount() && columns.size() < ReportTemplate::kSlots; ++i) {
+        rows.moveTo(i);
+        PrintColumn c;
+        c.tableCode = table;
+        c.tableName = rows.text(QStringLiteral("table_name"));
+        c.code = rows.text(QStringLiteral("colm_code"));
+        c.caption = rows.text(QStringLiteral("colm_name"));
+        columns.append(c);
     }
-    return layoutAndBind(ReportMod(), columns, codeListStyle(), connection,
-                         QStringLiteral("select * from ") + table + QStringLiteral(" order by class"));
+    if (columns.isEmpty())
+        throw ReportProblem(QStringLiteral("表“%1”没有可打印的字段。").arg(table));
+    return layoutOver(columns, codeListStyle(), connection,
+                      QStringLiteral("select * from ") + table + QStringLiteral(" order by class"));
+}
+
+bool ModReport::output(const std::function<Report()> &build, bool preview, QWidget *parent)
+{
+    Report report;
+    {
+        BusyCursor busy;
+        if (!ErrorBoundary::run([&] { report = build(); }))
+            return false;
+    }
+    if (!report)
+        return false;
+    if (preview)
+        return ReportOutput::preview(report, parent) != nullptr;
+    return ReportOutput::print(*report, parent);
 }

@@ -3,7 +3,6 @@
 #include "store/recordset.h"
 #include "store/sqlfunctions.h"
 
-#include <QRegularExpression>
 
 #include <cmath>
 
@@ -17,7 +16,13 @@ QString reportCellText(const QVariant &value, const QString &format)
         const double d = value.toDouble();
         if (d == std::floor(d) && std::fabs(d) < 1e15)
             return QString::number(static_cast<qint64>(d));
-        return QString::number(d, 'f', 2).remove(QRegularExpression(QStringLiteral("0+$")));
+        // Two decimals at most, without trailing zeros or a lone point ("300.001" is "300").
+        QString text = QString::number(d, 'f', 2);
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+        return text == QLatin1String("-0") ? QStringLiteral("0") : text;
     }
     return value.toString();
 }

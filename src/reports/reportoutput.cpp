@@ -3,7 +3,6 @@
 #include "reports/reportdocument.h"
 #include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
-#include "reports/reporttemplate.h"
 #include "ui/busycursor.h"
 #include "ui/dialogs.h"
 
@@ -11,12 +10,20 @@
 #include <QPdfWriter>
 #include <QPrinter>
 
+std::optional<QPageLayout> ReportOutput::chosenPage()
+{
+    if (!Dialogs::printerSetUp())
+        return std::nullopt;
+    return Dialogs::printer().pageLayout();
+}
+
 QWidget *ReportOutput::preview(std::shared_ptr<const ReportDocument> document, QWidget *parent)
 {
     if (!document)
         return nullptr;
     BusyCursor busy;
-    auto *window = new ReportPreview(std::move(document), parent);
+    // A window of its own under the main window, not a child of the asking window.
+    auto *window = new ReportPreview(std::move(document), parent ? parent->window() : nullptr);
     window->show();
     window->raise();
     return window;
@@ -24,16 +31,25 @@ QWidget *ReportOutput::preview(std::shared_ptr<const ReportDocument> document, Q
 
 bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    const ReportRenderer renderer(document);
-    printer.setPageLayout(renderer.pageLayout());
+    QPrinter &printer = Dialogs::printer();
+    const ReportRenderer proposed(document, chosenPage());
+    printer.setPageLayout(proposed.pageLayout());
     printer.setDocName(document.title().trimmed());
+    printer.setFromTo(0, 0);
+    printer.setPrintRange(QPrinter::AllPages);
     if (!Dialogs::current().print(parent, &printer))
         return false;
-    // Every page, whatever range the dialog offered.
-    printer.setPrintRange(QPrinter::AllPages);
+    // The dialog may have changed the printer, paper or orientation: lay the pages out again.
+    const ReportRenderer renderer(document, printer.pageLayout());
+    int first = 1, last = renderer.pageCount();
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        first = printer.fromPage();
+        last = std::max(first, printer.toPage());
+    }
+    if (first > renderer.pageCount())
+        return false;
     BusyCursor busy;
-    renderer.render(&printer);
+    renderer.render(&printer, first, last);
     return true;
 }
 
@@ -51,7 +67,7 @@ bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path
         writer.setResolution(600);
         writer.setTitle(document.title().trimmed());
         writer.setCreator(QStringLiteral("Avelor"));
-        ReportRenderer(document).render(&writer);
+        ReportRenderer(document, chosenPage()).render(&writer);
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
@@ -60,15 +76,4 @@ bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path
         return false;
     }
     return true;
-}
-
-QWidget *ReportOutput::previewBound(QWidget *parent)
-{
-    return preview(ReportMod().boundDocument(), parent);
-}
-
-bool ReportOutput::printBound(QWidget *parent)
-{
-    const auto document = ReportMod().boundDocument();
-    return document && print(*document, parent);
 }

@@ -1,21 +1,23 @@
 #pragma once
 
+#include <QPageLayout>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QWidget;
 class ReportDocument;
 
-// What a bound report can become: a preview window, a print job, a PDF file.
+// What a built report can become: a preview window, a print job, a PDF file.
 namespace ReportOutput {
-// Opens a modeless preview window of the document; it stays open after the call.
+// Opens a modeless preview window of the document. It lives until the
+// operator closes it, whatever becomes of the window that asked for it.
 QWidget *preview(std::shared_ptr<const ReportDocument> document, QWidget *parent = nullptr);
-// Prints every page after the print dialog; false when cancelled or nothing to print.
+// Prints after the print dialog, on the printer, pages, paper and orientation
+// chosen there; false when cancelled or nothing was printed.
 bool print(const ReportDocument &document, QWidget *parent = nullptr);
 // Writes the report as a PDF file; false with the reason on failure.
 bool exportPdf(const ReportDocument &document, const QString &path, QString *error = nullptr);
-
-// The same for whatever the program-wide template is bound to.
-QWidget *previewBound(QWidget *parent = nullptr);
-bool printBound(QWidget *parent = nullptr);
+// The page the operator set up in the print setup, if any.
+std::optional<QPageLayout> chosenPage();
 }

@@ -20,12 +20,12 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWi
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(m_document->title().trimmed() + QStringLiteral(" - 预览"));
 
-    const ReportRenderer renderer(*m_document);
+    const ReportRenderer renderer(*m_document, ReportOutput::chosenPage());
     m_printer->setPageLayout(renderer.pageLayout());
     m_view = new QPrintPreviewWidget(m_printer.get(), this);
     m_view->setObjectName(QStringLiteral("previewView"));
     connect(m_view, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter *printer) {
-        ReportRenderer(*m_document).render(printer);
+        ReportRenderer(*m_document, ReportOutput::chosenPage()).render(printer);
     });
     connect(m_view, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
 

@@ -17,6 +17,7 @@ public:
     ~ReportPreview() override;
 
     int pageCount() const;
+    std::shared_ptr<const ReportDocument> document() const { return m_document; }
     QPrintPreviewWidget *previewWidget() const { return m_view; }
 
     void printReport();

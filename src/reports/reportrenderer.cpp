@@ -45,13 +45,18 @@ void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Al
 
 } // namespace
 
-ReportRenderer::ReportRenderer(const ReportDocument &document) : m_doc(document)
+ReportRenderer::ReportRenderer(const ReportDocument &document, const std::optional<QPageLayout> &chosen)
+    : m_doc(document)
 {
-    const QMarginsF margins(kMarginMm, kMarginMm, kMarginMm, kMarginMm);
-    m_layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins, QPageLayout::Millimeter);
-    const double portraitWidth = m_layout.paintRect(QPageLayout::Inch).width() * 1440.0;
-    if (m_doc.contentWidth() > portraitWidth)
-        m_layout.setOrientation(QPageLayout::Landscape);
+    if (chosen && chosen->isValid()) {
+        m_layout = *chosen;
+    } else {
+        const QMarginsF margins(kMarginMm, kMarginMm, kMarginMm, kMarginMm);
+        m_layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, margins, QPageLayout::Millimeter);
+        const double portraitWidth = m_layout.paintRect(QPageLayout::Inch).width() * 1440.0;
+        if (m_doc.contentWidth() > portraitWidth)
+            m_layout.setOrientation(QPageLayout::Landscape);
+    }
     m_printableHeight = m_layout.paintRect(QPageLayout::Inch).height() * 1440.0;
 
     const double body = m_printableHeight - m_doc.sectionHeight(2) - m_doc.sectionHeight(4);
@@ -69,13 +74,15 @@ QPageLayout ReportRenderer::pageLayout() const
     return m_layout;
 }
 
-void ReportRenderer::render(QPagedPaintDevice *device) const
+void ReportRenderer::render(QPagedPaintDevice *device, int first, int last) const
 {
     device->setPageLayout(m_layout);
+    first = std::clamp(first, 1, m_pages);
+    last = last < 0 ? m_pages : std::clamp(last, first, m_pages);
     QPainter painter(device);
     const double scale = device->logicalDpiX() / 1440.0;
-    for (int page = 0; page < m_pages; ++page) {
-        if (page > 0)
+    for (int page = first - 1; page < last; ++page) {
+        if (page > first - 1)
             device->newPage();
         painter.save();
         painter.scale(scale, scale);

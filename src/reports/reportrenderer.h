@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <QRectF>
+#include <optional>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -14,15 +15,17 @@ class ReportDocument;
 class ReportRenderer
 {
 public:
-    explicit ReportRenderer(const ReportDocument &document);
+    // On the page the operator chose, or else on A4 with 15 mm margins, turned
+    // to landscape when the columns are wider than the page.
+    explicit ReportRenderer(const ReportDocument &document, const std::optional<QPageLayout> &chosen = std::nullopt);
 
-    // A4 with 15 mm margins, turned to landscape when the columns are wider than the page.
     QPageLayout pageLayout() const;
     int pageCount() const { return m_pages; }
     int rowsPerPage() const { return m_rowsPerPage; }
 
-    // Renders every page onto the device (a printer, a PDF writer, a preview).
-    void render(QPagedPaintDevice *device) const;
+    // Renders pages first..last (1-based, all by default) onto the device (a
+    // printer, a PDF writer, a preview), on the device's own page layout.
+    void render(QPagedPaintDevice *device, int first = 1, int last = -1) const;
     // Draws page `page` (0-based) in twips with the origin at the printable area's top left.
     void paintPage(QPainter &painter, int page) const;
 

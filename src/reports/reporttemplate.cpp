@@ -1,7 +1,5 @@
 #include "reports/reporttemplate.h"
 
-#include "reports/reportdocument.h"
-
 #include <QHash>
 
 namespace {
@@ -13,12 +11,6 @@ constexpr double kPageFooterHeight = 420;
 constexpr double kReportFooterHeight = 480;
 
 } // namespace
-
-ReportTemplate &ReportMod()
-{
-    static ReportTemplate report;
-    return report;
-}
 
 ReportTemplate::ReportTemplate()
 {
@@ -144,15 +136,4 @@ QString ReportTemplate::dump() const
         out += QLatin1Char('\n');
     }
     return out;
-}
-
-void ReportTemplate::bind(const Recordset &data)
-{
-    m_bound = ReportDocument::build(*this, data);
-}
-
-void ReportTemplate::bindTaking(Recordset &data)
-{
-    m_bound.reset(); // the earlier report's rows go before the new ones arrive
-    m_bound = ReportDocument::buildTaking(*this, data);
 }

@@ -2,10 +2,7 @@
 
 #include <QString>
 #include <QVector>
-#include <memory>
 
-class ReportDocument;
-class Recordset;
 
 // One named control of the banded report template. Positions and sizes are
 // in twips (1/1440 inch).
@@ -28,10 +25,11 @@ struct ReportControl
     QString format; // number format of a text box ("#####0.00", "#####0.00%"), empty for none
 };
 
-// The program's one banded report: five sections and a fixed stock of named
+// The program's banded report: five sections and a fixed stock of named
 // controls (labbt, labname, label1..label30, label200, text1..text30,
-// function1..function30, line1..line98). Layout generators set the controls'
-// properties; the renderer draws them.
+// function1..function30, line1..line98). A layout generator sets the
+// controls' properties on a template of its own and turns it, with the data,
+// into a ReportDocument that the renderer draws.
 class ReportTemplate
 {
 public:
@@ -50,25 +48,10 @@ public:
     // Height of a section in twips.
     double sectionHeight(int section) const;
 
-    // The program-wide subtitle a caller may set before a run; cleared after each run.
-    QString subtitle;
-
     // A plain-text listing of the visible controls, for checking a layout.
     QString dump() const;
-
-    // Binds the data: the rows are read now, so the report stays as it was
-    // bound while the caller's recordset changes or goes away.
-    void bind(const Recordset &data);
-    // Binds a recordset the report may keep: its rows move over, no copy.
-    void bindTaking(Recordset &data);
-    std::shared_ptr<const ReportDocument> boundDocument() const { return m_bound; }
-    void unbind() { m_bound.reset(); }
 
 private:
     void add(const ReportControl &c);
     QVector<ReportControl> m_controls;
-    std::shared_ptr<const ReportDocument> m_bound;
 };
-
-// The program-wide template.
-ReportTemplate &ReportMod();

@@ -7,7 +7,10 @@
 #include "shell/keystate.h"
 #include "shell/modulback.h"
 #include "shell/rights.h"
+#include "reports/clsmenu.h"
 #include "store/recordset.h"
+#include "ui/errorboundary.h"
+#include "ui/loadable.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
 
@@ -16,10 +19,8 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QPrinter>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -180,8 +181,6 @@ void form_main::buildStatusBar()
     // Panel 8 stretches; keep the order 1..8 from left to right.
     m_panels[0]->setText(QStringLiteral("数据管理系统"));
     m_panels[1]->setText(QStringLiteral("管理人:"));
-    m_panels[2]->setText(QStringLiteral("CAPS"));
-    m_panels[3]->setText(QStringLiteral("NUM"));
     m_panels[4]->setText(QStringLiteral("INS"));
     m_clock = new QTimer(this);
     connect(m_clock, &QTimer::timeout, this, &form_main::refreshStatus);
@@ -191,8 +190,13 @@ void form_main::buildStatusBar()
 
 void form_main::refreshStatus()
 {
-    m_panels[2]->setEnabled(KeyState::capsLock());
-    m_panels[3]->setEnabled(KeyState::numLock());
+    // A lock key whose state nobody can tell leaves its panel empty.
+    const auto showLock = [](QLabel *panel, const QString &name, std::optional<bool> on) {
+        panel->setText(on ? name : QString());
+        panel->setEnabled(on.value_or(false));
+    };
+    showLock(m_panels[2], QStringLiteral("CAPS"), KeyState::capsLock());
+    showLock(m_panels[3], QStringLiteral("NUM"), KeyState::numLock());
     m_panels[4]->setEnabled(m_insertMode);
     const QDateTime now = QDateTime::currentDateTime();
     m_panels[5]->setText(now.toString(QStringLiteral("HH:mm")));
@@ -258,7 +262,7 @@ void form_main::endBusyPointer()
 void form_main::menu_load()
 {
     Recordset rs;
-    rs.open(QStringLiteral("select * from pr_report order by xh"), &m_state.connection(), LockType::ReadOnly);
+    rs.open(Clsmenu::catalogueSql(), &m_state.connection());
     if (rs.recordCount() < 1)
         return;
     // Rebuilding replaces every item (the first keeps its name).
@@ -302,13 +306,27 @@ QWidget *form_main::showWindow(QWidget *window, WindowEntry::Kind kind)
     return window;
 }
 
+QWidget *form_main::createLoaded(const WindowEntry &entry, int argument)
+{
+    QWidget *window = entry.create(entry.kind == WindowEntry::Kind::MdiChild ? nullptr : this, argument);
+    if (!window)
+        return nullptr;
+    auto *loadable = dynamic_cast<Loadable *>(window);
+    bool loaded = true;
+    if (loadable)
+        loaded = ErrorBoundary::run([&] { loaded = loadable->load(); }) && loaded;
+    if (!loaded) {
+        delete window;
+        return nullptr;
+    }
+    return window;
+}
+
 QWidget *form_main::openWindow(const QString &typeName)
 {
     const WindowEntry *entry = m_registry.find(typeName);
-    if (!entry) {
-        Msg::information(QStringLiteral("此功能尚未提供"));
+    if (!entry)
         return nullptr;
-    }
     if (QWidget *existing = m_open.value(typeName)) {
         if (auto *sub = qobject_cast<QMdiSubWindow *>(existing->parentWidget())) {
             sub->showNormal();
@@ -320,7 +338,7 @@ QWidget *form_main::openWindow(const QString &typeName)
         }
         return existing;
     }
-    QWidget *window = entry->create(entry->kind == WindowEntry::Kind::MdiChild ? nullptr : this);
+    QWidget *window = createLoaded(*entry, 0);
     if (!window)
         return nullptr;
     if (entry->kind == WindowEntry::Kind::Modal) {
@@ -339,23 +357,21 @@ QWidget *form_main::openReport(int index)
         return openWindow(QStringLiteral("frmkhFind"));
     // Each choice makes a new period income window; earlier ones stay open.
     const WindowEntry *entry = m_registry.find(kPeriodIncome);
-    if (!entry) {
-        Msg::information(QStringLiteral("此功能尚未提供"));
+    if (!entry)
         return nullptr;
-    }
-    QWidget *window = entry->create(nullptr);
+    QWidget *window = createLoaded(*entry, index);
     if (!window)
         return nullptr;
     const QAction *item = action(QStringLiteral("mFind_%1").arg(index));
     window->setWindowTitle(item ? item->text() : QString());
-    if (auto *number = window->findChild<QLineEdit *>(QStringLiteral("Txtxh")))
-        number->setText(QString::number(index));
     return showWindow(window, entry->kind);
 }
 
 void form_main::relogin()
 {
     frmLogin login(m_state, this, this);
+    if (!ErrorBoundary::run([&] { login.load(); }))
+        return;
     if (login.exec() != QDialog::Accepted)
         m_state.endProgram();
 }
@@ -365,16 +381,11 @@ void form_main::backup()
     Modulback::data_backup(m_state.connection());
 }
 
-QPrinter *form_main::printer()
-{
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    return m_printer.get();
-}
-
 void form_main::printSetup()
 {
-    Dialogs::current().printSetup(this, printer());
+    // What is chosen here holds for every later preview and print.
+    if (Dialogs::current().printSetup(this, &Dialogs::printer()))
+        Dialogs::setPrinterSetUp(true);
 }
 
 void form_main::closeEvent(QCloseEvent *event)

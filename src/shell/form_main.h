@@ -12,7 +12,6 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
-class QPrinter;
 class QTimer;
 
 // The program's main window: menus, status bar, picture, and the work area
@@ -39,15 +38,14 @@ public:
     QString panelText(int panel) const;
 
     WindowRegistry &registry() { return m_registry; }
-    // Opens (or brings back) the window of a type; returns it, or nullptr.
+    // Opens (or brings back) the window of a type; returns it, or nullptr
+    // when it could not be opened (the reason has been shown).
     QWidget *openWindow(const QString &typeName);
     // Report menu item i: 0 the customer points query, i >= 1 a new period income window.
     QWidget *openReport(int index);
 
     // The report menu from the catalogue (placeholder "caxune" when empty).
     void menu_load();
-
-    QPrinter *printer();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -59,6 +57,8 @@ private:
     void refreshStatus();
     QAction *addItem(QMenu *menu, const QString &name, const QString &text, const QString &shortcut = QString());
     QWidget *showWindow(QWidget *window, WindowEntry::Kind kind);
+    // Builds a window of a registered type and loads its data; nullptr when loading failed.
+    QWidget *createLoaded(const WindowEntry &entry, int argument);
     void relogin();
     void backup();
     void printSetup();
@@ -72,5 +72,4 @@ private:
     bool m_busyPointer = false;
     WindowRegistry m_registry;
     QHash<QString, QPointer<QWidget>> m_open;
-    std::unique_ptr<QPrinter> m_printer;
 };

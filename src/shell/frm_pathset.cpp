@@ -45,10 +45,7 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     auto *cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        emit cancelled();
-        reject();
-    });
+    connect(cancel, &QPushButton::clicked, this, &Frm_pathset::reject);
 
     auto *row = new QHBoxLayout;
     row->addWidget(label);
@@ -62,6 +59,12 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     layout->addWidget(picture, 0, Qt::AlignHCenter);
     layout->addLayout(row);
     layout->addLayout(buttons);
+}
+
+void Frm_pathset::reject()
+{
+    emit cancelled();
+    QDialog::reject();
 }
 
 QString Frm_pathset::folderOf(const QString &fullName)

@@ -18,8 +18,10 @@ public:
     // The folder of a full file name, up to and including its last separator.
     static QString folderOf(const QString &fullName);
 
+    // Cancel, and Escape with it, ends the program wherever the window was opened from.
+    void reject() override;
+
 signals:
-    // Cancel ends the program, wherever the window was opened from.
     void cancelled();
 
 private:

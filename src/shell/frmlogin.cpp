@@ -3,10 +3,12 @@
 #include "shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/form_main.h"
-#include "shell/modcwcl.h"
+#include "ui/modcwcl.h"
+#include "operators/operatorcommands.h"
 #include "shell/rights.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 
 #include <QComboBox>
@@ -87,17 +89,15 @@ frmLogin::frmLogin(AppState &state, form_main *mainWindow, QWidget *parent)
         if (m_main)
             m_main->endBusyPointer();
     });
-
-    load();
+    adjustSize();
+    form_center(this);
 }
 
 frmLogin::~frmLogin() = default;
 
-void frmLogin::load()
+bool frmLogin::load()
 {
-    adjustSize();
-    form_center(this);
-    m_operators->open(QStringLiteral("select * from czyzd"), &m_state.connection(), LockType::ReadOnly);
+    m_operators->open(OperatorCommands::allAccountsSql(), &m_state.connection());
     for (int i = 0; i < m_operators->recordCount(); ++i)
         m_name->addItem(m_operators->valueAt(i, m_operators->fieldIndex(QStringLiteral("czy_name"))).toString());
     if (m_operators->recordCount() > 0) {
@@ -108,6 +108,7 @@ void frmLogin::load()
     }
     m_password->setFocus();
     m_timer->start();
+    return true;
 }
 
 void frmLogin::cmdOK_Click()
@@ -133,10 +134,6 @@ void frmLogin::cmdOK_Click()
         m_main->setPanelText(8, kNotice);
     }
     m_state.setCurrentOperator(operatorName);
-    try {
-        Rights::mCzyqx(m_state.connection(), m_main, operatorName);
-    } catch (const DbException &e) {
-        ModCWCl::err_show(e.error());
-    }
+    ErrorBoundary::run([&] { Rights::mCzyqx(m_state.connection(), m_main, operatorName); });
     accept();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/loadable.h"
+
 #include <QDialog>
 
 class AppState;
@@ -12,18 +14,19 @@ class Recordset;
 // The login window: an operator from the account list and the password.
 // Accepted on a correct password; rejected (and the caller ends the program)
 // on cancel.
-class frmLogin : public QDialog
+class frmLogin : public QDialog, public Loadable
 {
     Q_OBJECT
 public:
     frmLogin(AppState &state, form_main *mainWindow, QWidget *parent = nullptr);
     ~frmLogin() override;
 
+    // Reads the operator list; database errors propagate to the caller.
+    bool load() override;
     // The login check of the OK button.
     void cmdOK_Click();
 
 private:
-    void load();
 
     AppState &m_state;
     form_main *m_main;

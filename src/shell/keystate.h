@@ -1,9 +1,10 @@
 #pragma once
 
-// Lock-key states for the status bar. Read from the X server where there is
-// one, otherwise from the keyboard LEDs the kernel exposes; false when neither
-// can tell.
+#include <optional>
+
+// The keyboard's lock keys, as the status bar shows them; nothing where the
+// windowing system does not tell (no X11 display).
 namespace KeyState {
-bool capsLock();
-bool numLock();
+std::optional<bool> capsLock();
+std::optional<bool> numLock();
 }

@@ -1,7 +1,6 @@
 #include "shell/rights.h"
 
-#include "store/recordset.h"
-#include "store/sqlquote.h"
+#include "operators/operatorcommands.h"
 
 #include <QAction>
 #include <QWidget>
@@ -67,11 +66,8 @@ QString Rights::actionFor(const QString &functionName)
 
 void Rights::mCzyqx(Connection &connection, QWidget *mainWindow, const QString &strczyname)
 {
-    Recordset rs;
-    rs.open(QStringLiteral("select * from czy where name=") + sqlQuote(strczyname), &connection, LockType::ReadOnly);
-    for (int i = 0; i < rs.recordCount(); ++i) {
-        rs.moveTo(i);
-        const QString action = actionFor(rs.text(QStringLiteral("nr")));
+    for (const QString &function : OperatorCommands::rightsOf(connection, strczyname)) {
+        const QString action = actionFor(function);
         if (action.isEmpty() || !mainWindow)
             continue;
         if (auto *a = mainWindow->findChild<QAction *>(action))

@@ -41,3 +41,12 @@ void Settings::saveLocation(const QString &folder, const QString &file)
     write(Msg::programTitle(), QStringLiteral("main_path"), QStringLiteral("path"), folder);
     write(Msg::programTitle(), QStringLiteral("main_path"), QStringLiteral("data"), file);
 }
+
+int Settings::busyTimeout()
+{
+    bool ok = false;
+    const int ms = read(Msg::programTitle(), QStringLiteral("database"), QStringLiteral("busy_timeout"),
+                        QStringLiteral("5000"))
+                       .toInt(&ok);
+    return ok && ms >= 0 ? ms : 5000;
+}

@@ -12,4 +12,7 @@ inline const QString kUnset = QStringLiteral("25");
 QString dataFolder();
 QString databaseFile();
 void saveLocation(const QString &folder, const QString &file);
+// How long a command waits for another seat's lock, in milliseconds
+// (section "database", key "busy_timeout"; 5000 when absent).
+int busyTimeout();
 }

@@ -7,6 +7,7 @@
 #include "shell/settings.h"
 #include "ui/messagebox.h"
 
+#include <QApplication>
 #include <QFileInfo>
 
 Startup::Startup(AppState &state) : m_state(state) {}
@@ -35,6 +36,14 @@ bool Startup::run()
             Settings::saveLocation(m_state.dataFolder(), m_state.databaseFile());
         }
 
+        // Another seat's lock is waited for a while under the busy pointer.
+        Connection::setDefaultBusyTimeout(Settings::busyTimeout());
+        Connection::setDefaultBusyObserver([](bool waiting) {
+            if (waiting)
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            else
+                QApplication::restoreOverrideCursor();
+        });
         m_state.connection().open(m_state.connectionText());
 
         m_main = std::make_unique<form_main>(m_state);
@@ -46,6 +55,7 @@ bool Startup::run()
             // The login window is a child of the main window: it must be gone
             // before the main window is, or the main window would delete it too.
             frmLogin login(m_state, m_main.get(), m_main.get());
+            login.load();
             accepted = login.exec() == QDialog::Accepted;
         }
         if (!accepted) {

@@ -7,12 +7,14 @@
 class QWidget;
 
 // How a menu command finds its window: each window type registers how it is
-// made and shown. The main window keeps one instance per type.
+// made and shown. The main window keeps one instance per type. `create`
+// builds widgets only (the registry then loads the window's data); the
+// argument is the report number of a period income window, 0 otherwise.
 struct WindowEntry
 {
     enum class Kind { MdiChild, Modeless, Modal };
     Kind kind = Kind::MdiChild;
-    std::function<QWidget *(QWidget *parent)> create;
+    std::function<QWidget *(QWidget *parent, int argument)> create;
 };
 
 class WindowRegistry

@@ -9,6 +9,7 @@ enum class DbErrorKind {
     Busy,     // another seat or tool held the database longer than we wait
     Conflict, // the row changed or went since this window read it; nothing was written
     Refused,  // a check refused a pending edit and has already said why
+    Duplicate, // a key that must be unique is taken
 };
 
 // Number and description of a failed database operation, as the windows show them.

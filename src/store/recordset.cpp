@@ -112,7 +112,7 @@ void Recordset::requireWritable(int column) const
         fail(DbErrorCode::NotUpdatable, QStringLiteral("字段“%1”不能修改。").arg(m_columns.at(column).name));
 }
 
-void Recordset::open(const QString &sql, Connection *connection, LockType lock)
+void Recordset::open(const QString &sql, Connection *connection, LockType lock, const QVariantList &parameters)
 {
     if (m_open)
         close();
@@ -121,6 +121,7 @@ void Recordset::open(const QString &sql, Connection *connection, LockType lock)
     m_connection = connection;
     m_sql = sql;
     m_lock = lock;
+    m_parameters = parameters;
     detectBaseTable(sql);
     fetch();
     m_open = true;
@@ -179,6 +180,7 @@ void Recordset::detectBaseTable(const QString &sql)
 void Recordset::fetch()
 {
     Statement statement = m_connection->prepare(m_fetchSql);
+    statement.bindAll(m_parameters);
     const int offset = m_hasIdentity ? 1 : 0;
     const int count = statement.columnCount() - offset;
     m_columns.clear();

@@ -29,7 +29,9 @@ public:
     explicit Recordset(QObject *parent = nullptr);
     ~Recordset() override;
 
-    void open(const QString &sql, Connection *connection, LockType lock = LockType::ReadOnly);
+    // `parameters` fill the statement's "?" marks, and again at each requery.
+    void open(const QString &sql, Connection *connection, LockType lock = LockType::ReadOnly,
+              const QVariantList &parameters = {});
     void close();
     void requery();
     bool isOpen() const { return m_open; }
@@ -129,6 +131,7 @@ private:
     Connection *m_connection = nullptr;
     QString m_sql;
     QString m_fetchSql;
+    QVariantList m_parameters;
     LockType m_lock = LockType::ReadOnly;
     bool m_open = false;
     QString m_baseTable;

@@ -248,6 +248,8 @@ void SqliteEngine::fail(int rc) const
     QString text = m_db ? errorText(m_db) : QStringLiteral("数据库未打开");
     if (m_db && (rc == SQLITE_CONSTRAINT_COMMITHOOK || sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_COMMITHOOK))
         text = QStringLiteral("数据库文件“%1”已被删除或移走，本次更改未保存").arg(m_path);
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw DbException(DbErrorCode::GeneralFailure, text, DbErrorKind::Duplicate);
     failWith(text);
 }
 

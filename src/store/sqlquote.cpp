@@ -1,5 +1,7 @@
 #include "store/sqlquote.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 QString sqlQuote(const QString &text)
@@ -17,7 +19,8 @@ QString sqlNumber(double value)
         return QStringLiteral("0");
     if (value == std::floor(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
-    return QString::number(value, 'g', 17);
+    // The shortest text that reads back as exactly this number: 12.3, not 12.300000000000001.
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
 QString sqlNumber(qint64 value)

@@ -1,6 +1,7 @@
 #include "ui/boundgrid.h"
 
 #include "store/recordset.h"
+#include "ui/errorboundary.h"
 #include "ui/recordsetmodel.h"
 
 #include <QHeaderView>
@@ -29,10 +30,9 @@ BoundGrid::BoundGrid(QWidget *parent) : QTableView(parent), m_model(new Recordse
                 Recordset *rs = recordset();
                 if (m_syncing || !rs || !current.isValid() || rs->currentIndex() == current.row())
                     return;
-                try {
-                    rs->moveTo(current.row());
-                } catch (const std::exception &) {
-                    // A pending edit that cannot be written keeps the recordset where it was.
+                // A pending edit that cannot be written keeps the recordset where
+                // it was, and the operator is told why.
+                if (!ErrorBoundary::run([&] { rs->moveTo(current.row()); })) {
                     followRecordset(rs->currentIndex());
                     return;
                 }

@@ -20,14 +20,13 @@ public:
     }
     bool print(QWidget *parent, QPrinter *printer) override
     {
-        printer->setPrintRange(QPrinter::AllPages);
         QPrintDialog dialog(printer, parent);
         return dialog.exec() == QDialog::Accepted;
     }
-    void printSetup(QWidget *parent, QPrinter *printer) override
+    bool printSetup(QWidget *parent, QPrinter *printer) override
     {
         QPageSetupDialog dialog(printer, parent);
-        dialog.exec();
+        return dialog.exec() == QDialog::Accepted;
     }
 };
 
@@ -43,6 +42,26 @@ Dialogs &Dialogs::current()
 {
     static RealDialogs real;
     return replacement() ? *replacement() : real;
+}
+
+QPrinter &Dialogs::printer()
+{
+    static QPrinter printer(QPrinter::HighResolution);
+    return printer;
+}
+
+namespace {
+bool g_printerSetUp = false;
+}
+
+bool Dialogs::printerSetUp()
+{
+    return g_printerSetUp;
+}
+
+void Dialogs::setPrinterSetUp(bool setUp)
+{
+    g_printerSetUp = setUp;
 }
 
 void Dialogs::replace(Dialogs *dialogs)

@@ -14,11 +14,20 @@ public:
     // Full path of the chosen file, or empty when cancelled.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &filter) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) = 0;
-    // True when the operator confirmed printing.
+    // True when the operator confirmed printing; the printer then holds the
+    // chosen printer, pages, paper and orientation.
     virtual bool print(QWidget *parent, QPrinter *printer) = 0;
-    virtual void printSetup(QWidget *parent, QPrinter *printer) = 0;
+    // True when the operator confirmed the page setup.
+    virtual bool printSetup(QWidget *parent, QPrinter *printer) = 0;
 
     static Dialogs &current();
+
+    // The program's printer: what the operator chose in the print setup (paper,
+    // orientation, printer) holds for every later preview and print.
+    static QPrinter &printer();
+    // True once the operator has confirmed the print setup.
+    static bool printerSetUp();
+    static void setPrinterSetUp(bool setUp);
     // Test seam: nullptr restores the real dialogs. The caller keeps ownership.
     static void replace(Dialogs *dialogs);
 };

@@ -1,13 +1,17 @@
 #include "ui/fieldbinding.h"
 
 #include "store/recordset.h"
+#include "ui/errorboundary.h"
 #include "ui/recordsetmodel.h"
 
 #include <QLineEdit>
 
 FieldBinding::FieldBinding(QLineEdit *box, QObject *parent) : QObject(parent ? parent : box), m_box(box)
 {
-    connect(m_box, &QLineEdit::textEdited, this, [this] { writeBack(); });
+    connect(m_box, &QLineEdit::textEdited, this, [this] {
+        if (!ErrorBoundary::run([this] { writeBack(); }))
+            refresh(); // the box shows what the row holds, not what was refused
+    });
 }
 
 void FieldBinding::bind(Recordset *recordset, const QString &field)

@@ -61,9 +61,12 @@ Answer show(const QString &text, Icon icon, Buttons buttons, const QString &titl
         box.setDefaultButton(ok);
         break;
     }
-    case Buttons::YesNo: {
+    case Buttons::YesNo:
+    case Buttons::YesNoCancel: {
         QPushButton *yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
         box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+        if (buttons == Buttons::YesNoCancel)
+            box.setEscapeButton(box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole));
         box.setDefaultButton(yes);
         break;
     }
@@ -83,6 +86,8 @@ Answer show(const QString &text, Icon icon, Buttons buttons, const QString &titl
         return role == QMessageBox::AcceptRole ? Answer::Ok : Answer::Cancel;
     case Buttons::YesNo:
         return role == QMessageBox::YesRole ? Answer::Yes : Answer::No;
+    case Buttons::YesNoCancel:
+        return role == QMessageBox::YesRole ? Answer::Yes : role == QMessageBox::NoRole ? Answer::No : Answer::Cancel;
     }
     return Answer::Cancel;
 }

@@ -11,7 +11,7 @@ class QWidget;
 namespace Msg {
 
 enum class Icon { None, Information, Exclamation, Stop, Question };
-enum class Buttons { Ok, OkCancel, YesNo };
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
 
 struct Shown

@@ -1,6 +1,7 @@
 #include "ui/recordsetmodel.h"
 
 #include "store/recordset.h"
+#include "ui/errorboundary.h"
 
 #include <cmath>
 
@@ -111,10 +112,12 @@ bool RecordsetModel::setData(const QModelIndex &index, const QVariant &value, in
 {
     if (!m_editable || role != Qt::EditRole || !m_rs || !index.isValid() || index.row() >= m_rows)
         return false;
-    if (m_rs->currentIndex() != index.row())
-        m_rs->moveTo(index.row());
-    m_rs->setValue(index.column(), value.toString().isEmpty() ? QVariant() : value);
-    return true;
+    // A refused change is explained, and the cell shows what the row holds.
+    return ErrorBoundary::run([&] {
+        if (m_rs->currentIndex() != index.row())
+            m_rs->moveTo(index.row());
+        m_rs->setValue(index.column(), value.toString().isEmpty() ? QVariant() : value);
+    });
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -2,6 +2,7 @@
 // driven slots, moving, adding, editing, deleting and finding customers, and
 // the help lists of the fields.
 
+#include "support/windowload.h"
 #include "archive/frmhyda.h"
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
@@ -112,6 +113,7 @@ void CustomerWindowTest::operatorLogOpenAndClose()
     const QString entry = QStringLiteral("czyrz where czyxm='客户档案' and czyname=") + sqlQuote(kOperator);
     {
         FRMHYDA w(f.state);
+        loaded(w);
         QCOMPARE(f.count(entry + QStringLiteral(" and last_time is null")), 1);
         QCOMPARE(f.count(entry + QStringLiteral(" and last_time is not null")), 0);
         QVERIFY(w.close());
@@ -127,6 +129,7 @@ void CustomerWindowTest::reducedDictionaryShowsItsSlots()
     addCustomers(f);
     f.exec(QStringLiteral("delete from dh_codedict where table_code='hyda' and xh>2"));
     FRMHYDA w(f.state);
+    loaded(w);
     QCOMPARE(w.slotCount(), 3);
     const QStringList captions = {QStringLiteral("卡号"), QStringLiteral("姓名"), QStringLiteral("证件号码")};
     for (int i = 0; i < FRMHYDA::kSlots; ++i) {
@@ -151,6 +154,7 @@ void CustomerWindowTest::navigationStopsAtTheEnds()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     const auto ticketsOf = [&f](const QString &kh) {
         return f.column(QStringLiteral("select id from hyxc where kh=") + sqlQuote(kh) + QStringLiteral(" order by id"));
     };
@@ -193,6 +197,7 @@ void CustomerWindowTest::newRecordPresetsAndUnlocks()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     for (int i = 0; i < FRMHYDA::kSlots; ++i)
         QVERIFY(box(w, i)->isReadOnly());
 
@@ -227,6 +232,7 @@ void CustomerWindowTest::saveRefusesEmptyName()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     press(w, QStringLiteral("new"));
     type(box(w, 0), QStringLiteral("N200"));
     press(w, QStringLiteral("save"));
@@ -242,6 +248,7 @@ void CustomerWindowTest::duplicateCardNumberKeepsWhatWasTyped()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     press(w, QStringLiteral("new"));
     type(box(w, 0), QStringLiteral("C002"));
     type(box(w, 1), QStringLiteral("孙七"));
@@ -270,6 +277,7 @@ void CustomerWindowTest::editKeepsCardNumberReadOnly()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     w.Cmdmove_Click(2);
     press(w, QStringLiteral("edit"));
     QCOMPARE(w.mode(), FRMHYDA::Mode::Editing);
@@ -288,6 +296,7 @@ void CustomerWindowTest::cancelNewReturnsToPrevious()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     w.Cmdmove_Click(2);
     press(w, QStringLiteral("new"));
     type(box(w, 0), QStringLiteral("N300"));
@@ -321,6 +330,7 @@ void CustomerWindowTest::deleteCustomer()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     for (int i = 0; i < steps; ++i)
         w.Cmdmove_Click(2);
     const QString kh = box(w, 0)->text();
@@ -370,6 +380,7 @@ void CustomerWindowTest::findCustomer()
     addCustomers(f);
     f.addCustomer(QStringLiteral("C004"), QStringLiteral("O'Neil"));
     FRMHYDA w(f.state);
+    loaded(w);
     w.Cmdmove_Click(2);
     QCOMPARE(box(w, 0)->text(), QStringLiteral("C002"));
     auto *find = w.findChild<QLineEdit *>(QStringLiteral("Txtfind"));
@@ -387,6 +398,7 @@ void CustomerWindowTest::helpNotOfferedWhileBrowsing()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -412,6 +424,7 @@ void CustomerWindowTest::sexDropDown()
     ArchiveFixture f;
     addCustomers(f);
     FRMHYDA w(f.state);
+    loaded(w);
     press(w, QStringLiteral("edit"));
     auto *combo = w.findChild<QComboBox *>(QStringLiteral("combHelp_0"));
     w.placeHelp(3);
@@ -449,6 +462,7 @@ void CustomerWindowTest::airlineCheckList()
     addCustomers(f);
     f.exec(QStringLiteral("update hyda set cyhk='东航 ' where kh='C001'"));
     FRMHYDA w(f.state);
+    loaded(w);
     QCOMPARE(box(w, 13)->text(), QStringLiteral("东航 "));
     press(w, QStringLiteral("edit"));
     w.placeHelp(13);
@@ -492,6 +506,7 @@ void CustomerWindowTest::sexShorthandOnLeavingTheBox()
     addCustomers(f);
     f.exec(QStringLiteral("update hyda set xb=null"));
     FRMHYDA w(f.state);
+    loaded(w);
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));

@@ -124,6 +124,7 @@ void ItineraryTest::modelUnderTester()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     QAbstractItemModelTester tester(area.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     area.setCustomer(QStringLiteral("C001"));
     QCOMPARE(area.model()->rowCount(), 2);
@@ -152,6 +153,7 @@ void ItineraryTest::browseAndEditModes()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
@@ -214,6 +216,7 @@ void ItineraryTest::pointsOfSavedRow()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.setEditMode();
     area.findChild<QCheckBox *>(QStringLiteral("ChCKJFjS"))->setChecked(checked);
@@ -282,6 +285,7 @@ void ItineraryTest::requiredColumns()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.setEditMode();
     ItineraryModel *model = area.model();
@@ -322,6 +326,7 @@ void ItineraryTest::deleteRow()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
 
     // Browsing deletes nothing and asks nothing.
@@ -354,6 +359,7 @@ void ItineraryTest::summaryLine()
     f.addCustomer(QStringLiteral("C003"), QStringLiteral("王五"));
     f.addTicket(QStringLiteral("C003"), {{QStringLiteral("amount1"), 7777}});
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     auto *summary = area.findChild<QTableView *>(QStringLiteral("Flhj"));
     QVERIFY(summary);
@@ -381,6 +387,7 @@ void ItineraryTest::customerWithoutTickets()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.setCustomer(QStringLiteral("C002"));
     const ItineraryModel *model = area.model();
@@ -408,6 +415,7 @@ void ItineraryTest::ticketMenuOnlyOnSavedRowsWhileEditing()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     const int saved = rowOf(area.model(), t.untouched);
     area.grid()->setCurrentIndex(area.model()->index(saved, 6));
@@ -453,6 +461,7 @@ void ItineraryTest::refundAndVoid()
     const QString airline = used ? QStringLiteral("国航") : QStringLiteral("东航");
     const double amount1 = used ? 500 : 1000;
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.setEditMode();
     area.grid()->setCurrentIndex(area.model()->index(rowOf(area.model(), id), 6));
@@ -495,6 +504,7 @@ void ItineraryTest::refundRefusedWithoutRequiredColumn()
     Tickets t(f);
     const qint64 id = f.addTicket(QStringLiteral("C001"), {{QStringLiteral("daoda"), QVariant()}});
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.setEditMode();
     const int row = rowOf(area.model(), id);
@@ -543,6 +553,7 @@ void ItineraryTest::cellEditors()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
@@ -579,6 +590,7 @@ void ItineraryTest::textEditorCommitsUpperCase()
     ArchiveFixture f;
     Tickets t(f);
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
@@ -604,6 +616,7 @@ void ItineraryTest::sortsNumbersAsNumbers()
     Tickets t(f);
     f.addTicket(QStringLiteral("C001"), {{QStringLiteral("amount1"), 90}});
     ItineraryArea area(f.state);
+    area.load();
     area.setCustomer(QStringLiteral("C001"));
     const auto amounts = [&area] {
         QStringList values;

@@ -2,6 +2,7 @@
 // customer window with its messages and log, the clearing log tab, moving all
 // of a customer's tickets, and the one-row transfer window.
 
+#include "support/windowload.h"
 #include "archive/frmhyda.h"
 #include "archive/frmjfzr.h"
 #include "archive/itineraryarea.h"
@@ -97,6 +98,7 @@ void PointsTest::clearingWalk_data()
     QTest::newRow("second row equals what is left") << rows << 80.0 << QList<double>{0, 0, 40};
     QTest::newRow("inside the first row") << rows << 10.0 << QList<double>{20, 50, 40};
     QTest::newRow("fractions") << QList<double>{2.5, 7.5} << 3.0 << QList<double>{0, 7};
+    QTest::newRow("tenths that sum to no double") << QList<double>{0.7, 0.1} << 0.8 << QList<double>{0, 0};
     QTest::newRow("no rows") << QList<double>{} << 10.0 << QList<double>{};
 }
 
@@ -105,7 +107,12 @@ void PointsTest::clearingWalk()
     QFETCH(QList<double>, remaining);
     QFETCH(double, points);
     QFETCH(QList<double>, after);
-    QCOMPARE(PointsCommands::clearingWalk(remaining, points), after);
+    QVector<qint64> rows, expected;
+    for (double r : remaining)
+        rows << PointsCommands::toHundredths(r);
+    for (double a : after)
+        expected << PointsCommands::toHundredths(a);
+    QCOMPARE(PointsCommands::clearingWalk(rows, PointsCommands::toHundredths(points)), expected);
 }
 
 void PointsTest::clearPoints_data()
@@ -144,6 +151,7 @@ void PointsTest::clearPoints()
     ArchiveFixture f;
     Points p(f);
     FRMHYDA w(f.state);
+    loaded(w);
     const QList<double> earned = earnedOf(f, p.ids);
     const double c004 = f.scalar(QStringLiteral("select jifenyue from hyxc where kh='C004'")).toDouble();
 
@@ -189,6 +197,7 @@ void PointsTest::clearingLogTab()
     f.exec(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values('C004','admin',20,'旧记录')"));
     f.exec(QStringLiteral("insert into jifenallow(kh,czy,jifen) values('C001','admin',10)"));
     FRMHYDA w(f.state);
+    loaded(w);
     auto *log = w.findChild<QTableView *>(QStringLiteral("DataGrid1"));
     QVERIFY(log);
     QCOMPARE(log->model()->rowCount(), 0);
@@ -243,6 +252,7 @@ void PointsTest::transferAll()
     ArchiveFixture f;
     Points p(f);
     FRMHYDA w(f.state);
+    loaded(w);
     QCOMPARE(w.customerNumber(), QStringLiteral("C001"));
     const QStringList before = owners(f);
     const int receiverHad = f.count(QStringLiteral("hyxc where kh=") + sqlQuote(to));

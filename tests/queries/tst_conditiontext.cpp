@@ -138,9 +138,12 @@ void TestConditionText::text_data()
     QTest::newRow("DATETIME between hash marks") << QStringList{cp} << QStringList{">="}
                                                  << QStringList{"2003-1-1"} << kAndAnd << stats << "C>=#2003-1-1#"
                                                  << QString() << 1;
-    QTest::newRow("DATE in the points table is quoted")
+    QTest::newRow("DATE in the points table is quoted as stored")
         << QStringList{dj} << QStringList{"="} << QStringList{"2003-5-1"} << kAndAnd << QStringLiteral("points")
-        << "D='2003-5-1'" << QString() << 1;
+        << "D='2003-05-01'" << QString() << 1;
+    QTest::newRow("month-first DATE in the points table")
+        << QStringList{dj} << QStringList{">="} << QStringList{"5/1/03"} << kAndAnd << QStringLiteral("points")
+        << "D>='2003-05-01'" << QString() << 1;
     QTest::newRow("bad DATE in the points table") << QStringList{dj} << QStringList{"="} << QStringList{"5/32/03"}
                                                   << kAndAnd << QStringLiteral("points") << "" << dateMessage << 0;
     QTest::newRow("DATE in the income table between hash marks")

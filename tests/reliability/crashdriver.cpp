@@ -205,6 +205,8 @@ struct DeleteCustomer : Command
 {
     explicit DeleteCustomer(AppState &state) : connection(state.connection()), window(state)
     {
+        if (!window.load())
+            stop(QStringLiteral("the window did not load"));
         g_expectedMessages << QStringLiteral("确认删除当前记录");
     }
     QString prepare(qint64) override
@@ -237,6 +239,8 @@ struct SaveRights : Command
 {
     explicit SaveRights(AppState &state) : connection(state.connection()), window(state)
     {
+        if (!window.load())
+            stop(QStringLiteral("the window did not load"));
         g_expectedMessages << QStringLiteral("操作员权限修改完成。");
         auto *combo = window.findChild<QComboBox *>(QStringLiteral("combczy"));
         list = window.findChild<QListWidget *>(QStringLiteral("ListView1"));
@@ -283,6 +287,7 @@ struct Refund : Command
 {
     explicit Refund(AppState &state) : connection(state.connection()), area(state)
     {
+        area.load();
         area.setCustomer(QStringLiteral("CR-RF"));
         area.setEditMode();
     }
@@ -320,6 +325,7 @@ struct SaveRow : Command
 {
     explicit SaveRow(AppState &state) : area(state)
     {
+        area.load();
         area.setCustomer(QStringLiteral("CR-SV"));
         area.setEditMode();
         if (auto *compute = area.findChild<QCheckBox *>(QStringLiteral("ChCKJFjS")))

@@ -177,7 +177,7 @@ public:
         ++printAsked;
         return false;
     }
-    void printSetup(QWidget *, QPrinter *) override {}
+    bool printSetup(QWidget *, QPrinter *) override { return false; }
     int printAsked = 0;
 };
 

@@ -4,6 +4,7 @@
 // number and a description the operator can act on, never in a crash, and
 // must not damage what was committed.
 
+#include "support/windowload.h"
 #include "archive/frmhyda.h"
 #include "archive/pointscommands.h"
 #include "operators/frm_czyset.h"
@@ -728,7 +729,10 @@ void BadFilesTest::windowDeleteOnAMovedFile()
     QVERIFY(!kh.isEmpty() && tickets > 0);
 
     FRMHYDA customers(state);
+
+    loaded(customers);
     Frm_czyset operators(state);
+    loaded(operators);
     const int listed = customers.customers()->recordCount();
     const int accounts = operators.accounts()->recordCount();
     QVERIFY(accounts > 0);

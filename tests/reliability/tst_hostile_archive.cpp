@@ -3,6 +3,8 @@
 // transfer. Each value is either stored and read back exactly or refused with
 // the program's own message; no statement other than the one asked for ever runs.
 
+#include "support/shownreport.h"
+#include "support/windowload.h"
 #include "archive/frmhyda.h"
 #include "hostilearchive.h"
 #include "reports/reportdocument.h"
@@ -96,8 +98,10 @@ void HostileArchiveTest::cleanupTestCase()
 
 FRMHYDA &HostileArchiveTest::customerWindow()
 {
-    if (!m_window)
+    if (!m_window) {
         m_window = std::make_unique<FRMHYDA>(m_f->state);
+        loaded(*m_window);
+    }
     return *m_window;
 }
 
@@ -372,11 +376,11 @@ void HostileArchiveTest::customerListReport()
         names << in.text;
     }
     FRMHYDA &w = customerWindow();
-    ReportMod().unbind();
+    closeShownReports();
     press(w, QStringLiteral("printview"));
     checkNoEngineError();
     QVERIFY2(m_messages.count() == 0, qPrintable(m_messages.summary()));
-    const auto document = ReportMod().boundDocument();
+    const auto document = shownReport();
     QVERIFY(document);
     QCOMPARE(document->rowCount(), names.size());
     QStringList printed;

@@ -3,9 +3,10 @@
 // settings grid. Each value is stored and read back exactly, or refused with
 // the window's message while nothing is written.
 
+#include "support/windowload.h"
 #include "hostilesupport.h"
 #include "reports/frmreportset.h"
-#include "store/frm_kxlx.h"
+#include "reports/frm_kxlx.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/recordsetmodel.h"
@@ -81,8 +82,10 @@ void HostileDictionariesTest::checkNoEngineError()
 
 FRM_KXLX &HostileDictionariesTest::codeWindow()
 {
-    if (!m_codes)
+    if (!m_codes) {
         m_codes = std::make_unique<FRM_KXLX>(m_f->state);
+        loaded(*m_codes);
+    }
     return *m_codes;
 }
 
@@ -224,6 +227,7 @@ void HostileDictionariesTest::reportColumnCell()
                                                  "colm_type, colm_cd, sum_tag, colm_dq, can_show, memo) values(99, "
                                                  "'HOSTILE', '测试', 'c', '名', 'TXT', 5, '0', 'L', '1', '')"));
         m_reportSet = std::make_unique<FrmreportSet>(m_f->state.connection());
+        loaded(*m_reportSet);
         Recordset *rs = m_reportSet->recordset();
         for (int i = 0; i < rs->recordCount(); ++i)
             if (rs->valueAt(i, rs->fieldIndex(QStringLiteral("table_code"))).toString() == QLatin1String("HOSTILE"))

@@ -3,6 +3,7 @@
 // transfer window. Each value is stored and read back exactly or refused with
 // the program's own message; no statement other than the one asked for runs.
 
+#include "support/shownreport.h"
 #include "archive/frmjfzr.h"
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
@@ -101,6 +102,7 @@ void HostileItineraryTest::itineraryCell()
         addCustomer(db, QStringLiteral("R1"));
         addTicket(db, QStringLiteral("R1"), 10);
         m_area = std::make_unique<ItineraryArea>(m_f->state);
+        m_area->load();
         m_area->setCustomer(QStringLiteral("R1"));
         m_area->setEditMode();
     }
@@ -201,6 +203,7 @@ void HostileItineraryTest::itineraryCustomer()
     if (!m_area) {
         addHostileCustomers(db, 5, 1);
         m_area = std::make_unique<ItineraryArea>(m_f->state);
+        m_area->load();
     }
     ItineraryArea &area = *m_area;
     ItineraryModel *model = area.model();
@@ -219,10 +222,10 @@ void HostileItineraryTest::itineraryCustomer()
     }
 
     // The itinerary report of the customer lists the same tickets.
-    ReportMod().unbind();
-    area.printItinerary(false);
+    closeShownReports();
+    area.printItinerary(true);
     checkNoEngineError();
-    const auto document = ReportMod().boundDocument();
+    const auto document = shownReport();
     QCOMPARE(document ? document->rowCount() : 0, static_cast<int>(tickets));
 
     const Snapshot before = snapshot(db);
@@ -267,6 +270,7 @@ void HostileItineraryTest::itineraryRefund()
     if (!m_area) {
         addCustomer(db, QStringLiteral("RF"));
         m_area = std::make_unique<ItineraryArea>(m_f->state);
+        m_area->load();
     }
     // The ticket's airline and the operator both carry the text into the log row.
     const qint64 id = addTicket(db, QStringLiteral("RF"), 50);

@@ -4,6 +4,7 @@
 // name search and the login. Every value is stored and read back exactly or
 // refused with the window's own message.
 
+#include "support/windowload.h"
 #include "hostilesupport.h"
 #include "operators/frm_czy_password.h"
 #include "operators/frm_czyrz.h"
@@ -120,8 +121,10 @@ void HostileOperatorsTest::accountName()
 {
     QFETCH(QString, text);
     sqlite3 *db = m_f->raw();
-    if (!m_accounts)
+    if (!m_accounts) {
         m_accounts = std::make_unique<Frm_czyset>(m_f->state);
+        loaded(*m_accounts);
+    }
     Frm_czyset &w = *m_accounts;
     const Snapshot before = snapshot(db);
     const qint64 last = number(db, QStringLiteral("select max(czy_no) from czyzd"));
@@ -178,8 +181,10 @@ void HostileOperatorsTest::accountPassword()
 {
     QFETCH(QString, text);
     sqlite3 *db = m_f->raw();
-    if (!m_accounts)
+    if (!m_accounts) {
         m_accounts = std::make_unique<Frm_czyset>(m_f->state);
+        loaded(*m_accounts);
+    }
     Frm_czyset &w = *m_accounts;
     const Snapshot before = snapshot(db);
     const qint64 last = number(db, QStringLiteral("select max(czy_no) from czyzd"));
@@ -244,6 +249,7 @@ void HostileOperatorsTest::rights()
     }
     // The window reads the accounts when it opens.
     Frm_czyset w(m_f->state);
+    loaded(w);
     auto *combo = w.findChild<QComboBox *>(QStringLiteral("combczy"));
     auto *functions = w.findChild<QListWidget *>(QStringLiteral("ListView1"));
     QVERIFY(combo && functions);
@@ -332,7 +338,7 @@ void HostileOperatorsTest::newPassword()
     const QByteArray others = digest(db, QStringLiteral("select * from czyzd where czy_no<>?1"), {no});
     {
         frm_czy_password w(m_f->state);
-        QVERIFY(w.hasAccount());
+        QVERIFY(w.load());
         paste(lineEdit(w, QStringLiteral("Txt_password_0")), QStringLiteral("old"));
         w.init_password();
         QVERIFY2(m_messages.count() == 0, qPrintable(m_messages.summary()));
@@ -355,6 +361,7 @@ void HostileOperatorsTest::newPassword()
     m_messages.clear();
     {
         frmLogin login(m_f->state, nullptr);
+        loaded(login);
         login.findChild<QComboBox *>(QStringLiteral("combname"))->setCurrentText(name);
         paste(lineEdit(login, QStringLiteral("txtPassword")), text + QStringLiteral(" "));
         login.cmdOK_Click();
@@ -383,7 +390,7 @@ void HostileOperatorsTest::storedPassword()
     const Snapshot before = snapshot(db);
     {
         frm_czy_password w(m_f->state);
-        QVERIFY(w.hasAccount());
+        QVERIFY(w.load());
         auto *old = lineEdit(w, QStringLiteral("Txt_password_0"));
         // Surrounding spaces aside, the old password must be the stored one.
         QStringList refused = {text + QStringLiteral("x")};
@@ -436,9 +443,10 @@ void HostileOperatorsTest::passwordOfOperator()
     const QByteArray others = digest(db, othersSql, {no});
     {
         frm_czy_password w(m_f->state);
+        const bool hasAccount = w.load();
         checkNoEngineError();
         if (text.isEmpty()) {
-            QVERIFY(!w.hasAccount());
+            QVERIFY(!hasAccount);
             QVERIFY2(m_messages.count() == 1, qPrintable(m_messages.summary()));
             QCOMPARE(m_messages.at(0).text, QStringLiteral("找不到操作员''的帐号，不能变更口令。"));
             QCOMPARE(m_messages.at(0).title, kPasswordTitle);
@@ -446,7 +454,7 @@ void HostileOperatorsTest::passwordOfOperator()
             QVERIFY2(changed.isEmpty(), qPrintable(changed));
             return;
         }
-        QVERIFY2(w.hasAccount(), qPrintable(m_messages.summary()));
+        QVERIFY2(hasAccount, qPrintable(m_messages.summary()));
         QVERIFY2(m_messages.count() == 0, qPrintable(m_messages.summary()));
         paste(lineEdit(w, QStringLiteral("Txt_password_0")), QStringLiteral("old"));
         w.init_password();
@@ -488,10 +496,12 @@ void HostileOperatorsTest::logViewerName()
         for (const QString &name : names) {
             m_f->state.setCurrentOperator(name);
             Frm_czyrz once(m_f->state);
+            loaded(once);
             once.close();
         }
         m_f->state.setCurrentOperator(QStringLiteral("admin"));
         m_viewer = std::make_unique<Frm_czyrz>(m_f->state);
+        loaded(*m_viewer);
         m_messages.clear();
     }
     Frm_czyrz &w = *m_viewer;
@@ -537,6 +547,7 @@ void HostileOperatorsTest::login()
     m_f->state.setCurrentOperator(QString());
     const Snapshot before = snapshot(db);
     frmLogin login(m_f->state, nullptr);
+    loaded(login);
     auto *name = login.findChild<QComboBox *>(QStringLiteral("combname"));
     QVERIFY(name);
     name->setCurrentText(text);

@@ -1,5 +1,6 @@
 // The report column settings window over pr_codedict: captions, button
 // states, add / save / cancel / delete against the database, the pick lists.
+#include "support/windowload.h"
 #include "reports/frmreportset.h"
 #include "store/recordset.h"
 #include "support/testdatabase.h"
@@ -75,6 +76,7 @@ void TestFrmreportSet::init()
         return s.buttons == Msg::Buttons::YesNo ? m_answer : Msg::Answer::Ok;
     });
     m_form = std::make_unique<FrmreportSet>(m_db->connection());
+    loaded(*m_form);
     m_form->show();
     m_grid = m_form->findChild<BoundGrid *>(QStringLiteral("DataGrid1"));
     QVERIFY(m_grid);

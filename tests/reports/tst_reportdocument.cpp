@@ -59,9 +59,8 @@ void TestReportDocument::dumpMatchesListing()
     db.connection().executeScript(QString::fromUtf8(kSource));
 
     ReportTemplate report;
-    report.subtitle = QStringLiteral("二〇〇三年十月");
     const QVector<PrintColumn> columns = FieldDictionary::printColumns(db.connection(), QStringLiteral("tjtest"));
-    QCOMPARE(ModReport::layout(report, columns, ModReport::genericStyle()), 4);
+    QCOMPARE(ModReport::layout(report, columns, ModReport::genericStyle(QStringLiteral("二〇〇三年十月"))), 4);
 
     Recordset data;
     data.open(QStringLiteral("select * from tjtest order by rowid"), &db.connection());

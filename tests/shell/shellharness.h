@@ -77,7 +77,7 @@ public:
         return m_answer;
     }
     bool print(QWidget *, QPrinter *) override { return false; }
-    void printSetup(QWidget *, QPrinter *) override {}
+    bool printSetup(QWidget *, QPrinter *) override { return false; }
 
 private:
     QString m_answer;

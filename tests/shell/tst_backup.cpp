@@ -2,7 +2,7 @@
 
 #include "shell/appstate.h"
 #include "shell/form_main.h"
-#include "shell/modcwcl.h"
+#include "ui/modcwcl.h"
 #include "shell/modulback.h"
 #include "shell/rights.h"
 #include "shell/shellharness.h"

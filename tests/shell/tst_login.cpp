@@ -1,6 +1,7 @@
 // The login window and the rights it opens: the password is compared exactly,
 // a refused login leaves the window up, and each right opens its one command.
 
+#include "support/windowload.h"
 #include "shell/appstate.h"
 #include "shell/form_main.h"
 #include "shell/frmlogin.h"
@@ -63,6 +64,7 @@ bool logIn(frmLogin &login, const QString &name, const QString &password)
 bool logIn(Fixture &f, const QString &name, const QString &password)
 {
     frmLogin login(f.state, f.main.get());
+    loaded(login);
     return logIn(login, name, password);
 }
 
@@ -98,6 +100,7 @@ void LoginTest::firstOperatorPreselected()
 {
     Fixture f;
     frmLogin login(f.state, f.main.get());
+    loaded(login);
     auto *names = login.findChild<QComboBox *>(QStringLiteral("combname"));
     QVERIFY(names);
     QCOMPARE(names->currentText(), QStringLiteral("admin"));
@@ -136,6 +139,7 @@ void LoginTest::refused()
     Fixture f;
     MessageLog messages;
     frmLogin login(f.state, f.main.get());
+    loaded(login);
     QVERIFY(!logIn(login, name, password));
     QVERIFY(login.isVisible());
     QCOMPARE(messages.count(), 1);
@@ -181,6 +185,7 @@ void LoginTest::noOperators()
     f.db.connection().execute(QStringLiteral("delete from czyzd"));
     MessageLog messages;
     frmLogin login(f.state, f.main.get());
+    loaded(login);
     auto *names = login.findChild<QComboBox *>(QStringLiteral("combname"));
     QCOMPARE(names->currentText(), QString());
     QCOMPARE(names->count(), 0);

@@ -1,6 +1,6 @@
 // The rule a typed value passes before a record is saved, the message box
 // data_check raises for it, and the read-only switch of a row of boxes.
-#include "store/modcheck.h"
+#include "ui/modcheck.h"
 #include "store/valuecheck.h"
 #include "ui/messagebox.h"
 

@@ -1,14 +1,15 @@
-#include "store/frm_kxlx.h"
+#include "reports/frm_kxlx.h"
 
+#include "reports/codedictionary.h"
 #include "reports/modreport.h"
-#include "reports/reportoutput.h"
 #include "shell/appstate.h"
 #include "store/fielddictionary.h"
-#include "store/modcheck.h"
+#include "ui/modcheck.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
 #include "store/valuecheck.h"
 #include "ui/boundgrid.h"
+#include "ui/errorboundary.h"
 #include "ui/fieldbinding.h"
 #include "ui/messagebox.h"
 #include "ui/toolbar.h"
@@ -27,7 +28,6 @@
 namespace {
 
 const QString kCaption = QStringLiteral("编码设置");
-const QString kTable = QStringLiteral("dict");
 
 // Design places of the first label and box, in twips.
 constexpr int kLabelLeft = 240, kLabelTop = 330, kLabelWidth = 1100, kLabelHeight = 280;
@@ -85,30 +85,40 @@ FRM_KXLX::FRM_KXLX(AppState &state, QWidget *parent)
     layout->addWidget(m_tabs, 1);
 
     m_tabs->setCurrentIndex(0);
-    m_rows->open(QStringLiteral("select * from ") + kTable + QStringLiteral(" order by [class]"), &m_state.connection(), LockType::Optimistic);
-    Recordset classes;
-    classes.open(QStringLiteral("select  class from dict group by class order by class"), &m_state.connection(), LockType::ReadOnly);
-    for (int i = 0; i < classes.recordCount(); ++i)
-        m_class->addItem(classes.valueAt(i, 0).toString());
-    if (m_class->count() > 0)
-        m_class->setCurrentIndex(0);
-    m_fieldRows->open(FieldDictionary::entrySql(kTable, false), &m_state.connection(), LockType::ReadOnly);
-    layoutFields();
-
-    ModReport::codeListFindSet(m_state.connection(), kTable);
-    m_printSource->open(QStringLiteral("select * from ") + kTable + QStringLiteral(" order by class"),
-                        &m_state.connection(), LockType::ReadOnly);
-    m_browse->bind(m_printSource);
-    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
-        if (tab == 1)
-            m_printSource->requery();
-    });
-    connect(m_rows, &Recordset::currentRowChanged, this, &FRM_KXLX::updateMoveButtons);
-    updateMoveButtons();
     resize(860, 440);
 }
 
 FRM_KXLX::~FRM_KXLX() = default;
+
+bool FRM_KXLX::loadData()
+{
+    m_rows->open(CodeDictionary::rowsSql(), &m_state.connection(), LockType::Optimistic);
+    Recordset classes;
+    classes.open(CodeDictionary::classesSql(), &m_state.connection());
+    for (int i = 0; i < classes.recordCount(); ++i)
+        m_class->addItem(classes.valueAt(i, 0).toString());
+    if (m_class->count() > 0)
+        m_class->setCurrentIndex(0);
+    m_fieldRows->open(FieldDictionary::entrySql(QStringLiteral("dict"), false), &m_state.connection());
+    layoutFields();
+
+    m_printSource->open(CodeDictionary::printSql(), &m_state.connection());
+    m_browse->bind(m_printSource);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == 1)
+            ErrorBoundary::run([this] { m_printSource->requery(); });
+    });
+    connect(m_rows, &Recordset::currentRowChanged, this, [this] {
+        updateMoveButtons();
+        followRow();
+    });
+    // A pending edit is written only through the checks of the save button,
+    // whatever writes it (a move, a find, a new row).
+    m_rows->setWriteCheck([this] { return checkFields(); });
+    updateMoveButtons();
+    followRow();
+    return true;
+}
 
 void FRM_KXLX::layoutFields()
 {
@@ -152,31 +162,58 @@ void FRM_KXLX::showClassList()
 
 void FRM_KXLX::reportError(const DbException &error)
 {
-    // The database gives the general failure code for a duplicate key too.
-    Msg::stop(error.number() == DbErrorCode::GeneralFailure ? QStringLiteral("数据重复，请重新输入!")
-                                                             : QStringLiteral("未知错误，退出"));
+    // A duplicate key is the operator's to correct; anything else says what it is.
+    switch (error.kind()) {
+    case DbErrorKind::Duplicate:
+        Msg::stop(QStringLiteral("数据重复，请重新输入!"));
+        break;
+    case DbErrorKind::Failure:
+        Msg::stop(error.description().isEmpty() ? QStringLiteral("未知错误，退出") : error.description());
+        break;
+    default:
+        ErrorBoundary::report(error.error());
+        break;
+    }
 }
 
-bool FRM_KXLX::saveRow()
+void FRM_KXLX::followRow()
 {
-    // The class list stands in for box 0: what it shows now goes into the row
-    // before the checks, so the class is checked as what will be saved (set
-    // only after them, a class typed after "new" escaped its length rule).
-    m_rows->setValue(QStringLiteral("class"), m_class->currentText());
+    // The class list shows the class of the row shown, so a save keeps it.
+    if (m_rows->bof() || m_rows->eof() || !m_rows->hasField(QStringLiteral("class")))
+        return;
+    const QString rowClass = m_rows->text(QStringLiteral("class"));
+    if (!rowClass.isEmpty() && m_class->currentText() != rowClass)
+        m_class->setCurrentText(rowClass);
+}
+
+bool FRM_KXLX::checkFields()
+{
     for (int i = 0; i < m_boxes.size(); ++i) {
         if (!FieldDictionary::findByCode(*m_fieldRows, m_bindings.at(i)->field()))
             return false;
-        const int length = static_cast<qint16>(m_fieldRows->value(QStringLiteral("colm_cd")).toInt());
-        if (!Modcheck::data_check(m_fieldRows->text(QStringLiteral("colm_type")), length, m_boxes.at(i)->text(),
+        // The class list stands in for box 0: it is checked as what will be saved.
+        const QString value = m_bindings.at(i)->field().compare(QLatin1String("class"), Qt::CaseInsensitive) == 0
+                                  ? m_class->currentText()
+                                  : m_boxes.at(i)->text();
+        if (!Modcheck::data_check(m_fieldRows->text(QStringLiteral("colm_type")),
+                                  m_fieldRows->value(QStringLiteral("colm_cd")).toInt(), value,
                                   m_fieldRows->text(QStringLiteral("colm_name")),
                                   m_fieldRows->text(QStringLiteral("nullbj"))))
             return false;
     }
+    return true;
+}
+
+void FRM_KXLX::saveRow()
+{
+    // A row keeps its class unless the operator chose another in the list.
+    if (m_rows->editMode() == Recordset::EditMode::Adding
+        || m_rows->text(QStringLiteral("class")) != m_class->currentText())
+        m_rows->setValue(QStringLiteral("class"), m_class->currentText());
     showClassList();
     m_rows->update();
     m_grid->bind(m_rows);
     reheadGrid();
-    return true;
 }
 
 void FRM_KXLX::toolbarClicked(const QString &key)
@@ -197,6 +234,7 @@ void FRM_KXLX::toolbarClicked(const QString &key)
             m_rows->cancelUpdate();
             m_grid->bind(m_rows);
             reheadGrid();
+            followRow();
         } else if (key == QLatin1String("delete")) {
             if (m_rows->bof() || m_rows->eof())
                 return;
@@ -210,25 +248,16 @@ void FRM_KXLX::toolbarClicked(const QString &key)
         } else if (key == QLatin1String("find")) {
             // The code is a number; any other text finds nothing.
             const QString text = m_find->text().trimmed();
-            bool found = false;
-            if (Modcheck::isNumeric(text) && m_rows->recordCount() > 0) {
-                bool ok = false;
-                const double code = QString(text).remove(QLatin1Char(',')).toDouble(&ok);
-                found = ok && m_rows->find(QStringLiteral("lx=") + sqlNumber(code));
-            }
+            const auto code = Modcheck::parseNumber(text);
+            const bool found = code && m_rows->recordCount() > 0 && m_rows->find(QStringLiteral("lx=") + sqlNumber(*code));
             if (!found) {
                 Msg::exclamation(QStringLiteral("未查到数据!"));
                 if (m_rows->recordCount() > 0)
                     m_rows->moveLast();
             }
         } else if (key == QLatin1String("printview") || key == QLatin1String("print")) {
-            // Laid out again: another window may have used the report since.
-            if (!ModReport::codeListFindSet(m_state.connection(), kTable))
-                return;
-            if (key == QLatin1String("printview"))
-                ReportOutput::previewBound(this);
-            else
-                ReportOutput::printBound(this);
+            ModReport::output([this] { return ModReport::codeListFindSet(m_state.connection(), QStringLiteral("dict")); },
+                              key == QLatin1String("printview"), this);
         } else if (key == QLatin1String("exit")) {
             close();
         }

@@ -1,4 +1,4 @@
-#include "operators/loggedwindow.h"
+#include "ui/loggedwindow.h"
 
 #include "operators/mod_czywrite.h"
 #include "shell/appstate.h"
@@ -9,12 +9,18 @@ LoggedWindow::LoggedWindow(AppState &state, const QString &caption, QWidget *par
     : QWidget(parent), m_state(state), m_caption(caption)
 {
     setWindowTitle(caption);
-    Mod_czywrite::czyrz_open(m_state.connection(), m_state.currentOperator(), caption);
 }
 
 LoggedWindow::~LoggedWindow()
 {
     closeLogEntry();
+}
+
+bool LoggedWindow::load()
+{
+    Mod_czywrite::czyrz_open(m_state.connection(), m_state.currentOperator(), m_caption);
+    m_logOpen = true;
+    return loadData();
 }
 
 void LoggedWindow::closeEvent(QCloseEvent *event)
@@ -25,12 +31,12 @@ void LoggedWindow::closeEvent(QCloseEvent *event)
 
 void LoggedWindow::closeLogEntry()
 {
-    if (m_logClosed || !m_state.connection().isOpen())
+    if (!m_logOpen || !m_state.connection().isOpen())
         return;
-    m_logClosed = true;
     try {
         Mod_czywrite::czyrz_close(m_state.connection(), m_caption);
+        m_logOpen = false;
     } catch (const std::exception &) {
-        // The entry stays open; the next close of this window closes it.
+        // The entry stays open; the next close of a window of this caption closes it.
     }
 }

@@ -1,4 +1,4 @@
-#include "store/modcheck.h"
+#include "ui/modcheck.h"
 
 #include "store/valuecheck.h"
 #include "ui/messagebox.h"

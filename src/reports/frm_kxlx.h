@@ -1,9 +1,9 @@
 #pragma once
 
-#include "operators/loggedwindow.h"
-#include "store/dberror.h"
+#include "ui/loggedwindow.h"
 
 class BoundGrid;
+class DbException;
 class FieldBinding;
 class QComboBox;
 class QLabel;
@@ -27,13 +27,17 @@ public:
     int fieldCount() const { return static_cast<int>(m_boxes.size()); }
 
 protected:
+    bool loadData() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void layoutFields();
     void reheadGrid();
     void showClassList();
-    bool saveRow();
+    void followRow();
+    // The field checks every write of a row passes, from the save button or a move.
+    bool checkFields();
+    void saveRow();
     void reportError(const DbException &error);
     void updateMoveButtons();
 

@@ -1,5 +1,6 @@
-#include "shell/modcwcl.h"
+#include "ui/modcwcl.h"
 
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 
 #include <QGuiApplication>
@@ -15,6 +16,11 @@ QString ModCWCl::errorText(const DbError &error)
 
 void ModCWCl::err_show(const DbError &error)
 {
+    // Another seat's lock and a row changed meanwhile have plain messages of their own.
+    if (error.kind != DbErrorKind::Failure && error.kind != DbErrorKind::Duplicate) {
+        ErrorBoundary::report(error);
+        return;
+    }
     Msg::stop(errorText(error));
 }
 

@@ -1,0 +1,26 @@
+#include "queries/querystatements.h"
+
+#include "store/sqlquote.h"
+
+QString QueryStatements::conditionFieldsSql(const QString &source, bool asStored)
+{
+    return QStringLiteral("select * from pr_codedict where table_code=") + sqlQuote(source)
+           + (asStored ? QStringLiteral(" order by rowid") : QStringLiteral(" order by xh"));
+}
+
+QString QueryStatements::memberItinerarySql(const QString &condition)
+{
+    return QStringLiteral("select * from hyxc   WHERE ") + condition;
+}
+
+QString QueryStatements::customerPointsSql(const QString &columns, const QString &condition)
+{
+    if (condition.isEmpty())
+        return QStringLiteral("select id,") + columns + QStringLiteral(" from SUMJIFEN  ");
+    return QStringLiteral("select id,") + columns + QStringLiteral(" from SUMJIFEN   WHERE ") + condition;
+}
+
+QString QueryStatements::catalogueReportSql(const QString &reportSql, const QString &condition)
+{
+    return condition.isEmpty() ? reportSql : reportSql + QStringLiteral("  WHERE ") + condition;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The statements of the query windows. Their conditions are composed from
+// dictionary rows and typed values (see strtjset), so these join texts.
+namespace QueryStatements {
+// The condition fields of a source: its print-side dictionary rows, by xh
+// or, for the airline statistics, as stored.
+QString conditionFieldsSql(const QString &source, bool asStored = false);
+// Member itinerary: ticket rows that meet the condition.
+QString memberItinerarySql(const QString &condition);
+// Customer points: the listed columns of every customer's totals.
+QString customerPointsSql(const QString &columns, const QString &condition);
+// A catalogue report's statement with the conditions appended.
+QString catalogueReportSql(const QString &reportSql, const QString &condition);
+}
