@@ -3,10 +3,7 @@
 #include "shell/appstate.h"
 #include "shell/startup.h"
 
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSettings>
-#include <QTranslator>
 
 namespace {
 
@@ -33,12 +30,7 @@ int main(int argc, char *argv[])
     }
 
     Application app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Avelor"));
-    // Qt's own dialogs and buttons speak the operator's language.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    configureApplication();
     const QString database = argumentAfter(args, QStringLiteral("--database"));
     if (!database.isEmpty())
         Startup::storeDatabaseArgument(database);

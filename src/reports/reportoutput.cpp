@@ -6,7 +6,9 @@
 #include "ui/busycursor.h"
 #include "ui/dialogs.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QMainWindow>
 #include <QPdfWriter>
 #include <QPrinter>
 
@@ -22,8 +24,16 @@ QWidget *ReportOutput::preview(std::shared_ptr<const ReportDocument> document, Q
     if (!document)
         return nullptr;
     BusyCursor busy;
-    // A window of its own under the main window, not a child of the asking window.
-    auto *window = new ReportPreview(std::move(document), parent ? parent->window() : nullptr);
+    // A window of its own under the main window, not a child of the asking
+    // window: it stays until the operator closes it.
+    QWidget *owner = parent ? parent->window() : nullptr;
+    if (!qobject_cast<QMainWindow *>(owner)) {
+        owner = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<QMainWindow *>(w))
+                owner = w;
+    }
+    auto *window = new ReportPreview(std::move(document), owner);
     window->show();
     window->raise();
     return window;

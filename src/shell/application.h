@@ -12,3 +12,7 @@ public:
     using QApplication::QApplication;
     bool notify(QObject *receiver, QEvent *event) override;
 };
+
+// The program's name in the settings, and Qt's own dialogs and buttons in the
+// operator's language. Window captions stay exactly as each window sets them.
+void configureApplication();

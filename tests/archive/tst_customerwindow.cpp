@@ -105,6 +105,9 @@ private slots:
     void airlineCheckList();
     void sexShorthandOnLeavingTheBox_data();
     void sexShorthandOnLeavingTheBox();
+    void ticketsLockedWhileAdding();
+    void closingMidEditAsks_data();
+    void closingMidEditAsks();
 };
 
 void CustomerWindowTest::operatorLogOpenAndClose()
@@ -525,6 +528,70 @@ void CustomerWindowTest::sexShorthandOnLeavingTheBox()
     QCOMPARE(f.messages.count(), 0);
     QCOMPARE(f.scalar(QStringLiteral("select xb from hyda where kh='C001'")).toString(), kept);
     w.close();
+}
+
+void CustomerWindowTest::ticketsLockedWhileAdding()
+{
+    // A customer being added owns no tickets yet: the area takes none and
+    // shows none, even when the number typed is an existing customer's.
+    ArchiveFixture f;
+    addCustomers(f);
+    MessageLog messages;
+    FRMHYDA w(f.state);
+    loaded(w);
+    ItineraryArea *area = w.itinerary();
+    press(w, QStringLiteral("new"));
+    type(box(w, 0), QStringLiteral("C001"));
+    QVERIFY(!area->isEnabled());
+    QVERIFY(!area->model()->hasStoredRows());
+    area->setEditMode();
+    area->add_Click();
+    QVERIFY(!area->runway_save(0));
+    press(w, QStringLiteral("cancel"));
+    QCOMPARE(f.count(QStringLiteral("hyxc")), 3);
+    // Browsing again, the area follows the customer shown.
+    QVERIFY(area->isEnabled());
+    QCOMPARE(shownTicketIds(w).size(), f.count(QStringLiteral("hyxc where kh=") + sqlQuote(w.customerNumber())));
+    QVERIFY(area->model()->hasStoredRows());
+}
+
+void CustomerWindowTest::closingMidEditAsks_data()
+{
+    QTest::addColumn<int>("answer"); // Msg::Answer
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("save") << int(Msg::Answer::Yes) << true << "改过";
+    QTest::newRow("discard") << int(Msg::Answer::No) << true << "张三";
+    QTest::newRow("go back") << int(Msg::Answer::Cancel) << false << "张三";
+}
+
+void CustomerWindowTest::closingMidEditAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    QFETCH(QString, stored);
+    ArchiveFixture f;
+    addCustomers(f);
+    QList<Msg::Shown> asked;
+    Msg::setHandler([&](const Msg::Shown &shown) {
+        asked << shown;
+        return Msg::Answer(answer);
+    });
+    {
+        FRMHYDA w(f.state);
+        loaded(w);
+        w.show();
+        press(w, QStringLiteral("edit"));
+        type(box(w, 1), QStringLiteral("改过"));
+        QCOMPARE(w.close(), closed);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.first().buttons, Msg::Buttons::YesNoCancel);
+        QCOMPARE(w.mode() == FRMHYDA::Mode::Editing, !closed);
+        if (!closed)
+            QCOMPARE(box(w, 1)->text(), QStringLiteral("改过"));
+    }
+    Msg::setHandler({});
+    QCOMPARE(f.scalar(QStringLiteral("select xm from hyda where kh='C001'")).toString(), stored);
 }
 
 QTEST_MAIN(CustomerWindowTest)

@@ -4,6 +4,7 @@
 
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
+#include "archive/ticketcolumn.h"
 #include "archivesupport.h"
 
 #include <QAbstractItemModelTester>
@@ -13,6 +14,7 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -117,6 +119,9 @@ private slots:
     void cellEditors();
     void textEditorCommitsUpperCase();
     void sortsNumbersAsNumbers();
+    void dateEditorWritesOnlyAChosenDate();
+    void emptiedCellIsSavedEmpty();
+    void refundKeepsTypedTextAndRightClickOpensNoEditor();
 };
 
 void ItineraryTest::modelUnderTester()
@@ -630,6 +635,79 @@ void ItineraryTest::sortsNumbersAsNumbers()
     area.sortByColumn(10);
     QCOMPARE(amounts(), (QStringList{QStringLiteral("1000"), QStringLiteral("500"), QStringLiteral("90")}));
     QCOMPARE(area.findChild<QLineEdit *>(QStringLiteral("Txtid"))->text(), QString::number(t.used));
+}
+
+void ItineraryTest::dateEditorWritesOnlyAChosenDate()
+{
+    // Passing through an empty date cell leaves it empty, so its required check still holds.
+    ArchiveFixture f;
+    Tickets t(f);
+    ItineraryArea area(f.state);
+    area.load();
+    area.setCustomer(QStringLiteral("C001"));
+    area.setEditMode();
+    area.show();
+    const int row = area.model()->appendRow();
+    area.grid()->setCurrentIndex(area.model()->index(row, TicketColumn::FlightDate));
+    auto *picker = qobject_cast<QDateEdit *>(openEditor(area.grid()));
+    QVERIFY(picker);
+    QTest::keyClick(picker, Qt::Key_Return);
+    QCOMPARE(area.model()->cell(row, TicketColumn::FlightDate), QString());
+    area.grid()->setCurrentIndex(area.model()->index(row, TicketColumn::FlightDate));
+    picker = qobject_cast<QDateEdit *>(openEditor(area.grid()));
+    picker->setDate(QDate(2024, 7, 8));
+    QTest::keyClick(picker, Qt::Key_Return);
+    QCOMPARE(area.model()->cell(row, TicketColumn::FlightDate), QStringLiteral("2024-07-08"));
+}
+
+void ItineraryTest::emptiedCellIsSavedEmpty()
+{
+    ArchiveFixture f;
+    Tickets t(f);
+    MessageLog messages;
+    ItineraryArea area(f.state);
+    area.load();
+    area.setCustomer(QStringLiteral("C001"));
+    area.setEditMode();
+    const int row = rowOf(area.model(), t.untouched);
+    area.model()->setCell(row, TicketColumn::Departure, QString());
+    area.model()->setCell(row, TicketColumn::Remark, QString());
+    QVERIFY(area.runway_save(row));
+    QVERIFY(f.scalar(QStringLiteral("select kaishi from hyxc where id=%1").arg(t.untouched)).isNull());
+    // A required cell emptied still stops the save with its message.
+    area.model()->setCell(rowOf(area.model(), t.untouched), TicketColumn::Destination, QString());
+    QVERIFY(!area.runway_save(rowOf(area.model(), t.untouched)));
+    QCOMPARE(messages.last(), QStringLiteral("到达不能为空，请重新输入！"));
+    QCOMPARE(ticketColumn(f, QStringLiteral("daoda"), t.untouched), QStringLiteral("北京"));
+}
+
+void ItineraryTest::refundKeepsTypedTextAndRightClickOpensNoEditor()
+{
+    ArchiveFixture f;
+    Tickets t(f);
+    MessageLog messages;
+    ItineraryArea area(f.state);
+    area.load();
+    area.setCustomer(QStringLiteral("C001"));
+    area.setEditMode();
+    area.show();
+    const int row = rowOf(area.model(), t.untouched);
+    area.grid()->setCurrentIndex(area.model()->index(row, TicketColumn::Remark));
+    auto *editor = qobject_cast<QLineEdit *>(openEditor(area.grid()));
+    QVERIFY(editor);
+    editor->setText(QStringLiteral("客人改期"));
+    area.menu_tp_Click();
+    QCOMPARE(ticketColumn(f, QStringLiteral("bz"), t.untouched), QStringLiteral("客人改期"));
+    QCOMPARE(ticketColumn(f, QStringLiteral("zt"), t.untouched), QStringLiteral("退票"));
+    // A right click makes its row current without opening an editor over it.
+    const int other = rowOf(area.model(), t.used);
+    const QRect cell = area.grid()->visualRect(area.model()->index(other, TicketColumn::Destination));
+    QTest::mousePress(area.grid()->viewport(), Qt::RightButton, {}, cell.center());
+    QCOMPARE(area.currentRow(), other);
+    QVERIFY(!openEditor(area.grid()));
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *menu = qobject_cast<QMenu *>(w))
+            menu->close();
 }
 
 QTEST_MAIN(ItineraryTest)

@@ -189,6 +189,12 @@ void TestConditionText::captionTextNamesFieldsByCaption()
     const ConditionText other = strtjset(more, {QStringLiteral("and"), QStringLiteral("or")}, lookup,
                                          TypeWordTables::periodIncome());
     QCOMPARE(other.captionText, QStringLiteral("航空公司 like '国%' or 张数>1"));
+
+    // A number shows as typed; the statement holds the same number, not its binary neighbour.
+    const ConditionText typed = strtjset({{QStringLiteral("张数"), QStringLiteral(">="), QStringLiteral("12.3")}}, kAndAnd,
+                                         lookup, TypeWordTables::periodIncome());
+    QCOMPARE(typed.text, QStringLiteral("B>=12.3"));
+    QCOMPARE(typed.captionText, QStringLiteral("张数>=12.3"));
 }
 
 void TestConditionText::acceptedRunsAfterEachAcceptedRow()

@@ -50,6 +50,7 @@ private slots:
     void modifyAndSave();
     void deleteAsksFirst();
     void pickLists();
+    void refusedRowIsExplained();
 
 private:
     void click(const char *name) { m_form->findChild<QPushButton *>(QLatin1String(name))->click(); }
@@ -281,6 +282,24 @@ void TestFrmreportSet::pickLists()
     QCOMPARE(buttonStates(*m_form), kBrowsing);
     m_form->showPickList(kAlignColumn);
     QVERIFY(!aligns->isVisible());
+}
+
+void TestFrmreportSet::refusedRowIsExplained()
+{
+    // A word in the number column cannot be stored: moving off the row says
+    // why, and the row stays current with what was typed.
+    click("cmdxg");
+    const int row = m_form->recordset()->currentIndex();
+    QVERIFY(model()->setData(model()->index(row, 0), QStringLiteral("十")));
+    m_grid->setCurrentIndex(model()->index(row + 1, 0));
+    QCOMPARE(m_shown.size(), 1);
+    QVERIFY2(m_shown.first().text.contains(QStringLiteral("十")), qPrintable(m_shown.first().text));
+    QCOMPARE(m_form->recordset()->currentIndex(), row);
+    QCOMPARE(cell(0).toString(), QStringLiteral("十"));
+    // Saving says so too, and keeps the window in editing.
+    click("cmdbc");
+    QCOMPARE(m_shown.size(), 2);
+    QCOMPARE(buttonStates(*m_form), kModifying);
 }
 
 QTEST_MAIN(TestFrmreportSet)

@@ -51,6 +51,8 @@ class TestReportDocument : public QObject
     Q_OBJECT
 private slots:
     void dumpMatchesListing();
+    void unformattedCells_data();
+    void unformattedCells();
 };
 
 void TestReportDocument::dumpMatchesListing()
@@ -66,6 +68,26 @@ void TestReportDocument::dumpMatchesListing()
     data.open(QStringLiteral("select * from tjtest order by rowid"), &db.connection());
     const auto doc = ReportDocument::build(report, data, QDate(2003, 10, 1));
     QCOMPARE(doc->dump(), QString::fromUtf8(kExpected));
+}
+
+void TestReportDocument::unformattedCells_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("whole") << QVariant(300.0) << "300";
+    QTest::newRow("nearly whole") << QVariant(300.001) << "300";
+    QTest::newRow("tenths") << QVariant(12.5) << "12.5";
+    QTest::newRow("hundredths") << QVariant(0.07) << "0.07";
+    QTest::newRow("rounds to a whole") << QVariant(4.999) << "5";
+    QTest::newRow("negative nearly zero") << QVariant(-0.001) << "0";
+    QTest::newRow("text as it is") << QVariant(QStringLiteral("5.")) << "5.";
+}
+
+void TestReportDocument::unformattedCells()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, shown);
+    QCOMPARE(reportCellText(value, QString()), shown);
 }
 
 QTEST_MAIN(TestReportDocument)

@@ -7,8 +7,11 @@
 #include "reports/reporttemplate.h"
 #include "reportsupport.h"
 #include "store/recordset.h"
+#include "ui/dialogs.h"
 #include "support/testdatabase.h"
 
+#include <QPointer>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -33,6 +36,8 @@ private slots:
     void codeList();
     void emptyResultBindsNothing();
     void errorThenGoodRun();
+    void printHonoursTheChosenPagesAndPaper();
+    void previewOutlivesItsWindow();
 
 private:
     // The text of each page of the last report built, or an empty list on failure.
@@ -178,6 +183,69 @@ void TestReportPdf::errorThenGoodRun()
     QVERIFY(pages.first().contains(QStringLiteral("航空公司出票统计报告")));
     QVERIFY(pages.first().contains(QStringLiteral("南航")));
     QVERIFY(!pages.first().contains(QStringLiteral("国航")));
+}
+
+namespace {
+
+// The print dialog answered as an operator who picked page 2 only, on
+// landscape Letter paper, printing to a PDF file.
+class PageTwoOnLetter : public Dialogs
+{
+public:
+    explicit PageTwoOnLetter(const QString &path) : m_path(path) { Dialogs::replace(this); }
+    ~PageTwoOnLetter() override { Dialogs::replace(nullptr); }
+    QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
+    bool print(QWidget *, QPrinter *printer) override
+    {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(m_path);
+        printer->setPrintRange(QPrinter::PageRange);
+        printer->setFromTo(2, 2);
+        printer->setPageSize(QPageSize(QPageSize::Letter));
+        printer->setPageOrientation(QPageLayout::Landscape);
+        return true;
+    }
+    bool printSetup(QWidget *, QPrinter *) override { return false; }
+
+private:
+    QString m_path;
+};
+
+QString pdfInfo(const QString &path)
+{
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {path});
+    info.waitForFinished(20000);
+    return QString::fromUtf8(info.readAllStandardOutput());
+}
+
+} // namespace
+
+void TestReportPdf::printHonoursTheChosenPagesAndPaper()
+{
+    const Report report = ModReport::archiveFindSet(m_db->connection(), QStringLiteral("hyda"), QString(), QString());
+    QVERIFY(ReportRenderer(*report).pageCount() >= 3);
+    const QString path = m_db->tempDir() + QStringLiteral("/page2.pdf");
+    PageTwoOnLetter dialogs(path);
+    QVERIFY(ReportOutput::print(*report, nullptr));
+    const QString info = pdfInfo(path);
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
+    // Letter, turned: 792 x 612 points.
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+792 x 612"))), qPrintable(info));
+}
+
+void TestReportPdf::previewOutlivesItsWindow()
+{
+    const Report report = ModReport::codeListFindSet(m_db->connection(), QStringLiteral("dict"));
+    auto *asking = new QWidget;
+    QWidget *preview = ReportOutput::preview(report, asking);
+    QVERIFY(preview);
+    QPointer<QWidget> alive(preview);
+    delete asking;
+    QVERIFY(alive);
+    QVERIFY(alive->isVisible());
+    alive->close();
 }
 
 QTEST_MAIN(TestReportPdf)

@@ -2,6 +2,7 @@
 // for its database, what it does when the file cannot be opened, and what it
 // leaves in the settings for the next start.
 
+#include "shell/application.h"
 #include "shell/appstate.h"
 #include "shell/form_main.h"
 #include "shell/frm_pathset.h"
@@ -10,6 +11,9 @@
 #include "support/testdatabase.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QFile>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -86,6 +90,8 @@ private slots:
     void locationDialogCancelled();
     void folderOf_data();
     void folderOf();
+    void escapeIsCancel();
+    void captionsAndQtTextsAsTheProgramSetsThem();
 };
 
 void StartupTest::firstStartChoosesDatabase()
@@ -325,6 +331,36 @@ void StartupTest::folderOf()
     QFETCH(QString, fullName);
     QFETCH(QString, folder);
     QCOMPARE(Frm_pathset::folderOf(fullName), folder);
+}
+
+void StartupTest::escapeIsCancel()
+{
+    // Escape leaves the location window as Cancel does: the program ends, and
+    // no "25" is written for the next start.
+    TestDatabase db;
+    AppState state;
+    Frm_pathset window(state);
+    QSignalSpy cancelled(&window, &Frm_pathset::cancelled);
+    window.show();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QCOMPARE(cancelled.count(), 1);
+    QVERIFY(!window.isVisible());
+}
+
+void StartupTest::captionsAndQtTextsAsTheProgramSetsThem()
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    configureApplication();
+    // No display name of its own: the platform would append it to every caption
+    // ("登录 — Avelor"). Unset, it follows the application name.
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Avelor"));
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QCoreApplication::setApplicationName(QStringLiteral("Avelor"));
+    // Qt's own buttons and dialogs speak Chinese.
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(buttons.button(QDialogButtonBox::Yes)->text(), QStringLiteral("是(&Y)"));
 }
 
 QTEST_MAIN(StartupTest)
