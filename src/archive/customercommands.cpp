@@ -2,7 +2,6 @@
 
 #include "store/connection.h"
 #include "store/recordset.h"
-#include "store/transactionguard.h"
 
 QString CustomerCommands::customersSql()
 {
@@ -16,8 +15,6 @@ QString CustomerCommands::clearingLogSql()
 
 void CustomerCommands::deleteCustomer(Connection &connection, Recordset &customers)
 {
-    TransactionGuard transaction(connection);
-    connection.execute(QStringLiteral("delete from hyxc where kh=?"), {customers.text(QStringLiteral("kh"))});
-    customers.deleteCurrent();
-    transaction.commit();
+    const QString kh = customers.text(QStringLiteral("kh"));
+    customers.deleteCurrentWith([&] { connection.execute(QStringLiteral("delete from hyxc where kh=?"), {kh}); });
 }

@@ -463,16 +463,7 @@ void FRMHYDA::deleteRecord()
     if (Msg::show(QStringLiteral("确认删除当前记录"), Msg::Icon::Exclamation, Msg::Buttons::OkCancel) != Msg::Answer::Ok)
         return;
     const int deletedAt = m_customers->currentIndex();
-    try {
-        CustomerCommands::deleteCustomer(m_state.connection(), *m_customers);
-    } catch (const DbException &) {
-        // Rolled back, but the row may have left the list already (a commit
-        // that failed): show the customers the file still holds.
-        m_customers->requery();
-        if (m_customers->recordCount() > 0)
-            m_customers->moveTo(std::min(deletedAt, m_customers->recordCount() - 1));
-        throw;
-    }
+    CustomerCommands::deleteCustomer(m_state.connection(), *m_customers);
     // The browse grid moves the recordset while the row leaves it, so the next
     // customer is found by place (the deleted one's), not by moving from wherever that left it.
     if (m_customers->recordCount() > 0)

@@ -188,17 +188,7 @@ void Frm_czyset::deleteAccount()
     if (m_accounts->bof() || m_accounts->eof())
         return;
     const QString name = m_accounts->text(QStringLiteral("czy_name"));
-    const int deletedAt = m_accounts->currentIndex();
-    try {
-        OperatorCommands::deleteAccount(m_state.connection(), *m_accounts);
-    } catch (const DbException &) {
-        // Rolled back, but the row may have left the list already: show the
-        // accounts the database still holds.
-        m_accounts->requery();
-        if (m_accounts->recordCount() > 0)
-            m_accounts->moveTo(std::min(deletedAt, m_accounts->recordCount() - 1));
-        throw;
-    }
+    OperatorCommands::deleteAccount(m_state.connection(), *m_accounts);
     m_accounts->moveNext();
     if (m_accounts->eof() && m_accounts->recordCount() > 0)
         m_accounts->moveLast();

@@ -64,8 +64,6 @@ bool OperatorCommands::saveRights(Connection &connection, const QString &name, c
 void OperatorCommands::deleteAccount(Connection &connection, Recordset &accounts)
 {
     // A later account of the same name must not inherit the rights.
-    TransactionGuard transaction(connection);
-    connection.execute(QStringLiteral("delete from czy where name=?"), {accounts.text(QStringLiteral("czy_name"))});
-    accounts.deleteCurrent();
-    transaction.commit();
+    const QString name = accounts.text(QStringLiteral("czy_name"));
+    accounts.deleteCurrentWith([&] { connection.execute(QStringLiteral("delete from czy where name=?"), {name}); });
 }

@@ -4,6 +4,7 @@
 #include "store/engine.h"
 #include "store/findcriterion.h"
 #include "store/jetdate.h"
+#include "store/transactionguard.h"
 #include "store/valuecheck.h"
 
 #include <QStringList>
@@ -631,4 +632,21 @@ void Recordset::deleteCurrent()
     m_edit.clear();
     dropRow(m_pos);
     m_currentDeleted = true;
+}
+
+void Recordset::deleteCurrentWith(const std::function<void()> &alongside)
+{
+    requireCurrent();
+    const int at = m_pos;
+    try {
+        TransactionGuard transaction(*m_connection);
+        alongside();
+        deleteCurrent();
+        transaction.commit();
+    } catch (...) {
+        requery();
+        if (recordCount() > 0)
+            moveTo(std::min(at, recordCount() - 1));
+        throw;
+    }
 }

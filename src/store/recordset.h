@@ -93,6 +93,10 @@ public:
     void update();
     void cancelUpdate();
     void deleteCurrent();
+    // Deletes the current row together with what `alongside` writes, in one
+    // transaction. On failure nothing is deleted and the snapshot is read
+    // again around the row's place (a failed commit may have dropped it).
+    void deleteCurrentWith(const std::function<void()> &alongside);
     // Reads the current row again from the database (dropping a pending edit);
     // a row that is gone leaves the snapshot.
     void refreshCurrent();
