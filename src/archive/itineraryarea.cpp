@@ -9,7 +9,6 @@
 #include "shell/appstate.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
-#include "store/sqlquote.h"
 #include "ui/boundgrid.h"
 #include "ui/errorboundary.h"
 #include "ui/messagebox.h"
@@ -492,7 +491,7 @@ void ItineraryArea::printItinerary(bool preview)
 {
     const QString name = m_customerName ? m_customerName() : QString();
     ModReport::output([&] { return ModReport::archiveFindSet(m_state.connection(), kTable,
-                                                             QStringLiteral("kh=") + sqlQuote(m_kh), name); },
+                                                             TicketCommands::customerCondition(m_kh), name); },
                       preview, this);
 }
 

@@ -13,6 +13,8 @@ namespace TicketCommands {
 QString itinerarySql(const QStringList &fieldCodes);
 // The customer's totals under the grid (one parameter).
 QString totalsSql();
+// The condition of one customer's itinerary report.
+QString customerCondition(const QString &kh);
 // Saves the row staged in `rows` (a refund or a void) and writes its closed
 // log entry, both or neither.
 void saveStateChange(Connection &connection, Recordset &rows, const QString &operatorName, const QString &action,

@@ -1,6 +1,7 @@
 #include "reports/frmreportset.h"
 
 #include "ui/errorboundary.h"
+#include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/messagebox.h"
@@ -136,14 +137,9 @@ FrmreportSet::FrmreportSet(Connection &connection, QWidget *parent)
     resize(960, 520);
 }
 
-QString FrmreportSet::rowsSql()
-{
-    return QStringLiteral("select * from pr_codedict");
-}
-
 bool FrmreportSet::load()
 {
-    m_rs->open(rowsSql(), &m_connection, LockType::Optimistic);
+    m_rs->open(FieldDictionary::allPrintRowsSql(), &m_connection, LockType::Optimistic);
     m_grid->bind(m_rs);
     for (int i = 0; i < headers().size(); ++i)
         m_grid->setCaption(i, headers().at(i));

@@ -21,9 +21,6 @@ public:
 
     bool load() override;
 
-    // The statement of the window's one recordset: the whole print-side dictionary.
-    static QString rowsSql();
-
     enum class State { Browsing, Adding, Modifying };
     State state() const { return m_state; }
     Recordset *recordset() const { return m_rs; }

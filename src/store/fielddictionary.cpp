@@ -15,6 +15,11 @@ QString FieldDictionary::querySql(const QString &source, bool ordered)
            + (ordered ? QStringLiteral(" order by xh") : QString());
 }
 
+QString FieldDictionary::allPrintRowsSql()
+{
+    return QStringLiteral("select * from pr_codedict");
+}
+
 QString FieldDictionary::printSql(const QString &source)
 {
     return QStringLiteral("select * from PR_codedict where table_CODE=") + sqlQuote(source)

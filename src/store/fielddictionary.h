@@ -26,6 +26,8 @@ namespace FieldDictionary {
 QString entrySql(const QString &table, bool visibleOnly);
 // "select * from pr_codedict where table_code='t'" with or without "order by xh"
 QString querySql(const QString &source, bool ordered);
+// Every row of the print-side dictionary, as the column settings edit them.
+QString allPrintRowsSql();
 // "select * from PR_codedict where table_CODE='t' and can_SHOW='1' order by xh"
 QString printSql(const QString &source);
 // "select * from <check_table> where <check_colm>='<check_value>'"
