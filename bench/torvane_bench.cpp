@@ -11,17 +11,21 @@
 #include "archive/pointscommands.h"
 #include "queries/frmhuiyuanfind.h"
 #include "queries/statisticsfind.h"
+#include "reports/csvexport.h"
 #include "reports/modreport.h"
 #include "reports/reportdocument.h"
 #include "reports/reportoutput.h"
 #include "reports/reportrenderer.h"
 #include "reports/reporttemplate.h"
+#include "reports/xlsxexport.h"
 #include "shell/appstate.h"
 #include "shell/form_main.h"
 #include "shell/frmlogin.h"
 #include "store/databasecreator.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
+#include "ui/boundgrid.h"
+#include "ui/gridexport.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>
@@ -375,6 +379,26 @@ int main(int argc, char *argv[])
               }),
               QStringLiteral("< 5000 ms"));
     QFile::remove(pdf);
+
+    // 10b. Every customer of the browse grid exported, as the context menu does it.
+    {
+        Recordset customers;
+        customers.open(QStringLiteral("select * from hyda"), &conn);
+        BoundGrid grid;
+        grid.bind(&customers);
+        const ExportTable exported = GridExport::table(&grid);
+        const QString sheet = QStringLiteral("/tmp/torvane-bench-customers");
+        table.add(QStringLiteral("%1 customers to Excel").arg(exported.rowCount), BenchTable::time(count(3), [&](int) {
+                      XlsxExport::write(exported, sheet + QStringLiteral(".xlsx"), [](int, int) { return true; });
+                  }),
+                  {}, QStringLiteral("< 5000 ms"));
+        table.add(QStringLiteral("%1 customers to CSV").arg(exported.rowCount), BenchTable::time(count(3), [&](int) {
+                      CsvExport::write(exported, sheet + QStringLiteral(".csv"), [](int, int) { return true; });
+                  }),
+                  {}, QStringLiteral("< 5000 ms"));
+        QFile::remove(sheet + QStringLiteral(".xlsx"));
+        QFile::remove(sheet + QStringLiteral(".csv"));
+    }
 
     // 11. The store alone: each statement opened as a recordset, against SQLite
     // stepping it (ours/raw) and stepping it reading every value (ours/read).

@@ -184,6 +184,18 @@ INSERT INTO pr_codedict (xh, table_code, table_name, colm_code, colm_name, colm_
 (5, 'SRdpy',    '定票员收入统计', 'AMOUNT3OFSUM', '净价额',   'MON', 11, '1', 'R', '1', ''),
 (6, 'SRdpy',    '定票员收入统计', 'LR',           '毛利',     'MON', 11, '1', 'R', '1', '');
 
+-- Member points statement: its columns, captions changeable in 报表设计.
+INSERT INTO pr_codedict (xh, table_code, table_name, colm_code, colm_name, colm_type, colm_cd, sum_tag, colm_dq, can_show, memo) VALUES
+(1, 'HYJFDZD', '会员积分对账单', 'rq',       '日期',     'TXT', 10, '0', 'C', '1', ''),
+(2, 'HYJFDZD', '会员积分对账单', 'zy',       '摘要',     'TXT', 6,  '0', 'C', '1', ''),
+(3, 'HYJFDZD', '会员积分对账单', 'hc',       '航程',     'TXT', 9,  '0', 'C', '1', ''),
+(4, 'HYJFDZD', '会员积分对账单', 'hangkong', '航空公司', 'TXT', 6,  '0', 'C', '1', ''),
+(5, 'HYJFDZD', '会员积分对账单', 'piaohao',  '票号',     'TXT', 10, '0', 'L', '1', ''),
+(6, 'HYJFDZD', '会员积分对账单', 'srjf',     '收入积分', 'MON', 8,  '1', 'R', '1', ''),
+(7, 'HYJFDZD', '会员积分对账单', 'zcjf',     '支出积分', 'MON', 8,  '1', 'R', '1', ''),
+(8, 'HYJFDZD', '会员积分对账单', 'ye',       '余额',     'MON', 8,  '0', 'R', '1', ''),
+(9, 'HYJFDZD', '会员积分对账单', 'bz',       '备注',     'TXT', 10, '0', 'L', '1', '');
+
 -- Report catalogue: row 0 names the customer points query; rows 1.. are period income reports.
 INSERT INTO pr_report (xh, report_name, report_sql, report_findtjtablename, report_Prtjtablename) VALUES
 (0, '客户积分查询',     'select * from SUMJIFEN',   'SUMJIFEN',      'SUMJIFEN'),

@@ -4,6 +4,7 @@
 #include "archive/fieldhelp.h"
 #include "archive/itineraryarea.h"
 #include "archive/pointscommands.h"
+#include "reports/frmjfdzd.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
 #include "store/fielddictionary.h"
@@ -91,6 +92,11 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     m_moves = makeMoveButtons(this, QStringLiteral("Cmdmove_%1"), 0, [this](int i) { Cmdmove_Click(i); });
     for (QPushButton *b : m_moves)
         top->addWidget(b);
+    // The points statement of the customer shown.
+    auto *statement = new QPushButton(QStringLiteral("积分对账单"), this);
+    statement->setObjectName(QStringLiteral("cmdStatement"));
+    connect(statement, &QPushButton::clicked, this, [this] { (new FrmJfdzd(m_state, customerNumber(), this))->show(); });
+    top->addWidget(statement);
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SSTab1"));

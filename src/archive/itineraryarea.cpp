@@ -10,6 +10,7 @@
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
+#include "ui/gridexport.h"
 #include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 
@@ -511,6 +512,8 @@ bool ItineraryArea::eventFilter(QObject *watched, QEvent *event)
             }
             if (ticketMenuAllowed())
                 m_stateMenu->popup(mouse->globalPosition().toPoint());
+            else
+                GridExport::popup(m_grid, mouse->globalPosition().toPoint());
             return true;
         }
     }

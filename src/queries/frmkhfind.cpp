@@ -6,6 +6,7 @@
 #include "ui/errorboundary.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"
+#include "ui/gridexport.h"
 
 #include <QPushButton>
 #include <QTableWidget>
@@ -22,6 +23,7 @@ frmkhFind::frmkhFind(AppState &state, QWidget *parent)
             &QWidget::close);
     m_grid = new QTableWidget(this);
     m_grid->setObjectName(QStringLiteral("MsFl"));
+    GridExport::install(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setMaximumHeight(90);
     addBelow(m_grid);

@@ -8,6 +8,7 @@
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"
+#include "ui/gridexport.h"
 #include "ui/messagebox.h"
 
 #include <QHeaderView>
@@ -39,6 +40,7 @@ frmsdSRFind::frmsdSRFind(AppState &state, int reportNumber, QWidget *parent)
     addBelow(hint);
     m_grid = new QTableWidget(this);
     m_grid->setObjectName(QStringLiteral("MsFl"));
+    GridExport::install(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setMaximumHeight(90);
     addBelow(m_grid);

@@ -3,6 +3,9 @@
 #include "queries/querystatements.h"
 #include "reports/modreport.h"
 
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 
 StatisticsFind::StatisticsFind(AppState &state, const Source &source, QWidget *parent)
@@ -14,6 +17,31 @@ StatisticsFind::StatisticsFind(AppState &state, const Source &source, QWidget *p
             &StatisticsFind::Command1_Click);
     connect(addButton(QStringLiteral("Cmdquit"), QStringLiteral("关闭(&Q)")), &QPushButton::clicked, this,
             &QWidget::close);
+
+    auto *row = new QWidget(this);
+    auto *rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    auto *label = new QLabel(QStringLiteral("统计方式："), row);
+    m_period = new QComboBox(row);
+    m_period->setObjectName(QStringLiteral("Cmbperiod"));
+    m_period->addItems({QStringLiteral("按日"), QStringLiteral("按月"), QStringLiteral("按时段合计")});
+    label->setBuddy(m_period);
+    rowLayout->addWidget(label);
+    rowLayout->addWidget(m_period);
+    rowLayout->addStretch();
+    addBelow(row);
+}
+
+PeriodTotals::Period StatisticsFind::period() const
+{
+    switch (m_period->currentIndex()) {
+    case 1:
+        return PeriodTotals::Period::Month;
+    case 2:
+        return PeriodTotals::Period::Whole;
+    default:
+        return PeriodTotals::Period::Day;
+    }
 }
 
 bool StatisticsFind::load()
@@ -30,7 +58,7 @@ Report StatisticsFind::strtjset()
     const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
     if (text.acceptedRows == 0)
         return nullptr;
-    return ModReport::statisticsFindSet(queryConnection(), m_source.tableCode, text.text);
+    return ModReport::statisticsFindSet(queryConnection(), m_source.tableCode, text.text, period());
 }
 
 void StatisticsFind::showStatistics(bool preview)

@@ -24,9 +24,13 @@ public:
     void cmdyes_Click();   // preview
     void Command1_Click(); // print
 
+    // One row per day (as kept), per month, or for the whole filtered period.
+    PeriodTotals::Period period() const;
+
 private:
     void showStatistics(bool preview);
     Source m_source;
+    class QComboBox *m_period;
 };
 
 class frmhangkongFind : public StatisticsFind

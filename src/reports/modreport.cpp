@@ -1,5 +1,6 @@
 #include "reports/modreport.h"
 
+#include "reports/reportchart.h"
 #include "reports/reportoutput.h"
 #include "reports/reporttemplate.h"
 #include "reports/reportdocument.h"
@@ -30,9 +31,23 @@ QVector<PrintColumn> requirePrintColumns(Connection &connection, const QString &
     return columns;
 }
 
-// Opens the data and lays the report out over it; the rows move into the report.
+// The chart of a statistics or period income source, over the rows as read.
+ReportChart chartOf(const QString &tableCode, const Recordset &data)
+{
+    const std::optional<ReportCharts::Spec> spec = ReportCharts::specFor(tableCode);
+    if (!spec)
+        return {};
+    return ReportCharts::compute(*spec, data.recordCount(), [&data](int row, const QString &field) {
+        const int column = data.fieldIndex(field);
+        return column < 0 ? QVariant() : data.valueAt(row, column);
+    });
+}
+
+// Opens the data and lays the report out over it; the rows move into the report,
+// totalled by month or over the whole period when asked.
 Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style, Connection &connection,
-                  const QString &sql)
+                  const QString &sql, const QString &chartSource = QString(),
+                  PeriodTotals::Period period = PeriodTotals::Period::Day)
 {
     Recordset data;
     data.open(sql, &connection);
@@ -40,18 +55,28 @@ Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style,
         return nullptr;
     ReportTemplate report;
     ModReport::layout(report, columns, style);
-    return ReportDocument::buildTaking(report, data);
+    const ReportChart chart = chartOf(chartSource, data);
+    std::shared_ptr<ReportDocument> doc;
+    if (period == PeriodTotals::Period::Day) {
+        doc = ReportDocument::buildTaking(report, data);
+    } else {
+        PeriodTotals::Rows grouped = PeriodTotals::group(data, period);
+        doc = ReportDocument::buildFromRows(report, grouped.fields, std::move(grouped.rows));
+    }
+    doc->setChart(chart);
+    return doc;
 }
 
 // "select * from <table_code> [WHERE <condition>]" of the source's first print row.
 Report buildFromSource(Connection &connection, const QString &tableCode, const QString &condition,
-                       const ReportStyle &style)
+                       const ReportStyle &style, bool charted = false,
+                       PeriodTotals::Period period = PeriodTotals::Period::Day)
 {
     const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
     QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
-    return layoutOver(columns, style, connection, sql);
+    return layoutOver(columns, style, connection, sql, charted ? columns.first().tableCode : QString(), period);
 }
 
 } // namespace
@@ -191,7 +216,9 @@ Report ModReport::build(Connection &connection, const QString &tableCode, Record
         return nullptr;
     ReportTemplate report;
     layout(report, columns, genericStyle(subtitle));
-    return ReportDocument::build(report, data);
+    auto doc = ReportDocument::build(report, data);
+    doc->setChart(chartOf(tableCode, data));
+    return doc;
 }
 
 bool ModReport::generate(Connection &connection, const QString &tableCode, Recordset &data, const QString &mode,
@@ -201,9 +228,11 @@ bool ModReport::generate(Connection &connection, const QString &tableCode, Recor
                   mode.toUpper() == QLatin1String("V"), parent);
 }
 
-Report ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition)
+Report ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
+                                   PeriodTotals::Period period)
 {
-    return buildFromSource(connection, tableCode, condition, statisticsStyle());
+    // The member itinerary shares this builder; only the kept statistics get a chart.
+    return buildFromSource(connection, tableCode, condition, statisticsStyle(), true, period);
 }
 
 Report ModReport::archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reports/periodtotals.h"
 #include "store/dberror.h"
 #include "store/fielddictionary.h"
 
@@ -67,8 +68,9 @@ bool generate(Connection &connection, const QString &tableCode, Recordset &data,
               QWidget *parent = nullptr, const QString &subtitle = QString());
 
 // The builders that open their own data ("select * from <table_code> WHERE <condition>"):
-// statistics and member itinerary;
-Report statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition);
+// statistics (one row per day, per month or for the whole period) and member itinerary;
+Report statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
+                         PeriodTotals::Period period = PeriodTotals::Period::Day);
 // the customer window's customer list or one customer's itinerary ("姓名： " + name for hyxc);
 Report archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
                       const QString &customerName);

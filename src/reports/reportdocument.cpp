@@ -30,7 +30,20 @@ QString reportCellText(const QVariant &value, const QString &format)
 std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout, const Recordset &data,
                                                       const QDate &runDate)
 {
-    return build(layout, data, std::make_shared<const RowStore>(data.rowStore()), runDate);
+    return build(layout, [&data](const QString &name) { return data.fieldIndex(name); },
+                 std::make_shared<const RowStore>(data.rowStore()), runDate);
+}
+
+std::shared_ptr<ReportDocument> ReportDocument::buildFromRows(const ReportTemplate &layout, const QStringList &fields,
+                                                              RowStore rows)
+{
+    const auto index = [&fields](const QString &name) {
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields.at(i).compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    };
+    return build(layout, index, std::make_shared<const RowStore>(std::move(rows)), QDate::currentDate());
 }
 
 std::shared_ptr<ReportDocument> ReportDocument::buildTaking(const ReportTemplate &layout, Recordset &data)
@@ -38,14 +51,16 @@ std::shared_ptr<ReportDocument> ReportDocument::buildTaking(const ReportTemplate
     // The field positions are read before the rows leave the recordset.
     auto rows = std::make_shared<RowStore>();
     const Recordset &names = data;
-    auto doc = build(layout, names, rows, QDate::currentDate());
+    auto doc = build(layout, [&names](const QString &name) { return names.fieldIndex(name); }, rows,
+                     QDate::currentDate());
     *rows = data.takeRows();
     doc->m_rows = rows->rowCount();
     doc->computeSums(layout);
     return doc;
 }
 
-std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout, const Recordset &data,
+std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout,
+                                                      const std::function<int(const QString &)> &fieldIndex,
                                                       std::shared_ptr<const RowStore> rows, const QDate &runDate)
 {
     auto doc = std::make_shared<ReportDocument>();
@@ -63,7 +78,7 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
     for (const ReportControl &c : doc->m_sections[3]) {
         if (c.kind != ReportControl::Kind::TextBox)
             continue;
-        doc->m_boxFields.append(data.fieldIndex(c.dataField));
+        doc->m_boxFields.append(fieldIndex(c.dataField));
         doc->m_boxFormats.append(c.format);
     }
     doc->m_boxCount = static_cast<int>(doc->m_boxFields.size());
@@ -71,7 +86,7 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
     doc->m_rows = doc->m_data->rowCount();
     for (const ReportControl &c : doc->m_sections[5])
         if (c.kind == ReportControl::Kind::Function)
-            doc->m_sumFields.insert(c.name.toLower(), data.fieldIndex(c.dataField));
+            doc->m_sumFields.insert(c.name.toLower(), fieldIndex(c.dataField));
     doc->computeSums(layout);
     return doc;
 }
@@ -114,6 +129,14 @@ QString ReportDocument::cell(int row, int box) const
     if (field < 0 || !m_data)
         return {};
     return reportCellText(m_data->value(row, field), m_boxFormats.at(box));
+}
+
+QVariant ReportDocument::value(int row, int box) const
+{
+    const int field = m_boxFields.at(box);
+    if (field < 0 || !m_data)
+        return {};
+    return m_data->value(row, field);
 }
 
 QString ReportDocument::captionOf(const ReportControl &c) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reports/reportchart.h"
 #include "reports/reporttemplate.h"
 
 #include "store/rowstore.h"
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 class Recordset;
@@ -21,12 +23,17 @@ public:
                                                  const QDate &runDate = QDate::currentDate());
     // The same, taking the recordset's rows over instead of copying them.
     static std::shared_ptr<ReportDocument> buildTaking(const ReportTemplate &layout, Recordset &data);
+    // Over rows made in memory, whose columns are `fields`.
+    static std::shared_ptr<ReportDocument> buildFromRows(const ReportTemplate &layout, const QStringList &fields,
+                                                         RowStore rows);
 
     const QVector<ReportControl> &section(int section) const { return m_sections[section]; }
     double sectionHeight(int section) const { return m_heights[section]; }
     int rowCount() const { return m_rows; }
     // Text of detail text box `box` (its index among the detail section's text boxes) in `row`.
     QString cell(int row, int box) const;
+    // The stored value behind that cell, unformatted (what a spreadsheet gets).
+    QVariant value(int row, int box) const;
     int boxCount() const { return m_boxCount; }
     QString sumText(const QString &functionName) const { return m_sums.value(functionName.toLower()); }
     QString captionOf(const ReportControl &c) const;
@@ -34,11 +41,16 @@ public:
     // Right edge of the widest visible control, in twips.
     double contentWidth() const { return m_width; }
 
+    // The picture drawn on a page after the table, if the report has one.
+    const ReportChart *chart() const { return m_chart.isEmpty() ? nullptr : &m_chart; }
+    void setChart(ReportChart chart) { m_chart = std::move(chart); }
+
     // Plain-text dump of the laid-out bands with their values and totals.
     QString dump() const;
 
 private:
-    static std::shared_ptr<ReportDocument> build(const ReportTemplate &layout, const Recordset &data,
+    static std::shared_ptr<ReportDocument> build(const ReportTemplate &layout,
+                                                 const std::function<int(const QString &)> &fieldIndex,
                                                  std::shared_ptr<const RowStore> rows, const QDate &runDate);
     QVector<ReportControl> m_sections[6];
     double m_heights[6] = {};
@@ -54,6 +66,7 @@ private:
     QHash<QString, int> m_sumFields;
     QString m_runDate;
     double m_width = 0;
+    ReportChart m_chart;
 };
 
 // A value as a report cell shows it: formatted when the box has a format.

@@ -3,7 +3,9 @@
 #include "reports/reportdocument.h"
 #include "reports/reportoutput.h"
 #include "reports/reportrenderer.h"
+#include "reports/reportexport.h"
 #include "ui/dialogs.h"
+#include "ui/exportfile.h"
 #include "ui/messagebox.h"
 
 #include <QLabel>
@@ -65,6 +67,8 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWi
             &ReportPreview::printReport);
     connect(add(QStringLiteral("exportPdf"), QStringLiteral("导出PDF")), &QAction::triggered, this,
             &ReportPreview::exportPdf);
+    connect(add(QStringLiteral("exportExcel"), QStringLiteral("导出Excel")), &QAction::triggered, this,
+            &ReportPreview::exportExcel);
     connect(add(QStringLiteral("closePreview"), QStringLiteral("关闭"), Qt::Key_Escape), &QAction::triggered, this,
             &QWidget::close);
 
@@ -106,4 +110,9 @@ void ReportPreview::exportPdf()
     QString error;
     if (!ReportOutput::exportPdf(*m_document, path, &error))
         Msg::stop(QStringLiteral("导出PDF失败: ") + error);
+}
+
+void ReportPreview::exportExcel()
+{
+    ExportFile::save(ReportExport::table(*m_document), ExportFile::Kind::Excel, this);
 }

@@ -22,6 +22,7 @@ public:
 
     void printReport();
     void exportPdf();
+    void exportExcel();
 
 private:
     void updatePageLabel();

@@ -1,5 +1,6 @@
 #include "reports/reportrenderer.h"
 
+#include "reports/reportchartpainter.h"
 #include "reports/reportdocument.h"
 
 #include <QFontMetricsF>
@@ -67,6 +68,9 @@ ReportRenderer::ReportRenderer(const ReportDocument &document, const std::option
     const int lastRows = rows - (m_pages - 1) * m_rowsPerPage;
     if (rows > 0 && lastRows * m_doc.sectionHeight(3) + m_doc.sectionHeight(5) > body)
         ++m_pages;
+    // The chart has the last page to itself.
+    if (m_doc.chart())
+        ++m_pages;
 }
 
 QPageLayout ReportRenderer::pageLayout() const
@@ -94,6 +98,14 @@ void ReportRenderer::render(QPagedPaintDevice *device, int first, int last) cons
 void ReportRenderer::paintPage(QPainter &painter, int page) const
 {
     painter.setPen(QPen(Qt::black, 15));
+    if (const ReportChart *chart = m_doc.chart(); chart && page == m_pages - 1) {
+        const double width = m_layout.paintRect(QPageLayout::Inch).width() * 1440.0;
+        const double height = m_printableHeight - m_doc.sectionHeight(4);
+        ReportChartPainter::paint(painter, *chart, m_doc.title().trimmed() + QStringLiteral(" 图表"),
+                                  QRectF(0, 0, width, height));
+        paintPageFooter(painter, page, height);
+        return;
+    }
     double top = 0;
     paintSection(painter, 2, top, -1);
     top += m_doc.sectionHeight(2);
@@ -104,7 +116,7 @@ void ReportRenderer::paintPage(QPainter &painter, int page) const
         paintSection(painter, 3, top, row);
         top += m_doc.sectionHeight(3);
     }
-    const bool totalsHere = page == m_pages - 1;
+    const bool totalsHere = page == m_pages - (m_doc.chart() ? 2 : 1);
     if (totalsHere && m_doc.rowCount() > 0)
         paintSection(painter, 5, top, -1);
     paintPageFooter(painter, page, m_printableHeight - m_doc.sectionHeight(4));

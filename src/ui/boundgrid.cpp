@@ -2,6 +2,7 @@
 
 #include "store/recordset.h"
 #include "ui/errorboundary.h"
+#include "ui/gridexport.h"
 #include "ui/recordsetmodel.h"
 
 #include <QHeaderView>
@@ -25,6 +26,7 @@ BoundGrid::BoundGrid(QWidget *parent) : QTableView(parent), m_model(new Recordse
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(28);
     horizontalHeader()->setHighlightSections(false);
+    GridExport::install(this);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 Recordset *rs = recordset();

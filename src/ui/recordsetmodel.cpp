@@ -99,6 +99,8 @@ QVariant RecordsetModel::data(const QModelIndex &index, int role) const
         return displayText(value);
     case Qt::EditRole:
         return value.isNull() ? QVariant(QString()) : QVariant(displayText(value));
+    case StoredValueRole:
+        return value;
     case Qt::TextAlignmentRole:
         if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -13,6 +13,9 @@ class RecordsetModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // The stored value of a cell, typed as the database holds it (for exports).
+    static constexpr int StoredValueRole = Qt::UserRole + 64;
+
     explicit RecordsetModel(QObject *parent = nullptr);
 
     void setRecordset(Recordset *recordset);

@@ -156,6 +156,9 @@ void TestDeliveredDatabase::dictionariesNameRealColumns()
     QVERIFY(pr.recordCount() > 0);
     for (int i = 0; i < pr.recordCount(); ++i) {
         const QString source = pr.valueAt(i, 0).toString();
+        // The member statement's rows are made by the program from several tables.
+        if (source.compare(QLatin1String("HYJFDZD"), Qt::CaseInsensitive) == 0)
+            continue;
         QString sql = QStringLiteral("select * from ") + source;
         const QString stored = QStringLiteral("select count(*) from sqlite_master where name='%1' collate nocase");
         if (column(c, stored.arg(source)).value(0) == QLatin1String("0")) {

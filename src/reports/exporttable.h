@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+
+// A table on its way to a spreadsheet file: captions, widths and number
+// formats of the columns, and the cells read one at a time, so 100,000 rows
+// are never held twice. Reports and data grids both become one of these.
+struct ExportColumn
+{
+    QString caption;
+    double widthTwips = 1440;
+    QString numberFormat; // the report's format ("#####0.00", "#####0.00%") or empty
+    bool total = false;   // summed in a totals row under the data
+};
+
+struct ExportTable
+{
+    QString title;
+    QString subtitle;
+    QVector<ExportColumn> columns;
+    int rowCount = 0;
+    // The value of a cell: numbers as numbers, dates as QDate/QDateTime, the rest as text.
+    std::function<QVariant(int row, int column)> cell;
+    QString totalCaption = QStringLiteral("合  计");
+
+    bool hasTotals() const;
+};
+
+// Told the rows written so far; answers false to stop the export.
+using ExportProgress = std::function<bool(int done, int total)>;
+
+namespace ExportValue {
+// A stored value as a spreadsheet should hold it: ISO dates ("yyyy-MM-dd",
+// "yyyy-MM-dd HH:mm:ss") become dates, numbers stay numbers, the rest is text.
+QVariant typed(const QVariant &value);
+bool isNumber(const QVariant &value);
+}
+
+// Where an export failed, or that it was cancelled.
+struct ExportResult
+{
+    bool ok = false;
+    bool cancelled = false;
+    QString error;
+};

@@ -1,0 +1,50 @@
+#include "ui/exportfile.h"
+
+#include "reports/csvexport.h"
+#include "reports/xlsxexport.h"
+#include "ui/busycursor.h"
+#include "ui/dialogs.h"
+#include "ui/messagebox.h"
+
+#include <QProgressDialog>
+
+namespace {
+QString caption(ExportFile::Kind kind)
+{
+    return kind == ExportFile::Kind::Excel ? QStringLiteral("导出Excel") : QStringLiteral("导出CSV");
+}
+} // namespace
+
+ExportResult ExportFile::write(const ExportTable &table, Kind kind, const QString &path, QWidget *parent)
+{
+    QProgressDialog progress(QStringLiteral("正在导出 %1 行…").arg(table.rowCount), QStringLiteral("取消"), 0,
+                             std::max(1, table.rowCount), parent);
+    progress.setObjectName(QStringLiteral("exportProgress"));
+    progress.setWindowTitle(caption(kind));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    const ExportProgress tell = [&progress](int done, int) {
+        progress.setValue(done); // a modal bar lets the cancel button be pressed here
+        return !progress.wasCanceled();
+    };
+    BusyCursor busy;
+    return kind == Kind::Excel ? XlsxExport::write(table, path, tell) : CsvExport::write(table, path, tell);
+}
+
+bool ExportFile::save(const ExportTable &table, Kind kind, QWidget *parent)
+{
+    const bool excel = kind == Kind::Excel;
+    QString path = Dialogs::current().saveFileName(
+        parent, caption(kind), excel ? QStringLiteral("Excel 文件 (*.xlsx)") : QStringLiteral("CSV 文件 (*.csv)"));
+    if (path.isEmpty())
+        return false;
+    const QString suffix = excel ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    const ExportResult result = write(table, kind, path, parent);
+    if (!result.ok && !result.cancelled)
+        Msg::stop(caption(kind) + QStringLiteral("失败: ") + result.error);
+    return result.ok;
+}
