@@ -187,6 +187,13 @@ QVariant ItineraryModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return cell(index.row(), index.column());
+    // An export takes the stored value of a cell not typed over; a typed one goes as its text.
+    if (role == RecordsetModel::StoredValueRole) {
+        const int key = m_order.at(index.row());
+        const quint64 at = (static_cast<quint64>(std::max(key, 0)) << 16) | static_cast<quint64>(index.column());
+        if (key >= 0 && m_source && !m_typed.contains(at))
+            return m_source->valueAt(key, index.column());
+    }
     return {};
 }
 

@@ -111,17 +111,20 @@ void paintLine(QPainter &p, const ReportChart &chart, const QRectF &area)
     p.setPen(QPen(Qt::black, 40));
     p.drawPath(path);
     // Labels thin out when the months crowd the axis.
-    const int every = std::max(1, static_cast<int>(std::ceil(n * 1000.0 / std::max(1.0, plot.width()))));
+    const int every = std::max(1, static_cast<int>(std::ceil(n * 1300.0 / std::max(1.0, plot.width()))));
     for (int i = 0; i < n; ++i) {
         const QPointF at = pointAt(i);
         p.setPen(QPen(Qt::black, 20));
         p.setBrush(Qt::white);
         p.drawRect(QRectF(at.x() - 60, at.y() - 60, 120, 120));
         p.setBrush(Qt::NoBrush);
-        if (i % every != 0 && i != n - 1)
+        if (i % every != 0)
             continue;
         p.drawText(QRectF(at.x() - 500, plot.bottom() + 60, 1000, 280), Qt::AlignCenter, chart.months.at(i).first);
-        p.drawText(QRectF(at.x() - 700, at.y() - 380, 1400, 260), Qt::AlignCenter, amount(chart.months.at(i).second));
+        // Amounts over the points only while they have room; the axis gives the scale otherwise.
+        if (every == 1)
+            p.drawText(QRectF(at.x() - 700, at.y() - 380, 1400, 260), Qt::AlignCenter,
+                       amount(chart.months.at(i).second));
     }
 }
 
