@@ -40,6 +40,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -396,6 +397,15 @@ int main(int argc, char *argv[])
                       CsvExport::write(exported, sheet + QStringLiteral(".csv"), [](int, int) { return true; });
                   }),
                   {}, QStringLiteral("< 5000 ms"));
+        // On a shared machine the processor time says what the export costs by itself.
+        QVector<double> cpu;
+        for (int i = 0; i < count(3); ++i) {
+            const std::clock_t start = std::clock();
+            XlsxExport::write(exported, sheet + QStringLiteral(".xlsx"), [](int, int) { return true; });
+            cpu << 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+        }
+        table.add(QStringLiteral("%1 customers to Excel, CPU time").arg(exported.rowCount), cpu, {},
+                  QStringLiteral("< 5000 ms"));
         QFile::remove(sheet + QStringLiteral(".xlsx"));
         QFile::remove(sheet + QStringLiteral(".csv"));
     }

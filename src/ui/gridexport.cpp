@@ -17,7 +17,9 @@ ExportTable GridExport::table(const QAbstractItemView *view)
 {
     ExportTable table;
     const QAbstractItemModel *model = view->model();
-    table.title = view->window()->windowTitle();
+    // The caption of the window the grid sits in (an MDI child is not a window of its own).
+    for (const QWidget *w = view; w && table.title.isEmpty(); w = w->parentWidget())
+        table.title = w->windowTitle();
     if (!model)
         return table;
     QVector<int> shown;
