@@ -1,10 +1,18 @@
 // A member's points statement after tickets, a refund, a clearing and
 // transfers both ways: it closes on the points the member's tickets hold.
+#include "archive/archivesupport.h"
+#include "archive/frmhyda.h"
 #include "archive/pointscommands.h"
 #include "reports/memberstatement.h"
 #include "reports/reportdocument.h"
 #include "store/connection.h"
+#include "support/shownreport.h"
 #include "support/testdatabase.h"
+#include "support/windowload.h"
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <QTest>
 
@@ -20,6 +28,7 @@ private slots:
     void statement_data();
     void statement();
     void report();
+    void fromTheCustomerWindow();
 
 private:
     TestDatabase m_db;
@@ -108,6 +117,29 @@ void TestMemberStatement::report()
     QCOMPARE(doc->cell(doc->rowCount() - 1, 7), QStringLiteral("160.50"));
     QCOMPARE(doc->sumText("function6"), QStringLiteral("250.50"));
     QCOMPARE(doc->sumText("function7"), QStringLiteral("90.00"));
+}
+
+// The customer window's button opens the statement of the customer shown, for this year.
+void TestMemberStatement::fromTheCustomerWindow()
+{
+    ArchiveFixture f;
+    f.addCustomer(QStringLiteral("8800000201"), QStringLiteral("赵六"));
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    f.addTicket(QStringLiteral("8800000201"), {{QStringLiteral("cprq"), today}});
+    FRMHYDA w(f.state);
+    loaded(w);
+    w.findChild<QPushButton *>(QStringLiteral("cmdStatement"))->click();
+    auto *statement = w.findChild<QWidget *>(QStringLiteral("FrmJfdzd"));
+    QVERIFY(statement);
+    QCOMPARE(statement->findChild<QLineEdit *>(QStringLiteral("Txtkh"))->text(), QStringLiteral("8800000201"));
+    QCOMPARE(statement->findChild<QDateEdit *>(QStringLiteral("dtpFrom"))->date(), QDate(QDate::currentDate().year(), 1, 1));
+    statement->findChild<QPushButton *>(QStringLiteral("cmdyes"))->click();
+    const auto shown = shownReport();
+    QVERIFY(shown);
+    QCOMPARE(shown->cell(0, 7), QStringLiteral("0.00"));
+    QCOMPARE(shown->cell(1, 1), QStringLiteral("购票"));
+    QCOMPARE(shown->cell(shown->rowCount() - 1, 7), QStringLiteral("50.00"));
+    closeShownReports();
 }
 
 QTEST_MAIN(TestMemberStatement)
