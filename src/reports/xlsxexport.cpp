@@ -17,6 +17,7 @@ namespace {
 constexpr int kProgressStep = 2000;
 constexpr double kTwipsPerPixel = 15;
 constexpr double kPixelsPerCharacter = 7; // Excel's default font
+constexpr int kCellCharacters = 32767;    // the most a spreadsheet cell holds
 
 lxw_datetime toLxw(const QDateTime &dt)
 {
@@ -94,6 +95,12 @@ QString XlsxExport::spreadsheetFormat(const QString &reportFormat)
 ExportResult XlsxExport::write(const ExportTable &table, const QString &path, const ExportProgress &progress)
 {
     ExportResult result;
+    // A sheet holds 1,048,576 rows; rows past that would be lost without a word.
+    const int headerRows = 1 + !table.title.trimmed().isEmpty() + !table.subtitle.isEmpty();
+    if (static_cast<qint64>(table.rowCount) + headerRows + table.hasTotals() > LXW_ROW_MAX) {
+        result.error = QStringLiteral("共 %1 行，超过 Excel 工作表的行数上限，请改用 CSV 导出。").arg(table.rowCount);
+        return result;
+    }
     // Written under a name of its own beside the target, renamed only when whole.
     const QFileInfo target(path);
     QString part;
@@ -166,7 +173,13 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
                     const double number = value.toDouble();
                     sums[c] += number;
                     worksheet_write_number(sheet, row, col, number, cellFormats.at(c));
-                } else if (const QString text = value.toString(); !text.isEmpty()) {
+                } else if (QString text = value.toString(); !text.isEmpty()) {
+                    // A longer text is cut to what a cell holds; the library would drop it whole.
+                    if (text.size() > kCellCharacters) {
+                        text.truncate(kCellCharacters);
+                        if (text.back().isHighSurrogate())
+                            text.chop(1);
+                    }
                     worksheet_write_string(sheet, row, col, text.toUtf8().constData(), nullptr);
                 }
             }

@@ -27,6 +27,7 @@ private slots:
     void gridToCsvAndExcel();
     void cancelLeavesNoHalfFile_data();
     void cancelLeavesNoHalfFile();
+    void excelLimits();
 
 private:
     std::unique_ptr<TestDatabase> m_db;
@@ -170,6 +171,24 @@ void TestReportExport::cancelLeavesNoHalfFile()
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("earlier"));
     }
+}
+
+// What a sheet cannot hold is refused or cut, never lost without a word.
+void TestReportExport::excelLimits()
+{
+    QTemporaryDir dir;
+    ExportTable table;
+    table.columns = {{QStringLiteral("备注"), 1000, {}, false}};
+    table.rowCount = 1048576; // the caption row makes one too many
+    table.cell = [](int row, int) { return QVariant(row); };
+    const ExportResult tooMany = XlsxExport::write(table, dir.filePath("big.xlsx"));
+    QVERIFY(!tooMany.ok && !tooMany.error.isEmpty());
+    QVERIFY(!QFile::exists(dir.filePath("big.xlsx")));
+
+    table.rowCount = 1;
+    table.cell = [](int, int) { return QVariant(QString(40000, QChar(0x4E2D))); };
+    QVERIFY(XlsxExport::write(table, dir.filePath("long.xlsx")).ok);
+    QCOMPARE(XlsxSheet(dir.filePath("long.xlsx")).at("A2").value, QString(32767, QChar(0x4E2D)));
 }
 
 QTEST_MAIN(TestReportExport)
