@@ -13,6 +13,7 @@ public:
     bool notify(QObject *receiver, QEvent *event) override;
 };
 
-// The program's name in the settings, and Qt's own dialogs and buttons in the
-// operator's language. Window captions stay exactly as each window sets them.
+// The program's name in the settings, its version and icon, and Qt's own
+// dialogs and buttons in the operator's language. Window captions stay exactly
+// as each window sets them.
 void configureApplication();

@@ -1,13 +1,14 @@
 #include "shell/backgroundarea.h"
 
-#include <QCoreApplication>
+#include "shell/programdata.h"
+
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
 
 QString programPicturePath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/backroca.svg");
+    return programDataFile(QStringLiteral("backroca.svg"));
 }
 
 BackgroundArea::BackgroundArea(QWidget *parent) : QMdiArea(parent)

@@ -24,5 +24,5 @@ private:
     QSvgRenderer *m_picture = nullptr;
 };
 
-// The picture beside the program: backroca.svg in the program's own folder.
+// The program picture backroca.svg, from the program's data folder.
 QString programPicturePath();
