@@ -21,15 +21,8 @@ QTextStream &err()
     return stream;
 }
 
-int createDatabase(const QStringList &args)
+int createDatabase(const QString &path, bool demo)
 {
-    const qsizetype at = args.indexOf(QStringLiteral("--create-database"));
-    if (at + 1 >= args.size() || args.at(at + 1).startsWith(QLatin1String("--"))) {
-        err() << "usage: torvane --create-database FILE [--demo]\n";
-        return 2;
-    }
-    const QString path = args.at(at + 1);
-    const bool demo = args.contains(QStringLiteral("--demo"));
     try {
         if (demo)
             DatabaseCreator::createDemo(path);
@@ -53,15 +46,9 @@ QString cellText(const QVariant &v)
     return text;
 }
 
-int runSql(const QStringList &args)
+int runSql(const QString &path, const QString &statement)
 {
-    const qsizetype at = args.indexOf(QStringLiteral("--sql"));
-    if (at + 2 >= args.size()) {
-        err() << "usage: torvane --sql FILE STATEMENT\n";
-        return 2;
-    }
-    const QFileInfo file(args.at(at + 1));
-    const QString statement = args.at(at + 2);
+    const QFileInfo file(path);
     Connection connection;
     try {
         connection.open(Connection::connectionText(file.absolutePath() + QLatin1Char('/'), file.fileName()));
@@ -90,13 +77,129 @@ int runSql(const QStringList &args)
     return 0;
 }
 
+const QString kHelp = QStringLiteral("help");
+const QString kVersion = QStringLiteral("version");
+const QString kDatabase = QStringLiteral("database");
+const QString kCreate = QStringLiteral("create-database");
+const QString kDemo = QStringLiteral("demo");
+const QString kSql = QStringLiteral("sql");
+
+// The commands that run without windows; one at a time.
+const QStringList kCommands = {kCreate, kSql};
+const QStringList kValueOptions = {kDatabase, kCreate, kSql};
+
+// Arguments a command takes after its option's own value (--sql FILE STATEMENT).
+qsizetype argumentsAfterValue(const QString &command)
+{
+    return command == kSql ? 1 : 0;
+}
+
 } // namespace
 
-std::optional<int> runCommandLine(const QStringList &arguments)
+Cli::Cli(const QStringList &arguments)
 {
-    if (arguments.contains(QStringLiteral("--create-database")))
-        return createDatabase(arguments);
-    if (arguments.contains(QStringLiteral("--sql")))
-        return runSql(arguments);
-    return std::nullopt;
+    m_parser.setApplicationDescription(
+        QStringLiteral("Avelor: members, tickets and loyalty points of an airline-ticket agency."));
+    // Descriptions stay short: each option is one line of --help.
+    m_parser.addOptions({
+        {{QStringLiteral("h"), kHelp}, QStringLiteral("Show this help and exit.")},
+        {{QStringLiteral("v"), kVersion}, QStringLiteral("Show the version and exit.")},
+        {kDatabase, QStringLiteral("Start on database FILE, kept as the location."), QStringLiteral("FILE")},
+        {kCreate, QStringLiteral("Write a new database FILE (never overwrites)."), QStringLiteral("FILE")},
+        {kDemo, QStringLiteral("With --create-database: add demo members.")},
+        // The statement follows the file as the next argument.
+        {kSql, QStringLiteral("Run STATEMENT on FILE, print the rows."), QStringLiteral("FILE> <STATEMENT")},
+    });
+    if (!m_parser.parse(arguments)) {
+        m_error = m_parser.errorText();
+        return;
+    }
+    if (m_parser.isSet(kHelp) || m_parser.isSet(kVersion))
+        return;
+    for (const QString &option : kValueOptions) {
+        // The parser takes the next argument whatever it is: "--create-database --demo"
+        // must not create a file named "--demo".
+        if (!m_parser.isSet(option))
+            continue;
+        const QString value = m_parser.value(option);
+        if (value.isEmpty() || value.startsWith(QLatin1Char('-'))) {
+            m_error = QStringLiteral("--%1 needs a FILE.").arg(option);
+            return;
+        }
+    }
+    for (const QString &command : kCommands) {
+        if (!m_parser.isSet(command))
+            continue;
+        if (!m_command.isEmpty()) {
+            m_error = QStringLiteral("--%1 and --%2 do not go together.").arg(m_command, command);
+            return;
+        }
+        m_command = command;
+    }
+    if (m_parser.isSet(kDemo) && m_command != kCreate) {
+        m_error = QStringLiteral("--demo goes only with --create-database.");
+        return;
+    }
+    if (m_parser.isSet(kDatabase) && !m_command.isEmpty()) {
+        m_error = QStringLiteral("--database starts the windows; it does not go with --%1.").arg(m_command);
+        return;
+    }
+    const QStringList extra = m_parser.positionalArguments();
+    const qsizetype expected = m_command.isEmpty() ? 0 : argumentsAfterValue(m_command);
+    if (extra.size() > expected)
+        m_error = QStringLiteral("Unexpected argument '%1'.").arg(extra.at(expected));
+    else if (extra.size() < expected)
+        m_error = QStringLiteral("--%1 needs a STATEMENT after its FILE.").arg(m_command);
+}
+
+QStringList Cli::argumentsOf(int argc, char *argv[])
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+bool Cli::startsWindows() const
+{
+    return m_error.isEmpty() && !m_parser.isSet(kHelp) && !m_parser.isSet(kVersion) && m_command.isEmpty();
+}
+
+QString Cli::database() const
+{
+    return m_error.isEmpty() ? m_parser.value(kDatabase) : QString();
+}
+
+int Cli::run()
+{
+    if (!m_error.isEmpty())
+        return usageError(m_error);
+    if (m_parser.isSet(kHelp)) {
+        out() << usage();
+        return 0;
+    }
+    if (m_parser.isSet(kVersion)) {
+        out() << "torvane " TORVANE_VERSION "\n";
+        return 0;
+    }
+    const QStringList extra = m_parser.positionalArguments();
+    if (m_command == kCreate)
+        return createDatabase(m_parser.value(kCreate), m_parser.isSet(kDemo));
+    if (m_command == kSql)
+        return runSql(m_parser.value(kSql), extra.at(0));
+    return usageError(QStringLiteral("Nothing to do without windows."));
+}
+
+int Cli::usageError(const QString &reason)
+{
+    err() << "torvane: " << reason << "\n\n" << usage();
+    err().flush();
+    return 2;
+}
+
+QString Cli::usage() const
+{
+    // The parser names the program by the path it was started with.
+    const QString help = m_parser.helpText();
+    return QStringLiteral("Usage: torvane [options]") + help.mid(help.indexOf(QLatin1Char('\n')));
 }
