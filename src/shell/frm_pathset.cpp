@@ -2,6 +2,7 @@
 
 #include "shell/appstate.h"
 #include "shell/backgroundarea.h"
+#include "shell/newdatabase.h"
 #include "shell/settings.h"
 #include "ui/dialogs.h"
 
@@ -75,9 +76,12 @@ QString Frm_pathset::folderOf(const QString &fullName)
 
 void Frm_pathset::CmdFlHelp_Click()
 {
-    const QString full = Dialogs::current().openFileName(this, QStringLiteral("选择数据库"),
-                                                         QStringLiteral("数据库 (*.db);;*.db (*.db)"));
-    if (full.isEmpty())
+    const QString chosen = Dialogs::current().locationFileName(
+        this, QStringLiteral("选择数据库"), QStringLiteral("数据库 (*.db);;*.db (*.db)"), QStringLiteral("kvora.db"));
+    if (chosen.isEmpty())
+        return;
+    const QString full = NewDatabase::fileFor(chosen);
+    if (!QFileInfo::exists(full) && !NewDatabase::offer(this, full))
         return;
     const QString folder = folderOf(full);
     const QString file = QFileInfo(full).fileName();

@@ -48,7 +48,7 @@ void createMarkedFile(const QString &path)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
 }
 
-void build(const QString &path, const DemoSize *demo, quint64 seed)
+void build(const QString &path, const DemoSize *demo, quint64 seed, const QString *adminPassword = nullptr)
 {
     if (QFileInfo::exists(path))
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("文件“%1”已存在，不覆盖").arg(path));
@@ -65,6 +65,11 @@ void build(const QString &path, const DemoSize *demo, quint64 seed)
         connection.begin();
         connection.executeScript(resourceText(QStringLiteral("schema.sql")));
         connection.executeScript(resourceText(QStringLiteral("seed.sql")));
+        if (adminPassword
+            && connection.execute(QStringLiteral("UPDATE czyzd SET czy_pass = ? WHERE czy_name = 'admin'"),
+                                  {*adminPassword})
+                   != 1)
+            throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("缺少操作员 admin"));
         if (demo)
             DemoData::generate(connection, *demo, seed);
         connection.commit();
@@ -87,6 +92,11 @@ void build(const QString &path, const DemoSize *demo, quint64 seed)
 void DatabaseCreator::create(const QString &path)
 {
     build(path, nullptr, 0);
+}
+
+void DatabaseCreator::create(const QString &path, const QString &adminPassword)
+{
+    build(path, nullptr, 0, &adminPassword);
 }
 
 void DatabaseCreator::createDemo(const QString &path, const DemoSize &size, quint64 seed)

@@ -13,5 +13,7 @@ struct DemoSize
 // Throws DbException on failure and leaves no half-written file behind.
 namespace DatabaseCreator {
 void create(const QString &path);
+// The same with the password of the system operator `admin` set to the one given.
+void create(const QString &path, const QString &adminPassword);
 void createDemo(const QString &path, const DemoSize &size = {}, quint64 seed = 20031001);
 }

@@ -1,6 +1,8 @@
 #include "ui/dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -17,6 +19,24 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) override
     {
         return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+    }
+    QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
+                             const QString &suggestedName) override
+    {
+        // An open dialog that also takes a name not there yet, so a new
+        // database can be placed in an empty folder.
+        QFileDialog dialog(parent, caption, QString(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.selectFile(suggestedName);
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                        : QString();
+    }
+    std::optional<QString> password(QWidget *parent, const QString &caption, const QString &label) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Password, QString(), &ok);
+        return ok ? std::optional<QString>(text) : std::nullopt;
     }
     bool print(QWidget *parent, QPrinter *printer) override
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QPrinter;
 class QWidget;
@@ -19,6 +20,24 @@ public:
     virtual bool print(QWidget *parent, QPrinter *printer) = 0;
     // True when the operator confirmed the page setup.
     virtual bool printSetup(QWidget *parent, QPrinter *printer) = 0;
+    // Full path of an existing file or of a new one to be made there; the
+    // dialog offers `suggestedName` in the folder the operator opens. Empty
+    // when cancelled. Test doubles answer it as they answer openFileName.
+    virtual QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                     const QString &suggestedName)
+    {
+        Q_UNUSED(suggestedName);
+        return openFileName(parent, caption, filter);
+    }
+    // A password typed into a masked box; nullopt when cancelled. Test doubles
+    // that do not answer it cancel.
+    virtual std::optional<QString> password(QWidget *parent, const QString &caption, const QString &label)
+    {
+        Q_UNUSED(parent);
+        Q_UNUSED(caption);
+        Q_UNUSED(label);
+        return std::nullopt;
+    }
 
     static Dialogs &current();
 

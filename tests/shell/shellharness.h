@@ -79,8 +79,18 @@ public:
     bool print(QWidget *, QPrinter *) override { return false; }
     bool printSetup(QWidget *, QPrinter *) override { return false; }
 
+    // Passwords typed in turn; once they run out, the password box is cancelled.
+    void setPasswords(const QStringList &passwords) { m_passwords = passwords; }
+    std::optional<QString> password(QWidget *, const QString &, const QString &) override
+    {
+        if (m_passwords.isEmpty())
+            return std::nullopt;
+        return m_passwords.takeFirst();
+    }
+
 private:
     QString m_answer;
+    QStringList m_passwords;
     int m_asked = 0;
 };
 

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QFile>
@@ -81,6 +82,8 @@ class StartupTest : public QObject
 private slots:
     void firstStartChoosesDatabase();
     void firstStartCancelled();
+    void firstStartCreatesDatabase_data();
+    void firstStartCreatesDatabase();
     void openFailure_data();
     void openFailure();
     void storedFolderWithSeparatorOpens();
@@ -150,6 +153,75 @@ void StartupTest::firstStartCancelled()
     QCOMPARE(messages.count(), 0);
     QVERIFY(!state.connection().isOpen());
     QVERIFY(!startup.mainWindow());
+}
+
+void StartupTest::firstStartCreatesDatabase_data()
+{
+    QTest::addColumn<QString>("chosen"); // in the test folder
+    QTest::addColumn<bool>("accept");    // the answer to the offer
+    QTest::addColumn<QStringList>("passwords"); // typed in turn, then the box is cancelled
+    QTest::addColumn<QString>("made"); // empty when nothing may be made
+    // The messages shown, by icon: Question, Exclamation, Information, Stop.
+    QTest::addColumn<QString>("shown");
+
+    const QStringList twice{QStringLiteral("s3cret"), QStringLiteral("s3cret")};
+    QTest::newRow("empty folder") << "fresh" << true << twice << "fresh/kvora.db" << "QI";
+    QTest::newRow("new name, blank and a slip first")
+        << "fresh/agency.db" << true << (QStringList{"  ", "s3cret", "s3cre"} + twice) << "fresh/agency.db" << "QEEI";
+    QTest::newRow("offer declined") << "fresh" << false << twice << "" << "Q";
+    QTest::newRow("first password cancelled") << "fresh" << true << QStringList() << "" << "Q";
+    QTest::newRow("second password cancelled") << "fresh" << true << QStringList{"s3cret"} << "" << "Q";
+    QTest::newRow("folder does not exist") << "fresh/gone/agency.db" << true << twice << "" << "QS";
+}
+
+void StartupTest::firstStartCreatesDatabase()
+{
+    QFETCH(QString, chosen);
+    QFETCH(bool, accept);
+    QFETCH(QStringList, passwords);
+    QFETCH(QString, made);
+    QFETCH(QString, shown);
+
+    TestDatabase db;
+    const QDir dir(db.tempDir());
+    QVERIFY(dir.mkpath(QStringLiteral("fresh")));
+    AppState state;
+    FakeDialogs dialogs(dir.filePath(chosen));
+    dialogs.setPasswords(passwords);
+    QString icons;
+    Msg::setHandler([&](const Msg::Shown &m) {
+        icons += QStringLiteral(" IESQ").at(static_cast<int>(m.icon));
+        return m.buttons == Msg::Buttons::YesNo ? (accept ? Msg::Answer::Yes : Msg::Answer::No) : Msg::Answer::Ok;
+    });
+    QStringList events;
+    ModalScript script(&events);
+    script.then(QStringLiteral("Frm_pathset"), [&made](QWidget *w) {
+        ModalScript::click(w, QStringLiteral("CmdFlHelp"));
+        ModalScript::click(w, made.isEmpty() ? QStringLiteral("cmdCancel") : QStringLiteral("cmdOK"));
+    });
+    if (!made.isEmpty())
+        script.then(QStringLiteral("frmLogin"), [](QWidget *w) {
+            logIn(w, QStringLiteral("admin"), QStringLiteral("s3cret"));
+            if (w->isVisible()) // refused: end instead of waiting
+                w->close();
+        });
+
+    Startup startup(state);
+    const bool running = startup.run();
+    Msg::setHandler({});
+    QCOMPARE(icons, shown);
+    QVERIFY(script.finished());
+    if (made.isEmpty()) {
+        QVERIFY(!running);
+        QVERIFY(QDir(dir.filePath(QStringLiteral("fresh"))).isEmpty());
+        QVERIFY(!QFile::exists(settingsFile(db)));
+        return;
+    }
+    // The new database is the one in use, and admin logs in with the password just set.
+    QVERIFY(running);
+    QCOMPARE(QDir::cleanPath(state.connection().location()), dir.filePath(made));
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), QFileInfo(made).fileName());
+    QCOMPARE(state.currentOperator(), QStringLiteral("admin"));
 }
 
 enum class Stored { Nothing, MissingFile, RandomBytes, ForeignSqlite };
@@ -286,14 +358,14 @@ void StartupTest::locationChoosesFile()
     QVERIFY(text);
     QCOMPARE(text->text(), QStringLiteral("/old/old.db"));
 
-    FakeDialogs dialogs(QStringLiteral("/some/dir/kvora.db"));
+    FakeDialogs dialogs(db.path());
     ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
     QCOMPARE(dialogs.asked(), 1);
-    QCOMPARE(state.dataFolder(), QStringLiteral("/some/dir/"));
+    QCOMPARE(state.dataFolder(), db.folder());
     QCOMPARE(state.databaseFile(), QStringLiteral("kvora.db"));
-    QCOMPARE(text->text(), QStringLiteral("/some/dir/kvora.db"));
+    QCOMPARE(text->text(), db.path());
     // Stored at once, not on OK: the choice holds for the next start.
-    QCOMPARE(storedSetting(db, QStringLiteral("path")), QStringLiteral("/some/dir/"));
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
     QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
 }
 
