@@ -4,10 +4,11 @@ set(CPACK_PACKAGE_NAME torvane)
 set(CPACK_PACKAGE_VENDOR Torvane)
 set(CPACK_PACKAGE_CONTACT "Torvane developers <torvane@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Avelor: members, tickets and loyalty points of an airline-ticket agency")
-set(CPACK_PACKAGE_DESCRIPTION "Avelor keeps the customer (member) archive of an airline-ticket agency, \
-every ticket a member buys with the points it earns, points clearing and transfer, \
-operators with rights and an activity log, statistics, queries and printed reports. \
-The data live in one SQLite file chosen at first start.")
+set(CPACK_PACKAGE_DESCRIPTION "Avelor keeps the customer (member) archive of an airline-ticket agency,
+every ticket a member buys with the points it earns, points clearing and
+transfer, operators with rights and an activity log, statistics, queries
+and printed reports. Its data live in one SQLite file, chosen (or made
+empty) at the first start.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
