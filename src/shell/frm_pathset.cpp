@@ -6,6 +6,7 @@
 #include "shell/settings.h"
 #include "ui/dialogs.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -76,8 +77,11 @@ QString Frm_pathset::folderOf(const QString &fullName)
 
 void Frm_pathset::CmdFlHelp_Click()
 {
+    // Opens where the database is, or offers the delivered name in the home folder.
+    const QString suggested = m_path->text().isEmpty() ? QDir::home().filePath(QStringLiteral("kvora.db"))
+                                                       : m_path->text();
     const QString chosen = Dialogs::current().locationFileName(
-        this, QStringLiteral("选择数据库"), QStringLiteral("数据库 (*.db);;*.db (*.db)"), QStringLiteral("kvora.db"));
+        this, QStringLiteral("选择数据库"), QStringLiteral("数据库 (*.db);;*.db (*.db)"), suggested);
     if (chosen.isEmpty())
         return;
     const QString full = NewDatabase::fileFor(chosen);

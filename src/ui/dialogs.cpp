@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPageSetupDialog>
@@ -21,14 +22,15 @@ public:
         return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
     }
     QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
-                             const QString &suggestedName) override
+                             const QString &suggested) override
     {
         // An open dialog that also takes a name not there yet, so a new
         // database can be placed in an empty folder.
-        QFileDialog dialog(parent, caption, QString(), filter);
+        const QFileInfo start(suggested);
+        QFileDialog dialog(parent, caption, start.absolutePath(), filter);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.selectFile(suggestedName);
+        dialog.selectFile(start.fileName());
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                         : QString();
     }

@@ -20,13 +20,14 @@ public:
     virtual bool print(QWidget *parent, QPrinter *printer) = 0;
     // True when the operator confirmed the page setup.
     virtual bool printSetup(QWidget *parent, QPrinter *printer) = 0;
-    // Full path of an existing file or of a new one to be made there; the
-    // dialog offers `suggestedName` in the folder the operator opens. Empty
-    // when cancelled. Test doubles answer it as they answer openFileName.
+    // Full path of an existing file or of a new one to be made there. The
+    // dialog opens at `suggested` (a full path) and keeps offering its file
+    // name in whatever folder the operator opens. Empty when cancelled. Test
+    // doubles answer it as they answer openFileName.
     virtual QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
-                                     const QString &suggestedName)
+                                     const QString &suggested)
     {
-        Q_UNUSED(suggestedName);
+        Q_UNUSED(suggested);
         return openFileName(parent, caption, filter);
     }
     // A password typed into a masked box; nullopt when cancelled. Test doubles
