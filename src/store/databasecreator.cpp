@@ -2,6 +2,8 @@
 
 #include "store/connection.h"
 #include "store/demodata.h"
+#include "store/passwordhash.h"
+#include "store/privatefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,7 @@ QString resourceText(const QString &name)
 // the connection opens only files that carry it.
 void createMarkedFile(const QString &path)
 {
+    PrivateFile::create(path);
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr)
@@ -46,6 +49,20 @@ void createMarkedFile(const QString &path)
     sqlite3_close(db);
     if (rc != SQLITE_OK)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
+}
+
+// The seed's operators arrive with clear passwords; they are replaced in the
+// same transaction, before any page is written, and the engine wipes the
+// space the clear texts took.
+void hashSeedPasswords(Connection &connection)
+{
+    Statement rows = connection.prepare(QStringLiteral("select czy_no, czy_pass from czyzd where czy_pass is not null"));
+    QList<QPair<qint64, QString>> clear;
+    while (rows.next())
+        clear.append({rows.value(0).toLongLong(), rows.value(1).toString()});
+    for (const auto &[number, password] : clear)
+        connection.execute(QStringLiteral("update czyzd set czy_pass=? where czy_no=?"),
+                           {PasswordHash::make(password), number});
 }
 
 void build(const QString &path, const DemoSize *demo, quint64 seed, const QString *adminPassword = nullptr)
@@ -70,6 +87,7 @@ void build(const QString &path, const DemoSize *demo, quint64 seed, const QStrin
                                   {*adminPassword})
                    != 1)
             throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("缺少操作员 admin"));
+        hashSeedPasswords(connection);
         if (demo)
             DemoData::generate(connection, *demo, seed);
         connection.commit();

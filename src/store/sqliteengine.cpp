@@ -2,6 +2,7 @@
 
 #include "store/connection.h"
 #include "store/jetsql.h"
+#include "store/privatefile.h"
 #include "store/sqlfunctions.h"
 
 #include <QDateTime>
@@ -204,6 +205,9 @@ SqliteEngine::SqliteEngine(const QString &path) : m_path(path)
     // A committed change must survive a crash or a power cut; readers never block the writer.
     sqlite3_exec(m_db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    // Deleted and replaced values (a clear password turned into its hash) are wiped from the file,
+    // whatever the engine was built with.
+    sqlite3_exec(m_db, "PRAGMA secure_delete=ON", nullptr, nullptr, nullptr);
     // Plain reads (no memory map) with a modest page cache keep the program's
     // memory small; the snapshot rows live in the recordsets anyway.
     sqlite3_exec(m_db, "PRAGMA mmap_size=0", nullptr, nullptr, nullptr);
@@ -355,6 +359,13 @@ void SqliteEngine::copyToFile(const QString &target)
         failWith(QStringLiteral("无法读取数据库: ") + why);
     }
     sqlite3_busy_timeout(source, m_busyTimeout);
+    try {
+        // The backup holds what the archive holds: it is as private as the archive.
+        PrivateFile::create(temp);
+    } catch (...) {
+        closeBoth();
+        throw;
+    }
     if (sqlite3_open_v2(QFile::encodeName(temp).constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr)
         != SQLITE_OK) {

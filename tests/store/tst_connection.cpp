@@ -235,6 +235,8 @@ void TestConnection::failureRollsBack()
 {
     TestDatabase db;
     Connection &c = db.connection();
+    const QString passwordSql = QStringLiteral("select czy_pass from czyzd where czy_name='admin'");
+    const QVariant password = db.scalar(passwordSql);
     try {
         TransactionGuard guard(c);
         c.execute(QStringLiteral("insert into hyxczhuanrang (kh, zhuanrangkh) values ('A01', 'A02')"));
@@ -250,8 +252,7 @@ void TestConnection::failureRollsBack()
     }
     QVERIFY(!c.inTransaction());
     QCOMPARE(db.count(QStringLiteral("hyxczhuanrang")), 0);
-    QCOMPARE(db.scalar(QStringLiteral("select czy_pass from czyzd where czy_name='admin'")).toString(),
-             QStringLiteral("admin123"));
+    QCOMPARE(db.scalar(passwordSql), password);
 
     // The next command starts afresh and keeps what it commits.
     {

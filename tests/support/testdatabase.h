@@ -7,7 +7,8 @@
 #include <QVariant>
 
 // A fresh database in a temporary folder, made by the same code as the
-// delivered file, with an open connection to it. Settings are pointed at the
+// delivered file (once per test program, then copied), with an open
+// connection to it. Settings are pointed at the
 // same folder, so no test touches the user's own.
 class TestDatabase
 {
