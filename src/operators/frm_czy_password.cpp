@@ -4,7 +4,6 @@
 #include "operators/operatorcommands.h"
 #include "ui/errorboundary.h"
 #include "ui/modcwcl.h"
-#include "store/recordset.h"
 #include "ui/messagebox.h"
 
 #include <QGridLayout>
@@ -34,7 +33,7 @@ QString trimBlanks(const QString &text)
 } // namespace
 
 frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
-    : QDialog(parent), m_state(state), m_account(new Recordset(this))
+    : QDialog(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frm_czy_password"));
     setWindowTitle(QStringLiteral("操作员口令变更"));
@@ -76,12 +75,12 @@ frm_czy_password::frm_czy_password(AppState &state, QWidget *parent)
 bool frm_czy_password::load()
 {
     const QString name = trimBlanks(m_state.currentOperator());
-    m_account->open(OperatorCommands::ownAccountSql(), &m_state.connection(), LockType::Optimistic, {name});
-    if (m_account->recordCount() == 0) {
+    const QVariant account = OperatorCommands::ownAccount(m_state.connection(), name);
+    if (!account.isValid()) {
         Msg::stop(QStringLiteral("找不到操作员'%1'的帐号，不能变更口令。").arg(name), kTitle);
         return false;
     }
-    m_stored = m_account->value(QStringLiteral("czy_pass"));
+    m_account = account.toLongLong();
     return true;
 }
 
@@ -122,11 +121,20 @@ bool frm_czy_password::eventFilter(QObject *watched, QEvent *event)
 
 void frm_czy_password::init_password()
 {
-    if (!m_account->isOpen() || m_closing)
+    if (!m_account || m_closing)
         return;
-    // A null stored password is taken as a blank, which trims to nothing.
-    if (trimBlanks(m_stored.isNull() ? QStringLiteral(" ") : m_stored.toString()) == trimBlanks(box(0)->text()))
+    // The same check as the login's: exact, blanks and all.
+    bool matched = false;
+    if (!ErrorBoundary::run([&] {
+            matched = OperatorCommands::checkPassword(m_state.connection(), *m_account, box(0)->text());
+        }))
         return;
+    if (!matched)
+        oldPasswordRefused();
+}
+
+void frm_czy_password::oldPasswordRefused()
+{
     if (++m_wrongAttempts <= 2) {
         Msg::stop(QStringLiteral("输入原口令不正确,请重新输入!"), kTitle);
         box(0)->setFocus();
@@ -142,7 +150,7 @@ void frm_czy_password::init_password()
 
 void frm_czy_password::last_password()
 {
-    if (!m_account->isOpen())
+    if (!m_account || m_closing)
         return;
     // The new password is stored exactly as typed, so both entries must be the same as typed.
     if (box(1)->text() != box(2)->text()) {
@@ -151,17 +159,29 @@ void frm_czy_password::last_password()
         box(1)->setFocus();
         return;
     }
-    const bool stored = ErrorBoundary::run([this] {
-        m_account->setValue(QStringLiteral("czy_pass"), box(2)->text());
-        m_account->update();
-    });
-    if (!stored) {
-        // Changed by another seat meanwhile: the old password is checked against what is stored now.
-        if (!m_account->bof() && !m_account->eof())
-            m_stored = m_account->value(QStringLiteral("czy_pass"));
+    using Outcome = OperatorCommands::ChangeOutcome;
+    Outcome outcome = Outcome::OldRefused;
+    if (!ErrorBoundary::run([&] {
+            outcome = OperatorCommands::changePassword(m_state.connection(), *m_account, box(0)->text(),
+                                                       box(2)->text());
+        }))
         return;
+    switch (outcome) {
+    case Outcome::OldRefused:
+        // Edited since it was checked, or the password was changed by another seat meanwhile.
+        oldPasswordRefused();
+        return;
+    case Outcome::NoAccount:
+        Msg::stop(QStringLiteral("找不到操作员'%1'的帐号，不能变更口令。").arg(trimBlanks(m_state.currentOperator())),
+                  kTitle);
+        m_closing = true;
+        reject();
+        return;
+    case Outcome::Changed:
+        break;
     }
-    m_account->close();
+    for (QLineEdit *edit : std::as_const(m_boxes))
+        edit->clear();
     Msg::information(QStringLiteral("变更口令成功，按任意键返回！"), kTitle);
     m_closing = true;
     accept();

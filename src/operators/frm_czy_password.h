@@ -3,15 +3,15 @@
 #include "ui/loadable.h"
 
 #include <QDialog>
-#include <QVariant>
+#include <optional>
 
 class AppState;
 class QLineEdit;
 class QPushButton;
-class Recordset;
 
 // The logged-in operator changes the own password: old one, new one twice.
-// Three wrong old passwords close the window.
+// Three wrong old passwords close the window. The window never holds the
+// stored password: it asks the operator commands to check the typed one.
 class frm_czy_password : public QDialog, public Loadable
 {
     Q_OBJECT
@@ -32,12 +32,13 @@ protected:
 
 private:
     QLineEdit *box(int i) const { return m_boxes.at(i); }
+    // Counts a wrong old password: another try twice, then the window closes.
+    void oldPasswordRefused();
 
     AppState &m_state;
-    Recordset *m_account;
+    std::optional<qint64> m_account; // czy_no of the operator's own account
     QList<QLineEdit *> m_boxes;
     QPushButton *m_confirm;
-    QVariant m_stored;
     int m_wrongAttempts = 0;
     bool m_closing = false;
 };

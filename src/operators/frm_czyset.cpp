@@ -104,9 +104,8 @@ bool Frm_czyset::loadData()
     m_accounts->open(OperatorCommands::editableAccountsSql(), &m_state.connection(), LockType::Optimistic);
     m_grid->bind(m_accounts);
     m_grid->setColumnHidden(0, true);
-    m_grid->setColumnHidden(2, true);
     m_grid->setCaption(1, QStringLiteral("操作员姓名"));
-    m_grid->setCaption(3, QStringLiteral("系统帐号"));
+    m_grid->setCaption(2, QStringLiteral("系统帐号"));
     const int nameColumn = m_accounts->fieldIndex(QStringLiteral("czy_Name"));
     for (int i = 0; i < m_accounts->recordCount(); ++i)
         m_operator->addItem(m_accounts->valueAt(i, nameColumn).toString());

@@ -119,9 +119,15 @@ void frmLogin::cmdOK_Click()
         m_operators->moveFirst();
         known = m_operators->find(QStringLiteral("czy_name=") + sqlQuote(name));
     }
-    // The password is compared exactly: case, blanks and all. A null one matches nothing.
-    const QVariant stored = known ? m_operators->value(QStringLiteral("czy_pass")) : QVariant();
-    if (!known || stored.isNull() || stored.toString() != m_password->text()) {
+    bool matched = false;
+    if (known) {
+        const qint64 account = m_operators->value(QStringLiteral("czy_no")).toLongLong();
+        if (!ErrorBoundary::run([&] {
+                matched = OperatorCommands::checkPassword(m_state.connection(), account, m_password->text());
+            }))
+            return;
+    }
+    if (!matched) {
         Msg::stop(QStringLiteral("口令错误!"));
         return;
     }

@@ -1,5 +1,6 @@
-// The login window and the rights it opens: the password is compared exactly,
-// a refused login leaves the window up, and each right opens its one command.
+// The login window and the rights it opens: the password is compared exactly
+// (against a hash, or once against an old clear text, which is then hashed), a
+// refused login leaves the window up, and each right opens its one command.
 
 #include "support/windowload.h"
 #include "shell/appstate.h"
@@ -7,6 +8,7 @@
 #include "shell/frmlogin.h"
 #include "shell/rights.h"
 #include "shell/shellharness.h"
+#include "store/passwordhash.h"
 #include "store/sqlquote.h"
 #include "support/testdatabase.h"
 
@@ -127,8 +129,9 @@ void LoginTest::refused_data()
     QTest::addColumn<QString>("password");
     QTest::newRow("wrong case") << "admin" << "ADMIN123";
     QTest::newRow("extra trailing space") << "admin" << "admin123 ";
+    QTest::newRow("leading space") << "admin" << " admin123";
     QTest::newRow("empty") << "admin" << "";
-    QTest::newRow("another operator's password") << "admin" << "1234";
+    QTest::newRow("another operator's password") << "admin" << "wf1234";
     QTest::newRow("no such operator") << "nobody" << "admin123";
 }
 
@@ -172,11 +175,25 @@ void LoginTest::storedPassword()
     QFETCH(QString, entered);
     QFETCH(bool, accepted);
     Fixture f;
+    // A row typed in by hand, or left by an older file: the password in clear.
     f.db.connection().execute(QStringLiteral("update czyzd set czy_pass=%1 where czy_name='王芳'").arg(stored));
+    const QString storedSql = QStringLiteral("select czy_pass from czyzd where czy_name='王芳'");
+    const QVariant before = f.db.scalar(storedSql);
     MessageLog messages;
     QCOMPARE(logIn(f, QStringLiteral("王芳"), entered), accepted);
     QCOMPARE(messages.count(), accepted ? 0 : 1);
     QCOMPARE(f.state.currentOperator(), accepted ? QStringLiteral("王芳") : QString());
+    // Accepted once, it is kept hashed from then on; a refusal changes nothing.
+    const QVariant after = f.db.scalar(storedSql);
+    if (!accepted) {
+        QCOMPARE(after, before);
+        return;
+    }
+    QVERIFY(PasswordHash::isHash(after));
+    QVERIFY(PasswordHash::matches(after, entered));
+    QVERIFY(logIn(f, QStringLiteral("王芳"), entered));
+    QVERIFY(!logIn(f, QStringLiteral("王芳"), before.toString() + QLatin1Char(' ')));
+    QCOMPARE(f.db.scalar(storedSql), after);
 }
 
 void LoginTest::noOperators()
