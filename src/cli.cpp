@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "operators/passwordreset.h"
+#include "shell/settings.h"
 #include "store/connection.h"
 #include "store/databasecreator.h"
 #include "store/recordset.h"
@@ -77,16 +79,33 @@ int runSql(const QString &path, const QString &statement)
     return 0;
 }
 
+// The archive the program opens, unless another is named.
+int resetPassword(const QString &name, const QString &database)
+{
+    QString folder = Settings::dataFolder();
+    QString file = Settings::databaseFile();
+    if (!database.isEmpty()) {
+        const QFileInfo named(database);
+        folder = named.absolutePath() + QLatin1Char('/');
+        file = named.fileName();
+    } else if (folder == Settings::kUnset) {
+        err() << "no database location is set; name the file with --database FILE\n";
+        return 1;
+    }
+    return PasswordReset::run(Connection::connectionText(folder, file), name);
+}
+
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QString kDatabase = QStringLiteral("database");
 const QString kCreate = QStringLiteral("create-database");
 const QString kDemo = QStringLiteral("demo");
 const QString kSql = QStringLiteral("sql");
+const QString kReset = QStringLiteral("reset-password");
 
 // The commands that run without windows; one at a time.
-const QStringList kCommands = {kCreate, kSql};
-const QStringList kValueOptions = {kDatabase, kCreate, kSql};
+const QStringList kCommands = {kCreate, kSql, kReset};
+const QStringList kValueOptions = {kDatabase, kCreate, kSql, kReset};
 
 // Arguments a command takes after its option's own value (--sql FILE STATEMENT).
 qsizetype argumentsAfterValue(const QString &command)
@@ -109,6 +128,7 @@ Cli::Cli(const QStringList &arguments)
         {kDemo, QStringLiteral("With --create-database: add demo members.")},
         // The statement follows the file as the next argument.
         {kSql, QStringLiteral("Run STATEMENT on FILE, print the rows."), QStringLiteral("FILE> <STATEMENT")},
+        {kReset, QStringLiteral("Ask NAME's new password twice and store it."), QStringLiteral("NAME")},
     });
     if (!m_parser.parse(arguments)) {
         m_error = m_parser.errorText();
@@ -123,7 +143,8 @@ Cli::Cli(const QStringList &arguments)
             continue;
         const QString value = m_parser.value(option);
         if (value.isEmpty() || value.startsWith(QLatin1Char('-'))) {
-            m_error = QStringLiteral("--%1 needs a FILE.").arg(option);
+            m_error = QStringLiteral("--%1 needs a %2.").arg(option, option == kReset ? QStringLiteral("NAME")
+                                                                                       : QStringLiteral("FILE"));
             return;
         }
     }
@@ -140,7 +161,8 @@ Cli::Cli(const QStringList &arguments)
         m_error = QStringLiteral("--demo goes only with --create-database.");
         return;
     }
-    if (m_parser.isSet(kDatabase) && !m_command.isEmpty()) {
+    // The reset works on the file named, or else on the one the windows open.
+    if (m_parser.isSet(kDatabase) && !m_command.isEmpty() && m_command != kReset) {
         m_error = QStringLiteral("--database starts the windows; it does not go with --%1.").arg(m_command);
         return;
     }
@@ -187,6 +209,8 @@ int Cli::run()
         return createDatabase(m_parser.value(kCreate), m_parser.isSet(kDemo));
     if (m_command == kSql)
         return runSql(m_parser.value(kSql), extra.at(0));
+    if (m_command == kReset)
+        return resetPassword(m_parser.value(kReset), m_parser.value(kDatabase));
     return usageError(QStringLiteral("Nothing to do without windows."));
 }
 

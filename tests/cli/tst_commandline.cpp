@@ -3,6 +3,7 @@
 // that it made no file it should not have.
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -55,6 +56,11 @@ void CommandLineTest::initTestCase()
                               QStringLiteral("--demo")});
     QCOMPARE(made.code, 0);
     QVERIFY2(made.out.startsWith(QStringLiteral("created demo database ")), qPrintable(made.out + made.err));
+    // The demo logins the README lists are in the file as hashes only.
+    QFile demo(m_dir.filePath(QStringLiteral("demo.db")));
+    QVERIFY(demo.open(QIODevice::ReadOnly));
+    const QByteArray bytes = demo.readAll();
+    QVERIFY(!bytes.contains("admin123") && !bytes.contains("wf1234"));
 }
 
 void CommandLineTest::options_data()
@@ -141,7 +147,7 @@ void CommandLineTest::helpListsEveryOptionOnOneLine()
         QVERIFY2(m.hasMatch(), qPrintable(text));
         listed << m.captured(1);
     }
-    QCOMPARE(listed, (QStringList{"help", "version", "database", "create-database", "demo", "sql"}));
+    QCOMPARE(listed, (QStringList{"help", "version", "database", "create-database", "demo", "sql", "reset-password"}));
 }
 
 QTEST_MAIN(CommandLineTest)
