@@ -25,10 +25,10 @@ std::optional<QString> readHidden(const QString &prompt)
     }
     std::string line;
     const bool read = static_cast<bool>(std::getline(std::cin, line));
-    if (terminal) {
+    if (terminal)
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        std::cerr << '\n';
-    }
+    // The Enter typed was not shown.
+    std::cerr << '\n';
     if (!read)
         return std::nullopt;
     return QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
