@@ -16,3 +16,6 @@ torvane_install_packages() {
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
+
+# Only for regenerating data/pinyin.txt (scripts/make-pinyin-table.sh).
+torvane_pinyin_packages="unicode-data python3"

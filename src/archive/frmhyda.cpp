@@ -1,8 +1,11 @@
 #include "archive/frmhyda.h"
 
 #include "archive/customercommands.h"
+#include "archive/customerentrychecks.h"
 #include "archive/fieldhelp.h"
 #include "archive/itineraryarea.h"
+#include "archive/pinyinindex.h"
+#include "archive/pinyinmatcher.h"
 #include "archive/pointscommands.h"
 #include "reports/frmjfdzd.h"
 #include "reports/modreport.h"
@@ -67,7 +70,7 @@ int px(double twips)
 
 FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     : LoggedWindow(state, kCaption, parent), m_customers(new Recordset(this)), m_dictionary(new Recordset(this)),
-      m_clearingLog(new Recordset(this))
+      m_clearingLog(new Recordset(this)), m_pinyin(new PinyinIndex(m_customers, QStringLiteral("xm"), this))
 {
     setObjectName(QStringLiteral("FRMHYDA"));
 
@@ -444,6 +447,14 @@ bool FRMHYDA::saveRecord()
 {
     if (m_mode == Mode::Browsing)
         return true;
+    // The operator's second thoughts come after the field checks, so nothing is asked twice.
+    QString focus;
+    if (!checkFields() || !CustomerEntryChecks::confirmSave(m_state.connection(), *m_customers, m_mode == Mode::Adding, &focus)) {
+        for (int i = 0; i < m_slotCount; ++i)
+            if (!focus.isEmpty() && m_bindings.at(i)->field().compare(focus, Qt::CaseInsensitive) == 0)
+                m_boxes.at(i)->setFocus();
+        return false;
+    }
     // A refused save (a card number already taken, say) keeps the record in editing as typed.
     m_customers->update();
     leaveEditing();
@@ -491,6 +502,9 @@ void FRMHYDA::findRecord()
         found = m_customers->indexOf(QStringLiteral("xm=") + sqlQuote(text));
         if (found < 0)
             found = m_customers->indexOf(QStringLiteral("kh=") + sqlQuote(text));
+        // Latin letters also find a name by its pinyin; finding again goes on to the next such name.
+        if (found < 0)
+            found = m_pinyin->find(PinyinMatcher(text), m_customers->currentIndex() + 1);
     }
     if (found < 0) {
         Msg::exclamation(QStringLiteral("未查到数据!"));

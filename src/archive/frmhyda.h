@@ -8,6 +8,7 @@
 class BoundGrid;
 class FieldBinding;
 class ItineraryArea;
+class PinyinIndex;
 class QComboBox;
 class QLabel;
 class QMdiSubWindow;
@@ -81,6 +82,7 @@ private:
     Recordset *m_customers;
     Recordset *m_dictionary;
     Recordset *m_clearingLog;
+    PinyinIndex *m_pinyin;
     Mode m_mode = Mode::Browsing;
     bool m_activationWatched = false;
     QPointer<QMdiSubWindow> m_lastActive;

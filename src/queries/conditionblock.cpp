@@ -93,7 +93,8 @@ std::optional<ConditionField> ConditionBlock::lookup(const QString &caption) con
                           FieldDictionary::typeWord(m_dictionary->value(QStringLiteral("colm_type")))};
 }
 
-ConditionText ConditionBlock::strtjset(const TypeWords &types, const std::function<void(const QString &)> &accepted)
+ConditionText ConditionBlock::strtjset(const TypeWords &types, const std::function<void(const QString &)> &accepted,
+                                       const TermRewrite &rewrite)
 {
     QVector<ConditionRow> rows;
     for (int i = 0; i < m_fields.size(); ++i)
@@ -108,7 +109,8 @@ ConditionText ConditionBlock::strtjset(const TypeWords &types, const std::functi
             m_text4->setText(text);
             if (accepted)
                 accepted(text);
-        });
+        },
+        rewrite);
     // The boxes keep what was typed: written back quoted, a retry after a
     // refused row would quote the same value twice and search for something else.
     if (result.stopped)

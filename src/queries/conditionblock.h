@@ -28,7 +28,8 @@ public:
     // first caption, or (perRow) with the caption of the row of its own position.
     void setDictionary(Recordset *dictionary, bool perRow = false);
     // Builds the condition text; shows the message of a refused value.
-    ConditionText strtjset(const TypeWords &types, const std::function<void(const QString &)> &accepted = {});
+    ConditionText strtjset(const TypeWords &types, const std::function<void(const QString &)> &accepted = {},
+                           const TermRewrite &rewrite = {});
     // Empties every value; fields, operators and connectors stay.
     void txtsjclear();
 

@@ -38,7 +38,8 @@ QString numberFrom(const QString &typed)
 
 ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &connectorWords,
                        const std::function<std::optional<ConditionField>(const QString &caption)> &lookup,
-                       const TypeWords &types, const std::function<void(const QString &)> &accepted)
+                       const TypeWords &types, const std::function<void(const QString &)> &accepted,
+                       const TermRewrite &rewrite)
 {
     ConditionText result;
     for (int i = 0; i < rows.size(); ++i) {
@@ -107,7 +108,9 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
                                               QStringLiteral(">="), QStringLiteral("="), QStringLiteral("<>")};
         const bool like = row.op.compare(QLatin1String("like"), Qt::CaseInsensitive) == 0;
         const QString op = operators.contains(row.op) ? row.op : QStringLiteral("=");
-        const QString term = like ? field->code + QStringLiteral(" like ") + value : field->code + op + value;
+        QString term = like ? field->code + QStringLiteral(" like ") + value : field->code + op + value;
+        if (rewrite)
+            term = rewrite(*field, row, term).value_or(term);
         const QString captionTerm =
             like ? field->caption + QStringLiteral(" like ") + shown : field->caption + op + shown;
         if (result.text.isEmpty()) {

@@ -44,6 +44,10 @@ struct ConditionText
     int acceptedRows = 0;
 };
 
+// A term of its own for an accepted row instead of the plain one, or nothing.
+using TermRewrite = std::function<std::optional<QString>(const ConditionField &field, const ConditionRow &row,
+                                                          const QString &term)>;
+
 // Builds the condition text from the rows in order: empty values are skipped,
 // each accepted term joined to the text so far by the connector word of the
 // gap before its row ("and" / "or"). Text values are quoted with their quotes
@@ -52,4 +56,5 @@ struct ConditionText
 // accepted row with the text so far.
 ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &connectorWords,
                        const std::function<std::optional<ConditionField>(const QString &caption)> &lookup,
-                       const TypeWords &types, const std::function<void(const QString &)> &accepted = {});
+                       const TypeWords &types, const std::function<void(const QString &)> &accepted = {},
+                       const TermRewrite &rewrite = {});

@@ -1,5 +1,8 @@
 #include "queries/frmhuiyuanfind.h"
 
+#include "archive/customercommands.h"
+#include "archive/pinyinindex.h"
+#include "archive/pinyinmatcher.h"
 #include "queries/querystatements.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
@@ -48,7 +51,7 @@ bool frmHuiYuanFind::load()
 
 void frmHuiYuanFind::Cmdfind_Click()
 {
-    const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
+    const ConditionText text = conditionText();
     if (text.unknownField)
         return;
     if (!text.text.isEmpty()) {
@@ -75,9 +78,32 @@ void frmHuiYuanFind::Cmdfind_Click()
     m_conditions->txtsjclear();
 }
 
+ConditionText frmHuiYuanFind::conditionText()
+{
+    return m_conditions->strtjset(TypeWordTables::statistics(), {},
+                                  [this](const ConditionField &field, const ConditionRow &row,
+                                         const QString &term) -> std::optional<QString> {
+        const PinyinMatcher pinyin(row.value);
+        if (field.code.compare(QLatin1String("kh"), Qt::CaseInsensitive) != 0 || row.op != QLatin1String("=")
+            || !pinyin.isValid())
+            return std::nullopt;
+        // Read afresh each time: customers are added in other windows meanwhile.
+        QStringList cards;
+        ErrorBoundary::run([&] {
+            Recordset names;
+            names.open(CustomerCommands::cardsAndNamesSql(), &queryConnection());
+            for (const int at : PinyinIndex(&names, QStringLiteral("xm")).findAll(pinyin))
+                cards << names.valueAt(at, 0).toString();
+        });
+        if (cards.isEmpty())
+            return std::nullopt;
+        return QueryStatements::cardTermOrAnyOf(term, cards);
+    });
+}
+
 void frmHuiYuanFind::previewOrPrint(bool preview)
 {
-    const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
+    const ConditionText text = conditionText();
     if (text.unknownField || text.text.isEmpty())
         return;
     showReport([&] { return ModReport::statisticsFindSet(queryConnection(), QStringLiteral("hyxc"), text.text); },

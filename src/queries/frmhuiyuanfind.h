@@ -20,6 +20,8 @@ public:
     Recordset *results() const { return m_results; }
 
 private:
+    // The condition text; a card number typed as Latin letters also finds the customers by the pinyin of their names.
+    ConditionText conditionText();
     void previewOrPrint(bool preview);
     QTabWidget *m_tabs;
     BoundGrid *m_grid;

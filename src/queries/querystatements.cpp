@@ -13,6 +13,14 @@ QString QueryStatements::memberItinerarySql(const QString &condition)
     return QStringLiteral("select * from hyxc   WHERE ") + condition;
 }
 
+QString QueryStatements::cardTermOrAnyOf(const QString &term, const QStringList &cards)
+{
+    QStringList quoted;
+    for (const QString &card : cards)
+        quoted << sqlQuote(card);
+    return QLatin1Char('(') + term + QStringLiteral(" or kh in (") + quoted.join(QLatin1Char(',')) + QStringLiteral("))");
+}
+
 QString QueryStatements::customerPointsSql(const QString &columns, const QString &condition)
 {
     if (condition.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The statements of the query windows. Their conditions are composed from
 // dictionary rows and typed values (see strtjset), so these join texts.
@@ -10,6 +11,8 @@ namespace QueryStatements {
 QString conditionFieldsSql(const QString &source, bool asStored = false);
 // Member itinerary: ticket rows that meet the condition.
 QString memberItinerarySql(const QString &condition);
+// A card-number term widened to the customers whose names the typed text finds by pinyin.
+QString cardTermOrAnyOf(const QString &term, const QStringList &cards);
 // Customer points: the listed columns of every customer's totals.
 QString customerPointsSql(const QString &columns, const QString &condition);
 // A catalogue report's statement with the conditions appended.

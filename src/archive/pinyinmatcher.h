@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+class PinyinTable;
+
+// A find text typed to reach a name by its pinyin. Each character of the name
+// takes a piece of the text: a Latin letter or more that begin one of its
+// readings ("w", "zh", "wang"), or the character itself. "wf", "wangfang",
+// "wangf" and "王f" all find 王芳; "zhw" finds 张伟 and 赵薇. The whole name
+// must be covered, so "wf" does not find 王芳华.
+class PinyinMatcher
+{
+public:
+    explicit PinyinMatcher(const QString &text);
+    PinyinMatcher(const QString &text, const PinyinTable &table);
+
+    // Text to look up by pinyin: a Latin letter at least, and nothing but
+    // Latin letters, Han characters, blanks and apostrophes ("xi'an"). Card
+    // numbers and plain Chinese names are not.
+    static bool isPinyinText(const QString &text);
+    bool isValid() const { return m_valid; }
+
+    bool matches(const QString &name) const;
+    bool matches(const char32_t *name, size_t length) const;
+
+private:
+    const PinyinTable &m_table;
+    std::u32string m_text; // lower case, blanks and apostrophes dropped
+    bool m_valid = false;
+};
