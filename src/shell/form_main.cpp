@@ -6,6 +6,7 @@
 #include "shell/frmlogin.h"
 #include "shell/keystate.h"
 #include "shell/modulback.h"
+#include "shell/modulrestore.h"
 #include "shell/rights.h"
 #include "reports/clsmenu.h"
 #include "store/recordset.h"
@@ -139,9 +140,12 @@ void form_main::buildMenus()
     addItem(system, QStringLiteral("menu_sys_1"), QStringLiteral("&2.操作员日志"));
     addItem(system, QStringLiteral("menu_sys_2"), QStringLiteral("&3.口令变更"));
     addItem(system, QStringLiteral("menu_sys_3"), QStringLiteral("-"));
-    connect(addItem(system, QStringLiteral("menu_sys_4"), QStringLiteral("&4.数据备份")), &QAction::triggered, this,
-            &form_main::backup);
-    addItem(system, QStringLiteral("menu_sys_5"), QStringLiteral("&5.数据恢复"))->setVisible(false);
+    QAction *backup = addItem(system, QStringLiteral("menu_sys_4"), QStringLiteral("&4.数据备份"));
+    connect(backup, &QAction::triggered, this, &form_main::backup);
+    // Restoring goes with the right to back up.
+    QAction *restore = addItem(system, QStringLiteral("menu_sys_5"), QStringLiteral("&5.数据恢复"));
+    connect(restore, &QAction::triggered, this, &form_main::restore);
+    connect(backup, &QAction::enabledChanged, restore, &QAction::setEnabled);
     addItem(system, QStringLiteral("menu_sys_6"), QStringLiteral("-"));
     addItem(system, QStringLiteral("menu_sys_7"), QStringLiteral("选择数据库"));
 
@@ -379,6 +383,53 @@ void form_main::relogin()
 void form_main::backup()
 {
     Modulback::data_backup(m_state.connection());
+}
+
+bool form_main::closeDataWindows()
+{
+    m_area->closeAllSubWindows();
+    for (const QPointer<QWidget> &window : std::as_const(m_open))
+        if (window && window->isWindow())
+            window->close();
+    // Closed windows go now, with every recordset they held on the archive.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (const QMdiSubWindow *sub : m_area->subWindowList())
+        if (sub->isVisible())
+            return false;
+    for (const QPointer<QWidget> &window : std::as_const(m_open))
+        if (window && window->isWindow() && window->isVisible())
+            return false;
+    return true;
+}
+
+void form_main::restore()
+{
+    const QString backup = Dialogs::current().openFileName(this, QStringLiteral("数据恢复"),
+                                                           QStringLiteral("备份文件 (*.bak);;所有文件 (*)"));
+    if (backup.isEmpty())
+        return;
+    if (Msg::show(QStringLiteral("将用“%1”中的数据替换当前全部数据（当前数据另存一份）。确认恢复吗？").arg(backup),
+                  Msg::Icon::Question, Msg::Buttons::OkCancel)
+        != Msg::Answer::Ok)
+        return;
+    if (!closeDataWindows()) {
+        Msg::exclamation(QStringLiteral("请先保存或取消正在编辑的记录，关闭所有窗口后再恢复数据。"));
+        return;
+    }
+    if (!Modulrestore::data_restore(m_state.connection(), backup))
+        return;
+    // The restored archive has operators and rights of its own: everyone logs in again.
+    for (const QString &name : Rights::controlledActions())
+        action(name)->setEnabled(false);
+    m_state.setCurrentOperator(QString());
+    if (!ErrorBoundary::run([this] {
+            m_state.connection().open(m_state.connectionText());
+            menu_load();
+        })) {
+        m_state.endProgram();
+        return;
+    }
+    relogin();
 }
 
 void form_main::printSetup()

@@ -61,6 +61,10 @@ private:
     QWidget *createLoaded(const WindowEntry &entry, int argument);
     void relogin();
     void backup();
+    // Replaces the archive with a backup's content and logs in again on it.
+    void restore();
+    // Closes every window but this one; false when one stays open (a record kept unsaved).
+    bool closeDataWindows();
     void printSetup();
 
     AppState &m_state;

@@ -40,9 +40,11 @@ void createMarkedFile(const QString &path)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
     }
     char *message = nullptr;
-    const QByteArray pragmas = QStringLiteral("PRAGMA page_size=8192; PRAGMA application_id=%1; PRAGMA journal_mode=WAL;")
-                                   .arg(kTorvaneApplicationId)
-                                   .toUtf8();
+    const QByteArray pragmas =
+        QStringLiteral("PRAGMA page_size=8192; PRAGMA application_id=%1; PRAGMA user_version=%2; PRAGMA journal_mode=WAL;")
+            .arg(kTorvaneApplicationId)
+            .arg(kTorvaneSchemaVersion)
+            .toUtf8();
     const int rc = sqlite3_exec(db, pragmas.constData(), nullptr, nullptr, &message);
     const QString why = QString::fromUtf8(message ? message : "");
     sqlite3_free(message);

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+// The version of the schema data/schema.sql makes, kept in every new file
+// (PRAGMA user_version). Files made before it was kept read 0.
+constexpr int kTorvaneSchemaVersion = 1;
+
 struct DemoSize
 {
     int customers = 300;

@@ -156,7 +156,7 @@ void MainWindowTest::items_data()
     QTest::newRow("MENU_SDSRfIND") << "MENU_SDSRfIND" << any << "" << false << false << false;
     for (int i = 0; i < 8; ++i) {
         const QString name = QStringLiteral("menu_sys_%1").arg(i);
-        QTest::newRow(qPrintable(name)) << name << any << "" << (i == 3 || i == 6) << (i != 5) << false;
+        QTest::newRow(qPrintable(name)) << name << any << "" << (i == 3 || i == 6) << true << false;
     }
     QTest::newRow("hlep1") << "hlep1" << "内容" << "" << false << true << false;
     QTest::newRow("help2") << "help2" << "索引" << "" << false << true << false;
