@@ -1,7 +1,7 @@
 #include "archive/customerentrychecks.h"
 
 #include "archive/customercommands.h"
-#include "archive/idnumber.h"
+#include "store/idnumber.h"
 #include "store/recordset.h"
 #include "ui/messagebox.h"
 

@@ -1,6 +1,7 @@
 #include "store/demodata.h"
 
 #include "store/connection.h"
+#include "store/idnumber.h"
 
 #include <QDate>
 #include <QString>
@@ -83,9 +84,17 @@ void DemoData::generate(Connection &db, const DemoSize &size, quint64 seed)
         QStringList liked;
         for (int a = 0; a < rnd.below(3); ++a)
             liked << rnd.pick(kAirlines) + QLatin1Char(' ');
+        // A resident number that checks out, its sequence odd for men; drawn as
+        // before, so the rest of the sample stays as it was.
+        const QString place = QString::number(110101 + rnd.below(500000));
+        const int sequence = rnd.below(9000) + 1000;
+        const int sexDigit = male ? (sequence % 10) | 1 : (sequence % 10) & ~1;
+        const QString first17 = place + born.toString(QStringLiteral("yyyyMMdd"))
+                                + QString::number(sequence / 10 % 100).rightJustified(2, QLatin1Char('0'))
+                                + QString::number(sexDigit);
         customer.bind(1, cardNumber(i))
             .bind(2, name)
-            .bind(3, QStringLiteral("%1%2%3").arg(110101 + rnd.below(500000)).arg(born.toString(QStringLiteral("yyyyMMdd"))).arg(rnd.below(9000) + 1000))
+            .bind(3, first17 + IdNumber::checkCharacter(first17))
             .bind(4, male ? QStringLiteral("男") : QStringLiteral("女"))
             .bind(5, isoDate(born))
             .bind(6, QStringLiteral("13%1").arg(rnd.below(1000000000), 9, 10, QLatin1Char('0')))

@@ -4,7 +4,7 @@
 
 #include "support/windowload.h"
 #include "archive/frmhyda.h"
-#include "archive/idnumber.h"
+#include "store/idnumber.h"
 #include "archive/pinyinmatcher.h"
 #include "archivesupport.h"
 #include "queries/frmhuiyuanfind.h"

@@ -1,4 +1,4 @@
-#include "archive/idnumber.h"
+#include "store/idnumber.h"
 
 namespace {
 
