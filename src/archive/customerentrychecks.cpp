@@ -41,7 +41,8 @@ bool CustomerEntryChecks::confirmSave(Connection &connection, Recordset &custome
     const QString number = field(customers, kIdNumber);
     const IdNumber id = IdNumber::parse(number);
     if (id.verdict == IdNumber::Verdict::WrongCheck
-        && !saveAnyway(QStringLiteral("证件号码“%1”的校验位不对（按前17位应为 %2），请核对。").arg(number, id.expectedCheck))) {
+        && !saveAnyway(
+            QStringLiteral("证件号码“%1”的校验位不对（按前17位应为 %2），请核对。").arg(number, id.expectedCheck))) {
         *focusField = kIdNumber;
         return false;
     }

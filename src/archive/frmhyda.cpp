@@ -449,7 +449,8 @@ bool FRMHYDA::saveRecord()
         return true;
     // The operator's second thoughts come after the field checks, so nothing is asked twice.
     QString focus;
-    if (!checkFields() || !CustomerEntryChecks::confirmSave(m_state.connection(), *m_customers, m_mode == Mode::Adding, &focus)) {
+    const bool adding = m_mode == Mode::Adding;
+    if (!checkFields() || !CustomerEntryChecks::confirmSave(m_state.connection(), *m_customers, adding, &focus)) {
         for (int i = 0; i < m_slotCount; ++i)
             if (!focus.isEmpty() && m_bindings.at(i)->field().compare(focus, Qt::CaseInsensitive) == 0)
                 m_boxes.at(i)->setFocus();
