@@ -204,7 +204,7 @@ INSERT INTO pr_report (xh, report_name, report_sql, report_findtjtablename, repo
 (3, '定票员收入统计',   'select * from SRdpy',      'SRdpy_tj',      'SRdpy');
 
 -- Operators: one system account with every right, one counter clerk.
-INSERT INTO czyzd (czy_name, czy_pass, sys_tag) VALUES ('admin', 'admin123', 1), ('王芳', 'wf1234', 0);
+INSERT INTO czyzd (czy_name, czy_pass, sys_tag) VALUES ('admin', 'admin123', true), ('王芳', 'wf1234', false);
 INSERT INTO czy (name, czy_id, nr) VALUES
 ('admin', 1, '编码设置'), ('admin', 1, '客户登记'), ('admin', 1, '积分转让'), ('admin', 1, '客户积分查询'),
 ('admin', 1, '航空公司出票统计'), ('admin', 1, '个人出票统计'), ('admin', 1, '航线出票统计'),

@@ -2,6 +2,7 @@
 
 #include "operators/passwordreset.h"
 #include "shell/settings.h"
+#include "store/archivecopy.h"
 #include "store/connection.h"
 #include "store/databasecreator.h"
 #include "store/recordset.h"
@@ -34,8 +35,22 @@ int createDatabase(const QString &path, bool demo)
         err() << e.number() << ' ' << e.description() << '\n';
         return 1;
     }
-    out() << (demo ? "created demo database " : "created empty database ") << QFileInfo(path).absoluteFilePath()
+    out() << (demo ? "created demo database " : "created empty database ")
+          << (Connection::isServerLocation(path) ? Connection::shownLocation(path) : QFileInfo(path).absoluteFilePath())
           << '\n';
+    return 0;
+}
+
+int copyDatabase(const QString &from, const QString &to)
+{
+    try {
+        for (const QString &line : ArchiveCopy::copy(from, to))
+            out() << line << '\n';
+    } catch (const DbException &e) {
+        err() << e.number() << ' ' << e.description() << '\n';
+        return 1;
+    }
+    out() << "copied; row counts, points totals and statistics checked\n";
     return 0;
 }
 
@@ -50,10 +65,14 @@ QString cellText(const QVariant &v)
 
 int runSql(const QString &path, const QString &statement)
 {
-    const QFileInfo file(path);
     Connection connection;
     try {
-        connection.open(Connection::connectionText(file.absolutePath() + QLatin1Char('/'), file.fileName()));
+        if (Connection::isServerLocation(path)) {
+            connection.openLocation(path);
+        } else {
+            const QFileInfo file(path);
+            connection.open(Connection::connectionText(file.absolutePath() + QLatin1Char('/'), file.fileName()));
+        }
         const bool returnsRows = connection.prepare(statement).columnCount() > 0;
         if (!returnsRows) {
             const int changed = connection.execute(statement);
@@ -102,15 +121,16 @@ const QString kCreate = QStringLiteral("create-database");
 const QString kDemo = QStringLiteral("demo");
 const QString kSql = QStringLiteral("sql");
 const QString kReset = QStringLiteral("reset-password");
+const QString kCopy = QStringLiteral("copy-database");
 
 // The commands that run without windows; one at a time.
-const QStringList kCommands = {kCreate, kSql, kReset};
-const QStringList kValueOptions = {kDatabase, kCreate, kSql, kReset};
+const QStringList kCommands = {kCreate, kSql, kReset, kCopy};
+const QStringList kValueOptions = {kDatabase, kCreate, kSql, kReset, kCopy};
 
-// Arguments a command takes after its option's own value (--sql FILE STATEMENT).
+// Arguments a command takes after its option's own value (--sql FILE STATEMENT, --copy-database FROM TO).
 qsizetype argumentsAfterValue(const QString &command)
 {
-    return command == kSql ? 1 : 0;
+    return command == kSql || command == kCopy ? 1 : 0;
 }
 
 } // namespace
@@ -129,6 +149,8 @@ Cli::Cli(const QStringList &arguments)
         // The statement follows the file as the next argument.
         {kSql, QStringLiteral("Run STATEMENT on FILE, print the rows."), QStringLiteral("FILE> <STATEMENT")},
         {kReset, QStringLiteral("Ask NAME's new password twice and store it."), QStringLiteral("NAME")},
+        // FILE may also be a server, postgresql://user@host/database.
+        {kCopy, QStringLiteral("Copy a whole archive into an empty one."), QStringLiteral("FROM> <TO")},
     });
     if (!m_parser.parse(arguments)) {
         m_error = m_parser.errorText();
@@ -171,7 +193,8 @@ Cli::Cli(const QStringList &arguments)
     if (extra.size() > expected)
         m_error = QStringLiteral("Unexpected argument '%1'.").arg(extra.at(expected));
     else if (extra.size() < expected)
-        m_error = QStringLiteral("--%1 needs a STATEMENT after its FILE.").arg(m_command);
+        m_error = m_command == kCopy ? QStringLiteral("--%1 needs a TO after its FROM.").arg(m_command)
+                                     : QStringLiteral("--%1 needs a STATEMENT after its FILE.").arg(m_command);
 }
 
 QStringList Cli::argumentsOf(int argc, char *argv[])
@@ -211,6 +234,8 @@ int Cli::run()
         return runSql(m_parser.value(kSql), extra.at(0));
     if (m_command == kReset)
         return resetPassword(m_parser.value(kReset), m_parser.value(kDatabase));
+    if (m_command == kCopy)
+        return copyDatabase(m_parser.value(kCopy), extra.at(0));
     return usageError(QStringLiteral("Nothing to do without windows."));
 }
 

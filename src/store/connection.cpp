@@ -16,6 +16,12 @@ std::function<void(bool)> &defaultObserver()
     return observer;
 }
 
+std::function<QString(const QString &)> &passwordProvider()
+{
+    static std::function<QString(const QString &)> provider;
+    return provider;
+}
+
 } // namespace
 
 Connection::Connection() = default;
@@ -38,6 +44,16 @@ int Connection::defaultBusyTimeout()
 void Connection::setDefaultBusyObserver(std::function<void(bool)> observer)
 {
     defaultObserver() = std::move(observer);
+}
+
+void Connection::setPasswordProvider(std::function<QString(const QString &)> provider)
+{
+    passwordProvider() = std::move(provider);
+}
+
+QString Connection::askPassword(const QString &location)
+{
+    return passwordProvider() ? passwordProvider()(location) : QString();
 }
 
 QString Connection::connectionText(const QString &folder, const QString &file)
@@ -73,8 +89,14 @@ void Connection::open(const QString &connectionText)
 void Connection::openLocation(const QString &location)
 {
     close();
-    m_location = location;
-    m_engine = Engine::open(location);
+    adopt(Engine::open(location));
+}
+
+void Connection::adopt(std::unique_ptr<Engine> engine)
+{
+    close();
+    m_engine = std::move(engine);
+    m_location = m_engine->location();
     m_engine->setBusyTimeout(defaultTimeout());
     if (defaultObserver())
         m_engine->setBusyObserver(defaultObserver());

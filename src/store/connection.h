@@ -36,9 +36,17 @@ public:
     static int defaultBusyTimeout();
     static void setDefaultBusyObserver(std::function<void(bool waiting)> observer);
 
+    // Asks for the password of a server location when libpq's own means
+    // (~/.pgpass, PGPASSWORD, a service file) give none that works; an empty
+    // answer gives up. What is typed is kept in memory for this run only.
+    static void setPasswordProvider(std::function<QString(const QString &location)> provider);
+    static QString askPassword(const QString &location);
+
     void open(const QString &connectionText);
     // A database file, or a server URI.
     void openLocation(const QString &location);
+    // An engine opened by other means (a database that is to become an archive).
+    void adopt(std::unique_ptr<Engine> engine);
     void close();
     bool isOpen() const { return m_engine != nullptr; }
     // The file or server the connection is open on.

@@ -1,6 +1,7 @@
 #include "store/engine.h"
 
 #include "store/dberror.h"
+#include "store/pgengine.h"
 #include "store/sqliteengine.h"
 
 bool Engine::isServerLocation(const QString &location)
@@ -12,8 +13,7 @@ bool Engine::isServerLocation(const QString &location)
 std::unique_ptr<Engine> Engine::open(const QString &location)
 {
     if (isServerLocation(location))
-        throw DbException(DbErrorCode::GeneralFailure,
-                          QStringLiteral("本程序不支持服务器数据库“%1”").arg(location));
+        return std::make_unique<PgEngine>(location);
     return std::make_unique<SqliteEngine>(location);
 }
 

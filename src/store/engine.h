@@ -33,6 +33,9 @@ public:
     // A transaction that holds the write lock from its start, so a command
     // of several statements never fails half-way for a lock.
     virtual void begin() = 0;
+    // A read-only transaction that sees one moment of the archive throughout
+    // (copies and backups read in one).
+    virtual void beginSnapshot() = 0;
     virtual void commit() = 0;
     virtual void rollback() noexcept = 0;
     virtual bool inTransaction() const = 0;
@@ -51,6 +54,14 @@ public:
     // "column holds exactly this value" (nulls equal), with one parameter.
     virtual QString sameValue(const QString &quotedColumn) const = 0;
     virtual QString quoteIdentifier(const QString &name) const;
+    // Whether rows of a relation named by column origins can be found again by their identity.
+    virtual bool canIdentifyRows(const QString &table) { Q_UNUSED(table); return true; }
+
+    // The highest number a table's counter has handed out (0 when it has none
+    // or never counted), and raising it so numbers already used elsewhere are
+    // never handed out again (an archive moved between engines).
+    virtual qint64 counterValue(const QString &table) = 0;
+    virtual void raiseCounter(const QString &table, qint64 value) = 0;
 
     // A consistent copy of the whole archive as a database file of our own
     // (the backup), written to `target`. Throws DbException.

@@ -152,7 +152,7 @@ void Recordset::detectBaseTable(const QString &sql)
                 single = false;
         }
     }
-    if (table.isEmpty() || !single)
+    if (table.isEmpty() || !single || !m_connection->engine().canIdentifyRows(table))
         return;
 
     // Ask for the row identity beside the caller's columns, so rows are written back by it.

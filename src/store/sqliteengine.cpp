@@ -4,12 +4,12 @@
 #include "store/jetsql.h"
 #include "store/privatefile.h"
 #include "store/sqlfunctions.h"
+#include "store/wholefile.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
-#include <cstdio>
 #include <sqlite3.h>
 
 namespace {
@@ -311,6 +311,15 @@ void SqliteEngine::begin()
         fail(rc);
 }
 
+void SqliteEngine::beginSnapshot()
+{
+    // A read transaction keeps the snapshot of its first read until it ends (WAL).
+    const int rc = sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
+    notifyDone();
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
 void SqliteEngine::commit()
 {
     const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
@@ -343,60 +352,77 @@ QString SqliteEngine::sameValue(const QString &quotedColumn) const
 
 void SqliteEngine::copyToFile(const QString &target)
 {
-    const QString temp = target + QStringLiteral(".part");
-    QFile::remove(temp);
-
-    // A connection of its own reads only committed rows, whatever this one has pending.
-    sqlite3 *source = nullptr;
-    sqlite3 *dest = nullptr;
-    auto closeBoth = [&] {
-        sqlite3_close(dest);
-        sqlite3_close(source);
-    };
-    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &source, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        const QString why = source ? errorText(source) : QString();
-        closeBoth();
-        failWith(QStringLiteral("无法读取数据库: ") + why);
-    }
-    sqlite3_busy_timeout(source, m_busyTimeout);
-    try {
-        // The backup holds what the archive holds: it is as private as the archive.
-        PrivateFile::create(temp);
-    } catch (...) {
-        closeBoth();
-        throw;
-    }
-    if (sqlite3_open_v2(QFile::encodeName(temp).constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr)
-        != SQLITE_OK) {
-        const QString why = dest ? errorText(dest) : QString();
-        closeBoth();
-        QFile::remove(temp);
-        failWith(QStringLiteral("无法写入备份文件“%1”: %2").arg(temp, why));
-    }
-    sqlite3_backup *backup = sqlite3_backup_init(dest, "main", source, "main");
-    if (!backup) {
+    writeWholeFile(target, [this](const QString &temp) {
+        // A connection of its own reads only committed rows, whatever this one has pending.
+        sqlite3 *source = nullptr;
+        sqlite3 *dest = nullptr;
+        auto closeBoth = [&] {
+            sqlite3_close(dest);
+            sqlite3_close(source);
+        };
+        if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &source, SQLITE_OPEN_READONLY, nullptr)
+            != SQLITE_OK) {
+            const QString why = source ? errorText(source) : QString();
+            closeBoth();
+            failWith(QStringLiteral("无法读取数据库: ") + why);
+        }
+        sqlite3_busy_timeout(source, m_busyTimeout);
+        try {
+            // The backup holds what the archive holds: it is as private as the archive.
+            PrivateFile::create(temp);
+        } catch (...) {
+            closeBoth();
+            throw;
+        }
+        if (sqlite3_open_v2(QFile::encodeName(temp).constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr)
+            != SQLITE_OK) {
+            const QString why = dest ? errorText(dest) : QString();
+            closeBoth();
+            failWith(QStringLiteral("无法写入备份文件“%1”: %2").arg(temp, why));
+        }
+        sqlite3_backup *backup = sqlite3_backup_init(dest, "main", source, "main");
+        if (!backup) {
+            const QString why = errorText(dest);
+            closeBoth();
+            failWith(QStringLiteral("备份失败: ") + why);
+        }
+        const int rc = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
         const QString why = errorText(dest);
+        // The copy is a plain file of its own, readable without its journal.
+        if (rc == SQLITE_DONE)
+            sqlite3_exec(dest, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
         closeBoth();
-        QFile::remove(temp);
-        failWith(QStringLiteral("备份失败: ") + why);
-    }
-    const int rc = sqlite3_backup_step(backup, -1);
-    sqlite3_backup_finish(backup);
-    const QString why = errorText(dest);
-    // The copy is a plain file of its own, readable without its journal.
-    if (rc == SQLITE_DONE)
-        sqlite3_exec(dest, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
-    closeBoth();
-    if (rc != SQLITE_DONE) {
-        QFile::remove(temp);
-        if (isBusy(rc))
-            throw DbException::busy();
-        failWith(QStringLiteral("备份失败: ") + why);
-    }
-    // rename() replaces the old backup in one step: there is always a whole one.
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temp);
-        failWith(QStringLiteral("无法写入备份文件“%1”").arg(target));
+        if (rc != SQLITE_DONE) {
+            if (isBusy(rc))
+                throw DbException::busy();
+            failWith(QStringLiteral("备份失败: ") + why);
+        }
+    });
+}
+
+qint64 SqliteEngine::counterValue(const QString &table)
+{
+    Statement s(prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ? COLLATE NOCASE")), QString());
+    s.bind(1, table);
+    return s.next() ? s.integer(0) : 0;
+}
+
+void SqliteEngine::raiseCounter(const QString &table, qint64 value)
+{
+    // Only a counting table (AUTOINCREMENT) keeps a row in sqlite_sequence.
+    Statement counting(prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                              "AND name = ? COLLATE NOCASE AND sql LIKE '%AUTOINCREMENT%'")),
+                       QString());
+    counting.bind(1, table);
+    if (!counting.next() || counting.integer(0) == 0)
+        return;
+    Statement raise(prepare(QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ? COLLATE NOCASE")),
+                    QString());
+    raise.bind(1, value).bind(2, table);
+    if (raise.run() == 0) {
+        Statement first(prepare(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)")), QString());
+        first.bind(1, table).bind(2, value).run();
     }
 }

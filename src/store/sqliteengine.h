@@ -20,6 +20,7 @@ public:
     void executeScript(const QString &sql) override;
 
     void begin() override;
+    void beginSnapshot() override;
     void commit() override;
     void rollback() noexcept override;
     bool inTransaction() const override;
@@ -30,6 +31,9 @@ public:
     qint64 identityOf(const Statement &row, int column) const override { return row.integer(column); }
     QVariant identityParameter(qint64 identity) const override { return identity; }
     QString sameValue(const QString &quotedColumn) const override;
+
+    qint64 counterValue(const QString &table) override;
+    void raiseCounter(const QString &table, qint64 value) override;
 
     void copyToFile(const QString &target) override;
 

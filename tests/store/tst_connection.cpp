@@ -1,4 +1,5 @@
 // Opening databases, error reports, quoting of spliced values and transactions.
+#include "store/pgengine.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
 #include "store/transactionguard.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cmath>
@@ -22,6 +24,9 @@ private slots:
     void openConnectionText();
     void refusedFile_data();
     void refusedFile();
+    void refusedServerDatabase_data();
+    void refusedServerDatabase();
+    void passwordAskedOnce();
     void missingNameIsReported_data();
     void missingNameIsReported();
     void oneStatementPerCall_data();
@@ -33,6 +38,16 @@ private slots:
     void failureRollsBack();
     void nestedGuardJoins_data();
     void nestedGuardJoins();
+
+private:
+    // One archive for the cases that leave it as they found it.
+    TestDatabase &shared()
+    {
+        if (!m_shared)
+            m_shared = std::make_unique<TestDatabase>();
+        return *m_shared;
+    }
+    std::unique_ptr<TestDatabase> m_shared;
 };
 
 void TestConnection::openConnectionText_data()
@@ -48,12 +63,15 @@ void TestConnection::openConnectionText_data()
 void TestConnection::openConnectionText()
 {
     QFETCH(QString, text);
-    TestDatabase db;
+    TestDatabase &db = shared();
     QVERIFY(db.folder().endsWith(QLatin1Char('/')));
     Connection c;
     c.open(text.arg(db.folder(), db.fileName()));
     QVERIFY(c.isOpen());
-    QCOMPARE(QFileInfo(c.location()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
+    if (TestDatabase::onServer())
+        QCOMPARE(c.location(), db.path());
+    else
+        QCOMPARE(QFileInfo(c.location()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
     Recordset rs;
     rs.open(QStringLiteral("select count(*) from czyzd"), &c);
     QCOMPARE(rs.value(0).toInt(), 2);
@@ -69,7 +87,7 @@ void TestConnection::refusedFile_data()
 void TestConnection::refusedFile()
 {
     QFETCH(QString, kind);
-    TestDatabase db;
+    TestDatabase &db = shared();
     const QString path = db.tempDir() + QStringLiteral("/other.db");
     if (kind == QLatin1String("random bytes") || kind == QLatin1String("empty")) {
         QFile file(path);
@@ -103,6 +121,71 @@ void TestConnection::refusedFile()
     if (file.open(QIODevice::ReadOnly))
         QCOMPARE(file.readAll(), before);
     QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
+    QFile::remove(path);
+    QDir(path).removeRecursively();
+}
+
+void TestConnection::refusedServerDatabase_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"missing database", "no server there", "empty database", "another program's tables"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+void TestConnection::refusedServerDatabase()
+{
+    QFETCH(QString, kind);
+    if (!TestDatabase::onServer())
+        QSKIP("server locations: run with TORVANE_TEST_ENGINE=postgres");
+    EmptyServerDatabase other;
+    QString uri = other.uri();
+    if (kind == QLatin1String("missing database"))
+        uri.replace(QLatin1String("/t_"), QLatin1String("/nosuch_"));
+    else if (kind == QLatin1String("no server there"))
+        uri.replace(QRegularExpression(QStringLiteral("port=\\d+")), QStringLiteral("port=1"));
+    if (kind == QLatin1String("another program's tables")) {
+        Connection foreign;
+        foreign.adopt(std::make_unique<PgEngine>(uri, PgEngine::Purpose::Create));
+        foreign.executeScript(QStringLiteral("CREATE TABLE hyda (kh text)"));
+    }
+    Connection c;
+    try {
+        c.openLocation(uri);
+        QFAIL("the database was opened");
+    } catch (const DbException &e) {
+        QCOMPARE(e.number(), DbErrorCode::GeneralFailure);
+        QVERIFY2(e.description().contains(PgEngine::withoutPassword(uri)), qPrintable(e.description()));
+    }
+    QVERIFY(!c.isOpen());
+}
+
+void TestConnection::passwordAskedOnce()
+{
+    if (!TestDatabase::onServer())
+        QSKIP("server passwords: run with TORVANE_TEST_ENGINE=postgres");
+    // The test server asks torvane_pw for its password ("secret"); nothing else gives it.
+    TestDatabase db;
+    QString uri = db.path();
+    uri.replace(QLatin1String("//torvane@"), QLatin1String("//torvane_pw@"));
+    QStringList asked;
+    QString answer = QStringLiteral("wrong");
+    Connection::setPasswordProvider([&](const QString &location) {
+        asked << location;
+        return std::exchange(answer, QStringLiteral("secret"));
+    });
+    Connection first;
+    first.openLocation(uri);
+    QCOMPARE(asked, QStringList({uri, uri}));
+    QCOMPARE(first.scalar(QStringLiteral("select count(*) from czyzd")).toInt(), 2);
+    // A second connection of the same seat (a query window's) is not asked again.
+    Connection second;
+    second.openLocation(uri);
+    QCOMPARE(asked.size(), 2);
+    // Given in the location, a password is used but never shown or kept in it.
+    Connection third;
+    third.openLocation(QString(uri).replace(QLatin1String("torvane_pw@"), QLatin1String("torvane_pw:secret@")));
+    QCOMPARE(third.location(), uri);
+    Connection::setPasswordProvider({});
 }
 
 void TestConnection::missingNameIsReported_data()
@@ -121,7 +204,7 @@ void TestConnection::missingNameIsReported()
 {
     QFETCH(QString, sql);
     QFETCH(QString, name);
-    TestDatabase db;
+    TestDatabase &db = shared();
     try {
         db.connection().execute(sql);
         QFAIL("the statement ran");
@@ -148,7 +231,7 @@ void TestConnection::oneStatementPerCall()
 {
     QFETCH(QString, sql);
     QFETCH(bool, accepted);
-    TestDatabase db;
+    TestDatabase &db = shared();
     const int rights = db.count(QStringLiteral("czy"));
     const int operators = db.count(QStringLiteral("czyzd"));
     QVERIFY(rights > 0 && operators > 0);
@@ -180,7 +263,8 @@ void TestConnection::quotedValueRoundTrips_data()
 void TestConnection::quotedValueRoundTrips()
 {
     QFETCH(QString, value);
-    TestDatabase db;
+    TestDatabase &db = shared();
+    db.connection().execute(QStringLiteral("delete from hyda where kh='Q1'"));
     const int rights = db.count(QStringLiteral("czy"));
     db.connection().execute(QStringLiteral("insert into hyda (kh, xm) values ('Q1', ") + sqlQuote(value) + ')');
     QCOMPARE(db.count(QStringLiteral("hyda where xm=") + sqlQuote(value)), 1);
@@ -216,7 +300,7 @@ void TestConnection::numberRoundTrips()
     QFETCH(QString, sqlType);
     // A decimal comma in the user's locale must not reach the SQL.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    TestDatabase db;
+    TestDatabase &db = shared();
     const QString text = sqlNumber(value);
     QLocale::setDefault(QLocale::c());
     QVERIFY2(!text.contains(QLatin1Char(',')), qPrintable(text));

@@ -6,18 +6,26 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
-// A fresh database in a temporary folder, made by the same code as the
-// delivered file (once per test program, then copied), with an open
-// connection to it. Settings are pointed at the
-// same folder, so no test touches the user's own.
+// A fresh archive made by the same code as the delivered one (once per test
+// program, then copied: the creator hashes passwords, slowly on purpose), with
+// an open connection to it: a file in a temporary folder, or, when the test
+// runs with TORVANE_TEST_ENGINE=postgres, a database on the test server (named
+// by TORVANE_TEST_PG, which ./test.sh sets), dropped again at the end.
+// Settings are pointed at the temporary folder, so no test touches the user's own.
 class TestDatabase
 {
 public:
     enum class Content { Empty, Demo };
     explicit TestDatabase(Content content = Content::Empty, const DemoSize &size = {});
+    ~TestDatabase();
 
+    // Whether this run's tests use the server.
+    static bool onServer();
+
+    // The file path or the server URI.
     QString path() const { return m_path; }
-    QString folder() const; // with its trailing separator
+    // path() cut as the settings keep it: folder (with its trailing separator) + file name.
+    QString folder() const;
     QString fileName() const;
     QString tempDir() const { return m_dir.path(); }
     Connection &connection() { return m_connection; }
@@ -29,5 +37,24 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+    QString m_serverName;
+    bool m_reusable = false;
     Connection m_connection;
+};
+
+// A database on the test server, dropped at the end: an empty one (a target
+// for copies), or a copy the server makes of another (nobody connected to it).
+class ServerDatabase
+{
+public:
+    ServerDatabase();
+    explicit ServerDatabase(const ServerDatabase *source);
+    ~ServerDatabase();
+    ServerDatabase(const ServerDatabase &) = delete;
+    ServerDatabase &operator=(const ServerDatabase &) = delete;
+    QString uri() const { return m_uri; }
+
+private:
+    QString m_name;
+    QString m_uri;
 };

@@ -1,0 +1,566 @@
+-- The tables of schema.sql on a PostgreSQL server, for several counters at once.
+-- What the windows see is the same on both engines:
+--   jet_text      text that compares without regard to case (= like, ordering,
+--                 unique keys), folded as SQLite's NOCASE folds (ASCII letters)
+--                 and ordered by code point;
+--   jet_date,
+--   jet_datetime  dates as the same ISO text SQLite stores;
+--   jet_rowid     the order rows were written in, for "order by rowid" and plain
+--                 reads (the engine hides this column from the windows); the
+--                 statistics tables are read in key order instead;
+--   counters      identities that never repeat.
+-- Column order is the order of schema.sql.
+
+CREATE EXTENSION IF NOT EXISTS citext;
+
+CREATE DOMAIN jet_text AS citext COLLATE "C";
+CREATE DOMAIN jet_date AS text COLLATE "C";
+CREATE DOMAIN jet_datetime AS text COLLATE "C";
+
+-- Local time of the seat (the engine sets the session's time zone), in SQLite's form.
+CREATE FUNCTION jet_now() RETURNS text LANGUAGE sql VOLATILE
+    AS $$ SELECT to_char(clock_timestamp(), 'YYYY-MM-DD HH24:MI:SS') $$;
+CREATE FUNCTION jet_today() RETURNS text LANGUAGE sql VOLATILE
+    AS $$ SELECT to_char(clock_timestamp(), 'YYYY-MM-DD') $$;
+
+-- Text on the server cannot hold a NUL; saying so beats cutting the text short.
+CREATE FUNCTION jet_char(code bigint) RETURNS text LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+    IF code = 0 THEN
+        RAISE EXCEPTION '文本中含有空字符 (NUL)，服务器数据库不能保存' USING ERRCODE = '22021';
+    END IF;
+    RETURN chr(code::integer);
+END $$;
+
+CREATE FUNCTION jet_round(value double precision, places integer DEFAULT 0) RETURNS double precision
+    LANGUAGE sql IMMUTABLE AS $$ SELECT round(value::numeric, places)::double precision $$;
+
+-- SQLite's group_concat(value [, separator]): nulls are left out, "," by default.
+CREATE FUNCTION jet_concat_step(joined text, value anyelement, separator text) RETURNS text LANGUAGE sql IMMUTABLE
+    AS $$ SELECT CASE WHEN value IS NULL THEN joined WHEN joined IS NULL THEN value::text
+                      ELSE joined || coalesce(separator, '') || value::text END $$;
+CREATE FUNCTION jet_concat_step(joined text, value anyelement) RETURNS text LANGUAGE sql IMMUTABLE
+    AS $$ SELECT jet_concat_step(joined, value, ',') $$;
+CREATE AGGREGATE jet_group_concat(anyelement, text) (SFUNC = jet_concat_step, STYPE = text);
+CREATE AGGREGATE jet_group_concat(anyelement) (SFUNC = jet_concat_step, STYPE = text);
+
+-- SQLite's typeof(): the storage class a value would have there.
+CREATE FUNCTION jet_typeof(value anyelement) RETURNS text LANGUAGE sql IMMUTABLE AS $$
+    SELECT CASE WHEN value IS NULL THEN 'null'
+                WHEN pg_typeof(value) IN ('double precision'::regtype, 'real'::regtype, 'numeric'::regtype) THEN 'real'
+                WHEN pg_typeof(value) IN ('bigint'::regtype, 'integer'::regtype, 'smallint'::regtype, 'boolean'::regtype)
+                    THEN 'integer'
+                WHEN pg_typeof(value) = 'bytea'::regtype THEN 'blob'
+                ELSE 'text' END
+$$;
+
+-- "The row still holds what was read": exact, nulls equal, letter case counts.
+CREATE FUNCTION jet_same(a citext, b citext) RETURNS boolean LANGUAGE sql IMMUTABLE
+    AS $$ SELECT a::text IS NOT DISTINCT FROM b::text $$;
+CREATE FUNCTION jet_same(a text, b text) RETURNS boolean LANGUAGE sql IMMUTABLE
+    AS $$ SELECT a IS NOT DISTINCT FROM b $$;
+CREATE FUNCTION jet_same(a double precision, b double precision) RETURNS boolean LANGUAGE sql IMMUTABLE
+    AS $$ SELECT a IS NOT DISTINCT FROM b $$;
+CREATE FUNCTION jet_same(a bigint, b bigint) RETURNS boolean LANGUAGE sql IMMUTABLE
+    AS $$ SELECT a IS NOT DISTINCT FROM b $$;
+CREATE FUNCTION jet_same(a boolean, b boolean) RETURNS boolean LANGUAGE sql IMMUTABLE
+    AS $$ SELECT a IS NOT DISTINCT FROM b $$;
+
+-- format(value, pattern) as the program's SQL uses it; the same results as the
+-- program's own format() on SQLite for the values the archive stores.
+CREATE FUNCTION jet_format_number(value double precision, pattern text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+    body text := pattern;
+    percent boolean := right(pattern, 1) = '%';
+    dot integer;
+    int_part text;
+    frac_part text;
+    decimals integer;
+    min_int integer;
+    scaled double precision;
+    rounded numeric;
+    txt text;
+    int_digits integer;
+BEGIN
+    IF percent THEN
+        body := left(body, -1);
+        value := value * 100.0;
+    END IF;
+    dot := strpos(body, '.');
+    int_part := CASE WHEN dot = 0 THEN body ELSE left(body, dot - 1) END;
+    frac_part := CASE WHEN dot = 0 THEN '' ELSE substr(body, dot + 1) END;
+    decimals := length(frac_part) - length(replace(replace(frac_part, '0', ''), '#', ''));
+    min_int := length(int_part) - length(replace(int_part, '0', ''));
+    -- Half away from zero on the decimal the number reads as (15 digits): 2.675 gives 2.68.
+    scaled := value * (10.0::double precision ^ decimals);
+    IF abs(scaled) < 1e15 THEN
+        rounded := round(round(scaled::numeric) / (10::numeric ^ decimals), decimals);
+    ELSE
+        rounded := round(value::numeric, decimals);
+    END IF;
+    txt := abs(rounded)::text;
+    int_digits := strpos(txt, '.') - 1;
+    IF int_digits < 0 THEN
+        int_digits := length(txt);
+    END IF;
+    IF left(txt, 1) = '0' AND int_digits = 1 AND min_int = 0 THEN
+        txt := substr(txt, 2);
+    ELSIF int_digits < min_int THEN
+        txt := repeat('0', min_int - int_digits) || txt;
+    END IF;
+    IF rounded < 0 THEN
+        txt := '-' || txt;
+    END IF;
+    IF percent THEN
+        txt := txt || '%';
+    END IF;
+    RETURN txt;
+END $$;
+
+CREATE FUNCTION jet_format_date(value text, pattern text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+    parts text[];
+    yy integer; mo integer; dd integer; hh integer := 0; mi integer := 0; ss integer := 0;
+    twelve boolean := pattern ~* 'am/?pm';
+    after_hour boolean := false;
+    out text := '';
+    i integer := 1;
+    n integer := length(pattern);
+    c text;
+    run integer;
+    v integer;
+    d text;
+BEGIN
+    parts := regexp_match(value, '^\s*(\d{4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$');
+    IF parts IS NULL THEN
+        RETURN value;
+    END IF;
+    yy := parts[1]::integer; mo := parts[2]::integer; dd := parts[3]::integer;
+    IF parts[4] IS NOT NULL THEN
+        hh := parts[4]::integer; mi := parts[5]::integer; ss := coalesce(parts[6], '0')::integer;
+    END IF;
+    IF yy < 1 OR mo NOT BETWEEN 1 AND 12 OR dd < 1 OR hh > 23 OR mi > 59 OR ss > 59
+       OR dd > extract(day FROM make_date(yy, mo, 1) + interval '1 month - 1 day') THEN
+        RETURN value;
+    END IF;
+    WHILE i <= n LOOP
+        c := lower(substr(pattern, i, 1));
+        IF lower(substr(pattern, i, 4)) = 'ampm' THEN
+            out := out || CASE WHEN hh < 12 THEN 'AM' ELSE 'PM' END;
+            i := i + 4;
+        ELSIF lower(substr(pattern, i, 5)) = 'am/pm' THEN
+            d := CASE WHEN hh < 12 THEN 'am' ELSE 'pm' END;
+            out := out || CASE WHEN substr(pattern, i, 1) = 'A' THEN upper(d) ELSE d END;
+            i := i + 5;
+        ELSIF c IN ('y', 'm', 'n', 'd', 'h', 's') THEN
+            run := 0;
+            WHILE i + run <= n AND lower(substr(pattern, i + run, 1)) = c LOOP
+                run := run + 1;
+            END LOOP;
+            IF c = 'y' THEN
+                out := out || CASE WHEN run >= 3 THEN yy::text ELSE lpad((yy % 100)::text, 2, '0') END;
+            ELSE
+                v := CASE c WHEN 'm' THEN CASE WHEN after_hour THEN mi ELSE mo END
+                            WHEN 'n' THEN mi WHEN 'd' THEN dd WHEN 's' THEN ss
+                            ELSE CASE WHEN NOT twelve THEN hh WHEN hh % 12 = 0 THEN 12 ELSE hh % 12 END END;
+                out := out || CASE WHEN run >= 2 THEN lpad(v::text, 2, '0') ELSE v::text END;
+                -- "m" after an hour is the minute.
+                IF c = 'h' THEN
+                    after_hour := true;
+                ELSIF c = 'm' THEN
+                    after_hour := false;
+                END IF;
+            END IF;
+            i := i + run;
+        ELSE
+            out := out || substr(pattern, i, 1);
+            i := i + 1;
+        END IF;
+    END LOOP;
+    RETURN out;
+END $$;
+
+CREATE FUNCTION jet_format(value text, pattern text) RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+    IF value IS NULL THEN
+        RETURN NULL;
+    END IF;
+    IF pattern IS NULL OR pattern = '' THEN
+        RETURN value;
+    END IF;
+    IF pattern ~* '[ydhsnm]' THEN
+        RETURN jet_format_date(value, pattern);
+    END IF;
+    IF value !~ '^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$' THEN
+        RETURN value;
+    END IF;
+    RETURN jet_format_number(trim(value)::double precision, pattern);
+END $$;
+
+CREATE FUNCTION jet_format(value double precision, pattern text) RETURNS text
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT CASE WHEN value IS NULL THEN NULL
+                WHEN pattern IS NULL OR pattern = '' OR pattern ~* '[ydhsnm]' OR value IN ('NaN', 'Infinity', '-Infinity')
+                    THEN jet_format(value::text, pattern)
+                ELSE jet_format_number(value, pattern) END
+$$;
+
+CREATE TABLE czyzd (
+    czy_no    bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
+    czy_name  jet_text NOT NULL UNIQUE,
+    -- Passwords are compared exactly.
+    czy_pass  text COLLATE "C",
+    sys_tag   boolean NOT NULL DEFAULT false
+);
+
+CREATE TABLE czy (
+    name      jet_text NOT NULL,
+    czy_id    bigint,
+    nr        jet_text NOT NULL,
+    jet_rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY
+);
+CREATE INDEX czy_name ON czy(name);
+
+CREATE TABLE czyrz (
+    tag       bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
+    czyname   jet_text,
+    czyxm     jet_text,
+    init_time jet_datetime DEFAULT jet_now(),
+    last_time jet_datetime
+);
+CREATE INDEX czyrz_open_entry ON czyrz(czyxm) WHERE last_time IS NULL;
+CREATE INDEX czyrz_init_time ON czyrz(init_time);
+
+CREATE TABLE dh_codedict (
+    table_code      jet_text NOT NULL,
+    table_name      jet_text,
+    colm_code       jet_text NOT NULL,
+    colm_name       jet_text,
+    colm_type       jet_text,
+    colm_cd         bigint,
+    nullbj          jet_text,
+    can_show        jet_text,
+    xh              bigint,
+    con_type        jet_text,
+    check_table     jet_text,
+    check_colm      jet_text,
+    check_value     jet_text,
+    check_colmvalue jet_text,
+    jet_rowid       bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY
+);
+CREATE INDEX dh_codedict_table ON dh_codedict(table_code, xh);
+
+CREATE TABLE pr_codedict (
+    xh         bigint,
+    table_code jet_text,
+    table_name jet_text,
+    colm_code  jet_text,
+    colm_name  jet_text,
+    colm_type  jet_text,
+    colm_cd    bigint,
+    sum_tag    jet_text,
+    colm_dq    jet_text,
+    can_show   jet_text,
+    memo       jet_text,
+    jet_rowid  bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY
+);
+CREATE INDEX pr_codedict_table ON pr_codedict(table_code, xh);
+
+CREATE TABLE dict (
+    class     jet_text NOT NULL,
+    lx        bigint NOT NULL,
+    jm        jet_text,
+    sm        jet_text NOT NULL,
+    bz        jet_text,
+    jet_rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
+    UNIQUE (class, lx)
+);
+
+CREATE TABLE pr_report (
+    xh                     bigint NOT NULL PRIMARY KEY,
+    report_name            jet_text NOT NULL,
+    report_sql             jet_text NOT NULL,
+    report_findtjtablename jet_text,
+    report_prtjtablename   jet_text
+);
+
+CREATE TABLE hyda (
+    id    bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
+    kh    jet_text NOT NULL UNIQUE,
+    xm    jet_text NOT NULL,
+    sfzh  jet_text,
+    xb    jet_text,
+    csrq  jet_date,
+    sj    jet_text,
+    dh    jet_text,
+    dw    jet_text,
+    zw    jet_text,
+    dz    jet_text,
+    yb    jet_text,
+    email jet_text,
+    hyjb  jet_text,
+    cyhk  jet_text,
+    bz    jet_text,
+    lxr   jet_text,
+    jsjf  jet_text DEFAULT '1',
+    djrc  jet_date,
+    hyzt  jet_text DEFAULT '有效',
+    djr   jet_text
+);
+CREATE INDEX hyda_xm ON hyda(xm);
+
+CREATE TABLE hyxc (
+    id       bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
+    kh       jet_text NOT NULL,
+    cprq     jet_date,
+    qfrq     jet_date,
+    daoda    jet_text,
+    kaishi   jet_text,
+    hbh      jet_text,
+    cw       jet_text,
+    piaohao  jet_text,
+    zs       double precision DEFAULT 1,
+    amount1  double precision DEFAULT 0,
+    zk       double precision,
+    amount2  double precision DEFAULT 0,
+    jfbl     double precision DEFAULT 0,
+    hangkong jet_text,
+    qfsj     jet_text,
+    neivai   jet_text,
+    bx       double precision,
+    amount3  double precision DEFAULT 0,
+    sxf      double precision,
+    zt       jet_text DEFAULT '正常',
+    dpy      jet_text,
+    spy      jet_text,
+    czy      jet_text,
+    lrrq     jet_date,
+    bz       jet_text,
+    jifen    double precision DEFAULT 0,
+    jifenyue double precision DEFAULT 0
+);
+CREATE INDEX hyxc_kh ON hyxc(kh);
+CREATE INDEX hyxc_cprq ON hyxc(cprq);
+
+CREATE TABLE hyxczhuanrang (
+    kh          jet_text,
+    kaishi      jet_text,
+    daoda       jet_text,
+    amount1     double precision,
+    amount2     double precision,
+    amount3     double precision,
+    hangkong    jet_text,
+    neivai      jet_text,
+    jifen       double precision,
+    jifenyue    double precision,
+    zhuanrangkh jet_text,
+    zrsj        jet_datetime DEFAULT jet_now(),
+    jet_rowid   bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY
+);
+CREATE INDEX hyxczhuanrang_kh ON hyxczhuanrang(kh);
+
+CREATE TABLE jifenallow (
+    kh        jet_text,
+    czy       jet_text,
+    jifen     double precision,
+    bz        jet_text,
+    qcsj      jet_datetime DEFAULT jet_now(),
+    jet_rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY
+);
+CREATE INDEX jifenallow_kh ON jifenallow(kh);
+
+CREATE TABLE sumhangkong (
+    hangkong     jet_text NOT NULL DEFAULT '',
+    cprq         jet_date NOT NULL DEFAULT '',
+    neivai       jet_text NOT NULL DEFAULT '',
+    zsofsum      double precision NOT NULL DEFAULT 0,
+    amount1ofsum double precision NOT NULL DEFAULT 0,
+    amount2ofsum double precision NOT NULL DEFAULT 0,
+    amount3ofsum double precision NOT NULL DEFAULT 0,
+    tickets      bigint NOT NULL DEFAULT 0,
+    PRIMARY KEY (hangkong, cprq, neivai)
+);
+
+CREATE TABLE sumgeren (
+    dpy          jet_text NOT NULL DEFAULT '',
+    cprq         jet_date NOT NULL DEFAULT '',
+    hangkong     jet_text NOT NULL DEFAULT '',
+    zsofsum      double precision NOT NULL DEFAULT 0,
+    amount1ofsum double precision NOT NULL DEFAULT 0,
+    amount2ofsum double precision NOT NULL DEFAULT 0,
+    amount3ofsum double precision NOT NULL DEFAULT 0,
+    tickets      bigint NOT NULL DEFAULT 0,
+    PRIMARY KEY (dpy, cprq, hangkong)
+);
+
+CREATE TABLE sumdaoda (
+    kaishi       jet_text NOT NULL DEFAULT '',
+    daoda        jet_text NOT NULL DEFAULT '',
+    cprq         jet_date NOT NULL DEFAULT '',
+    zsofsum      double precision NOT NULL DEFAULT 0,
+    amount1ofsum double precision NOT NULL DEFAULT 0,
+    amount2ofsum double precision NOT NULL DEFAULT 0,
+    amount3ofsum double precision NOT NULL DEFAULT 0,
+    tickets      bigint NOT NULL DEFAULT 0,
+    PRIMARY KEY (kaishi, daoda, cprq)
+);
+
+-- Ticket statistics, kept as the SQLite triggers keep them. Inserts and
+-- deletes are summed per statement (a whole archive copied in at once costs
+-- one pass); a change of a counted column moves the one ticket.
+CREATE FUNCTION hyxc_statistics_rows() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        INSERT INTO sumhangkong AS s (hangkong, cprq, neivai, zsofsum, amount1ofsum, amount2ofsum, amount3ofsum, tickets)
+        SELECT coalesce(hangkong, ''), coalesce(cprq, ''), coalesce(neivai, ''), sum(coalesce(zs, 0)),
+               sum(coalesce(amount1 * zs, 0)), sum(coalesce(amount2 * zs, 0)), sum(coalesce(amount3 * zs, 0)), count(*)
+        FROM new_rows WHERE zt IS NULL OR zt = '正常' GROUP BY 1, 2, 3
+        ON CONFLICT (hangkong, cprq, neivai) DO UPDATE SET zsofsum = s.zsofsum + excluded.zsofsum,
+            amount1ofsum = s.amount1ofsum + excluded.amount1ofsum, amount2ofsum = s.amount2ofsum + excluded.amount2ofsum,
+            amount3ofsum = s.amount3ofsum + excluded.amount3ofsum, tickets = s.tickets + excluded.tickets;
+        INSERT INTO sumgeren AS s (dpy, cprq, hangkong, zsofsum, amount1ofsum, amount2ofsum, amount3ofsum, tickets)
+        SELECT coalesce(dpy, ''), coalesce(cprq, ''), coalesce(hangkong, ''), sum(coalesce(zs, 0)),
+               sum(coalesce(amount1 * zs, 0)), sum(coalesce(amount2 * zs, 0)), sum(coalesce(amount3 * zs, 0)), count(*)
+        FROM new_rows WHERE zt IS NULL OR zt = '正常' GROUP BY 1, 2, 3
+        ON CONFLICT (dpy, cprq, hangkong) DO UPDATE SET zsofsum = s.zsofsum + excluded.zsofsum,
+            amount1ofsum = s.amount1ofsum + excluded.amount1ofsum, amount2ofsum = s.amount2ofsum + excluded.amount2ofsum,
+            amount3ofsum = s.amount3ofsum + excluded.amount3ofsum, tickets = s.tickets + excluded.tickets;
+        INSERT INTO sumdaoda AS s (kaishi, daoda, cprq, zsofsum, amount1ofsum, amount2ofsum, amount3ofsum, tickets)
+        SELECT coalesce(kaishi, ''), coalesce(daoda, ''), coalesce(cprq, ''), sum(coalesce(zs, 0)),
+               sum(coalesce(amount1 * zs, 0)), sum(coalesce(amount2 * zs, 0)), sum(coalesce(amount3 * zs, 0)), count(*)
+        FROM new_rows WHERE zt IS NULL OR zt = '正常' GROUP BY 1, 2, 3
+        ON CONFLICT (kaishi, daoda, cprq) DO UPDATE SET zsofsum = s.zsofsum + excluded.zsofsum,
+            amount1ofsum = s.amount1ofsum + excluded.amount1ofsum, amount2ofsum = s.amount2ofsum + excluded.amount2ofsum,
+            amount3ofsum = s.amount3ofsum + excluded.amount3ofsum, tickets = s.tickets + excluded.tickets;
+    ELSE
+        WITH gone AS (
+            SELECT coalesce(hangkong, '') AS k1, coalesce(cprq, '') AS k2, coalesce(neivai, '') AS k3,
+                   sum(coalesce(zs, 0)) AS zs, sum(coalesce(amount1 * zs, 0)) AS a1, sum(coalesce(amount2 * zs, 0)) AS a2,
+                   sum(coalesce(amount3 * zs, 0)) AS a3, count(*) AS n
+            FROM old_rows WHERE zt IS NULL OR zt = '正常' GROUP BY 1, 2, 3)
+        UPDATE sumhangkong s SET zsofsum = s.zsofsum - g.zs, amount1ofsum = s.amount1ofsum - g.a1,
+            amount2ofsum = s.amount2ofsum - g.a2, amount3ofsum = s.amount3ofsum - g.a3, tickets = s.tickets - g.n
+        FROM gone g WHERE s.hangkong = g.k1 AND s.cprq = g.k2 AND s.neivai = g.k3;
+        DELETE FROM sumhangkong s USING old_rows o
+        WHERE s.tickets <= 0 AND s.hangkong = coalesce(o.hangkong, '') AND s.cprq = coalesce(o.cprq, '')
+            AND s.neivai = coalesce(o.neivai, '');
+        WITH gone AS (
+            SELECT coalesce(dpy, '') AS k1, coalesce(cprq, '') AS k2, coalesce(hangkong, '') AS k3,
+                   sum(coalesce(zs, 0)) AS zs, sum(coalesce(amount1 * zs, 0)) AS a1, sum(coalesce(amount2 * zs, 0)) AS a2,
+                   sum(coalesce(amount3 * zs, 0)) AS a3, count(*) AS n
+            FROM old_rows WHERE zt IS NULL OR zt = '正常' GROUP BY 1, 2, 3)
+        UPDATE sumgeren s SET zsofsum = s.zsofsum - g.zs, amount1ofsum = s.amount1ofsum - g.a1,
+            amount2ofsum = s.amount2ofsum - g.a2, amount3ofsum = s.amount3ofsum - g.a3, tickets = s.tickets - g.n
+        FROM gone g WHERE s.dpy = g.k1 AND s.cprq = g.k2 AND s.hangkong = g.k3;
+        DELETE FROM sumgeren s USING old_rows o
+        WHERE s.tickets <= 0 AND s.dpy = coalesce(o.dpy, '') AND s.cprq = coalesce(o.cprq, '')
+            AND s.hangkong = coalesce(o.hangkong, '');
+        WITH gone AS (
+            SELECT coalesce(kaishi, '') AS k1, coalesce(daoda, '') AS k2, coalesce(cprq, '') AS k3,
+                   sum(coalesce(zs, 0)) AS zs, sum(coalesce(amount1 * zs, 0)) AS a1, sum(coalesce(amount2 * zs, 0)) AS a2,
+                   sum(coalesce(amount3 * zs, 0)) AS a3, count(*) AS n
+            FROM old_rows WHERE zt IS NULL OR zt = '正常' GROUP BY 1, 2, 3)
+        UPDATE sumdaoda s SET zsofsum = s.zsofsum - g.zs, amount1ofsum = s.amount1ofsum - g.a1,
+            amount2ofsum = s.amount2ofsum - g.a2, amount3ofsum = s.amount3ofsum - g.a3, tickets = s.tickets - g.n
+        FROM gone g WHERE s.kaishi = g.k1 AND s.daoda = g.k2 AND s.cprq = g.k3;
+        DELETE FROM sumdaoda s USING old_rows o
+        WHERE s.tickets <= 0 AND s.kaishi = coalesce(o.kaishi, '') AND s.daoda = coalesce(o.daoda, '')
+            AND s.cprq = coalesce(o.cprq, '');
+    END IF;
+    RETURN NULL;
+END $$;
+
+CREATE TRIGGER hyxc_statistics_add AFTER INSERT ON hyxc REFERENCING NEW TABLE AS new_rows
+    FOR EACH STATEMENT EXECUTE FUNCTION hyxc_statistics_rows();
+CREATE TRIGGER hyxc_statistics_remove AFTER DELETE ON hyxc REFERENCING OLD TABLE AS old_rows
+    FOR EACH STATEMENT EXECUTE FUNCTION hyxc_statistics_rows();
+
+CREATE FUNCTION hyxc_statistics_change() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF OLD.zt IS NULL OR OLD.zt = '正常' THEN
+        UPDATE sumhangkong SET zsofsum = zsofsum - coalesce(OLD.zs, 0),
+            amount1ofsum = amount1ofsum - coalesce(OLD.amount1 * OLD.zs, 0),
+            amount2ofsum = amount2ofsum - coalesce(OLD.amount2 * OLD.zs, 0),
+            amount3ofsum = amount3ofsum - coalesce(OLD.amount3 * OLD.zs, 0), tickets = tickets - 1
+        WHERE hangkong = coalesce(OLD.hangkong, '') AND cprq = coalesce(OLD.cprq, '') AND neivai = coalesce(OLD.neivai, '');
+        UPDATE sumgeren SET zsofsum = zsofsum - coalesce(OLD.zs, 0),
+            amount1ofsum = amount1ofsum - coalesce(OLD.amount1 * OLD.zs, 0),
+            amount2ofsum = amount2ofsum - coalesce(OLD.amount2 * OLD.zs, 0),
+            amount3ofsum = amount3ofsum - coalesce(OLD.amount3 * OLD.zs, 0), tickets = tickets - 1
+        WHERE dpy = coalesce(OLD.dpy, '') AND cprq = coalesce(OLD.cprq, '') AND hangkong = coalesce(OLD.hangkong, '');
+        UPDATE sumdaoda SET zsofsum = zsofsum - coalesce(OLD.zs, 0),
+            amount1ofsum = amount1ofsum - coalesce(OLD.amount1 * OLD.zs, 0),
+            amount2ofsum = amount2ofsum - coalesce(OLD.amount2 * OLD.zs, 0),
+            amount3ofsum = amount3ofsum - coalesce(OLD.amount3 * OLD.zs, 0), tickets = tickets - 1
+        WHERE kaishi = coalesce(OLD.kaishi, '') AND daoda = coalesce(OLD.daoda, '') AND cprq = coalesce(OLD.cprq, '');
+    END IF;
+    DELETE FROM sumhangkong WHERE tickets <= 0 AND hangkong = coalesce(OLD.hangkong, '')
+        AND cprq = coalesce(OLD.cprq, '') AND neivai = coalesce(OLD.neivai, '');
+    DELETE FROM sumgeren WHERE tickets <= 0 AND dpy = coalesce(OLD.dpy, '')
+        AND cprq = coalesce(OLD.cprq, '') AND hangkong = coalesce(OLD.hangkong, '');
+    DELETE FROM sumdaoda WHERE tickets <= 0 AND kaishi = coalesce(OLD.kaishi, '')
+        AND daoda = coalesce(OLD.daoda, '') AND cprq = coalesce(OLD.cprq, '');
+    IF NEW.zt IS NULL OR NEW.zt = '正常' THEN
+        INSERT INTO sumhangkong AS s (hangkong, cprq, neivai, zsofsum, amount1ofsum, amount2ofsum, amount3ofsum, tickets)
+        VALUES (coalesce(NEW.hangkong, ''), coalesce(NEW.cprq, ''), coalesce(NEW.neivai, ''), coalesce(NEW.zs, 0),
+                coalesce(NEW.amount1 * NEW.zs, 0), coalesce(NEW.amount2 * NEW.zs, 0), coalesce(NEW.amount3 * NEW.zs, 0), 1)
+        ON CONFLICT (hangkong, cprq, neivai) DO UPDATE SET zsofsum = s.zsofsum + excluded.zsofsum,
+            amount1ofsum = s.amount1ofsum + excluded.amount1ofsum, amount2ofsum = s.amount2ofsum + excluded.amount2ofsum,
+            amount3ofsum = s.amount3ofsum + excluded.amount3ofsum, tickets = s.tickets + 1;
+        INSERT INTO sumgeren AS s (dpy, cprq, hangkong, zsofsum, amount1ofsum, amount2ofsum, amount3ofsum, tickets)
+        VALUES (coalesce(NEW.dpy, ''), coalesce(NEW.cprq, ''), coalesce(NEW.hangkong, ''), coalesce(NEW.zs, 0),
+                coalesce(NEW.amount1 * NEW.zs, 0), coalesce(NEW.amount2 * NEW.zs, 0), coalesce(NEW.amount3 * NEW.zs, 0), 1)
+        ON CONFLICT (dpy, cprq, hangkong) DO UPDATE SET zsofsum = s.zsofsum + excluded.zsofsum,
+            amount1ofsum = s.amount1ofsum + excluded.amount1ofsum, amount2ofsum = s.amount2ofsum + excluded.amount2ofsum,
+            amount3ofsum = s.amount3ofsum + excluded.amount3ofsum, tickets = s.tickets + 1;
+        INSERT INTO sumdaoda AS s (kaishi, daoda, cprq, zsofsum, amount1ofsum, amount2ofsum, amount3ofsum, tickets)
+        VALUES (coalesce(NEW.kaishi, ''), coalesce(NEW.daoda, ''), coalesce(NEW.cprq, ''), coalesce(NEW.zs, 0),
+                coalesce(NEW.amount1 * NEW.zs, 0), coalesce(NEW.amount2 * NEW.zs, 0), coalesce(NEW.amount3 * NEW.zs, 0), 1)
+        ON CONFLICT (kaishi, daoda, cprq) DO UPDATE SET zsofsum = s.zsofsum + excluded.zsofsum,
+            amount1ofsum = s.amount1ofsum + excluded.amount1ofsum, amount2ofsum = s.amount2ofsum + excluded.amount2ofsum,
+            amount3ofsum = s.amount3ofsum + excluded.amount3ofsum, tickets = s.tickets + 1;
+    END IF;
+    RETURN NULL;
+END $$;
+
+CREATE TRIGGER hyxc_statistics_change AFTER UPDATE OF cprq, hangkong, neivai, dpy, kaishi, daoda, zs, amount1,
+    amount2, amount3, zt ON hyxc FOR EACH ROW EXECUTE FUNCTION hyxc_statistics_change();
+
+CREATE VIEW sumjifen AS
+    SELECT hyda.id AS id, hyda.kh AS kh, hyda.xm AS xm, hyda.sj AS sj, hyda.hyjb AS hyjb,
+           hyda.djrc AS djrc,
+           (SELECT count(*) FROM hyxc WHERE hyxc.kh = hyda.kh) AS cs,
+           (SELECT coalesce(sum(jifen), 0) FROM hyxc WHERE hyxc.kh = hyda.kh) AS jifen,
+           (SELECT coalesce(sum(jifenyue), 0) FROM hyxc WHERE hyxc.kh = hyda.kh) AS jifenyue
+    FROM hyda;
+
+-- The period income views list their groups in key order, as SQLite's grouping does.
+CREATE VIEW srriqi AS
+    SELECT cprq,
+           sum(zsofsum) AS zs,
+           sum(amount2ofsum) AS amount2ofsum,
+           sum(amount3ofsum) AS amount3ofsum,
+           sum(amount2ofsum - amount3ofsum) AS lr
+    FROM sumhangkong
+    GROUP BY cprq ORDER BY cprq;
+
+CREATE VIEW srhangkong AS
+    SELECT hangkong, cprq,
+           sum(zsofsum) AS zs,
+           sum(amount2ofsum) AS amount2ofsum,
+           sum(amount3ofsum) AS amount3ofsum,
+           sum(amount2ofsum - amount3ofsum) AS lr
+    FROM sumhangkong
+    GROUP BY hangkong, cprq ORDER BY hangkong, cprq;
+
+CREATE VIEW srdpy AS
+    SELECT dpy, cprq,
+           sum(zsofsum) AS zs,
+           sum(amount2ofsum) AS amount2ofsum,
+           sum(amount3ofsum) AS amount3ofsum,
+           sum(amount2ofsum - amount3ofsum) AS lr
+    FROM sumgeren
+    GROUP BY dpy, cprq ORDER BY dpy, cprq;

@@ -1,0 +1,184 @@
+#include "store/archivecopy.h"
+
+#include "store/connection.h"
+#include "store/databasecreator.h"
+#include "store/engine.h"
+#include "store/pgengine.h"
+#include "store/schemafacts.h"
+#include "store/wholefile.h"
+
+#include <QFileInfo>
+#include <QVector>
+#include <cmath>
+
+namespace {
+
+// Kept by triggers on the target from the tickets themselves, so never copied.
+const QStringList kKeptStatistics = {QStringLiteral("SUMhangkong"), QStringLiteral("SUMgeren"),
+                                     QStringLiteral("SUMdaoda")};
+const int kPage = 2000;
+
+[[noreturn]] void failWith(const QString &text)
+{
+    throw DbException(DbErrorCode::GeneralFailure, text);
+}
+
+QVariant scalar(Connection &c, const QString &sql)
+{
+    return c.scalar(sql);
+}
+
+qint64 copyTable(Connection &from, Connection &to, const QString &table)
+{
+    const QStringList columns = SchemaFacts::delivered().columns(table);
+    const int width = static_cast<int>(columns.size());
+    // Several rows per insert: a server writes them (and sums their statistics) per statement.
+    const int batch = std::max(1, std::min(500, 30000 / width));
+    const QString marks = QLatin1Char('(') + QStringList(width, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+    auto insertFor = [&](int rows) {
+        return to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                              .arg(table, columns.join(QLatin1Char(',')), QStringList(rows, marks).join(QLatin1Char(','))));
+    };
+    Statement full = insertFor(batch);
+    // Pages in the order the rows were written, so that order survives the move.
+    Statement read = from.prepare(QStringLiteral("SELECT %1, rowid FROM %2 WHERE rowid > ? ORDER BY rowid LIMIT %3")
+                                      .arg(columns.join(QLatin1Char(',')), table)
+                                      .arg(kPage));
+    qint64 copied = 0;
+    QVariant after = QVariant::fromValue<qint64>(std::numeric_limits<qint64>::min());
+    while (true) {
+        QVector<QVariantList> rows;
+        read.bind(1, after);
+        while (read.next()) {
+            QVariantList row;
+            for (int i = 0; i < width; ++i)
+                row << read.value(i);
+            after = read.value(width);
+            rows << row;
+        }
+        read.reset();
+        for (qsizetype start = 0; start < rows.size(); start += batch) {
+            const int n = static_cast<int>(std::min<qsizetype>(batch, rows.size() - start));
+            Statement tail;
+            Statement &insert = n == batch ? full : (tail = insertFor(n));
+            int parameter = 1;
+            for (int r = 0; r < n; ++r)
+                for (const QVariant &value : rows.at(start + r))
+                    insert.bind(parameter++, value);
+            insert.run();
+        }
+        copied += rows.size();
+        if (rows.size() < kPage)
+            break;
+    }
+    to.engine().raiseCounter(table, from.engine().counterValue(table));
+    return copied;
+}
+
+bool sameTotal(const QVariant &a, const QVariant &b)
+{
+    const double x = a.toDouble();
+    const double y = b.toDouble();
+    return std::fabs(x - y) <= 1e-6 * std::max(1.0, std::fabs(x));
+}
+
+void check(Connection &from, Connection &to, const QString &table, qint64 copied)
+{
+    const QString count = QStringLiteral("SELECT count(*) FROM ") + table;
+    const qint64 source = scalar(from, count).toLongLong();
+    const qint64 target = scalar(to, count).toLongLong();
+    if (source != copied || target != copied)
+        failWith(QStringLiteral("复制后核对不符: 表 %1 原有 %2 行，复制 %3 行，目标有 %4 行")
+                     .arg(table)
+                     .arg(source)
+                     .arg(copied)
+                     .arg(target));
+}
+
+void checkTotals(Connection &from, Connection &to)
+{
+    // Member points are money: the sums must come across as they were.
+    const QStringList totals = {QStringLiteral("SELECT sum(jifen) FROM hyxc"), QStringLiteral("SELECT sum(jifenyue) FROM hyxc"),
+                                QStringLiteral("SELECT sum(jifen) FROM jifenallow"),
+                                QStringLiteral("SELECT sum(jifen) FROM hyxczhuanrang")};
+    for (const QString &sql : totals) {
+        const QVariant a = scalar(from, sql);
+        const QVariant b = scalar(to, sql);
+        if (a.isNull() != b.isNull() || !sameTotal(a, b))
+            failWith(QStringLiteral("复制后积分合计不符 (%1): 原 %2，目标 %3").arg(sql, a.toString(), b.toString()));
+    }
+    const QVariant sold = scalar(to, QStringLiteral("SELECT count(*) FROM hyxc WHERE zt IS NULL OR zt = '正常'"));
+    for (const QString &kept : kKeptStatistics) {
+        const QVariant counted = scalar(to, QStringLiteral("SELECT coalesce(sum(tickets), 0) FROM ") + kept);
+        if (counted.toLongLong() != sold.toLongLong())
+            failWith(QStringLiteral("复制后统计表 %1 不符: %2 张，应为 %3 张").arg(kept, counted.toString(), sold.toString()));
+    }
+}
+
+QStringList copyInto(Connection &from, Connection &to)
+{
+    QStringList report;
+    from.engine().beginSnapshot();
+    try {
+        to.begin();
+        DatabaseCreator::writeSchema(to);
+        for (const QString &table : SchemaFacts::delivered().tables()) {
+            if (kKeptStatistics.contains(table, Qt::CaseInsensitive))
+                continue;
+            qint64 copied = 0;
+            try {
+                copied = copyTable(from, to, table);
+            } catch (const DbException &e) {
+                if (e.kind() != DbErrorKind::Failure)
+                    throw;
+                failWith(QStringLiteral("复制表 %1 失败: %2").arg(table, e.description()));
+            }
+            check(from, to, table, copied);
+            report << QStringLiteral("%1\t%2").arg(table).arg(copied);
+        }
+        checkTotals(from, to);
+        to.commit();
+    } catch (...) {
+        to.rollback();
+        from.rollback();
+        throw;
+    }
+    from.rollback();
+    to.executeScript(QStringLiteral("ANALYZE"));
+    return report;
+}
+
+QStringList copyToNewFile(Connection &source, const QString &target)
+{
+    QStringList report;
+    writeWholeFile(target, [&](const QString &temp) {
+        DatabaseCreator::createMarkedFile(temp);
+        Connection file;
+        file.openLocation(temp);
+        report = copyInto(source, file);
+    });
+    return report;
+}
+
+} // namespace
+
+QStringList ArchiveCopy::copy(const QString &from, const QString &to)
+{
+    if (from == to)
+        failWith(QStringLiteral("源和目标是同一个数据库“%1”").arg(from));
+    Connection source;
+    source.openLocation(from);
+    if (!Engine::isServerLocation(to)) {
+        if (QFileInfo::exists(to))
+            failWith(QStringLiteral("文件“%1”已存在，不覆盖").arg(to));
+        return copyToNewFile(source, to);
+    }
+    Connection target;
+    target.adopt(std::make_unique<PgEngine>(to, PgEngine::Purpose::Create));
+    return copyInto(source, target);
+}
+
+void ArchiveCopy::toNewFile(Connection &source, const QString &target)
+{
+    copyToNewFile(source, target);
+}

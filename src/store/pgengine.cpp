@@ -1,0 +1,459 @@
+#include "store/pgengine.h"
+
+#include "store/archivecopy.h"
+#include "store/connection.h"
+#include "store/pgcatalog.h"
+#include "store/pgdialect.h"
+#include "store/pgstatement.h"
+#include "store/sqlquote.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <libpq-fe.h>
+#include <poll.h>
+
+namespace {
+
+// The archive's write lock (pg_advisory_xact_lock): the application id is as good a number as any.
+const QByteArray kLock = QByteArray::number(kTorvaneApplicationId);
+
+// Passwords typed for a location this run, never written anywhere.
+QHash<QString, QByteArray> &typedPasswords()
+{
+    static QHash<QString, QByteArray> passwords;
+    return passwords;
+}
+
+[[noreturn]] void failWith(const QString &text)
+{
+    throw DbException(DbErrorCode::GeneralFailure, text);
+}
+
+bool failed(const PGresult *r)
+{
+    const ExecStatusType s = PQresultStatus(r);
+    return s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK && s != PGRES_EMPTY_QUERY;
+}
+
+QString messageOf(const pg_conn *conn)
+{
+    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+}
+
+} // namespace
+
+PgEngine::PgEngine(const QString &uri, Purpose purpose) : m_uri(uri), m_location(withoutPassword(uri))
+{
+    connect(typedPasswords().value(m_location));
+    // Asked only when libpq's own means (~/.pgpass, PGPASSWORD, a service file) gave none that worked.
+    for (int attempt = 0; attempt < 3 && PQstatus(m_conn) != CONNECTION_OK
+                          && (PQconnectionNeedsPassword(m_conn) || PQconnectionUsedPassword(m_conn));
+         ++attempt) {
+        const QString typed = Connection::askPassword(m_location);
+        if (typed.isEmpty())
+            break;
+        connect(typed.toUtf8());
+        if (PQstatus(m_conn) == CONNECTION_OK)
+            typedPasswords().insert(m_location, typed.toUtf8());
+    }
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        const QString why = messageOf(m_conn);
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        failWith(QStringLiteral("无法连接数据库服务器“%1”: %2").arg(m_location, why));
+    }
+    m_catalog = std::make_unique<PgCatalog>(m_conn);
+    try {
+        setUpSession();
+        checkArchive(purpose);
+    } catch (...) {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        throw;
+    }
+}
+
+PgEngine::~PgEngine()
+{
+    PQfinish(m_conn);
+}
+
+QString PgEngine::withoutPassword(const QString &uri)
+{
+    static const QRegularExpression userInfo(QStringLiteral("^(postgres(?:ql)?://[^/@?:]*):[^/@?]*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression parameter(QStringLiteral("([?&])password=[^&]*(&|$)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString shown = uri;
+    shown.replace(userInfo, QStringLiteral("\\1@"));
+    shown.replace(parameter, QStringLiteral("\\1"));
+    while (shown.endsWith(QLatin1Char('&')) || shown.endsWith(QLatin1Char('?')))
+        shown.chop(1);
+    return shown;
+}
+
+void PgEngine::connect(const QByteArray &password)
+{
+    PQfinish(m_conn);
+    const QByteArray uri = m_uri.toUtf8();
+    const char *keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout",
+                          password.isEmpty() ? nullptr : "password", nullptr};
+    const char *values[] = {uri.constData(), "Avelor", "UTF8", "10", password.constData(), nullptr};
+    m_conn = PQconnectdbParams(keys, values, 1);
+}
+
+void PgEngine::setUpSession()
+{
+    PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
+    // Values arrive as SQLite gives them: exact doubles, ISO dates, and text
+    // literals where a backslash is a backslash.
+    run(QStringLiteral("SET client_min_messages = warning; SET standard_conforming_strings = on; "
+                       "SET extra_float_digits = 3; SET DateStyle = 'ISO, YMD'; SET search_path = public; "
+                       "SET lock_timeout = %1")
+            .arg(std::max(1, m_busyTimeout)));
+    // now() and date() give the seat's local time, as on SQLite.
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    if (!zone.isEmpty()) {
+        try {
+            run(QStringLiteral("SET TimeZone = ") + sqlQuote(zone));
+        } catch (const DbException &) {
+            // A zone the server does not know: its own stays.
+        }
+    }
+}
+
+void PgEngine::checkArchive(Purpose purpose)
+{
+    auto number = [this](const char *sql) {
+        PGresult *r = PQexec(m_conn, sql);
+        if (failed(r))
+            fail(r);
+        const QByteArray value = PQntuples(r) > 0 ? QByteArray(PQgetvalue(r, 0, 0)) : QByteArray();
+        PQclear(r);
+        return value;
+    };
+    if (purpose == Purpose::Create) {
+        if (number("SHOW server_encoding") != "UTF8")
+            failWith(QStringLiteral("数据库“%1”的字符集不是 UTF8，不能保存中文").arg(m_location));
+        if (number("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                   "WHERE n.nspname = 'public' AND c.relkind IN ('r', 'v', 'm', 'p', 'f')")
+            != "0")
+            failWith(QStringLiteral("数据库“%1”不是空的，不能在其中建立档案").arg(m_location));
+        return;
+    }
+    // An archive of ours carries our application id, as a file of ours does.
+    const bool marked = number("SELECT count(*) FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
+                               "WHERE n.nspname = 'public' AND p.proname = 'torvane_application_id'")
+                        != "0";
+    if (!marked || number("SELECT public.torvane_application_id()") != kLock)
+        failWith(QStringLiteral("数据库“%1”不是本系统的数据库").arg(m_location));
+}
+
+void PgEngine::run(const QString &sql)
+{
+    if (!PQsendQuery(m_conn, sql.toUtf8().constData()))
+        failConnection();
+    PGresult *r = collect();
+    if (failed(r))
+        fail(r);
+    PQclear(r);
+}
+
+void PgEngine::ensureConnected()
+{
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        return;
+    // A transaction the server dropped is gone; the command that ran it fails
+    // (its rollback clears the state), and the next one connects again.
+    if (inTransaction())
+        failConnection();
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        failConnection();
+    ++m_generation;
+    m_discarded.clear();
+    m_catalog->forget();
+    setUpSession();
+}
+
+pg_result *PgEngine::collect()
+{
+    QElapsedTimer clock;
+    clock.start();
+    bool waiting = false;
+    while (PQisBusy(m_conn)) {
+        pollfd socket{PQsocket(m_conn), POLLIN, 0};
+        ::poll(&socket, 1, 100);
+        if (!PQconsumeInput(m_conn))
+            break;
+        // Another seat holds a lock we wait for (up to lock_timeout): the busy pointer shows it.
+        if (!waiting && clock.elapsed() >= 100 && PQisBusy(m_conn)) {
+            waiting = true;
+            notifyWaiting(true);
+        }
+    }
+    PGresult *kept = nullptr;
+    while (PGresult *r = PQgetResult(m_conn)) {
+        // The first failure tells what went wrong; otherwise the last answer is the one asked for.
+        if (!kept || (failed(r) && !failed(kept)) || !failed(kept)) {
+            PQclear(kept);
+            kept = r;
+        } else {
+            PQclear(r);
+        }
+    }
+    if (waiting)
+        notifyWaiting(false);
+    if (!kept)
+        failConnection();
+    return kept;
+}
+
+void PgEngine::fail(pg_result *result) const
+{
+    const QByteArray state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    QString text = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
+    const QString detail = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_DETAIL));
+    if (!detail.isEmpty())
+        text += QStringLiteral(" (") + detail + QLatin1Char(')');
+    if (text.isEmpty())
+        text = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+    PQclear(result);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        failConnection();
+    // Another seat's lock outlasted our wait, a deadlock, or a snapshot that
+    // could not be kept: the command changed nothing and may be tried again.
+    if (state == "55P03" || state == "40P01" || state == "40001")
+        throw DbException::busy();
+    failWith(text);
+}
+
+void PgEngine::failConnection() const
+{
+    failWith(QStringLiteral("与数据库服务器“%1”的连接已中断，本次操作未完成: %2").arg(m_location, messageOf(m_conn)));
+}
+
+const PgColumnFacts *PgEngine::columnFacts(unsigned table, int attribute)
+{
+    return m_catalog->column(table, attribute);
+}
+
+QByteArray PgEngine::newStatementName()
+{
+    return "jet_" + QByteArray::number(++m_statementNumber);
+}
+
+void PgEngine::discardStatement(const QByteArray &name)
+{
+    m_discarded << name;
+}
+
+void PgEngine::flushDiscarded()
+{
+    // Prepared statements are dropped in batches, not one round trip each.
+    if (m_discarded.size() < 32 || PQstatus(m_conn) != CONNECTION_OK
+        || PQtransactionStatus(m_conn) == PQTRANS_INERROR)
+        return;
+    QByteArray sql;
+    for (const QByteArray &name : std::as_const(m_discarded))
+        sql += "DEALLOCATE " + name + ";";
+    m_discarded.clear();
+    PQclear(PQexec(m_conn, sql.constData()));
+}
+
+QString PgEngine::rowOrderColumn(const QString &relation) const
+{
+    const auto known = m_rowOrder.constFind(relation);
+    if (known != m_rowOrder.constEnd())
+        return *known;
+    const QByteArray name = relation.toUtf8();
+    const char *values[] = {name.constData()};
+    // The bookkeeping column, else the counter, else the key (a one-column
+    // key is SQLite's rowid alias; the statistics are read in key order).
+    PGresult *r = PQexecParams(
+        m_conn,
+        "SELECT coalesce((SELECT a.attname FROM pg_attribute a WHERE a.attrelid = c.oid AND a.attnum > 0 "
+        "                 AND NOT a.attisdropped AND (a.attname = 'jet_rowid' OR a.attidentity <> '') "
+        "                 ORDER BY a.attname = 'jet_rowid' DESC LIMIT 1), "
+        "                (SELECT string_agg(a.attname, ', ' ORDER BY k.n) FROM pg_constraint p, "
+        "                 unnest(p.conkey) WITH ORDINALITY k(attnum, n) JOIN pg_attribute a ON a.attnum = k.attnum "
+        "                 WHERE p.conrelid = c.oid AND p.contype = 'p' AND a.attrelid = c.oid), '') "
+        "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+        "WHERE n.nspname = 'public' AND c.relname = $1 AND c.relkind IN ('r', 'p')",
+        1, nullptr, values, nullptr, nullptr, 0);
+    if (failed(r)) {
+        PQclear(r);
+        return {};
+    }
+    const QString column = PQntuples(r) > 0 ? QString::fromUtf8(PQgetvalue(r, 0, 0)) : QString();
+    PQclear(r);
+    m_rowOrder.insert(relation, column);
+    return column;
+}
+
+QString PgEngine::translate(const QString &sql) const
+{
+    PgTranslation t = translateForPostgres(sql, [this](const QString &relation) { return rowOrderColumn(relation); });
+    if (!t.longNames.isEmpty()) {
+        if (m_longNames.size() > 64)
+            m_longNames.clear();
+        m_longNames.insert(t.sql, t.longNames);
+    }
+    return t.sql;
+}
+
+std::unique_ptr<StatementBackend> PgEngine::prepare(const QString &sql)
+{
+    flushDiscarded();
+    return std::make_unique<PgStatement>(*this, sql);
+}
+
+void PgEngine::executeScript(const QString &sql)
+{
+    ensureConnected();
+    run(sql);
+}
+
+void PgEngine::begin()
+{
+    ensureConnected();
+    // The lock is taken at the start, so a command either starts whole or waits and says so.
+    if (!PQsendQuery(m_conn, "BEGIN; SELECT pg_advisory_xact_lock(" + kLock + ")"))
+        failConnection();
+    PGresult *r = collect();
+    if (failed(r)) {
+        rollback();
+        fail(r);
+    }
+    PQclear(r);
+}
+
+void PgEngine::beginSnapshot()
+{
+    ensureConnected();
+    run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"));
+}
+
+void PgEngine::commit()
+{
+    if (!PQsendQuery(m_conn, "COMMIT"))
+        failConnection();
+    PGresult *r = collect();
+    if (failed(r))
+        fail(r);
+    // A transaction that failed earlier is rolled back by COMMIT: that is no success.
+    const bool rolledBack = qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0;
+    PQclear(r);
+    if (rolledBack)
+        failWith(QStringLiteral("事务中有语句失败，所有更改已撤消"));
+}
+
+void PgEngine::rollback() noexcept
+{
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn);
+    if (status == PQTRANS_INTRANS || status == PQTRANS_INERROR)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+}
+
+bool PgEngine::inTransaction() const
+{
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+void PgEngine::beginSingleWrite()
+{
+    if (!PQsendQuery(m_conn, "BEGIN; SELECT pg_advisory_xact_lock_shared(" + kLock + ")"))
+        failConnection();
+    PGresult *r = collect();
+    if (failed(r)) {
+        rollback();
+        fail(r);
+    }
+    PQclear(r);
+}
+
+void PgEngine::endSingleWrite(bool commitIt)
+{
+    if (commitIt)
+        commit();
+    else
+        rollback();
+}
+
+void PgEngine::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = std::max(0, milliseconds);
+    // lock_timeout 0 would wait for ever; SQLite's 0 gives up at once.
+    if (PQstatus(m_conn) == CONNECTION_OK)
+        run(QStringLiteral("SET lock_timeout = %1").arg(std::max(1, m_busyTimeout)));
+}
+
+qint64 PgEngine::identityOf(const Statement &row, int column) const
+{
+    // "(block,offset)": a block number and a line number below 2^16.
+    const QByteArrayView text = row.bytes(column);
+    const qsizetype comma = text.indexOf(',');
+    if (text.size() < 5 || comma < 0)
+        return 0;
+    const qint64 block = text.sliced(1, comma - 1).toLongLong();
+    const qint64 offset = text.sliced(comma + 1, text.size() - comma - 2).toLongLong();
+    return (block << 16) | offset;
+}
+
+QVariant PgEngine::identityParameter(qint64 identity) const
+{
+    return QStringLiteral("(%1,%2)").arg(identity >> 16).arg(identity & 0xffff);
+}
+
+QString PgEngine::sameValue(const QString &quotedColumn) const
+{
+    // Exact, nulls equal, a change of letter case counts (see jet_same).
+    return QStringLiteral("jet_same(%1,?)").arg(quotedColumn);
+}
+
+bool PgEngine::canIdentifyRows(const QString &table)
+{
+    return m_catalog->isTable(table);
+}
+
+qint64 PgEngine::counterValue(const QString &table)
+{
+    Statement s(prepare(QStringLiteral(
+                    "SELECT coalesce(pg_sequence_last_value(pg_get_serial_sequence(c.relname::text, a.attname)::regclass), 0) "
+                    "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace JOIN pg_attribute a ON a.attrelid = c.oid "
+                    "WHERE n.nspname = 'public' AND c.relname = $1 AND a.attidentity <> '' AND a.attname <> 'jet_rowid'")),
+                QString());
+    s.bind(1, table.toLower());
+    return s.next() ? s.integer(0) : 0;
+}
+
+void PgEngine::raiseCounter(const QString &table, qint64 value)
+{
+    Statement column(prepare(QStringLiteral(
+                         "SELECT a.attname FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                         "JOIN pg_attribute a ON a.attrelid = c.oid WHERE n.nspname = 'public' AND c.relname = $1 "
+                         "AND a.attidentity <> '' AND a.attname <> 'jet_rowid'")),
+                     QString());
+    column.bind(1, table.toLower());
+    if (!column.next())
+        return;
+    const QString name = quoteIdentifier(QString::fromUtf8(column.bytes(0).toByteArray()));
+    const QString relation = quoteIdentifier(table.toLower());
+    // At least the highest number in use, so the next row never takes one of them.
+    Statement raise(prepare(QStringLiteral("SELECT setval(pg_get_serial_sequence(%1, %2), greatest($1::bigint, m, 1), "
+                                           "greatest($1::bigint, m) > 0) FROM (SELECT coalesce(max(%3), 0) AS m FROM %4) x")
+                                .arg(sqlQuote(relation), sqlQuote(QString(name).remove(QLatin1Char('"'))), name, relation)),
+                    QString());
+    raise.bind(1, value);
+    raise.run();
+}
+
+void PgEngine::copyToFile(const QString &target)
+{
+    // A connection of its own reads one moment of the archive, whatever this one has pending.
+    Connection reader;
+    reader.adopt(std::make_unique<PgEngine>(m_uri));
+    ArchiveCopy::toNewFile(reader, target);
+}

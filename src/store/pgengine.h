@@ -1,0 +1,98 @@
+#pragma once
+
+#include "store/engine.h"
+
+#include <QByteArrayList>
+#include <QHash>
+#include <memory>
+
+struct pg_conn;
+struct pg_result;
+class PgCatalog;
+struct PgColumnFacts;
+
+// An archive on a PostgreSQL server, which several counters write at once.
+// Commands of several statements hold one write lock of the archive from
+// their start (an advisory lock), as SQLite's BEGIN IMMEDIATE does; a single
+// write outside them shares it, so it waits for such a command and never
+// lands in the middle of one.
+class PgEngine : public Engine
+{
+public:
+    enum class Purpose {
+        Open,   // an archive of ours; anything else is refused
+        Create, // an empty database that is to become one
+    };
+    // Connects to the database a libpq URI names. Throws DbException.
+    explicit PgEngine(const QString &uri, Purpose purpose = Purpose::Open);
+    ~PgEngine() override;
+
+    QString location() const override { return m_location; }
+    bool isServer() const override { return true; }
+
+    QString translate(const QString &sql) const override;
+    std::unique_ptr<StatementBackend> prepare(const QString &sql) override;
+    void executeScript(const QString &sql) override;
+
+    void begin() override;
+    void beginSnapshot() override;
+    void commit() override;
+    void rollback() noexcept override;
+    bool inTransaction() const override;
+    void setBusyTimeout(int milliseconds) override;
+
+    // The row's physical place: it changes whenever the row is written, which
+    // is what an optimistic write needs to know.
+    QString rowIdentity() const override { return QStringLiteral("ctid"); }
+    QString identityEquals() const override { return QStringLiteral("ctid=?"); }
+    qint64 identityOf(const Statement &row, int column) const override;
+    QVariant identityParameter(qint64 identity) const override;
+    QString sameValue(const QString &quotedColumn) const override;
+    bool canIdentifyRows(const QString &table) override;
+    qint64 counterValue(const QString &table) override;
+    void raiseCounter(const QString &table, qint64 value) override;
+
+    void copyToFile(const QString &target) override;
+
+    // A URI as shown and stored: without a password in it.
+    static QString withoutPassword(const QString &uri);
+
+    // For this engine's statements.
+    pg_conn *handle() const { return m_conn; }
+    int generation() const { return m_generation; }
+    QByteArray newStatementName();
+    void discardStatement(const QByteArray &name);
+    // Reconnects a connection the server dropped, when no transaction was lost with it.
+    void ensureConnected();
+    // Collects what the server answered to the query just sent, showing the
+    // busy pointer while it waits; the caller owns the result.
+    pg_result *collect();
+    // Throws the failure a result reports (and frees it).
+    [[noreturn]] void fail(pg_result *result) const;
+    [[noreturn]] void failConnection() const;
+    const PgColumnFacts *columnFacts(unsigned table, int attribute);
+    QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
+    // A single write outside a transaction runs in one of its own that shares the write lock.
+    void beginSingleWrite();
+    void endSingleWrite(bool commit);
+
+private:
+    void connect(const QByteArray &password);
+    void setUpSession();
+    void checkArchive(Purpose purpose);
+    // Runs SQL of our own that returns no rows we need; throws on failure.
+    void run(const QString &sql);
+    QString rowOrderColumn(const QString &relation) const;
+    void flushDiscarded();
+
+    pg_conn *m_conn = nullptr;
+    QString m_uri;      // as given, password included if it had one
+    QString m_location; // as shown
+    int m_busyTimeout = 5000;
+    int m_generation = 0;
+    quint64 m_statementNumber = 0;
+    QByteArrayList m_discarded;
+    std::unique_ptr<PgCatalog> m_catalog;
+    mutable QHash<QString, QHash<QString, QString>> m_longNames;
+    mutable QHash<QString, QString> m_rowOrder;
+};

@@ -1,0 +1,289 @@
+#include "store/pgstatement.h"
+
+#include "store/dberror.h"
+#include "store/pgcatalog.h"
+#include "store/pgengine.h"
+#include "store/schemafacts.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <charconv>
+#include <cmath>
+#include <libpq-fe.h>
+
+namespace {
+
+const char kHiddenColumn[] = "jet_rowid";
+
+QByteArray firstWord(const QByteArray &sql)
+{
+    qsizetype i = 0;
+    while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql.at(i))) || sql.at(i) == '('))
+        ++i;
+    qsizetype end = i;
+    while (end < sql.size() && std::isalpha(static_cast<unsigned char>(sql.at(end))))
+        ++end;
+    return sql.mid(i, end - i).toLower();
+}
+
+} // namespace
+
+PgStatement::PgStatement(PgEngine &engine, const QString &sql) : m_engine(engine), m_sql(sql.toUtf8())
+{
+    if (QString(sql).remove(QLatin1Char(';')).trimmed().isEmpty())
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("空语句"));
+    const QByteArray head = firstWord(m_sql);
+    m_write = head == "insert" || head == "update" || head == "delete";
+    prepareOnServer();
+}
+
+PgStatement::~PgStatement()
+{
+    PQclear(m_result);
+    if (m_generation == m_engine.generation())
+        m_engine.discardStatement(m_name);
+}
+
+void PgStatement::prepareOnServer()
+{
+    m_engine.ensureConnected();
+    m_name = m_engine.newStatementName();
+    pg_conn *conn = m_engine.handle();
+    if (!PQsendPrepare(conn, m_name.constData(), m_sql.constData(), 0, nullptr))
+        m_engine.failConnection();
+    PGresult *r = m_engine.collect();
+    if (PQresultStatus(r) != PGRES_COMMAND_OK)
+        m_engine.fail(r);
+    PQclear(r);
+    m_generation = m_engine.generation();
+    if (!PQsendDescribePrepared(conn, m_name.constData()))
+        m_engine.failConnection();
+    r = m_engine.collect();
+    if (PQresultStatus(r) != PGRES_COMMAND_OK)
+        m_engine.fail(r);
+    describe(r);
+    PQclear(r);
+}
+
+void PgStatement::describe(pg_result *description)
+{
+    const int parameters = PQnparams(description);
+    m_parameters.assign(static_cast<size_t>(parameters), QByteArray());
+    m_null.assign(static_cast<size_t>(parameters), true);
+    m_visible.clear();
+    m_kinds.clear();
+    m_columns.clear();
+    const QHash<QString, QString> longNames = m_engine.longNamesOf(QString::fromUtf8(m_sql));
+    for (int i = 0; i < PQnfields(description); ++i) {
+        const QString name = QString::fromUtf8(PQfname(description, i));
+        if (name == QLatin1String(kHiddenColumn))
+            continue;
+        ColumnInfo info{longNames.value(name, name), {}, {}, {}};
+        if (const PgColumnFacts *facts = m_engine.columnFacts(PQftable(description, i), PQftablecol(description, i))) {
+            info.originTable = facts->table;
+            info.originColumn = facts->column;
+            info.declType = facts->declType;
+            // A plain column is named as schema.sql spells it, as SQLite names it.
+            if (name == facts->column) {
+                const QString spelled = SchemaFacts::delivered().spelling(facts->table, facts->column);
+                if (!spelled.isEmpty())
+                    info.name = spelled;
+            }
+        }
+        Kind kind = Kind::Text;
+        switch (PQftype(description, i)) {
+        case 16:
+            kind = Kind::Boolean;
+            break;
+        case 20:
+        case 21:
+        case 23:
+        case 26:
+            kind = Kind::Integer;
+            break;
+        case 700:
+        case 701:
+            kind = Kind::Float;
+            break;
+        case 1700:
+            kind = Kind::Numeric;
+            break;
+        case 17:
+            kind = Kind::Blob;
+            break;
+        default:
+            break;
+        }
+        m_visible.push_back(i);
+        m_kinds.push_back(kind);
+        m_columns.push_back(info);
+    }
+}
+
+void PgStatement::bind(int index, const QVariant &value)
+{
+    if (index < 1 || index > static_cast<int>(m_parameters.size()))
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("参数序号 %1 超出范围").arg(index));
+    const size_t i = static_cast<size_t>(index - 1);
+    m_null[i] = value.isNull();
+    QByteArray &text = m_parameters[i];
+    text.clear();
+    if (m_null[i])
+        return;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        text = value.toBool() ? "1" : "0";
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = value.toDouble();
+        // As SQLite stores them: a NaN is no value at all.
+        if (std::isnan(d))
+            m_null[i] = true;
+        else if (std::isinf(d))
+            text = d > 0 ? "Infinity" : "-Infinity";
+        else
+            text = QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
+        break;
+    }
+    case QMetaType::QDate:
+        text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+        break;
+    case QMetaType::QDateTime:
+        text = value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+        break;
+    case QMetaType::QByteArray:
+        text = value.toByteArray();
+        break;
+    default:
+        text = value.toString().toUtf8();
+    }
+    if (text.contains('\0'))
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("文本中含有空字符 (NUL)，服务器数据库不能保存"));
+}
+
+void PgStatement::execute()
+{
+    m_engine.ensureConnected();
+    if (m_generation != m_engine.generation())
+        prepareOnServer();
+    const bool single = m_write && !m_engine.inTransaction();
+    if (single)
+        m_engine.beginSingleWrite();
+    std::vector<const char *> values(m_parameters.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
+    if (!PQsendQueryPrepared(m_engine.handle(), m_name.constData(), static_cast<int>(values.size()), values.data(),
+                             nullptr, nullptr, 0)) {
+        if (single)
+            m_engine.endSingleWrite(false);
+        m_engine.failConnection();
+    }
+    PGresult *r = nullptr;
+    try {
+        r = m_engine.collect();
+    } catch (...) {
+        if (single)
+            m_engine.endSingleWrite(false);
+        throw;
+    }
+    const ExecStatusType status = PQresultStatus(r);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        if (single)
+            m_engine.endSingleWrite(false);
+        m_engine.fail(r);
+    }
+    if (single) {
+        try {
+            m_engine.endSingleWrite(true);
+        } catch (...) {
+            PQclear(r);
+            throw;
+        }
+    }
+    m_result = r;
+    m_row = -1;
+    m_changes = std::atoi(PQcmdTuples(r));
+}
+
+bool PgStatement::step()
+{
+    if (!m_result)
+        execute();
+    if (m_row < PQntuples(m_result))
+        ++m_row;
+    return m_row < PQntuples(m_result);
+}
+
+void PgStatement::reset()
+{
+    PQclear(m_result);
+    m_result = nullptr;
+    m_row = -1;
+}
+
+const char *PgStatement::raw(int i) const
+{
+    return PQgetvalue(m_result, m_row, m_visible[static_cast<size_t>(i)]);
+}
+
+ValueType PgStatement::type(int i) const
+{
+    if (PQgetisnull(m_result, m_row, m_visible[static_cast<size_t>(i)]))
+        return ValueType::Null;
+    switch (m_kinds[static_cast<size_t>(i)]) {
+    case Kind::Integer:
+    case Kind::Boolean:
+        return ValueType::Integer;
+    case Kind::Float:
+        return ValueType::Float;
+    case Kind::Numeric: {
+        // A sum of whole numbers is a whole number, as on SQLite.
+        const QByteArrayView text(raw(i));
+        qint64 whole = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), whole);
+        return ec == std::errc() && end == text.data() + text.size() ? ValueType::Integer : ValueType::Float;
+    }
+    case Kind::Blob:
+        return ValueType::Blob;
+    case Kind::Text:
+        break;
+    }
+    return ValueType::Text;
+}
+
+qint64 PgStatement::integer(int i) const
+{
+    const char *text = raw(i);
+    if (m_kinds[static_cast<size_t>(i)] == Kind::Boolean)
+        return text[0] == 't' ? 1 : 0;
+    qint64 whole = 0;
+    const char *end = text + std::strlen(text);
+    const auto [stop, ec] = std::from_chars(text, end, whole);
+    if (ec == std::errc() && stop == end)
+        return whole;
+    return static_cast<qint64>(real(i));
+}
+
+double PgStatement::real(int i) const
+{
+    const char *text = raw(i);
+    if (m_kinds[static_cast<size_t>(i)] == Kind::Boolean)
+        return text[0] == 't' ? 1.0 : 0.0;
+    double value = 0;
+    std::from_chars(text, text + std::strlen(text), value);
+    return value;
+}
+
+QByteArrayView PgStatement::bytes(int i) const
+{
+    const int column = m_visible[static_cast<size_t>(i)];
+    if (m_kinds[static_cast<size_t>(i)] == Kind::Blob) {
+        size_t length = 0;
+        unsigned char *data = PQunescapeBytea(reinterpret_cast<const unsigned char *>(raw(i)), &length);
+        m_blob = QByteArray(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
+        PQfreemem(data);
+        return m_blob;
+    }
+    return QByteArrayView(raw(i), PQgetlength(m_result, m_row, column));
+}

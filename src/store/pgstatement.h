@@ -1,0 +1,53 @@
+#pragma once
+
+#include "store/statement.h"
+
+#include <QByteArray>
+#include <vector>
+
+struct pg_result;
+class PgEngine;
+
+// One statement prepared on the server. Its rows arrive whole when it runs;
+// values come back as SQLite would give them (booleans as 0/1, whole numbers
+// as integers), and the engine's own bookkeeping column is not shown.
+class PgStatement : public StatementBackend
+{
+public:
+    PgStatement(PgEngine &engine, const QString &sql);
+    ~PgStatement() override;
+
+    void bind(int index, const QVariant &value) override;
+    bool step() override;
+    void reset() override;
+    int columnCount() const override { return static_cast<int>(m_visible.size()); }
+    ColumnInfo column(int i) const override { return m_columns.at(static_cast<size_t>(i)); }
+    ValueType type(int i) const override;
+    qint64 integer(int i) const override;
+    double real(int i) const override;
+    QByteArrayView bytes(int i) const override;
+    int changes() const override { return m_changes; }
+
+private:
+    enum class Kind : quint8 { Integer, Boolean, Float, Numeric, Text, Blob };
+
+    void prepareOnServer();
+    void describe(pg_result *description);
+    void execute();
+    const char *raw(int i) const;
+
+    PgEngine &m_engine;
+    QByteArray m_sql;
+    QByteArray m_name;
+    int m_generation = -1;
+    bool m_write = false;
+    std::vector<QByteArray> m_parameters;
+    std::vector<bool> m_null;
+    std::vector<int> m_visible; // server columns shown, in order
+    std::vector<Kind> m_kinds;
+    std::vector<ColumnInfo> m_columns;
+    pg_result *m_result = nullptr;
+    int m_row = -1;
+    int m_changes = 0;
+    mutable QByteArray m_blob;
+};
