@@ -23,6 +23,34 @@ CREATE FUNCTION jet_now() RETURNS text LANGUAGE sql VOLATILE
 CREATE FUNCTION jet_today() RETURNS text LANGUAGE sql VOLATILE
     AS $$ SELECT to_char(clock_timestamp(), 'YYYY-MM-DD') $$;
 
+-- SQLite's date(value, modifiers...) for the modifiers "+N days", "-N months", "+N years".
+CREATE FUNCTION jet_sqlite_date(value text, VARIADIC modifiers text[] DEFAULT '{}') RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+    day date;
+    modifier text;
+    parts text[];
+BEGIN
+    IF value IS NULL OR value !~ '^\s*\d{4}-\d{2}-\d{2}' THEN
+        RETURN NULL;
+    END IF;
+    day := left(trim(value), 10)::date;
+    FOREACH modifier IN ARRAY modifiers LOOP
+        parts := regexp_match(lower(trim(modifier)), '^([+-]?\d+)\s+(day|month|year)s?$');
+        IF parts IS NULL THEN
+            RETURN NULL;
+        END IF;
+        IF parts[2] = 'day' THEN
+            day := day + parts[1]::integer;
+        ELSE
+            -- As SQLite: the month moves, the day stays, and an overflow runs on (31 January + 1 month = 3 March).
+            day := make_date(extract(year FROM day)::integer, extract(month FROM day)::integer, 1)
+                   + (parts[1] || ' ' || parts[2])::interval + (extract(day FROM day)::integer - 1) * interval '1 day';
+        END IF;
+    END LOOP;
+    RETURN to_char(day, 'YYYY-MM-DD');
+END $$;
+
 -- Text on the server cannot hold a NUL; saying so beats cutting the text short.
 CREATE FUNCTION jet_char(code bigint) RETURNS text LANGUAGE plpgsql IMMUTABLE AS $$
 BEGIN
@@ -43,6 +71,9 @@ CREATE FUNCTION jet_concat_step(joined text, value anyelement) RETURNS text LANG
     AS $$ SELECT jet_concat_step(joined, value, ',') $$;
 CREATE AGGREGATE jet_group_concat(anyelement, text) (SFUNC = jet_concat_step, STYPE = text);
 CREATE AGGREGATE jet_group_concat(anyelement) (SFUNC = jet_concat_step, STYPE = text);
+
+-- SQLite's total(): a sum that is 0.0, not null, over no rows.
+CREATE AGGREGATE jet_total(double precision) (SFUNC = float8pl, STYPE = double precision, INITCOND = '0');
 
 -- SQLite's typeof(): the storage class a value would have there.
 CREATE FUNCTION jet_typeof(value anyelement) RETURNS text LANGUAGE sql IMMUTABLE AS $$

@@ -163,6 +163,7 @@ public:
         m_replace.resize(m_tokens.size());
         m_replaced.resize(m_tokens.size(), false);
         m_after.resize(m_tokens.size());
+        m_named.resize(m_tokens.size());
     }
 
     PgTranslation run()
@@ -175,6 +176,7 @@ public:
         for (size_t i = 0; i < m_tokens.size(); ++i) {
             result.sql += m_replaced[i] ? m_replace[i] : text(i);
             result.sql += m_after[i];
+            result.sql += m_named[i];
         }
         result.longNames = m_longNames;
         return result;
@@ -248,12 +250,7 @@ private:
         return list;
     }
 
-    // A key of several columns orders rows but is no rowid.
-    QString rowidColumn() const
-    {
-        return m_orderColumn.isEmpty() || m_orderColumn.contains(QLatin1Char(',')) ? QStringLiteral("jet_rowid")
-                                                                                   : m_orderColumn;
-    }
+    QString rowidColumn() const { return m_orderColumn.isEmpty() ? QStringLiteral("jet_rowid") : m_orderColumn; }
 
     // "select ... from <one table> [alias] [where ...] [limit ...]": the relation's name, or "".
     QString singleRelation() const
@@ -293,6 +290,10 @@ private:
         size_t insertAfter = m_tokens.size();
         bool inSelectList = true;
         for (size_t i = 0; i < m_tokens.size(); ++i) {
+            // One row folded from many (an aggregate anywhere in the select list) has no order.
+            const size_t next = nextSignificant(i);
+            if (inSelectList && aggregates.contains(word(i)) && next < m_tokens.size() && isPunct(next, "("))
+                return;
             if (m_tokens[i].depth != 0 || !significant(i))
                 continue;
             const QString w = word(i);
@@ -300,9 +301,6 @@ private:
                 return;
             if (w == QLatin1String("from"))
                 inSelectList = false;
-            const size_t next = nextSignificant(i);
-            if (inSelectList && aggregates.contains(w) && next < m_tokens.size() && isPunct(next, "("))
-                return;
             if (w == QLatin1String("limit") || w == QLatin1String("offset") || isPunct(i, ";"))
                 break;
             insertAfter = i;
@@ -362,7 +360,7 @@ private:
             return;
         }
         const qsizetype begin = m_tokens[sig.front()].begin;
-        m_after[sig.back()] += QStringLiteral(" AS ") + alias(m_sql.mid(begin, m_tokens[sig.back()].end - begin));
+        m_named[sig.back()] = QStringLiteral(" AS ") + alias(m_sql.mid(begin, m_tokens[sig.back()].end - begin));
     }
 
     void orderNullsAsSqlite()
@@ -468,7 +466,8 @@ private:
             {QStringLiteral("ifnull"), QStringLiteral("coalesce")},   {QStringLiteral("instr"), QStringLiteral("strpos")},
             {QStringLiteral("last_insert_rowid"), QStringLiteral("lastval")},
             {QStringLiteral("group_concat"), QStringLiteral("jet_group_concat")},
-            {QStringLiteral("typeof"), QStringLiteral("jet_typeof")}};
+            {QStringLiteral("typeof"), QStringLiteral("jet_typeof")},
+            {QStringLiteral("total"), QStringLiteral("jet_total")}};
         static const QSet<QString> rowids = {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")};
         int parameter = 0;
         for (size_t i = 0; i < m_tokens.size(); ++i) {
@@ -491,10 +490,10 @@ private:
                 } else if (call && functions.contains(w)) {
                     set(i, functions.value(w));
                 } else if (call && w == QLatin1String("date")) {
-                    // date() is today; date(x, ...) is SQLite's own and has no stand-in.
+                    // date() is today; date(x, modifiers...) is SQLite's own.
                     const size_t close = nextSignificant(next);
-                    if (close < m_tokens.size() && isPunct(close, ")"))
-                        set(i, QStringLiteral("jet_today"));
+                    set(i, close < m_tokens.size() && isPunct(close, ")") ? QStringLiteral("jet_today")
+                                                                          : QStringLiteral("jet_sqlite_date"));
                 } else if (!call && rowids.contains(w)) {
                     set(i, rowidColumn());
                 }
@@ -507,6 +506,7 @@ private:
     std::vector<QString> m_replace;
     std::vector<bool> m_replaced;
     std::vector<QString> m_after;
+    std::vector<QString> m_named; // names given to select items, after everything else of the item
     QStringList m_aliases;
     QHash<QString, QString> m_longNames;
     QString m_orderColumn;

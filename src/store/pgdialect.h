@@ -11,7 +11,7 @@
 //   [name], "Name"       -> "name" (identifiers are folded as the server folds them)
 //   like                 -> ILIKE ... ESCAPE '' (no case, no escape character, as SQLite)
 //   format(), now(), date(), char(), round(), ifnull(), instr(), group_concat(),
-//   typeof(), last_insert_rowid()
+//   typeof(), total(), last_insert_rowid()
 //                        -> the jet_ functions of the server schema, or the server's own
 //   rowid                -> the column that keeps the order rows were written in
 //   order by x [desc]    -> NULLS FIRST / NULLS LAST (nulls sort lowest, as SQLite)
