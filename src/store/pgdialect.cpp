@@ -188,7 +188,10 @@ private:
         const Token &t = m_tokens[i];
         return m_sql.mid(t.begin, t.end - t.begin);
     }
-    QString word(size_t i) const { return m_tokens[i].kind == Kind::Word ? text(i).toLower() : QString(); }
+    QString word(size_t i) const
+    {
+        return i < m_tokens.size() && m_tokens[i].kind == Kind::Word ? text(i).toLower() : QString();
+    }
     bool isPunct(size_t i, const char *p) const { return m_tokens[i].kind == Kind::Punct && text(i) == QLatin1String(p); }
     bool significant(size_t i) const { return m_tokens[i].kind != Kind::Space && m_tokens[i].kind != Kind::Comment; }
     bool isName(size_t i) const
@@ -199,6 +202,13 @@ private:
     {
         m_replace[i] = replacement;
         m_replaced[i] = true;
+    }
+    size_t previousSignificant(size_t i) const
+    {
+        while (i > 0)
+            if (significant(--i))
+                return i;
+        return m_tokens.size();
     }
     size_t nextSignificant(size_t i) const
     {
@@ -256,7 +266,17 @@ private:
     QString singleRelation() const
     {
         size_t i = nextSignificant(static_cast<size_t>(-1));
-        if (i >= m_tokens.size() || word(i) != QLatin1String("select") || m_tokens[i].depth != 0)
+        if (i >= m_tokens.size() || m_tokens[i].depth != 0)
+            return {};
+        const QString head = word(i);
+        // The table a write names ("update t", "delete from t", "insert into t").
+        if (head == QLatin1String("update") || head == QLatin1String("delete") || head == QLatin1String("insert")) {
+            i = nextSignificant(i);
+            if (i < m_tokens.size() && (word(i) == QLatin1String("from") || word(i) == QLatin1String("into")))
+                i = nextSignificant(i);
+            return i < m_tokens.size() && isName(i) ? lowerAscii(nameText(i)) : QString();
+        }
+        if (head != QLatin1String("select"))
             return {};
         while (i < m_tokens.size() && !(m_tokens[i].depth == 0 && word(i) == QLatin1String("from")))
             ++i;
@@ -279,7 +299,7 @@ private:
 
     void keepWrittenOrder()
     {
-        if (m_orderColumn.isEmpty())
+        if (m_orderColumn.isEmpty() || word(nextSignificant(static_cast<size_t>(-1))) != QLatin1String("select"))
             return;
         static const QSet<QString> shaping = {QStringLiteral("order"), QStringLiteral("group"), QStringLiteral("having"),
                                               QStringLiteral("union"), QStringLiteral("except"), QStringLiteral("intersect"),
@@ -495,7 +515,9 @@ private:
                     set(i, close < m_tokens.size() && isPunct(close, ")") ? QStringLiteral("jet_today")
                                                                           : QStringLiteral("jet_sqlite_date"));
                 } else if (!call && rowids.contains(w)) {
-                    set(i, rowidColumn());
+                    // Returned, the rowid keeps its name (the bookkeeping column's own name is not shown).
+                    const bool returned = i > 0 && word(previousSignificant(i)) == QLatin1String("returning");
+                    set(i, returned ? rowidColumn() + QStringLiteral(" AS ") + quoteName(text(i)) : rowidColumn());
                 }
             }
         }

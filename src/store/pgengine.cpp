@@ -392,19 +392,12 @@ void PgEngine::setBusyTimeout(int milliseconds)
 
 qint64 PgEngine::identityOf(const Statement &row, int column) const
 {
-    // "(block,offset)": a block number and a line number below 2^16.
-    const QByteArrayView text = row.bytes(column);
-    const qsizetype comma = text.indexOf(',');
-    if (text.size() < 5 || comma < 0)
-        return 0;
-    const qint64 block = text.sliced(1, comma - 1).toLongLong();
-    const qint64 offset = text.sliced(comma + 1, text.size() - comma - 2).toLongLong();
-    return (block << 16) | offset;
+    return row.integer(column);
 }
 
 QVariant PgEngine::identityParameter(qint64 identity) const
 {
-    return QStringLiteral("(%1,%2)").arg(identity >> 16).arg(identity & 0xffff);
+    return identity;
 }
 
 QString PgEngine::sameValue(const QString &quotedColumn) const
@@ -415,7 +408,8 @@ QString PgEngine::sameValue(const QString &quotedColumn) const
 
 bool PgEngine::canIdentifyRows(const QString &table)
 {
-    return m_catalog->isTable(table);
+    const QString key = rowOrderColumn(table.toLower());
+    return m_catalog->isTable(table) && !key.isEmpty() && !key.contains(QLatin1Char(','));
 }
 
 qint64 PgEngine::counterValue(const QString &table)

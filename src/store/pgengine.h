@@ -41,10 +41,12 @@ public:
     bool inTransaction() const override;
     void setBusyTimeout(int milliseconds) override;
 
-    // The row's physical place: it changes whenever the row is written, which
-    // is what an optimistic write needs to know.
-    QString rowIdentity() const override { return QStringLiteral("ctid"); }
-    QString identityEquals() const override { return QStringLiteral("ctid=?"); }
+    // A row is found again by its table's key column (the translator names it
+    // for "rowid"); whether it changed meanwhile, by its values (sameValue).
+    // The physical place (ctid) would not do: it moves with every change, so a
+    // row another seat changed could not be read again.
+    QString rowIdentity() const override { return QStringLiteral("rowid"); }
+    QString identityEquals() const override { return QStringLiteral("rowid=?"); }
     qint64 identityOf(const Statement &row, int column) const override;
     QVariant identityParameter(qint64 identity) const override;
     QString sameValue(const QString &quotedColumn) const override;
