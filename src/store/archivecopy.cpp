@@ -32,8 +32,10 @@ qint64 copyTable(Connection &from, Connection &to, const QString &table)
 {
     const QStringList columns = SchemaFacts::delivered().columns(table);
     const int width = static_cast<int>(columns.size());
-    // Several rows per insert: a server writes them (and sums their statistics) per statement.
-    const int batch = std::max(1, std::min(500, 30000 / width));
+    // Several rows per insert: a server writes them (and sums their statistics)
+    // per statement. libpq of PostgreSQL 15 takes a description of at most
+    // 30,000 bytes of parameters (4 each), hence 7,000 values per statement.
+    const int batch = std::max(1, std::min(500, 7000 / width));
     const QString marks = QLatin1Char('(') + QStringList(width, QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
     auto insertFor = [&](int rows) {
         return to.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
