@@ -1,7 +1,9 @@
 #include "cli.h"
 #include "shell/application.h"
 #include "shell/appstate.h"
+#include "shell/frm_pathset.h"
 #include "shell/startup.h"
+#include "store/connection.h"
 
 #include <QSettings>
 
@@ -16,8 +18,13 @@ int main(int argc, char *argv[])
 
     Application app(argc, argv);
     configureApplication();
-    if (!cli.database().isEmpty())
-        Startup::storeDatabaseArgument(cli.database());
+    // A server that wants a password none of libpq's means gives asks for it here, for this run only.
+    Connection::setPasswordProvider(&Frm_pathset::askPassword);
+    const QString database = cli.database();
+    if (Connection::isServerLocation(database))
+        Frm_pathset::storeServerLocation(database);
+    else if (!database.isEmpty())
+        Startup::storeDatabaseArgument(database);
     AppState state;
     Startup startup(state);
     if (!startup.run())

@@ -4,11 +4,15 @@
 #include "shell/backgroundarea.h"
 #include "shell/newdatabase.h"
 #include "shell/settings.h"
+#include "store/connection.h"
+#include "ui/busycursor.h"
 #include "ui/dialogs.h"
+#include "ui/messagebox.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,6 +45,19 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     browse->setToolTip(QStringLiteral("选择数据库文件"));
     connect(browse, &QToolButton::clicked, this, &Frm_pathset::CmdFlHelp_Click);
 
+    // Several counters share an archive on a server: its URI, tried before it is kept.
+    auto *serverLabel = new QLabel(QStringLiteral("服务器:"), this);
+    serverLabel->setObjectName(QStringLiteral("Label2"));
+    m_server = new QLineEdit(this);
+    m_server->setObjectName(QStringLiteral("Text2"));
+    m_server->setPlaceholderText(QStringLiteral("postgresql://用户@主机:5432/数据库"));
+    if (Connection::isServerLocation(m_path->text()))
+        m_server->setText(m_path->text());
+    auto *connectButton = new QPushButton(QStringLiteral("连接(&L)"), this);
+    connectButton->setObjectName(QStringLiteral("CmdServer"));
+    connectButton->setAutoDefault(false);
+    connect(connectButton, &QPushButton::clicked, this, &Frm_pathset::CmdServer_Click);
+
     auto *ok = new QPushButton(QStringLiteral("确定(&Y)"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setDefault(true);
@@ -53,6 +70,10 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     row->addWidget(label);
     row->addWidget(m_path, 1);
     row->addWidget(browse);
+    auto *serverRow = new QHBoxLayout;
+    serverRow->addWidget(serverLabel);
+    serverRow->addWidget(m_server, 1);
+    serverRow->addWidget(connectButton);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -60,6 +81,7 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(picture, 0, Qt::AlignHCenter);
     layout->addLayout(row);
+    layout->addLayout(serverRow);
     layout->addLayout(buttons);
 }
 
@@ -91,5 +113,58 @@ void Frm_pathset::CmdFlHelp_Click()
     const QString file = QFileInfo(full).fileName();
     m_state.setLocation(folder, file);
     m_path->setText(full);
+    Settings::saveLocation(folder, file);
+}
+
+QPair<QString, QString> Frm_pathset::splitLocation(const QString &location)
+{
+    if (!Connection::isServerLocation(location))
+        return {folderOf(location), QFileInfo(location).fileName()};
+    // postgresql://user@host:port/ + kvora?host=...: the settings' "/" between them doubles the
+    // slash, which the connection text reads as one.
+    const qsizetype query = location.indexOf(QLatin1Char('?'));
+    const qsizetype end = query < 0 ? location.size() : query;
+    const qsizetype authority = location.indexOf(QLatin1String("://")) + 3;
+    const qsizetype slash = end > 0 ? location.lastIndexOf(QLatin1Char('/'), end - 1) : -1;
+    if (slash < authority)
+        return {location.left(end) + QLatin1Char('/'), location.mid(end)};
+    return {location.left(slash + 1), location.mid(slash + 1)};
+}
+
+void Frm_pathset::storeServerLocation(const QString &uri)
+{
+    Connection::rememberPassword(uri.trimmed());
+    const auto [folder, file] = splitLocation(Connection::shownLocation(uri.trimmed()));
+    Settings::saveLocation(folder, file);
+}
+
+QString Frm_pathset::askPassword(const QString &location)
+{
+    return QInputDialog::getText(nullptr, Msg::programTitle(),
+                                 QStringLiteral("请输入数据库服务器的口令:\n") + location, QLineEdit::Password);
+}
+
+void Frm_pathset::CmdServer_Click()
+{
+    const QString uri = m_server->text().trimmed();
+    if (!Connection::isServerLocation(uri)) {
+        Msg::exclamation(QStringLiteral("服务器地址应以 postgresql:// 开头"));
+        return;
+    }
+    // A location is kept only once it opens; a password typed into it is used, never kept.
+    try {
+        BusyCursor busy;
+        Connection trial;
+        trial.openLocation(uri);
+    } catch (const DbException &e) {
+        Msg::stop(e.description());
+        return;
+    }
+    Connection::rememberPassword(uri);
+    const QString shown = Connection::shownLocation(uri);
+    const auto [folder, file] = splitLocation(shown);
+    m_state.setLocation(folder, file);
+    m_path->setText(shown);
+    m_server->setText(shown);
     Settings::saveLocation(folder, file);
 }

@@ -15,8 +15,17 @@ public:
 
     // Choose-file of the picture button.
     void CmdFlHelp_Click();
+    // The server location typed in Text2: connected to first, stored only if that works.
+    void CmdServer_Click();
     // The folder of a full file name, up to and including its last separator.
     static QString folderOf(const QString &fullName);
+    // A location cut as the settings keep it ("path" + "data" give it back):
+    // a file at its last separator, a server URI before its database name.
+    static QPair<QString, QString> splitLocation(const QString &location);
+    // Stores a server location (without a password) as the one to open next.
+    static void storeServerLocation(const QString &uri);
+    // Asks the operator for a server's password (the store's password provider).
+    static QString askPassword(const QString &location);
 
     // Cancel, and Escape with it, ends the program wherever the window was opened from.
     void reject() override;
@@ -27,4 +36,5 @@ signals:
 private:
     AppState &m_state;
     QLineEdit *m_path;
+    QLineEdit *m_server;
 };

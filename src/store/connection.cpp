@@ -1,6 +1,7 @@
 #include "store/connection.h"
 
 #include "store/engine.h"
+#include "store/pgengine.h"
 
 namespace {
 
@@ -56,6 +57,12 @@ QString Connection::askPassword(const QString &location)
     return passwordProvider() ? passwordProvider()(location) : QString();
 }
 
+void Connection::rememberPassword(const QString &location)
+{
+    if (isServerLocation(location))
+        PgEngine::rememberPassword(location);
+}
+
 QString Connection::connectionText(const QString &folder, const QString &file)
 {
     return QStringLiteral("data source=") + folder + QLatin1Char('/') + file;
@@ -78,6 +85,16 @@ QString Connection::dataSourceOf(const QString &connectionText)
             source.remove(doubled, 1);
     }
     return source;
+}
+
+bool Connection::isServerLocation(const QString &location)
+{
+    return Engine::isServerLocation(location);
+}
+
+QString Connection::shownLocation(const QString &location)
+{
+    return isServerLocation(location) ? PgEngine::withoutPassword(location) : location;
 }
 
 void Connection::open(const QString &connectionText)

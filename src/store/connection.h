@@ -29,6 +29,10 @@ public:
     static QString connectionText(const QString &folder, const QString &file);
     // The location named by a connection text's data source.
     static QString dataSourceOf(const QString &connectionText);
+    // A server URI (postgresql://...) rather than a database file.
+    static bool isServerLocation(const QString &location);
+    // A location as it may be shown and stored: a password in a server URI left out.
+    static QString shownLocation(const QString &location);
 
     // How long every connection waits for another seat's lock before a
     // command gives up (the settings keep it), and who shows the busy pointer.
@@ -41,6 +45,8 @@ public:
     // answer gives up. What is typed is kept in memory for this run only.
     static void setPasswordProvider(std::function<QString(const QString &location)> provider);
     static QString askPassword(const QString &location);
+    // A password written into a server URI, kept in memory for its shown location.
+    static void rememberPassword(const QString &location);
 
     void open(const QString &connectionText);
     // A database file, or a server URI.

@@ -93,6 +93,19 @@ QString PgEngine::withoutPassword(const QString &uri)
     return shown;
 }
 
+void PgEngine::rememberPassword(const QString &uri)
+{
+    static const QRegularExpression userInfo(QStringLiteral("^postgres(?:ql)?://[^/@?:]*:([^/@?]*)@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression parameter(QStringLiteral("[?&]password=([^&]*)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QRegularExpressionMatch m = userInfo.match(uri);
+    if (!m.hasMatch())
+        m = parameter.match(uri);
+    if (m.hasMatch())
+        typedPasswords().insert(withoutPassword(uri), QByteArray::fromPercentEncoding(m.captured(1).toUtf8()));
+}
+
 void PgEngine::connect(const QByteArray &password)
 {
     PQfinish(m_conn);

@@ -58,6 +58,8 @@ public:
 
     // A URI as shown and stored: without a password in it.
     static QString withoutPassword(const QString &uri);
+    // Keeps a password written in a URI in memory for its location, for this run only.
+    static void rememberPassword(const QString &uri);
 
     // For this engine's statements.
     pg_conn *handle() const { return m_conn; }
