@@ -26,6 +26,8 @@ QVector<double> BenchTable::timeRaw(sqlite3 *db, int count, const std::function<
                                     bool readColumns)
 {
     QVector<double> ms;
+    if (!db)
+        return ms;
     ms.reserve(count);
     QElapsedTimer timer;
     for (int i = 0; i < count; ++i) {

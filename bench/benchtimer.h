@@ -26,13 +26,14 @@ public:
 
     // Runs `operation` `count` times and returns the per-run milliseconds.
     static QVector<double> time(int count, const std::function<void(int)> &operation);
-    // Prepares, steps every row and finalizes each statement, `count` times.
+    // Prepares, steps every row and finalizes each statement, `count` times (nothing without a database).
     static QVector<double> timeRaw(sqlite3 *db, int count, const std::function<QStringList(int)> &statements,
                                    bool readColumns = false);
 
     void add(const QString &operation, const QVector<double> &ours, const QVector<double> &raw = {},
              const QString &target = {}, const QVector<double> &rawRead = {});
     void print() const;
+    const QVector<Row> &rows() const { return m_rows; }
     bool writeTsv(const QString &path) const;
 
     static double median(QVector<double> values);

@@ -1,7 +1,11 @@
 // Times the program's own code paths on a synthetic agency database and
-// compares each with the same statements run straight on SQLite.
+// compares each with the same statements run straight on SQLite. With
+// --database URI the same operations then run on a PostgreSQL server holding
+// the same archive (copied there when the server database is empty), and a
+// second table sets each against its SQLite figure of the same run.
 //
 //   torvane-bench [--customers N] [--tickets M] [--repeat K] [--db FILE] [--fresh] [--out FILE.tsv]
+//                 [--database URI]
 
 #include "benchtimer.h"
 
@@ -21,7 +25,9 @@
 #include "reports/xlsxexport.h"
 #include "shell/appstate.h"
 #include "shell/form_main.h"
+#include "shell/frm_pathset.h"
 #include "shell/frmlogin.h"
+#include "store/archivecopy.h"
 #include "store/databasecreator.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
@@ -52,6 +58,7 @@ struct Options
     int repeat = 0; // 0: the full counts
     QString db;
     QString out;
+    QString server;
     bool fresh = false;
 };
 
@@ -71,6 +78,8 @@ Options parse(const QStringList &args)
             o.db = next, ++i;
         else if (a == QLatin1String("--out"))
             o.out = next, ++i;
+        else if (a == QLatin1String("--database"))
+            o.server = next, ++i;
         else if (a == QLatin1String("--fresh"))
             o.fresh = true;
     }
@@ -123,46 +132,19 @@ void renderFirstPage(const Report &doc)
     renderer.paintPage(painter, 0);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Every operation on one archive; `raw` (SQLite only) times the same statements straight.
+BenchTable runSuite(const Options &options, const QString &location, sqlite3 *raw)
 {
-    QApplication app(argc, argv);
-    const Options options = parse(QCoreApplication::arguments());
     auto count = [&](int full) { return options.repeat > 0 ? std::min(full, options.repeat) : full; };
-    int messages = 0;
-    Msg::setHandler([&messages](const Msg::Shown &) {
-        ++messages;
-        return Msg::Answer::Ok;
-    });
-
-    if (options.fresh)
-        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-            QFile::remove(options.db + suffix);
-    if (!QFileInfo::exists(options.db)) {
-        std::printf("generating %d customers and %d tickets into %s ...\n", options.customers, options.tickets,
-                    qPrintable(options.db));
-        std::fflush(stdout);
-        QElapsedTimer timer;
-        timer.start();
-        DatabaseCreator::createDemo(options.db, {options.customers, options.tickets}, 424242);
-        std::printf("generated in %.1f s\n", timer.elapsed() / 1000.0);
-    }
-
-    const QFileInfo file(options.db);
-    const QString folder = file.absolutePath() + QLatin1Char('/');
+    const auto [folder, fileName] = Frm_pathset::splitLocation(location);
     BenchTable table;
-    std::printf("running on %s\n", qPrintable(file.absoluteFilePath()));
-
-    // A plain connection for the raw comparisons.
-    sqlite3 *raw = nullptr;
-    sqlite3_open_v2(QFile::encodeName(file.absoluteFilePath()).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_busy_timeout(raw, 5000);
+    std::printf("running on %s\n", qPrintable(location));
+    std::fflush(stdout);
 
     // 1. Start-up to the login window.
     table.add(QStringLiteral("start-up to login window"), BenchTable::time(count(5), [&](int) {
                   AppState state;
-                  state.setLocation(folder, file.fileName());
+                  state.setLocation(folder, fileName);
                   state.connection().open(state.connectionText());
                   form_main main(state);
                   main.load();
@@ -178,7 +160,7 @@ int main(int argc, char *argv[])
               QStringLiteral("< 500 ms"));
 
     AppState state;
-    state.setLocation(folder, file.fileName());
+    state.setLocation(folder, fileName);
     state.connection().open(state.connectionText());
     state.setCurrentOperator(QStringLiteral("admin"));
     Connection &conn = state.connection();
@@ -469,10 +451,88 @@ int main(int argc, char *argv[])
                   BenchTable::timeRaw(raw, n, [sql = sql](int) { return QStringList{sql}; }, true));
     }
 
+    return table;
+}
+
+// The server holds the bench archive: copied there when its database is empty.
+void prepareServer(const Options &options)
+{
+    Connection c;
+    try {
+        c.openLocation(options.server);
+    } catch (const DbException &) {
+        std::printf("copying %s to %s ...\n", qPrintable(options.db), qPrintable(options.server));
+        std::fflush(stdout);
+        QElapsedTimer timer;
+        timer.start();
+        ArchiveCopy::copy(options.db, options.server);
+        std::printf("copied in %.1f s\n", timer.elapsed() / 1000.0);
+        return;
+    }
+    if (c.scalar(QStringLiteral("select count(*) from hyda")).toInt() != options.customers)
+        qFatal("%s holds another archive: give an empty database", qPrintable(options.server));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const Options options = parse(QCoreApplication::arguments());
+    int messages = 0;
+    Msg::setHandler([&messages](const Msg::Shown &) {
+        ++messages;
+        return Msg::Answer::Ok;
+    });
+
+    if (options.fresh)
+        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(options.db + suffix);
+    if (!QFileInfo::exists(options.db)) {
+        std::printf("generating %d customers and %d tickets into %s ...\n", options.customers, options.tickets,
+                    qPrintable(options.db));
+        std::fflush(stdout);
+        QElapsedTimer timer;
+        timer.start();
+        DatabaseCreator::createDemo(options.db, {options.customers, options.tickets}, 424242);
+        std::printf("generated in %.1f s\n", timer.elapsed() / 1000.0);
+    }
+
+    const QString file = QFileInfo(options.db).absoluteFilePath();
+    // A plain connection for the raw comparisons.
+    sqlite3 *raw = nullptr;
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_busy_timeout(raw, 5000);
+    const BenchTable table = runSuite(options, file, raw);
     sqlite3_close(raw);
     std::printf("\n%d customers, %d tickets; messages answered: %d\n", options.customers, options.tickets, messages);
     table.print();
     if (!table.writeTsv(options.out))
         std::fprintf(stderr, "could not write %s\n", qPrintable(options.out));
+    if (options.server.isEmpty())
+        return 0;
+
+    try {
+        prepareServer(options);
+    } catch (const DbException &e) {
+        qFatal("server: %s", qPrintable(e.description()));
+    }
+    const BenchTable server = runSuite(options, options.server, nullptr);
+    std::printf("\non the server (%s):\n", qPrintable(Connection::shownLocation(options.server)));
+    server.print();
+    // Each operation against its SQLite figure of this run: the target is at most twice as long.
+    std::printf("\n%-44s %12s %12s %8s\n", "operation", "SQLite ms", "server ms", "ratio");
+    int slow = 0;
+    for (const BenchTable::Row &row : server.rows()) {
+        for (const BenchTable::Row &local : table.rows()) {
+            if (local.operation != row.operation)
+                continue;
+            const double ratio = local.median > 0 ? row.median / local.median : 0;
+            slow += ratio > 2 ? 1 : 0;
+            std::printf("%-44s %12.3f %12.3f %8.2f%s\n", qPrintable(row.operation), local.median, row.median, ratio,
+                        ratio > 2 ? "  over 2x" : "");
+        }
+    }
+    std::printf("\n%d operation(s) over twice their SQLite time\n", slow);
     return 0;
 }

@@ -239,6 +239,8 @@ void PgEngine::fail(pg_result *result) const
     // could not be kept: the command changed nothing and may be tried again.
     if (state == "55P03" || state == "40P01" || state == "40001")
         throw DbException::busy();
+    if (state == "23505")
+        throw DbException(DbErrorCode::GeneralFailure, text, DbErrorKind::Duplicate);
     failWith(text);
 }
 
