@@ -4,6 +4,7 @@
 //
 //   torvane-crashdriver DATABASE COMMAND START [LIMIT]
 //
+// DATABASE is a file or a server location.
 // COMMAND is one of clear, transfer-all, transfer-row, delete-customer,
 // rights, refund, save-row. START is how many commands of this kind the
 // database already holds; the driver numbers its own from START+1. It writes,
@@ -23,6 +24,7 @@
 #include "archive/pointscommands.h"
 #include "operators/frm_czyset.h"
 #include "shell/appstate.h"
+#include "shell/frm_pathset.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
@@ -32,6 +34,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QSettings>
@@ -389,11 +392,12 @@ int main(int argc, char **argv)
     const qint64 start = QByteArray(argv[3]).toLongLong();
     const qint64 limit = argc > 4 ? QByteArray(argv[4]).toLongLong() : 1000000;
 
-    // Whatever the windows keep in settings stays beside the database.
+    // Whatever the windows keep in settings stays beside the database (a server's: in the temporary folder).
+    const bool server = Connection::isServerLocation(path);
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
-                       QFileInfo(path).absolutePath() + QStringLiteral("/settings"));
+                       (server ? QDir::tempPath() : QFileInfo(path).absolutePath()) + QStringLiteral("/settings"));
 
     Msg::setHandler([](const Msg::Shown &shown) {
         if (!g_expectedMessages.contains(shown.text))
@@ -403,8 +407,8 @@ int main(int argc, char **argv)
 
     try {
         AppState state;
-        const QFileInfo info(path);
-        state.setLocation(info.absolutePath() + QLatin1Char('/'), info.fileName());
+        const auto [folder, file] = Frm_pathset::splitLocation(server ? path : QFileInfo(path).absoluteFilePath());
+        state.setLocation(folder, file);
         state.setCurrentOperator(kOperator);
         state.connection().open(state.connectionText());
 

@@ -3,9 +3,11 @@
 // customer delete, rights save, refund/void, a ticket row with its points),
 // then reopens the database with the program's own connection and checks that
 // every command is there wholly or not at all, that no point was created or
-// lost, and that the file is sound.
+// lost, and that the file is sound. On a server (TORVANE_TEST_ENGINE=postgres)
+// the archive is a server database and the server rolls back what the killed
+// seat left open.
 //
-// TORVANE_CRASH_KILLS sets how many kills (70 by default),
+// TORVANE_CRASH_KILLS sets how many kills (70 by default, 35 on a server),
 // TORVANE_CRASH_SEED the seed of the delays; the figures are printed at the end.
 
 #include "shell/rights.h"
@@ -23,10 +25,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/testdatabase.h"
+
 #include <cmath>
 #include <csignal>
-#include <sqlite3.h>
-#include "support/rawsqlite.h"
 #include <thread>
 
 #ifndef TORVANE_CRASHDRIVER
@@ -42,43 +44,25 @@ const QString kVoid = QStringLiteral("作废");
 
 using Row = QVariantList;
 
-// Plain SQLite reads, so the checks do not lean on the recordset they check.
-QList<Row> query(sqlite3 *db, const QString &sql)
+// Plain statement reads, so the checks do not lean on the recordset they check.
+QList<Row> query(Connection &db, const QString &sql)
 {
     QList<Row> rows;
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        qWarning("query failed: %s: %s", qPrintable(sql), sqlite3_errmsg(db));
-        sqlite3_finalize(stmt);
-        return rows;
-    }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        Row row;
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-            case SQLITE_INTEGER:
-                row << QVariant(qint64(sqlite3_column_int64(stmt, c)));
-                break;
-            case SQLITE_FLOAT:
-                row << QVariant(sqlite3_column_double(stmt, c));
-                break;
-            case SQLITE_NULL:
-                row << QVariant();
-                break;
-            default:
-                row << QVariant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c))));
-            }
+    try {
+        Statement statement = db.prepare(sql);
+        while (statement.next()) {
+            Row row;
+            for (int c = 0; c < statement.columnCount(); ++c)
+                row << statement.value(c);
+            rows << row;
         }
-        rows << row;
+    } catch (const DbException &e) {
+        qWarning("query failed: %s: %s", qPrintable(sql), qPrintable(e.description()));
     }
-    if (rc != SQLITE_DONE)
-        qWarning("query failed: %s: %s", qPrintable(sql), sqlite3_errmsg(db));
-    sqlite3_finalize(stmt);
     return rows;
 }
 
-QVariant scalar(sqlite3 *db, const QString &sql)
+QVariant scalar(Connection &db, const QString &sql)
 {
     const QList<Row> rows = query(db, sql);
     return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
@@ -93,7 +77,7 @@ QString rowText(const Row &row)
 }
 
 // Mismatches between one statistics table and the same sums taken from the tickets.
-QString statisticsMismatch(sqlite3 *db, const QString &table, const QStringList &keys)
+QString statisticsMismatch(Connection &db, const QString &table, const QStringList &keys)
 {
     QStringList keyExpr, joins;
     for (int i = 0; i < keys.size(); ++i) {
@@ -123,7 +107,7 @@ QString statisticsMismatch(sqlite3 *db, const QString &table, const QStringList 
 
 // What the rows of everybody but the crash customers and operator add up to;
 // no command may touch them.
-QString othersFingerprint(sqlite3 *db)
+QString othersFingerprint(Connection &db)
 {
     QStringList parts;
     for (const QString &sql :
@@ -240,6 +224,7 @@ struct TemplateWriter
 struct KindState
 {
     QString path;
+    std::shared_ptr<ServerDatabase> server;
     qint64 applied = 0;
     bool fresh = true;
     int kills = 0;
@@ -260,18 +245,19 @@ private slots:
 private:
     void buildTemplate();
     void runRound(const QString &kind, KindState &state, bool atStart);
-    void checkCommon(sqlite3 *db);
-    void checkClear(sqlite3 *db, const DriverReport &report, qint64 &applied);
-    void checkTransferAll(sqlite3 *db, const DriverReport &report, qint64 &applied);
-    void checkTransferRow(sqlite3 *db, const DriverReport &report, qint64 &applied);
-    void checkDeleteCustomer(sqlite3 *db, const DriverReport &report, qint64 &applied);
-    void checkRights(sqlite3 *db, const DriverReport &report, qint64 start, const QStringList &before, qint64 &applied);
-    void checkRefund(sqlite3 *db, const DriverReport &report, qint64 &applied);
-    void checkSaveRow(sqlite3 *db, const DriverReport &report, qint64 &applied);
-    QStringList currentRights(sqlite3 *db);
+    void checkCommon(Connection &db);
+    void checkClear(Connection &db, const DriverReport &report, qint64 &applied);
+    void checkTransferAll(Connection &db, const DriverReport &report, qint64 &applied);
+    void checkTransferRow(Connection &db, const DriverReport &report, qint64 &applied);
+    void checkDeleteCustomer(Connection &db, const DriverReport &report, qint64 &applied);
+    void checkRights(Connection &db, const DriverReport &report, qint64 start, const QStringList &before, qint64 &applied);
+    void checkRefund(Connection &db, const DriverReport &report, qint64 &applied);
+    void checkSaveRow(Connection &db, const DriverReport &report, qint64 &applied);
+    QStringList currentRights(Connection &db);
 
     QTemporaryDir m_dir;
     QString m_template;
+    std::unique_ptr<ServerDatabase> m_templateServer;
     int m_kills = 70;
     quint32 m_seed = 20240501;
     QRandomGenerator m_random;
@@ -295,6 +281,8 @@ void CrashTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     const QByteArray kills = qgetenv("TORVANE_CRASH_KILLS");
+    if (TestDatabase::onServer())
+        m_kills = 35;
     if (!kills.isEmpty())
         m_kills = kills.toInt();
     const QByteArray seed = qgetenv("TORVANE_CRASH_SEED");
@@ -309,6 +297,10 @@ void CrashTest::initTestCase()
 void CrashTest::buildTemplate()
 {
     m_template = m_dir.filePath(QStringLiteral("template.db"));
+    if (TestDatabase::onServer()) {
+        m_templateServer = std::make_unique<ServerDatabase>();
+        m_template = m_templateServer->uri();
+    }
     DatabaseCreator::createDemo(m_template, DemoSize{30, 300});
     {
         Connection c;
@@ -336,7 +328,7 @@ void CrashTest::buildTemplate()
         for (int i = 0; i < 120; ++i)
             w.ticket(QStringLiteral("CR-RF"), 10);
         w.customer(QStringLiteral("CR-SV"));
-        c.execute(QStringLiteral("insert into czyzd(czy_name,czy_pass,sys_tag) values(%1,'x',0)").arg(sqlQuote(kOperator)));
+        c.execute(QStringLiteral("insert into czyzd(czy_name,czy_pass,sys_tag) values(%1,'x',false)").arg(sqlQuote(kOperator)));
         const qint64 number = c.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
         for (int i : {1, 3, 4})
             c.execute(QStringLiteral("insert into czy(name,czy_id,nr) values(%1,%2,%3)")
@@ -345,8 +337,7 @@ void CrashTest::buildTemplate()
                           .arg(sqlQuote(Rights::functionNames().at(i))));
         transaction.commit();
 
-        RawSqlite raw(c.location());
-        sqlite3 *db = raw;
+        Connection &db = c;
         // The sample data itself must pass the checks, or they prove nothing.
         checkCommon(db);
         if (QTest::currentTestFailed())
@@ -396,7 +387,8 @@ void CrashTest::killDuringCommand()
     QFETCH(QString, kind);
     QFETCH(int, rounds);
     KindState &state = m_states[kind];
-    state.path = m_dir.filePath(kind + QStringLiteral(".db"));
+    if (!m_templateServer)
+        state.path = m_dir.filePath(kind + QStringLiteral(".db"));
     // A round in which the driver ran out of work before the kill came does
     // not count; a driver that never gets killed is a failure of its own.
     for (int round = 0; state.kills < rounds; ++round) {
@@ -413,7 +405,13 @@ void CrashTest::killDuringCommand()
 void CrashTest::runRound(const QString &kind, KindState &state, bool atStart)
 {
     ++g_figures.rounds;
-    if (state.fresh) {
+    if (state.fresh && m_templateServer) {
+        state.server.reset();
+        state.server = std::make_shared<ServerDatabase>(m_templateServer.get());
+        state.path = state.server->uri();
+        state.applied = 0;
+        state.fresh = false;
+    } else if (state.fresh) {
         for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
             QFile::remove(state.path + suffix);
         QVERIFY(QFile::copy(m_template, state.path));
@@ -426,8 +424,7 @@ void CrashTest::runRound(const QString &kind, KindState &state, bool atStart)
     if (kind == QLatin1String("rights")) {
         Connection c;
         c.openLocation(state.path);
-        RawSqlite raw(c.location());
-        rightsBefore = currentRights(raw);
+        rightsBefore = currentRights(c);
     }
 
     // Microseconds to tens of milliseconds, evenly spread over the orders of magnitude.
@@ -495,8 +492,17 @@ void CrashTest::runRound(const QString &kind, KindState &state, bool atStart)
     } catch (const DbException &e) {
         QFAIL(qPrintable(QStringLiteral("reopening failed: %1 %2").arg(e.number()).arg(e.description())));
     }
-    RawSqlite raw(state.path);
-    sqlite3 *db = raw;
+    Connection &db = connection;
+    if (m_templateServer) {
+        // The killed seat's server process goes once it finds its client gone, rolling back what was open.
+        const QDeadlineTimer gone(20000);
+        while (scalar(db, QStringLiteral("select count(*) from pg_stat_activity where datname=current_database() "
+                                         "and pid<>pg_backend_pid()"))
+                       .toInt()
+                   > 0
+               && !gone.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     checkCommon(db);
     if (QTest::currentTestFailed())
         return;
@@ -538,10 +544,11 @@ void CrashTest::runRound(const QString &kind, KindState &state, bool atStart)
         state.fresh = true;
 }
 
-void CrashTest::checkCommon(sqlite3 *db)
+void CrashTest::checkCommon(Connection &db)
 {
-    INVARIANT(scalar(db, QStringLiteral("PRAGMA integrity_check")).toString() == QLatin1String("ok"),
-              QStringLiteral("integrity_check: ") + scalar(db, QStringLiteral("PRAGMA integrity_check")).toString());
+    if (!m_templateServer)
+        INVARIANT(scalar(db, QStringLiteral("PRAGMA integrity_check")).toString() == QLatin1String("ok"),
+                  QStringLiteral("integrity_check: ") + scalar(db, QStringLiteral("PRAGMA integrity_check")).toString());
     const QString hangkong = statisticsMismatch(db, QStringLiteral("SUMhangkong"),
                                                 {QStringLiteral("hangkong"), QStringLiteral("cprq"), QStringLiteral("neivai")});
     INVARIANT(hangkong.isEmpty(), hangkong);
@@ -557,7 +564,7 @@ void CrashTest::checkCommon(sqlite3 *db)
 
 // Clearing: the walk empties rows from the first on and stops in one; every
 // point is either still on a row or in a clearing log row.
-void CrashTest::checkClear(sqlite3 *db, const DriverReport &report, qint64 &applied)
+void CrashTest::checkClear(Connection &db, const DriverReport &report, qint64 &applied)
 {
     const QList<Row> rows = query(db, QStringLiteral("select jifen, jifenyue from hyxc where kh='CR-CLR' order by id"));
     INVARIANT(rows.size() == m_clearTickets, QStringLiteral("%1 tickets").arg(rows.size()));
@@ -589,7 +596,7 @@ void CrashTest::checkClear(sqlite3 *db, const DriverReport &report, qint64 &appl
 
 // Transfer of all rows, back and forth: each transfer logged every row and
 // moved every row, or did neither.
-void CrashTest::checkTransferAll(sqlite3 *db, const DriverReport &report, qint64 &applied)
+void CrashTest::checkTransferAll(Connection &db, const DriverReport &report, qint64 &applied)
 {
     const int n = int(m_transferRows.size());
     const QList<Row> log = query(db, QStringLiteral("select kh, zhuanrangkh, amount1, jifen, jifenyue from hyxczhuanrang "
@@ -629,7 +636,7 @@ void CrashTest::checkTransferAll(sqlite3 *db, const DriverReport &report, qint64
 
 // Clearing and one-row transfers of CR-RA taking turns: every point CR-RA
 // earned is on its rows, cleared, or on a moved row whose log row says so.
-void CrashTest::checkTransferRow(sqlite3 *db, const DriverReport &report, qint64 &applied)
+void CrashTest::checkTransferRow(Connection &db, const DriverReport &report, qint64 &applied)
 {
     const QList<Row> clears =
         query(db, QStringLiteral("select jifen, bz from jifenallow where kh='CR-RA' order by rowid"));
@@ -704,7 +711,7 @@ void CrashTest::checkTransferRow(sqlite3 *db, const DriverReport &report, qint64
 }
 
 // Customer delete: the customer and all its tickets are gone, or both are there.
-void CrashTest::checkDeleteCustomer(sqlite3 *db, const DriverReport &report, qint64 &applied)
+void CrashTest::checkDeleteCustomer(Connection &db, const DriverReport &report, qint64 &applied)
 {
     applied = 0;
     bool gap = false;
@@ -729,7 +736,7 @@ void CrashTest::checkDeleteCustomer(sqlite3 *db, const DriverReport &report, qin
     }
 }
 
-QStringList CrashTest::currentRights(sqlite3 *db)
+QStringList CrashTest::currentRights(Connection &db)
 {
     QStringList names;
     const qint64 number = scalar(db, QStringLiteral("select czy_no from czyzd where czy_name=") + sqlQuote(kOperator)).toLongLong();
@@ -743,7 +750,7 @@ QStringList CrashTest::currentRights(sqlite3 *db)
 }
 
 // Rights save: the operator has exactly the old set or exactly the new one.
-void CrashTest::checkRights(sqlite3 *db, const DriverReport &report, qint64 start, const QStringList &before,
+void CrashTest::checkRights(Connection &db, const DriverReport &report, qint64 start, const QStringList &before,
                             qint64 &applied)
 {
     auto announcedSet = [&](qint64 k) {
@@ -775,7 +782,7 @@ void CrashTest::checkRights(sqlite3 *db, const DriverReport &report, qint64 star
 }
 
 // Refund and void: the row and its log row together, in ticket order.
-void CrashTest::checkRefund(sqlite3 *db, const DriverReport &report, qint64 &applied)
+void CrashTest::checkRefund(Connection &db, const DriverReport &report, qint64 &applied)
 {
     applied = 0;
     bool gap = false;
@@ -813,7 +820,7 @@ void CrashTest::checkRefund(sqlite3 *db, const DriverReport &report, qint64 &app
 }
 
 // A new ticket row is saved with its points, never without them.
-void CrashTest::checkSaveRow(sqlite3 *db, const DriverReport &report, qint64 &applied)
+void CrashTest::checkSaveRow(Connection &db, const DriverReport &report, qint64 &applied)
 {
     const QList<Row> rows = query(db, QStringLiteral("select piaohao, amount1, jfbl, jifen, jifenyue, zt from hyxc "
                                                      "where kh='CR-SV' order by id"));

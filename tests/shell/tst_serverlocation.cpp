@@ -67,7 +67,7 @@ void ServerLocationTest::serverRow()
     QFETCH(QString, message);
     const QString row = QString::fromLatin1(QTest::currentDataTag());
     TestDatabase db;
-    EmptyServerDatabase empty;
+    ServerDatabase empty;
     QString uri = row == QLatin1String("not an archive") ? empty.uri() : db.path();
     QString expected = uri;
     if (row == QLatin1String("with its password")) {

@@ -72,7 +72,7 @@ void TestArchiveCopy::initTestCase()
 
 void TestArchiveCopy::fileToServerAndBack()
 {
-    EmptyServerDatabase server;
+    ServerDatabase server;
     const QString back = m_dir.path() + QStringLiteral("/back.db");
     const QStringList report = ArchiveCopy::copy(m_demo, server.uri());
     QVERIFY(report.contains(QStringLiteral("hyxc\t600")));
@@ -106,7 +106,7 @@ void TestArchiveCopy::refusesATargetThatIsNotEmpty_data()
 void TestArchiveCopy::refusesATargetThatIsNotEmpty()
 {
     QFETCH(bool, server);
-    EmptyServerDatabase database;
+    ServerDatabase database;
     const QString target = server ? database.uri() : m_dir.path() + QStringLiteral("/taken.db");
     DatabaseCreator::create(target);
     const QStringList before = dumpOf(target);
@@ -135,7 +135,7 @@ void TestArchiveCopy::failedCopyLeavesNothing_data()
 void TestArchiveCopy::failedCopyLeavesNothing()
 {
     QFETCH(bool, toServer);
-    EmptyServerDatabase server;
+    ServerDatabase server;
     QString from = m_dir.path() + QStringLiteral("/nul.db");
     QString to = server.uri();
     if (toServer) {
@@ -173,7 +173,7 @@ void TestArchiveCopy::failedCopyLeavesNothing()
 
 void TestArchiveCopy::serverBackupIsAnArchiveFile()
 {
-    EmptyServerDatabase server;
+    ServerDatabase server;
     DatabaseCreator::createDemo(server.uri(), DemoSize{20, 300});
     const QString backup = m_dir.path() + QStringLiteral("/kvora.bak");
     QFile old(backup);
@@ -188,7 +188,7 @@ void TestArchiveCopy::serverBackupIsAnArchiveFile()
     QCOMPARE(dumpOf(backup), dumpOf(c));
     QVERIFY(!QFile::exists(backup + QStringLiteral(".part")));
     // And it goes back onto a server as it came.
-    EmptyServerDatabase again;
+    ServerDatabase again;
     ArchiveCopy::copy(backup, again.uri());
     QCOMPARE(dumpOf(again.uri()), dumpOf(c));
 }

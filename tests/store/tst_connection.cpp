@@ -137,7 +137,7 @@ void TestConnection::refusedServerDatabase()
     QFETCH(QString, kind);
     if (!TestDatabase::onServer())
         QSKIP("server locations: run with TORVANE_TEST_ENGINE=postgres");
-    EmptyServerDatabase other;
+    ServerDatabase other;
     QString uri = other.uri();
     if (kind == QLatin1String("missing database"))
         uri.replace(QLatin1String("/t_"), QLatin1String("/nosuch_"));

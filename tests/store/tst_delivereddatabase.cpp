@@ -363,12 +363,12 @@ void TestDeliveredDatabase::lookupsUseAnIndex()
 
 void TestDeliveredDatabase::demoIsReproducible()
 {
-    std::unique_ptr<EmptyServerDatabase> servers[2];
+    std::unique_ptr<ServerDatabase> servers[2];
     QString again = m_db->tempDir() + QStringLiteral("/again.db");
     QString other = m_db->tempDir() + QStringLiteral("/other.db");
     if (TestDatabase::onServer()) {
         for (auto &s : servers)
-            s = std::make_unique<EmptyServerDatabase>();
+            s = std::make_unique<ServerDatabase>();
         again = servers[0]->uri();
         other = servers[1]->uri();
     }

@@ -26,14 +26,14 @@ private:
 
     QTemporaryDir m_dir;
     QString m_file;
-    std::unique_ptr<EmptyServerDatabase> m_server;
+    std::unique_ptr<ServerDatabase> m_server;
 };
 
 void TestDialect::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_file = m_dir.path() + QStringLiteral("/kvora.db");
-    m_server = std::make_unique<EmptyServerDatabase>();
+    m_server = std::make_unique<ServerDatabase>();
     const DemoSize size{40, 400};
     DatabaseCreator::createDemo(m_file, size);
     DatabaseCreator::createDemo(m_server->uri(), size);
