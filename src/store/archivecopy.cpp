@@ -150,7 +150,7 @@ QStringList copyInto(Connection &from, Connection &to)
     return report;
 }
 
-QStringList copyToNewFile(Connection &source, const QString &target)
+QStringList copyToNewFile(Connection &source, const QString &target, bool backup)
 {
     QStringList report;
     writeWholeFile(target, [&](const QString &temp) {
@@ -158,6 +158,9 @@ QStringList copyToNewFile(Connection &source, const QString &target)
         Connection file;
         file.openLocation(temp);
         report = copyInto(source, file);
+        // A backup is a plain file of its own, readable without a journal beside it.
+        if (backup)
+            file.executeScript(QStringLiteral("PRAGMA journal_mode=DELETE"));
     });
     return report;
 }
@@ -173,7 +176,7 @@ QStringList ArchiveCopy::copy(const QString &from, const QString &to)
     if (!Engine::isServerLocation(to)) {
         if (QFileInfo::exists(to))
             failWith(QStringLiteral("文件“%1”已存在，不覆盖").arg(to));
-        return copyToNewFile(source, to);
+        return copyToNewFile(source, to, false);
     }
     Connection target;
     target.adopt(std::make_unique<PgEngine>(to, PgEngine::Purpose::Create));
@@ -182,5 +185,5 @@ QStringList ArchiveCopy::copy(const QString &from, const QString &to)
 
 void ArchiveCopy::toNewFile(Connection &source, const QString &target)
 {
-    copyToNewFile(source, target);
+    copyToNewFile(source, target, true);
 }
