@@ -76,6 +76,7 @@ PgEngine::PgEngine(const QString &uri, Purpose purpose) : m_uri(uri), m_location
 
 PgEngine::~PgEngine()
 {
+    *m_alive = false;
     PQfinish(m_conn);
 }
 

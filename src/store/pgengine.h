@@ -64,6 +64,8 @@ public:
     // For this engine's statements.
     pg_conn *handle() const { return m_conn; }
     int generation() const { return m_generation; }
+    // False once the engine is gone: a statement that outlives its connection must not touch it.
+    std::shared_ptr<const bool> alive() const { return m_alive; }
     QByteArray newStatementName();
     void discardStatement(const QByteArray &name);
     // Reconnects a connection the server dropped, when no transaction was lost with it.
@@ -90,6 +92,7 @@ private:
     void flushDiscarded();
 
     pg_conn *m_conn = nullptr;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QString m_uri;      // as given, password included if it had one
     QString m_location; // as shown
     int m_busyTimeout = 5000;

@@ -28,7 +28,8 @@ QByteArray firstWord(const QByteArray &sql)
 
 } // namespace
 
-PgStatement::PgStatement(PgEngine &engine, const QString &sql) : m_engine(engine), m_sql(sql.toUtf8())
+PgStatement::PgStatement(PgEngine &engine, const QString &sql)
+    : m_engine(engine), m_engineAlive(engine.alive()), m_sql(sql.toUtf8())
 {
     if (QString(sql).remove(QLatin1Char(';')).trimmed().isEmpty())
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("空语句"));
@@ -40,7 +41,7 @@ PgStatement::PgStatement(PgEngine &engine, const QString &sql) : m_engine(engine
 PgStatement::~PgStatement()
 {
     PQclear(m_result);
-    if (m_generation == m_engine.generation())
+    if (*m_engineAlive && m_generation == m_engine.generation())
         m_engine.discardStatement(m_name);
 }
 

@@ -3,6 +3,7 @@
 #include "store/statement.h"
 
 #include <QByteArray>
+#include <memory>
 #include <vector>
 
 struct pg_result;
@@ -37,6 +38,7 @@ private:
     const char *raw(int i) const;
 
     PgEngine &m_engine;
+    std::shared_ptr<const bool> m_engineAlive;
     QByteArray m_sql;
     QByteArray m_name;
     int m_generation = -1;

@@ -27,6 +27,8 @@ private slots:
     void refusedServerDatabase_data();
     void refusedServerDatabase();
     void passwordAskedOnce();
+    void droppedServerConnection_data();
+    void droppedServerConnection();
     void missingNameIsReported_data();
     void missingNameIsReported();
     void oneStatementPerCall_data();
@@ -186,6 +188,47 @@ void TestConnection::passwordAskedOnce()
     third.openLocation(QString(uri).replace(QLatin1String("torvane_pw@"), QLatin1String("torvane_pw:secret@")));
     QCOMPARE(third.location(), uri);
     Connection::setPasswordProvider({});
+}
+
+void TestConnection::droppedServerConnection_data()
+{
+    QTest::addColumn<bool>("inCommand");
+    QTest::newRow("between commands") << false;
+    QTest::newRow("in the middle of a command") << true;
+}
+
+void TestConnection::droppedServerConnection()
+{
+    QFETCH(bool, inCommand);
+    if (!TestDatabase::onServer())
+        QSKIP("server connections: run with TORVANE_TEST_ENGINE=postgres");
+    TestDatabase db;
+    Connection &c = db.connection();
+    std::unique_ptr<TransactionGuard> command;
+    if (inCommand) {
+        command = std::make_unique<TransactionGuard>(c);
+        c.execute(QStringLiteral("insert into jifenallow (kh, jifen) values ('D1', 1)"));
+    }
+    // The server ends this seat's session (restarted, or an administrator's doing).
+    Connection admin;
+    admin.openLocation(db.path());
+    QCOMPARE(admin.scalar(QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity "
+                                         "where datname=current_database() and pid<>pg_backend_pid()"))
+                 .toInt(),
+             1);
+    QTest::qWait(200);
+    try {
+        c.execute(QStringLiteral("insert into jifenallow (kh, jifen) values ('D1', 2)"));
+        if (inCommand)
+            command->commit();
+        QVERIFY2(!inCommand, "a command whose session was lost reported success");
+    } catch (const DbException &e) {
+        QVERIFY2(e.description().contains(QStringLiteral("连接已中断")), qPrintable(e.description()));
+    }
+    command.reset();
+    // Nothing of the lost command stays; the next command connects again and works.
+    c.execute(QStringLiteral("insert into jifenallow (kh, jifen) values ('D1', 3)"));
+    QCOMPARE(db.scalar(QStringLiteral("select sum(jifen) from jifenallow where kh='D1'")).toDouble(), inCommand ? 3.0 : 5.0);
 }
 
 void TestConnection::missingNameIsReported_data()
