@@ -299,7 +299,10 @@ private:
 
     void keepWrittenOrder()
     {
-        if (m_orderColumn.isEmpty() || word(nextSignificant(static_cast<size_t>(-1))) != QLatin1String("select"))
+        // A key of several columns (the statistics) is no order rows were written in, and sorting by
+        // text that ignores case is dear on the server: those are read as they come.
+        if (m_orderColumn.isEmpty() || m_orderColumn.contains(QLatin1Char(','))
+            || word(nextSignificant(static_cast<size_t>(-1))) != QLatin1String("select"))
             return;
         static const QSet<QString> shaping = {QStringLiteral("order"), QStringLiteral("group"), QStringLiteral("having"),
                                               QStringLiteral("union"), QStringLiteral("except"), QStringLiteral("intersect"),

@@ -17,7 +17,8 @@
 //   order by x [desc]    -> NULLS FIRST / NULLS LAST (nulls sort lowest, as SQLite)
 // A plain read of one table comes in the order its rows were written (SQLite
 // reads by rowid; the server would hand out rows in whatever order its pages
-// hold them, which changes as rows are updated). The outermost select list
+// hold them, which changes as rows are updated); the statistics tables, keyed
+// by several columns, are read as they come. The outermost select list
 // gets SQLite's column names: an alias keeps the case it was written in, an
 // expression is named by its own text.
 struct PgTranslation

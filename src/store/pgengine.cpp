@@ -187,6 +187,8 @@ void PgEngine::ensureConnected()
         failConnection();
     ++m_generation;
     m_discarded.clear();
+    m_prepared.clear();
+    m_preparedOrder.clear();
     m_catalog->forget();
     setUpSession();
 }
@@ -255,14 +257,75 @@ const PgColumnFacts *PgEngine::columnFacts(unsigned table, int attribute)
     return m_catalog->column(table, attribute);
 }
 
-QByteArray PgEngine::newStatementName()
+PgPrepared::~PgPrepared()
 {
-    return "jet_" + QByteArray::number(++m_statementNumber);
+    PQclear(description);
 }
 
-void PgEngine::discardStatement(const QByteArray &name)
+std::shared_ptr<PgPrepared> PgEngine::prepared(const QByteArray &sql)
 {
-    m_discarded << name;
+    ensureConnected();
+    const auto known = m_prepared.constFind(sql);
+    if (known != m_prepared.constEnd() && (*known)->generation == m_generation) {
+        m_preparedOrder.removeOne(sql);
+        m_preparedOrder << sql;
+        return *known;
+    }
+    forget(sql);
+    auto statement = std::make_shared<PgPrepared>();
+    statement->name = "jet_" + QByteArray::number(++m_statementNumber);
+    statement->generation = m_generation;
+    // Parse and describe in one round trip (a pipeline), not two.
+    if (!PQenterPipelineMode(m_conn) || !PQsendPrepare(m_conn, statement->name.constData(), sql.constData(), 0, nullptr)
+        || !PQsendDescribePrepared(m_conn, statement->name.constData()) || !PQpipelineSync(m_conn)) {
+        PQexitPipelineMode(m_conn);
+        failConnection();
+    }
+    // The answers: the prepare's, then the description (or "aborted" after a failed prepare), then the sync.
+    std::vector<PGresult *> answers;
+    while (PQstatus(m_conn) == CONNECTION_OK) {
+        PGresult *r = PQgetResult(m_conn);
+        if (!r)
+            continue;
+        if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            break;
+        }
+        answers.push_back(r);
+    }
+    PQexitPipelineMode(m_conn);
+    if (answers.size() != 2) {
+        for (PGresult *r : answers)
+            PQclear(r);
+        failConnection();
+    }
+    if (failed(answers[0]) || failed(answers[1])) {
+        const int bad = failed(answers[0]) ? 0 : 1;
+        PQclear(answers[1 - bad]);
+        fail(answers[bad]);
+    }
+    PQclear(answers[0]);
+    statement->description = answers[1];
+    // The texts the windows splice values into are many; the oldest go.
+    m_prepared.insert(sql, statement);
+    m_preparedOrder << sql;
+    while (m_preparedOrder.size() > 200)
+        forget(m_preparedOrder.first());
+    return statement;
+}
+
+void PgEngine::forget(const QByteArray &sql)
+{
+    auto entry = m_prepared.take(sql);
+    m_preparedOrder.removeOne(sql);
+    release(entry);
+}
+
+void PgEngine::release(std::shared_ptr<PgPrepared> &prepared)
+{
+    if (prepared && prepared.use_count() == 1 && prepared->generation == m_generation)
+        m_discarded << prepared->name;
+    prepared.reset();
 }
 
 void PgEngine::flushDiscarded()

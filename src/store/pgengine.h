@@ -11,6 +11,19 @@ struct pg_result;
 class PgCatalog;
 struct PgColumnFacts;
 
+// A statement prepared on the server, with what it returns; shared by every
+// statement of the same text while the session lasts.
+struct PgPrepared
+{
+    QByteArray name;
+    pg_result *description = nullptr;
+    int generation = 0;
+    PgPrepared() = default;
+    PgPrepared(const PgPrepared &) = delete;
+    PgPrepared &operator=(const PgPrepared &) = delete;
+    ~PgPrepared();
+};
+
 // An archive on a PostgreSQL server, which several counters write at once.
 // Commands of several statements hold one write lock of the archive from
 // their start (an advisory lock), as SQLite's BEGIN IMMEDIATE does; a single
@@ -66,8 +79,11 @@ public:
     int generation() const { return m_generation; }
     // False once the engine is gone: a statement that outlives its connection must not touch it.
     std::shared_ptr<const bool> alive() const { return m_alive; }
-    QByteArray newStatementName();
-    void discardStatement(const QByteArray &name);
+    // The server's prepared statement for a text: kept from before, or prepared
+    // and described now in one round trip. Throws DbException.
+    std::shared_ptr<PgPrepared> prepared(const QByteArray &sql);
+    // A prepared statement nobody uses any more is dropped on the server (in batches).
+    void release(std::shared_ptr<PgPrepared> &prepared);
     // Reconnects a connection the server dropped, when no transaction was lost with it.
     void ensureConnected();
     // Collects what the server answered to the query just sent, showing the
@@ -90,6 +106,7 @@ private:
     void run(const QString &sql);
     QString rowOrderColumn(const QString &relation) const;
     void flushDiscarded();
+    void forget(const QByteArray &sql);
 
     pg_conn *m_conn = nullptr;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
@@ -99,6 +116,8 @@ private:
     int m_generation = 0;
     quint64 m_statementNumber = 0;
     QByteArrayList m_discarded;
+    QHash<QByteArray, std::shared_ptr<PgPrepared>> m_prepared;
+    QList<QByteArray> m_preparedOrder; // least recently used first
     std::unique_ptr<PgCatalog> m_catalog;
     mutable QHash<QString, QHash<QString, QString>> m_longNames;
     mutable QHash<QString, QString> m_rowOrder;

@@ -35,42 +35,34 @@ PgStatement::PgStatement(PgEngine &engine, const QString &sql)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("空语句"));
     const QByteArray head = firstWord(m_sql);
     m_write = head == "insert" || head == "update" || head == "delete";
-    prepareOnServer();
+}
+
+void PgStatement::ensureDescribed() const
+{
+    if (m_described)
+        return;
+    // Asked about its columns before it runs: parsed and described now (or taken from before).
+    auto *self = const_cast<PgStatement *>(this);
+    self->m_prepared = self->m_engine.prepared(m_sql);
+    self->describe(m_prepared->description);
 }
 
 PgStatement::~PgStatement()
 {
     PQclear(m_result);
-    if (*m_engineAlive && m_generation == m_engine.generation())
-        m_engine.discardStatement(m_name);
+    if (*m_engineAlive)
+        m_engine.release(m_prepared);
 }
 
-void PgStatement::prepareOnServer()
+void PgStatement::describe(const pg_result *description)
 {
-    m_engine.ensureConnected();
-    m_name = m_engine.newStatementName();
-    pg_conn *conn = m_engine.handle();
-    if (!PQsendPrepare(conn, m_name.constData(), m_sql.constData(), 0, nullptr))
-        m_engine.failConnection();
-    PGresult *r = m_engine.collect();
-    if (PQresultStatus(r) != PGRES_COMMAND_OK)
-        m_engine.fail(r);
-    PQclear(r);
-    m_generation = m_engine.generation();
-    if (!PQsendDescribePrepared(conn, m_name.constData()))
-        m_engine.failConnection();
-    r = m_engine.collect();
-    if (PQresultStatus(r) != PGRES_COMMAND_OK)
-        m_engine.fail(r);
-    describe(r);
-    PQclear(r);
-}
-
-void PgStatement::describe(pg_result *description)
-{
-    const int parameters = PQnparams(description);
-    m_parameters.assign(static_cast<size_t>(parameters), QByteArray());
-    m_null.assign(static_cast<size_t>(parameters), true);
+    // Parameters not bound are null, as on SQLite.
+    const size_t parameters = static_cast<size_t>(PQnparams(description));
+    if (m_parameters.size() < parameters) {
+        m_parameters.resize(parameters);
+        m_null.resize(parameters, true);
+    }
+    m_described = true;
     m_visible.clear();
     m_kinds.clear();
     m_columns.clear();
@@ -123,9 +115,13 @@ void PgStatement::describe(pg_result *description)
 
 void PgStatement::bind(int index, const QVariant &value)
 {
-    if (index < 1 || index > static_cast<int>(m_parameters.size()))
+    if (index < 1)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("参数序号 %1 超出范围").arg(index));
     const size_t i = static_cast<size_t>(index - 1);
+    if (i >= m_parameters.size()) {
+        m_parameters.resize(i + 1);
+        m_null.resize(i + 1, true);
+    }
     m_null[i] = value.isNull();
     QByteArray &text = m_parameters[i];
     text.clear();
@@ -166,16 +162,24 @@ void PgStatement::bind(int index, const QVariant &value)
 void PgStatement::execute()
 {
     m_engine.ensureConnected();
-    if (m_generation != m_engine.generation())
-        prepareOnServer();
+    // A statement with values to bind runs prepared (and stays prepared for the next run); one
+    // without, unless already prepared, is parsed, run and described in one round trip.
+    if (!m_parameters.empty() || m_prepared)
+        ensureDescribed();
+    // The session was opened again since: the statement is prepared anew (its columns are the same).
+    if (m_prepared && m_prepared->generation != m_engine.generation())
+        m_prepared = m_engine.prepared(m_sql);
     const bool single = m_write && !m_engine.inTransaction();
     if (single)
         m_engine.beginSingleWrite();
     std::vector<const char *> values(m_parameters.size());
     for (size_t i = 0; i < values.size(); ++i)
         values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
-    if (!PQsendQueryPrepared(m_engine.handle(), m_name.constData(), static_cast<int>(values.size()), values.data(),
-                             nullptr, nullptr, 0)) {
+    const bool sent = m_prepared ? PQsendQueryPrepared(m_engine.handle(), m_prepared->name.constData(),
+                                                      static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0)
+                                 : PQsendQueryParams(m_engine.handle(), m_sql.constData(), 0, nullptr, nullptr, nullptr,
+                                                     nullptr, 0);
+    if (!sent) {
         if (single)
             m_engine.endSingleWrite(false);
         m_engine.failConnection();
@@ -205,6 +209,8 @@ void PgStatement::execute()
     m_result = r;
     m_row = -1;
     m_changes = std::atoi(PQcmdTuples(r));
+    if (!m_described)
+        describe(r);
 }
 
 bool PgStatement::step()

@@ -8,8 +8,10 @@
 
 struct pg_result;
 class PgEngine;
+struct PgPrepared;
 
-// One statement prepared on the server. Its rows arrive whole when it runs;
+// One statement on the server, prepared there once its columns are asked for
+// or values are bound to it (else parsed and run in one go). Its rows arrive whole when it runs;
 // values come back as SQLite would give them (booleans as 0/1, whole numbers
 // as integers), and the engine's own bookkeeping column is not shown.
 class PgStatement : public StatementBackend
@@ -21,8 +23,16 @@ public:
     void bind(int index, const QVariant &value) override;
     bool step() override;
     void reset() override;
-    int columnCount() const override { return static_cast<int>(m_visible.size()); }
-    ColumnInfo column(int i) const override { return m_columns.at(static_cast<size_t>(i)); }
+    int columnCount() const override
+    {
+        ensureDescribed();
+        return static_cast<int>(m_visible.size());
+    }
+    ColumnInfo column(int i) const override
+    {
+        ensureDescribed();
+        return m_columns.at(static_cast<size_t>(i));
+    }
     ValueType type(int i) const override;
     qint64 integer(int i) const override;
     double real(int i) const override;
@@ -32,16 +42,16 @@ public:
 private:
     enum class Kind : quint8 { Integer, Boolean, Float, Numeric, Text, Blob };
 
-    void prepareOnServer();
-    void describe(pg_result *description);
+    void ensureDescribed() const;
+    void describe(const pg_result *description);
     void execute();
     const char *raw(int i) const;
 
     PgEngine &m_engine;
     std::shared_ptr<const bool> m_engineAlive;
     QByteArray m_sql;
-    QByteArray m_name;
-    int m_generation = -1;
+    std::shared_ptr<PgPrepared> m_prepared; // none until it is described or run with values
+    bool m_described = false;
     bool m_write = false;
     std::vector<QByteArray> m_parameters;
     std::vector<bool> m_null;

@@ -182,6 +182,15 @@ void Recordset::fetch()
 {
     Statement statement = m_connection->prepare(m_fetchSql);
     statement.bindAll(m_parameters);
+    // Run first, then read the columns: a server answers both in one round trip.
+    bool more = false;
+    try {
+        more = statement.next();
+    } catch (...) {
+        m_store.reset(static_cast<int>(m_columns.size()));
+        m_identities.clear();
+        throw;
+    }
     const int offset = m_hasIdentity ? 1 : 0;
     const int count = statement.columnCount() - offset;
     m_columns.clear();
@@ -202,7 +211,7 @@ void Recordset::fetch()
     m_identities.clear();
     const Engine &engine = m_connection->engine();
     try {
-        while (statement.next()) {
+        for (; more; more = statement.next()) {
             m_store.appendFromStatement(statement, offset);
             m_identities.push_back(m_hasIdentity ? engine.identityOf(statement, 0) : 0);
         }
