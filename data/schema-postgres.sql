@@ -85,6 +85,21 @@ CREATE FUNCTION jet_typeof(value anyelement) RETURNS text LANGUAGE sql IMMUTABLE
                 ELSE 'text' END
 $$;
 
+-- SQLite compares a yes/no column with 1 and 0, and a text column with a bare
+-- number (as its text): so does the server.
+CREATE FUNCTION jet_eq(a boolean, b integer) RETURNS boolean LANGUAGE sql IMMUTABLE AS $$ SELECT a::integer = b $$;
+CREATE FUNCTION jet_ne(a boolean, b integer) RETURNS boolean LANGUAGE sql IMMUTABLE AS $$ SELECT a::integer <> b $$;
+CREATE OPERATOR = (LEFTARG = boolean, RIGHTARG = integer, FUNCTION = jet_eq, NEGATOR = <>);
+CREATE OPERATOR <> (LEFTARG = boolean, RIGHTARG = integer, FUNCTION = jet_ne, NEGATOR = =);
+CREATE FUNCTION jet_eq(a citext, b bigint) RETURNS boolean LANGUAGE sql IMMUTABLE AS $$ SELECT a = b::text::citext $$;
+CREATE FUNCTION jet_ne(a citext, b bigint) RETURNS boolean LANGUAGE sql IMMUTABLE AS $$ SELECT a <> b::text::citext $$;
+CREATE OPERATOR = (LEFTARG = citext, RIGHTARG = bigint, FUNCTION = jet_eq, NEGATOR = <>);
+CREATE OPERATOR <> (LEFTARG = citext, RIGHTARG = bigint, FUNCTION = jet_ne, NEGATOR = =);
+CREATE FUNCTION jet_eq(a citext, b double precision) RETURNS boolean LANGUAGE sql IMMUTABLE AS $$ SELECT a = b::text::citext $$;
+CREATE FUNCTION jet_ne(a citext, b double precision) RETURNS boolean LANGUAGE sql IMMUTABLE AS $$ SELECT a <> b::text::citext $$;
+CREATE OPERATOR = (LEFTARG = citext, RIGHTARG = double precision, FUNCTION = jet_eq, NEGATOR = <>);
+CREATE OPERATOR <> (LEFTARG = citext, RIGHTARG = double precision, FUNCTION = jet_ne, NEGATOR = =);
+
 -- "The row still holds what was read": exact, nulls equal, letter case counts.
 CREATE FUNCTION jet_same(a citext, b citext) RETURNS boolean LANGUAGE sql IMMUTABLE
     AS $$ SELECT a::text IS NOT DISTINCT FROM b::text $$;

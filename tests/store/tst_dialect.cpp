@@ -88,6 +88,8 @@ void TestDialect::sameOnBothEngines_data()
         "select czy_name, sys_tag, sys_tag=true, czy_no>1 from czyzd order by czy_no",
         "select count(*) as n from czyzd where sys_tag=false",
         "select true, false, null, 1=1",
+        "select count(*) from czyzd where sys_tag=1 or sys_tag<>0",
+        "select xm from hyda where kh=8800000001 or kh=1.5",
         // Statistics sources, views and catalogue statements.
         "select * from SUMhangkong WHERE hangkong='国航' order by cprq, neivai",
         "select id,kh,xm,sj,hyjb,djrc,cs,jifen,jifenyue from SUMJIFEN   WHERE kh='8800000003'",
