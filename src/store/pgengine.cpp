@@ -47,9 +47,11 @@ PgEngine::PgEngine(const QString &uri, Purpose purpose) : m_uri(uri), m_location
 {
     connect(typedPasswords().value(m_location));
     // Asked only when libpq's own means (~/.pgpass, PGPASSWORD, a service file) gave none that worked.
-    for (int attempt = 0; attempt < 3 && PQstatus(m_conn) != CONNECTION_OK
-                          && (PQconnectionNeedsPassword(m_conn) || PQconnectionUsedPassword(m_conn));
-         ++attempt) {
+    auto wantsPassword = [this] {
+        return PQconnectionNeedsPassword(m_conn)
+               || (PQconnectionUsedPassword(m_conn) && messageOf(m_conn).contains(QLatin1String("password"), Qt::CaseInsensitive));
+    };
+    for (int attempt = 0; attempt < 3 && PQstatus(m_conn) != CONNECTION_OK && wantsPassword(); ++attempt) {
         const QString typed = Connection::askPassword(m_location);
         if (typed.isEmpty())
             break;
@@ -109,32 +111,35 @@ void PgEngine::rememberPassword(const QString &uri)
 
 void PgEngine::connect(const QByteArray &password)
 {
-    PQfinish(m_conn);
-    const QByteArray uri = m_uri.toUtf8();
-    const char *keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout",
-                          password.isEmpty() ? nullptr : "password", nullptr};
-    const char *values[] = {uri.constData(), "Avelor", "UTF8", "10", password.constData(), nullptr};
-    m_conn = PQconnectdbParams(keys, values, 1);
+    // The session is set up as it starts, without a round trip of its own: values arrive as
+    // SQLite gives them (exact doubles, ISO dates, text literals where a backslash is a
+    // backslash), and now() and date() give the seat's local time.
+    QByteArray options = "-c client_min_messages=warning -c standard_conforming_strings=on -c extra_float_digits=3 "
+                         "-c DateStyle=ISO,YMD -c search_path=public -c lock_timeout="
+                         + QByteArray::number(std::max(1, m_busyTimeout));
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    static const QRegularExpression plainZone(QStringLiteral("^[A-Za-z0-9_+/-]+$"));
+    const bool withZone = plainZone.match(QString::fromUtf8(zone)).hasMatch();
+    for (bool zoned : {withZone, false}) {
+        PQfinish(m_conn);
+        const QByteArray all = zoned ? options + " -c TimeZone=" + zone : options;
+        const QByteArray uri = m_uri.toUtf8();
+        const char *keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout", "options",
+                              password.isEmpty() ? nullptr : "password", nullptr};
+        const char *values[] = {uri.constData(), "Avelor", "UTF8", "10", all.constData(), password.constData(), nullptr};
+        m_conn = PQconnectdbParams(keys, values, 1);
+        // A zone the server does not know: its own stays.
+        if (!zoned || PQstatus(m_conn) == CONNECTION_OK || !messageOf(m_conn).contains(QLatin1String("TimeZone")))
+            break;
+    }
+    m_startLockTimeout = m_lockTimeout = std::max(1, m_busyTimeout);
 }
 
 void PgEngine::setUpSession()
 {
     PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
-    // Values arrive as SQLite gives them: exact doubles, ISO dates, and text
-    // literals where a backslash is a backslash.
-    run(QStringLiteral("SET client_min_messages = warning; SET standard_conforming_strings = on; "
-                       "SET extra_float_digits = 3; SET DateStyle = 'ISO, YMD'; SET search_path = public; "
-                       "SET lock_timeout = %1")
-            .arg(std::max(1, m_busyTimeout)));
-    // now() and date() give the seat's local time, as on SQLite.
-    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
-    if (!zone.isEmpty()) {
-        try {
-            run(QStringLiteral("SET TimeZone = ") + sqlQuote(zone));
-        } catch (const DbException &) {
-            // A zone the server does not know: its own stays.
-        }
-    }
+    if (m_lockTimeout != std::max(1, m_busyTimeout))
+        setBusyTimeout(m_busyTimeout);
 }
 
 void PgEngine::checkArchive(Purpose purpose)
@@ -157,10 +162,9 @@ void PgEngine::checkArchive(Purpose purpose)
         return;
     }
     // An archive of ours carries our application id, as a file of ours does.
-    const bool marked = number("SELECT count(*) FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
-                               "WHERE n.nspname = 'public' AND p.proname = 'torvane_application_id'")
-                        != "0";
-    if (!marked || number("SELECT public.torvane_application_id()") != kLock)
+    const QByteArray marker = number("SELECT prosrc FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
+                                     "WHERE n.nspname = 'public' AND p.proname = 'torvane_application_id'");
+    if (marker.trimmed() != "SELECT " + kLock)
         failWith(QStringLiteral("数据库“%1”不是本系统的数据库").arg(m_location));
 }
 
@@ -186,6 +190,7 @@ void PgEngine::ensureConnected()
     if (PQstatus(m_conn) != CONNECTION_OK)
         failConnection();
     ++m_generation;
+    m_lockTimeout = m_startLockTimeout; // the new session starts with what the first one started with
     m_discarded.clear();
     m_prepared.clear();
     m_preparedOrder.clear();
@@ -465,8 +470,11 @@ void PgEngine::setBusyTimeout(int milliseconds)
 {
     m_busyTimeout = std::max(0, milliseconds);
     // lock_timeout 0 would wait for ever; SQLite's 0 gives up at once.
-    if (PQstatus(m_conn) == CONNECTION_OK)
-        run(QStringLiteral("SET lock_timeout = %1").arg(std::max(1, m_busyTimeout)));
+    const int lockTimeout = std::max(1, m_busyTimeout);
+    if (PQstatus(m_conn) == CONNECTION_OK && lockTimeout != m_lockTimeout) {
+        run(QStringLiteral("SET lock_timeout = %1").arg(lockTimeout));
+        m_lockTimeout = lockTimeout;
+    }
 }
 
 qint64 PgEngine::identityOf(const Statement &row, int column) const

@@ -113,6 +113,8 @@ private:
     QString m_uri;      // as given, password included if it had one
     QString m_location; // as shown
     int m_busyTimeout = 5000;
+    int m_lockTimeout = 0;      // what the session has
+    int m_startLockTimeout = 0; // what a session starts with
     int m_generation = 0;
     quint64 m_statementNumber = 0;
     QByteArrayList m_discarded;
