@@ -100,8 +100,9 @@ QString Frm_pathset::folderOf(const QString &fullName)
 void Frm_pathset::CmdFlHelp_Click()
 {
     // Opens where the database is, or offers the delivered name in the home folder.
-    const QString suggested = m_path->text().isEmpty() ? QDir::home().filePath(QStringLiteral("kvora.db"))
-                                                       : m_path->text();
+    const QString suggested = m_path->text().isEmpty() || Connection::isServerLocation(m_path->text())
+                                  ? QDir::home().filePath(QStringLiteral("kvora.db"))
+                                  : m_path->text();
     const QString chosen = Dialogs::current().locationFileName(
         this, QStringLiteral("选择数据库"), QStringLiteral("数据库 (*.db);;*.db (*.db)"), suggested);
     if (chosen.isEmpty())

@@ -147,7 +147,8 @@ void CommandLineTest::helpListsEveryOptionOnOneLine()
         QVERIFY2(m.hasMatch(), qPrintable(text));
         listed << m.captured(1);
     }
-    QCOMPARE(listed, (QStringList{"help", "version", "database", "create-database", "demo", "sql", "reset-password"}));
+    QCOMPARE(listed, (QStringList{"help", "version", "database", "create-database", "demo", "sql", "reset-password",
+                                  "copy-database"}));
 }
 
 QTEST_MAIN(CommandLineTest)
