@@ -138,6 +138,16 @@ void Recordset::detectBaseTable(const QString &sql)
     if (m_lock == LockType::ReadOnly)
         return;
 
+    // Only a plain select of table rows can be written back: a text test first, before
+    // asking the engine (a server round trip) where the columns come from.
+    const QString trimmed = sql.trimmed();
+    if (!trimmed.startsWith(QLatin1String("select"), Qt::CaseInsensitive) || trimmed.size() < 7
+        || !trimmed.at(6).isSpace())
+        return;
+    const QString rest = trimmed.mid(7).trimmed();
+    if (rest.startsWith(QLatin1String("distinct"), Qt::CaseInsensitive) || foldsRows(trimmed))
+        return;
+
     QString table;
     bool single = true;
     {
@@ -156,13 +166,6 @@ void Recordset::detectBaseTable(const QString &sql)
         return;
 
     // Ask for the row identity beside the caller's columns, so rows are written back by it.
-    const QString trimmed = sql.trimmed();
-    if (!trimmed.startsWith(QLatin1String("select"), Qt::CaseInsensitive) || trimmed.size() < 7
-        || !trimmed.at(6).isSpace())
-        return;
-    const QString rest = trimmed.mid(7).trimmed();
-    if (rest.startsWith(QLatin1String("distinct"), Qt::CaseInsensitive) || foldsRows(trimmed))
-        return;
     const QString rewritten = QStringLiteral("select %1 AS %2, ")
                                   .arg(m_connection->engine().rowIdentity(), QLatin1String(kIdentityAlias))
                               + trimmed.mid(7);
