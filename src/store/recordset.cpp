@@ -526,7 +526,12 @@ void Recordset::update()
         if (!same.isEmpty())
             sql += QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
     }
-    sql += QStringLiteral(" RETURNING ") + engine.rowIdentity();
+    // The row comes back as stored (counter, defaults, values as the columns keep them) with
+    // the write itself, not by reading it again.
+    QVector<int> stored;
+    const QString storedNames = baseColumnList(&stored);
+    sql += QStringLiteral(" RETURNING ") + engine.rowIdentity()
+           + (storedNames.isEmpty() ? QString() : QLatin1Char(',') + storedNames);
 
     // A failure leaves the pending edit as it was, so what was typed is not lost.
     Statement statement = m_connection->prepare(sql);
@@ -539,14 +544,14 @@ void Recordset::update()
         throw DbException::conflict();
     }
     const qint64 identity = engine.identityOf(statement, 0);
-    statement.run();
-
     m_identities[m_pos] = identity;
     for (int i = 0; i < m_columns.size(); ++i)
         m_store.setValue(m_pos, i, m_edit.at(i));
+    m_store.setFromStatement(m_pos, statement, stored, 1);
+    statement.run();
+
     m_editMode = EditMode::None;
     m_edit.clear();
-    rereadRow(m_pos);
     emit rowChanged(m_pos);
 }
 

@@ -141,12 +141,12 @@ void RowStore::setValue(int row, int column, const QVariant &value)
     cell(row, column) = c;
 }
 
-void RowStore::setFromStatement(int row, const Statement &statement, const QVector<int> &columns)
+void RowStore::setFromStatement(int row, const Statement &statement, const QVector<int> &columns, int offset)
 {
     // Read the values into a fresh row at the end, then move its cells over.
     RowStore one;
     one.reset(static_cast<int>(columns.size()));
-    one.appendFromStatement(statement, 0);
+    one.appendFromStatement(statement, offset);
     for (int i = 0; i < columns.size(); ++i)
         setValue(row, columns.at(i), one.value(0, i));
 }

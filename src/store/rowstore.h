@@ -28,7 +28,7 @@ public:
     QVector<QVariant> row(int row) const;
     void setValue(int row, int column, const QVariant &value);
     // Column `columns[i]` of `row` from statement column i.
-    void setFromStatement(int row, const Statement &statement, const QVector<int> &columns);
+    void setFromStatement(int row, const Statement &statement, const QVector<int> &columns, int offset = 0);
 
     // Text comparison as the database's NOCASE does it (ASCII letters folded),
     // without making a QString; `folded` is the ASCII-lower-cased UTF-8 text.
