@@ -117,13 +117,20 @@ void checkTotals(Connection &from, Connection &to)
     }
 }
 
-QStringList copyInto(Connection &from, Connection &to)
+// Copies every table into `to` in one transaction: into the schema written
+// first, or in place of the rows `to` holds.
+QStringList copyInto(Connection &from, Connection &to, bool replace = false)
 {
     QStringList report;
     from.engine().beginSnapshot();
     try {
         to.begin();
-        DatabaseCreator::writeSchema(to);
+        if (replace) {
+            for (const QString &table : SchemaFacts::delivered().tables())
+                to.execute(QStringLiteral("DELETE FROM ") + table);
+        } else {
+            DatabaseCreator::writeSchema(to);
+        }
         for (const QString &table : SchemaFacts::delivered().tables()) {
             if (kKeptStatistics.contains(table, Qt::CaseInsensitive))
                 continue;
@@ -186,4 +193,11 @@ QStringList ArchiveCopy::copy(const QString &from, const QString &to)
 void ArchiveCopy::toNewFile(Connection &source, const QString &target)
 {
     copyToNewFile(source, target, true);
+}
+
+QStringList ArchiveCopy::replaceContent(Connection &target, const QString &from)
+{
+    Connection source;
+    source.openLocation(from);
+    return copyInto(source, target, true);
 }

@@ -19,4 +19,9 @@ QStringList copy(const QString &from, const QString &to);
 // A consistent copy of the archive `source` is open on, written as a new
 // database file at `target`, which is replaced only once the copy is whole.
 void toNewFile(Connection &source, const QString &target);
+
+// Replaces every row of the archive `target` is open on by the rows of the
+// archive file `from`, in one transaction on the target, checked as copy()
+// checks. Throws DbException; the target is then as it was.
+QStringList replaceContent(Connection &target, const QString &from);
 }

@@ -1,8 +1,10 @@
 #include "store/archiverestore.h"
 
+#include "store/archivecopy.h"
 #include "store/backup.h"
 #include "store/connection.h"
 #include "store/databasecreator.h"
+#include "store/engine.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -131,6 +133,12 @@ void moveAsideEarlierCopy(const QString &kept)
 
 QString ArchiveRestore::keptPathFor(const QString &databasePath)
 {
+    // A server archive is kept where its backups go, as a file.
+    if (Engine::isServerLocation(databasePath)) {
+        QString kept = backupPathFor(databasePath);
+        kept.chop(4); // ".bak"
+        return kept + QStringLiteral(".before-restore");
+    }
     return QDir::cleanPath(databasePath) + QStringLiteral(".before-restore");
 }
 
@@ -144,11 +152,19 @@ QString ArchiveRestore::restore(Connection &connection, const QString &backup)
 {
     if (!connection.isOpen())
         refuse(QStringLiteral("数据库未打开"));
-    if (connection.isServer())
-        refuse(QStringLiteral("服务器上的数据库暂不能从备份恢复"));
     const QString archive = connection.location();
     if (!QFileInfo(backup).isFile())
         refuse(QStringLiteral("找不到备份文件“%1”").arg(backup));
+    if (connection.isServer()) {
+        // The same checks; then the rows are copied into the server database
+        // in one transaction, the archive as it was kept beside its backups.
+        checkBackup(backup);
+        const QString kept = keptPathFor(archive);
+        moveAsideEarlierCopy(kept);
+        backupDatabase(connection, kept);
+        ArchiveCopy::replaceContent(connection, backup);
+        return kept;
+    }
     if (QFileInfo(backup).canonicalFilePath() == QFileInfo(archive).canonicalFilePath())
         refuse(QStringLiteral("不能用正在使用的数据库恢复它自己"));
 

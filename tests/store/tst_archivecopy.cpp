@@ -2,6 +2,7 @@
 // the backup of a server archive: everything comes across, in its order, or
 // nothing does.
 #include "store/archivecopy.h"
+#include "store/archiverestore.h"
 #include "store/backup.h"
 #include "store/engine.h"
 #include "store/recordset.h"
@@ -58,6 +59,7 @@ private slots:
     void failedCopyLeavesNothing_data();
     void failedCopyLeavesNothing();
     void serverBackupIsAnArchiveFile();
+    void restoreOntoAServer();
 
 private:
     QTemporaryDir m_dir;
@@ -191,6 +193,22 @@ void TestArchiveCopy::serverBackupIsAnArchiveFile()
     ServerDatabase again;
     ArchiveCopy::copy(backup, again.uri());
     QCOMPARE(dumpOf(again.uri()), dumpOf(c));
+}
+
+void TestArchiveCopy::restoreOntoAServer()
+{
+    // A backup goes back into the server database in one transaction; what was
+    // there is kept as a file first. A bad backup changes nothing.
+    ServerDatabase server;
+    DatabaseCreator::createDemo(server.uri(), DemoSize{10, 50});
+    Connection c;
+    c.openLocation(server.uri());
+    QVERIFY_THROWS_EXCEPTION(DbException, ArchiveRestore::restore(c, m_dir.path() + QStringLiteral("/nothing.bak")));
+    const QStringList before = dumpOf(c);
+    const QString kept = ArchiveRestore::restore(c, m_demo);
+    QCOMPARE(dumpOf(c), dumpOf(m_demo));
+    QCOMPARE(dumpOf(kept), before);
+    QFile::remove(kept);
 }
 
 QTEST_GUILESS_MAIN(TestArchiveCopy)
