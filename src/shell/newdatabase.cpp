@@ -22,7 +22,7 @@ std::optional<QString> askAdminPassword(QWidget *parent)
             Dialogs::current().password(parent, kCaption, QStringLiteral("设置操作员 admin 的口令:"));
         if (!first)
             return std::nullopt;
-        // The login compares passwords without their blanks.
+        // A password of blanks only is as good as none.
         if (first->trimmed().isEmpty()) {
             Msg::show(QStringLiteral("口令不能为空,请重新输入!"), Msg::Icon::Exclamation, Msg::Buttons::Ok, kCaption,
                       parent);
