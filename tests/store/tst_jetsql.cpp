@@ -74,7 +74,9 @@ void TestJetSql::parseAccepted_data()
     QTest::newRow("iso T") << "2003-05-01T10:20:30" << "2003-05-01 10:20:30";
     QTest::newRow("month first") << "5/1/2003" << "2003-05-01";
     QTest::newRow("month first, two-digit year") << "5/1/03" << "2003-05-01";
-    QTest::newRow("two-digit year of the last century") << "12/31/99" << "1999-12-31";
+    QTest::newRow("two-digit year 29 is this century") << "12/31/29" << "2029-12-31";
+    QTest::newRow("two-digit year 30 is the last century") << "1/1/30" << "1930-01-01";
+    QTest::newRow("two-digit year 00") << "2/29/00" << "2000-02-29";
     QTest::newRow("chinese") << "2003年5月1日" << "2003-05-01";
     QTest::newRow("pm") << "5/1/2003 10:20:30 PM" << "2003-05-01 22:20:30";
     QTest::newRow("noon pm") << "2003-5-1 12:05 pm" << "2003-05-01 12:05:00";

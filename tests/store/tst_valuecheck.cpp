@@ -1,14 +1,11 @@
-// The rule a typed value passes before a record is saved, the message box
-// data_check raises for it, and the read-only switch of a row of boxes.
+// The rule a typed value passes before a record is saved, and the message box
+// data_check raises for it.
 #include "ui/modcheck.h"
 #include "store/valuecheck.h"
 #include "ui/messagebox.h"
 
-#include <QLineEdit>
 #include <QTest>
 
-#include <memory>
-#include <vector>
 
 class TestValueCheck : public QObject
 {
@@ -18,7 +15,6 @@ private slots:
 
     void checkValue_data();
     void checkValue();
-    void txtlockSet();
 };
 
 namespace {
@@ -119,33 +115,6 @@ void TestValueCheck::checkValue()
         QCOMPARE(shown.at(0).buttons, Msg::Buttons::Ok);
         QCOMPARE(shown.at(0).title, Msg::programTitle());
     }
-}
-
-void TestValueCheck::txtlockSet()
-{
-    std::vector<std::unique_ptr<QLineEdit>> owned;
-    QList<QLineEdit *> boxes;
-    for (int i = 0; i < 4; ++i) {
-        owned.push_back(std::make_unique<QLineEdit>());
-        owned.back()->setObjectName(QStringLiteral("txtspzd_%1").arg(i));
-        boxes << owned.back().get();
-    }
-    auto readOnly = [&boxes] {
-        QList<bool> states;
-        for (QLineEdit *b : boxes)
-            states << b->isReadOnly();
-        return states;
-    };
-
-    Modcheck::txtlock_set(boxes, 0, true);
-    QCOMPARE(readOnly(), (QList<bool>{false, false, false, false}));
-
-    Modcheck::txtlock_set(boxes, 2, true);
-    QCOMPARE(readOnly(), (QList<bool>{true, true, false, false}));
-
-    // Unlocking goes the same way; a count past the end stops at the last box.
-    Modcheck::txtlock_set(boxes, 9, false);
-    QCOMPARE(readOnly(), (QList<bool>{false, false, false, false}));
 }
 
 QTEST_MAIN(TestValueCheck)
