@@ -137,7 +137,7 @@ void TestConcurrency::staleWriteRefused()
         QFAIL("a stale row was written");
     } catch (const DbException &e) {
         QCOMPARE(e.kind(), DbErrorKind::Conflict);
-        QCOMPARE(e.description(), DbMessages::conflict());
+        QCOMPARE(e.description(), QStringLiteral("记录已被其他操作员修改，已重新读取。"));
     }
     // Nothing of mine was written, and my window now shows what the archive holds.
     QCOMPARE(db.scalar(QStringLiteral("select dw from hyda where kh='C1'")).toString(), expected);
@@ -196,7 +196,7 @@ void TestConcurrency::busyWaitsThenGivesUp()
     } catch (const DbException &e) {
         QVERIFY2(!released, qPrintable(e.description()));
         QCOMPARE(e.kind(), DbErrorKind::Busy);
-        QCOMPARE(e.description(), DbMessages::busy());
+        QCOMPARE(e.description(), QStringLiteral("数据库正被其他操作员使用，请稍后再试。"));
     }
     QCOMPARE(observed, QList<bool>({true, false}));
     QVERIFY(!waiter.connection.inTransaction());

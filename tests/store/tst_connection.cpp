@@ -228,6 +228,7 @@ void TestConnection::numberText_data()
     QTest::newRow("tenth") << 0.1 << "0.1";
     QTest::newRow("price") << 1234.56 << "1234.56";
     QTest::newRow("sum that is not quite 12.3") << 12.3 << "12.3";
+    QTest::newRow("more digits than a default text keeps") << 1234567.891 << "1234567.891";
     QTest::newRow("negative fraction") << -0.07 << "-0.07";
     QTest::newRow("tiny") << 1e-9 << "1e-09";
     QTest::newRow("largest whole written whole") << 999999999999999.0 << "999999999999999";
