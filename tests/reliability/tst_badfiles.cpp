@@ -139,8 +139,8 @@ void BadFilesTest::initTestCase()
 QString BadFilesTest::freshCopy(const QString &name, const QString &dir)
 {
     const QString path = (dir.isEmpty() ? m_dir.path() : dir) + QLatin1Char('/') + name;
-    for (const QString &suffix : {"", "-wal", "-shm"})
-        QFile::remove(path + suffix);
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
     if (!QFile::copy(m_demo, path))
         qFatal("cannot copy the demo archive to %s", qPrintable(path));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -172,8 +172,8 @@ void BadFilesTest::refusedAtOpen()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, foreign);
     const QString path = m_dir.filePath(QStringLiteral("other.db"));
-    for (const QString &suffix : {"", "-wal", "-shm"})
-        QFile::remove(path + suffix);
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
     QDir(path).removeRecursively();
     if (bytes == "dir") {
         QVERIFY(QDir().mkdir(path));
@@ -221,8 +221,10 @@ void BadFilesTest::truncatedFile()
     const qint64 size = QFileInfo(path).size();
     QVERIFY(QFile::resize(path, keep == -2 ? size / 2 : keep < 0 ? size + keep : keep));
     Connection c;
-    if (const auto opened = failureOf([&] { c.openLocation(path); }))
-        { QVERIFY(clear(opened, {path}) && !opened->description.contains(QStringLiteral("不是")) && !c.isOpen()); return; }
+    if (const auto opened = failureOf([&] { c.openLocation(path); })) {
+        QVERIFY(clear(opened, {path}) && !opened->description.contains(QStringLiteral("不是")) && !c.isOpen());
+        return;
+    }
     QString check;
     const auto read = failureOf([&] {
         check = integrity(c);
@@ -271,8 +273,10 @@ void BadFilesTest::cannotWrite()
 
     Connection c;
     // A read-only file system may be refused at open, saying why, never that the file is foreign.
-    if (const auto opened = failureOf([&] { c.openLocation(path); }))
-        { QVERIFY(how == QLatin1String("read-only mount") && clear(opened, {path}) && !opened->description.contains(QStringLiteral("不是"))); return; }
+    if (const auto opened = failureOf([&] { c.openLocation(path); })) {
+        QVERIFY(how == QLatin1String("read-only mount") && clear(opened, {path}) && !opened->description.contains(QStringLiteral("不是")));
+        return;
+    }
     QCOMPARE(count(c, QStringLiteral("hyxc")), tickets);
     QVERIFY(clear(failureOf([&] { PointsCommands::clearPoints(c, customer, QStringLiteral("10"), QString(), QStringLiteral("王芳")); }), kReadOnly));
     QVERIFY(clear(failureOf([&] {
@@ -364,8 +368,10 @@ void BadFilesTest::deletedWhileOpen()
     QVERIFY(how == QLatin1String("replaced") ? !backedUp : clear(backedUp) && !QFile::exists(target));
     QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
     c.close();
-    if (how == QLatin1String("deleted"))
-        { QVERIFY(!QFile::exists(path)); return; }
+    if (how == QLatin1String("deleted")) {
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
     // Whatever now holds the data has none of the refused writes, and is sound.
     Connection after;
     after.openLocation(how == QLatin1String("moved") ? movedTo : path);
@@ -399,7 +405,7 @@ void BadFilesTest::fullDisk()
     {
         QFile filler(disk.dir + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly));
-        for (const QByteArray block : {QByteArray(64 * 1024, 'x'), QByteArray(512, 'x')})
+        for (const QByteArray &block : {QByteArray(64 * 1024, 'x'), QByteArray(512, 'x')})
             while (filler.write(block) > 0 && filler.flush()) {
             }
     }

@@ -157,8 +157,10 @@ void HostileArchiveTest::customerWindow()
         w.Cmdmove_Click(0);
         paste(w, QStringLiteral("Txtfind"), text);
         press(w, QStringLiteral("find"));
-        if (text.isEmpty())
-            { QCOMPARE(m_messages.summary(), QStringLiteral("未查到数据!")); return; }
+        if (text.isEmpty()) {
+            QCOMPARE(m_messages.summary(), QStringLiteral("未查到数据!"));
+            return;
+        }
         QCOMPARE(w.customerNumber(), text);
         press(w, QStringLiteral("delete"));
         QCOMPARE(m_messages.summary(), QStringLiteral("确认删除当前记录"));
@@ -250,10 +252,14 @@ void HostileArchiveTest::clearOrTransfer(const QString &place, const QString &te
     QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
     const QList<QVariantList> logged = f.rows(
         QStringLiteral("select kh, %1 from %2 where rowid > ?1").arg(clearing ? "bz" : "zhuanrangkh", log), {lastLog});
-    if (giver.isEmpty() || taker.isEmpty()) // no customer number: nothing to do, and no word
-        { QVERIFY2(m_messages.count() == 0 && logged.isEmpty(), qPrintable(m_messages.summary())); return; }
-    if (place == QLatin1String("clear-points")) // none of the inputs is a number of points
-        { QVERIFY2(m_messages.summary() == QStringLiteral("请输入数字") && logged.isEmpty(), qPrintable(m_messages.summary())); return; }
+    if (giver.isEmpty() || taker.isEmpty()) { // no customer number: nothing to do, and no word
+        QVERIFY2(m_messages.count() == 0 && logged.isEmpty(), qPrintable(m_messages.summary()));
+        return;
+    }
+    if (place == QLatin1String("clear-points")) { // none of the inputs is a number of points
+        QVERIFY2(m_messages.summary() == QStringLiteral("请输入数字") && logged.isEmpty(), qPrintable(m_messages.summary()));
+        return;
+    }
     const QVariantList after = f.rows(sum, {giver}).first();
     if (clearing) {
         QCOMPARE(m_messages.summary(), giver + QStringLiteral("会员 1分已清除!"));
@@ -319,13 +325,16 @@ void HostileArchiveTest::itinerary()
         QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
         const QList<QVariantList> logged =
             f.rows(QStringLiteral("select kh, zhuanrangkh from hyxczhuanrang where rowid > ?1"), {lastLog});
-        if (text.isEmpty())
-            { QVERIFY2(m_messages.count() == 0 && logged.isEmpty(), qPrintable(m_messages.summary())); return; }
+        if (text.isEmpty()) {
+            QVERIFY2(m_messages.count() == 0 && logged.isEmpty(), qPrintable(m_messages.summary()));
+            return;
+        }
         QCOMPARE(m_messages.summary(), QStringLiteral("客户") + giver + QStringLiteral("当前积分转让到") + taker);
         QCOMPARE(f.value(QStringLiteral("select kh from hyxc where id=?1"), {id}).toString(), taker);
         QCOMPARE(logged, (QList<QVariantList>{{giver, taker}}));
         QCOMPARE(w.list()->recordCount(), int(rows) - 1);
-        { QCOMPARE(f.digest(QStringLiteral("select * from hyxc where id<>?1"), {id}), others); return; }
+        QCOMPARE(f.digest(QStringLiteral("select * from hyxc where id<>?1"), {id}), others);
+        return;
     }
 
     ItineraryArea &a = area();
@@ -352,7 +361,8 @@ void HostileArchiveTest::itinerary()
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.first().at(0).toString(), text);
         QCOMPARE(log.first().at(1).toString(), QStringLiteral("退票 %1 id=%2").arg(text).arg(id));
-        { QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems())); return; }
+        QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
+        return;
     }
     const QString customer = cell ? QStringLiteral("R1") : text;
     a.setCustomer(customer);

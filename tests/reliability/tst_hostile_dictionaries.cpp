@@ -77,7 +77,8 @@ void HostileDictionariesTest::editors()
         press(w, QStringLiteral("find"));
         QCOMPARE(m_messages.summary(), QStringLiteral("未查到数据!"));
         QCOMPARE(w.rows()->currentIndex(), w.rows()->recordCount() - 1);
-        { QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems())); return; }
+        QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
+        return;
     }
     if (place.startsWith(QLatin1String("column"))) {
         FrmreportSet &g = *m_columns;
@@ -105,7 +106,8 @@ void HostileDictionariesTest::editors()
         }
         QCOMPARE(g.state(), FrmreportSet::State::Browsing);
         QCOMPARE(f.digest(QStringLiteral("select * from pr_codedict where rowid<>?1"), {m_row}), others);
-        { QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems())); return; }
+        QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
+        return;
     }
     // The code editor's boxes, laid out from the dictionary rows of dict; the class list stands for box 0.
     const int box = place == QLatin1String("class") ? 0 : place.mid(3).toInt();

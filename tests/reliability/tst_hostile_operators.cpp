@@ -124,8 +124,10 @@ void HostileOperatorsTest::operators()
             functions->item(i)->setCheckState(i == 0 || i == 2 ? Qt::Checked : Qt::Unchecked);
         press(w, QStringLiteral("save"));
         QCOMPARE(m_messages.summary(), text.isEmpty() ? QStringLiteral("操作员“”不存在，权限未保存。") : QStringLiteral("操作员权限修改完成。"));
-        if (text.isEmpty())
-            { QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems())); return; }
+        if (text.isEmpty()) {
+            QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
+            return;
+        }
         const qint64 no = f.number(QStringLiteral("select czy_no from czyzd where czy_name=?1"), {text});
         QCOMPARE(f.rows(QStringLiteral("select name, czy_id, nr from czy where name=?1 order by rowid"), {text}),
                  (QList<QVariantList>{{text, no, functions->item(0)->text()}, {text, no, functions->item(2)->text()}}));
@@ -144,9 +146,11 @@ void HostileOperatorsTest::operators()
         f.state.setCurrentOperator(text);
         frm_czy_password change(f.state);
         QCOMPARE(change.load(), !text.isEmpty());
-        if (text.isEmpty())
-            { QVERIFY2(m_messages.count() == 1 && m_messages.at(0).text == QStringLiteral("找不到操作员''的帐号，不能变更口令。")
-                                && m_messages.at(0).title == QStringLiteral("口令变更"), qPrintable(m_messages.summary())); return; }
+        if (text.isEmpty()) {
+            QVERIFY2(m_messages.count() == 1 && m_messages.at(0).text == QStringLiteral("找不到操作员''的帐号，不能变更口令。")
+                                && m_messages.at(0).title == QStringLiteral("口令变更"), qPrintable(m_messages.summary()));
+            return;
+        }
         paste(change, QStringLiteral("Txt_password_0"), text);
         paste(change, QStringLiteral("Txt_password_1"), QStringLiteral("new1"));
         paste(change, QStringLiteral("Txt_password_2"), QStringLiteral("new1"));
@@ -169,7 +173,8 @@ void HostileOperatorsTest::operators()
             QCOMPARE(listed->valueAt(0, 1).toString(), text);
             QCOMPARE(listed->valueAt(0, 2).toString(), QStringLiteral("操作员日志"));
         }
-        { QVERIFY2(unchanged.problems().isEmpty(), qPrintable(unchanged.problems())); return; }
+        QVERIFY2(unchanged.problems().isEmpty(), qPrintable(unchanged.problems()));
+        return;
     } else { // login: a wrong password, then the right one
         f.state.setCurrentOperator(QString());
         frmLogin login(f.state, nullptr);

@@ -327,7 +327,8 @@ void TestRecordset::typedValues()
         rs.update();
         QCOMPARE(m_db->scalar(QStringLiteral("select typeof(%1) from hyxc where id=1").arg(field)).toString(), storedType);
         QCOMPARE(m_db->scalar(valueOf).toString(), stored);
-        { QCOMPARE(rs.value(field).isNull(), storedType == QLatin1String("null")); return; }
+        QCOMPARE(rs.value(field).isNull(), storedType == QLatin1String("null"));
+        return;
     }
     QCOMPARE(errorOf([&] { rs.update(); }), DbErrorCode::GeneralFailure);
     QCOMPARE(m_db->scalar(valueOf), before);
