@@ -103,7 +103,11 @@ int main(int argc, char **argv)
         if (kind == QLatin1String("clear")) {
             step = [&](qint64 k) {
                 const int amount = 120 + int(scramble(k) % 97);
-                return left(QStringLiteral("CR-CLR")) >= amount && (say("begin"), clear(QStringLiteral("CR-CLR"), amount, k), true);
+                if (left(QStringLiteral("CR-CLR")) < amount)
+                    return false;
+                say("begin");
+                clear(QStringLiteral("CR-CLR"), amount, k);
+                return true;
             };
         } else if (kind == QLatin1String("transfer-all")) {
             step = [&](qint64 k) {

@@ -18,7 +18,12 @@ class HostileDictionariesTest : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanupTestCase() { m_codes.reset(), m_columns.reset(), m_f.reset(); }
+    void cleanupTestCase()
+    {
+        m_codes.reset();
+        m_columns.reset();
+        m_f.reset();
+    }
     void editors_data();
     void editors();
 

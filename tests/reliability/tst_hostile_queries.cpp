@@ -70,7 +70,11 @@ class HostileQueriesTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase() { m_windows.clear(), m_f.reset(); }
+    void cleanupTestCase()
+    {
+        m_windows.clear();
+        m_f.reset();
+    }
     void conditions_data();
     void conditions();
 
