@@ -7,7 +7,10 @@
 #include "shell/form_main.h"
 #include "shell/frm_pathset.h"
 #include "shell/startup.h"
-#include "shell/shellharness.h"
+#include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/messagelog.h"
+#include "support/modalscript.h"
 #include "support/testdatabase.h"
 
 #include <QComboBox>
@@ -119,7 +122,7 @@ void StartupTest::firstStartChoosesDatabase()
     Startup startup(state);
     QVERIFY(startup.run());
     QCOMPARE(events, (QStringList{QStringLiteral("Frm_pathset"), QStringLiteral("frmLogin")}));
-    QCOMPARE(dialogs.asked(), 1);
+    QCOMPARE(dialogs.fileAsked, 1);
     QCOMPARE(messages.count(), 0);
 
     QVERIFY(QFile::exists(settingsFile(db)));
@@ -187,7 +190,7 @@ void StartupTest::firstStartCreatesDatabase()
     QVERIFY(dir.mkpath(QStringLiteral("fresh")));
     AppState state;
     FakeDialogs dialogs(dir.filePath(chosen));
-    dialogs.setPasswords(passwords);
+    dialogs.passwords = passwords;
     QString icons;
     Msg::setHandler([&](const Msg::Shown &m) {
         icons += QStringLiteral(" IESQ").at(static_cast<int>(m.icon));
@@ -360,7 +363,7 @@ void StartupTest::locationChoosesFile()
 
     FakeDialogs dialogs(db.path());
     ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
-    QCOMPARE(dialogs.asked(), 1);
+    QCOMPARE(dialogs.fileAsked, 1);
     QCOMPARE(state.dataFolder(), db.folder());
     QCOMPARE(state.databaseFile(), QStringLiteral("kvora.db"));
     QCOMPARE(text->text(), db.path());
@@ -381,7 +384,7 @@ void StartupTest::locationDialogCancelled()
 
     FakeDialogs dialogs;
     ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
-    QCOMPARE(dialogs.asked(), 1);
+    QCOMPARE(dialogs.fileAsked, 1);
     QCOMPARE(state.dataFolder(), db.folder());
     QCOMPARE(state.databaseFile(), db.fileName());
     QCOMPARE(text->text(), db.folder() + db.fileName());

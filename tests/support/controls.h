@@ -32,3 +32,15 @@ inline void paste(QLineEdit *box, const QString &text)
     box->selectAll();
     box->insert(text);
 }
+
+// Qt reports a hidden action as disabled whatever it was set to; a hidden menu
+// command is shown for a moment to read the state the rights left it in.
+inline bool commandEnabled(QAction *action)
+{
+    if (action->isVisible())
+        return action->isEnabled();
+    action->setVisible(true);
+    const bool enabled = action->isEnabled();
+    action->setVisible(false);
+    return enabled;
+}
