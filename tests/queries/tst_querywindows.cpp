@@ -57,14 +57,6 @@ QStringList itemsOf(const QComboBox *box)
     return items;
 }
 
-int openPreviews()
-{
-    int n = 0;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        n += qobject_cast<ReportPreview *>(w) && w->isVisible();
-    return n;
-}
-
 // pdftotext output without blanks and line breaks, which it puts between glyph runs at will.
 QString pdfText(const QString &path)
 {
@@ -344,7 +336,7 @@ void TestQueryWindows::conditionsToReport()
     }
     click(w.get(), "cmdyes");
     QCOMPARE(m_messages->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(openPreviews(), count.isNull() ? 0 : 1);
+    QCOMPARE(openPreviews().size(), count.isNull() ? 0 : 1);
     for (int i = 0; i < values.size(); ++i) // kept when nothing was shown, cleared after a report
         QCOMPARE(valueBox(w.get(), i)->text(), count.isNull() ? values.at(i) : QString());
     if (count.isNull())
@@ -465,7 +457,7 @@ void TestQueryWindows::print()
     QVERIFY(fillRow(w.get(), 0, caption, "=", value));
     click(w.get(), "Command1");
     QCOMPARE(m_dialogs->printAsked, printed.isEmpty() ? 0 : 1);
-    QCOMPARE(openPreviews(), 0);
+    QCOMPARE(openPreviews().size(), 0);
     QCOMPARE(m_messages->count(), 0);
     if (printed.isEmpty())
         return;
@@ -563,7 +555,7 @@ void TestQueryWindows::incomeFailingStatement()
     m_db->connection().execute(QStringLiteral("update pr_report set report_sql=? where xh=2"), {sql});
     QCOMPARE(m_messages->count(), 1);
     QCOMPARE(m_messages->icon(), Msg::Icon::Stop);
-    QCOMPARE(openPreviews(), 0);
+    QCOMPARE(openPreviews().size(), 0);
     QVERIFY(!QApplication::overrideCursor());
 
     // Still usable: the same conditions run once the statement is right again.
