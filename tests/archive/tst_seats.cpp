@@ -24,6 +24,9 @@ using namespace TicketColumn;
 
 namespace {
 
+const QString kBusy = QStringLiteral("数据库正被其他操作员使用，请稍后再试。");
+const QString kConflict = QStringLiteral("记录已被其他操作员修改，已重新读取。");
+
 // Another program holding the write lock for as long as it lives.
 struct LockHolder
 {
@@ -105,7 +108,7 @@ void SeatsTest::windowsOnAnArchiveInUse()
             lock.emplace(f.db.path());
         QVERIFY(!main.openWindow(type));
         QCOMPARE(f.messages.count(), 1);
-        QVERIFY2(moved ? f.messages.text().contains("已被删除或移走") : f.messages.text() == DbMessages::busy(),
+        QVERIFY2(moved ? f.messages.text().contains("已被删除或移走") : f.messages.text() == kBusy,
                  qPrintable(f.messages.text()));
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -161,13 +164,13 @@ void SeatsTest::commandsUnderLock()
     {
         LockHolder lock(f.db.path());
         command(f);
-        QVERIFY2(f.messages.texts().contains(DbMessages::busy()), qPrintable(f.messages.texts().join('\n')));
+        QVERIFY2(f.messages.texts().contains(kBusy), qPrintable(f.messages.texts().join('\n')));
         QVERIFY(!QApplication::overrideCursor());
     }
     QCOMPARE(archive(f), before);
     f.messages.clear();
     command(f);
-    QVERIFY2(!f.messages.texts().contains(DbMessages::busy()), qPrintable(f.messages.texts().join('\n')));
+    QVERIFY2(!f.messages.texts().contains(kBusy), qPrintable(f.messages.texts().join('\n')));
     QVERIFY(archive(f) != before);
 }
 
@@ -195,7 +198,7 @@ void SeatsTest::customerChangedMeanwhile()
     other.connection().open(f.state.connectionText());
     other.connection().execute(meanwhile);
     press(&window, "save");
-    QCOMPARE(f.messages.texts(), QStringList{DbMessages::conflict()});
+    QCOMPARE(f.messages.texts(), QStringList{kConflict});
     QCOMPARE(window.mode(), FRMHYDA::Mode::Browsing);
     QCOMPARE(window.customerNumber() + ' ' + window.slotBox(1)->text(), shown);
     QCOMPARE(f.count("hyda where xm='后改'"), 0);
@@ -230,7 +233,7 @@ void SeatsTest::ticketTransferredWhileHeld()
         area.model()->setCell(0, Destination, "广州");
         area.runway_save(0);
     }
-    QCOMPARE(f.messages.texts(), QStringList{DbMessages::conflict()});
+    QCOMPARE(f.messages.texts(), QStringList{kConflict});
     // The row stays with the receiver, unchanged; the transfer log stays true; the grid shows what is there now.
     QCOMPARE(f.scalar("select kh||daoda||zt from hyxc where id=?", {id}).toString(), QStringLiteral("C2北京正常"));
     QCOMPARE(f.count("hyxczhuanrang where kh='C1' and zhuanrangkh='C2'"), 1);
