@@ -33,7 +33,7 @@ struct Points : AppFixture
         addTicket("C004", {{"jifen", 70}, {"jifenyue", 70}});
     }
     // Every ticket as id:kh:earned:left.
-    QString tickets() { return column("select id||':'||kh||':'||jifen||':'||jifenyue from hyxc order by id").join(' '); }
+    QString tickets() { return rows("select id, kh, jifen, jifenyue from hyxc order by id"); }
     QString left() { return column("select jifenyue from hyxc where kh='C001' order by id").join(' '); }
     QList<qint64> ids; // C001's tickets in stored order
 };
@@ -124,7 +124,7 @@ void PointsTest::clearPoints()
     Points f;
     FRMHYDA w(f.state);
     loaded(w);
-    const QString others = f.column("select jifen||jifenyue from hyxc where kh<>'C001' order by id").join(' ');
+    const QString others = f.rows("select jifen, jifenyue from hyxc where kh<>'C001' order by id");
     const QString earned = f.column("select jifen from hyxc where kh='C001' order by id").join(' ');
     box(&w, "Text3")->setText(kh);
     box(&w, "Text4")->setText(points);
@@ -134,15 +134,14 @@ void PointsTest::clearPoints()
     QCOMPARE(f.left(), left);
     // Clearing takes remaining points only: what was earned stays, and nobody else's moves.
     QCOMPARE(f.column("select jifen from hyxc where kh='C001' order by id").join(' '), earned);
-    QCOMPARE(f.column("select jifen||jifenyue from hyxc where kh<>'C001' order by id").join(' '), others);
+    QCOMPARE(f.rows("select jifen, jifenyue from hyxc where kh<>'C001' order by id"), others);
     const bool cleared = message.endsWith(QStringLiteral("分已清除!"));
     QCOMPARE(f.count("jifenallow"), cleared ? 1 : 0);
     if (!cleared)
         return;
     QCOMPARE(f.messages.icon(), Msg::Icon::Information);
-    QCOMPARE(f.scalar("select kh||'|'||czy||'|'||jifen||'|'||ifnull(bz,'<null>')||'|'||(qcsj is not null) from jifenallow")
-                 .toString(),
-             QStringList({kh, kOperator, QString::number(points.toDouble(), 'f', 1), remark.isEmpty() ? "<null>" : remark, "1"})
+    QCOMPARE(f.rows("select kh, czy, jifen, coalesce(bz, '<null>'), case when qcsj is null then 0 else 1 end from jifenallow"),
+             QStringList({kh, kOperator, QString::number(points.toDouble()), remark.isEmpty() ? "<null>" : remark, "1"})
                  .join('|'));
 }
 
@@ -227,9 +226,8 @@ void PointsTest::transferAll()
     QCOMPARE(all.join(' '), receiverHad);
     QCOMPARE(f.count("hyxc where kh='C003'"), 2);
     // One log row per moved ticket, with both numbers and the points it carried.
-    QCOMPARE(f.scalar("select count(*)||' '||sum(jifen)||' '||sum(jifenyue) from hyxczhuanrang where kh=? and zhuanrangkh=?",
-                      {from, to}).toString(),
-             QStringLiteral("4 150.0 120.0"));
+    QCOMPARE(f.rows("select count(*), sum(jifen), sum(jifenyue) from hyxczhuanrang where kh=? and zhuanrangkh=?", {from, to}),
+             QStringLiteral("4|150|120"));
 }
 
 void PointsTest::transferOneRow_data()
@@ -279,8 +277,8 @@ void PointsTest::transferOneRow()
         const qint64 id = f.ids.at(round);
         QCOMPARE(f.messages.texts().value(round - 1), "客户" + from + "当前积分转让到" + to);
         QCOMPARE(f.scalar("select kh from hyxc where id=?", {id}).toString(), to);
-        QCOMPARE(f.column("select kh||zhuanrangkh||jifen||'/'||jifenyue from hyxczhuanrang order by rowid").value(round - 1),
-                 from + to + (round == 1 ? "60.0/50.0" : "40.0/40.0"));
+        QCOMPARE(f.rows("select kh, zhuanrangkh, jifen, jifenyue from hyxczhuanrang order by jifen desc"),
+                 QStringList({from, to, "60|50"}).join('|') + (round == 1 ? "" : " " + from + '|' + to + "|40|40"));
         QCOMPARE(list->recordCount(), listed - round);
         QCOMPARE(grid->rowCount(), listed - round);
     }

@@ -1,11 +1,11 @@
 // A member's points statement after tickets, a refund, a clearing and
 // transfers both ways: it closes on the points the member's tickets hold.
-#include "archive/archivesupport.h"
 #include "archive/frmhyda.h"
 #include "archive/pointscommands.h"
 #include "reports/memberstatement.h"
 #include "reports/reportdocument.h"
 #include "store/connection.h"
+#include "support/appfixture.h"
 #include "support/shownreport.h"
 #include "support/testdatabase.h"
 #include "support/windowload.h"
@@ -122,7 +122,7 @@ void TestMemberStatement::report()
 // The customer window's button opens the statement of the customer shown, for this year.
 void TestMemberStatement::fromTheCustomerWindow()
 {
-    ArchiveFixture f;
+    AppFixture f;
     f.addCustomer(QStringLiteral("8800000201"), QStringLiteral("赵六"));
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     f.addTicket(QStringLiteral("8800000201"), {{QStringLiteral("cprq"), today}});

@@ -41,6 +41,22 @@ struct AppFixture
         return values;
     }
 
+    // Every row as its columns joined by '|', the rows joined by ' ': the same
+    // text from either engine, whatever types it keeps numbers in.
+    QString rows(const QString &sql, const QVariantList &params = {})
+    {
+        Recordset rs;
+        rs.open(sql, &db.connection(), LockType::ReadOnly, params);
+        QStringList out;
+        for (int i = 0; i < rs.recordCount(); ++i) {
+            QStringList fields;
+            for (int c = 0; c < rs.fieldCount(); ++c)
+                fields << rs.valueAt(i, c).toString();
+            out << fields.join(QLatin1Char('|'));
+        }
+        return out.join(QLatin1Char(' '));
+    }
+
     void addCustomer(const QString &kh, const QString &xm = QStringLiteral("客户"))
     {
         exec(QStringLiteral("insert into hyda(kh, xm, xb) values(?, ?, '男')"), {kh, xm});
