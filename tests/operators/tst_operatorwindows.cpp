@@ -8,10 +8,10 @@
 #include "shell/form_main.h"
 #include "shell/rights.h"
 #include "store/recordset.h"
+#include "support/messagelog.h"
 #include "support/testdatabase.h"
 #include "support/windowload.h"
 #include "ui/boundgrid.h"
-#include "ui/messagebox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,17 +38,11 @@ private slots:
     void allRightsSeenAtNextLogin();
 
 private:
-    QStringList texts() const
-    {
-        QStringList all;
-        for (const Msg::Shown &s : m_shown)
-            all << s.text;
-        return all;
-    }
+    QStringList texts() const { return m_messages->texts(); }
 
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<AppState> m_state;
-    QList<Msg::Shown> m_shown;
+    std::unique_ptr<MessageLog> m_messages;
 };
 
 void OperatorWindowsTest::init()
@@ -57,18 +51,14 @@ void OperatorWindowsTest::init()
     m_state = std::make_unique<AppState>();
     m_state->connection().open(Connection::connectionText(m_db->folder(), m_db->fileName()));
     m_state->setCurrentOperator(QStringLiteral("王芳"));
-    m_shown.clear();
-    Msg::setHandler([this](const Msg::Shown &s) {
-        m_shown << s;
-        return s.buttons == Msg::Buttons::YesNo ? Msg::Answer::Yes : Msg::Answer::Ok;
-    });
+    m_messages = std::make_unique<MessageLog>();
 }
 
 void OperatorWindowsTest::cleanup()
 {
     m_state.reset();
     m_db.reset();
-    Msg::setHandler({});
+    m_messages.reset();
 }
 
 void OperatorWindowsTest::passwordByKeyboardAlone()

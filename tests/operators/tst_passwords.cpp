@@ -6,9 +6,12 @@
 #include "operators/frm_czy_password.h"
 #include "operators/frm_czyset.h"
 #include "operators/operatorcommands.h"
-#include "shell/appstate.h"
 #include "shell/frmlogin.h"
-#include "shell/shellharness.h"
+#include "support/appfixture.h"
+#include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/messagelog.h"
+#include "support/modalscript.h"
 #include "store/backup.h"
 #include "store/passwordhash.h"
 #include "support/testdatabase.h"
@@ -26,17 +29,7 @@ namespace {
 
 const QString kOwnPassword = QStringLiteral("select czy_pass from czyzd where czy_name='王芳'");
 
-struct Fixture
-{
-    Fixture()
-    {
-        state.setLocation(db.folder(), db.fileName());
-        state.connection().open(state.connectionText());
-        state.setCurrentOperator(QStringLiteral("王芳"));
-    }
-    TestDatabase db;
-    AppState state;
-};
+using Fixture = AppFixture; // logged in as 王芳
 
 bool logIn(AppState &state, const QString &name, const QString &password)
 {

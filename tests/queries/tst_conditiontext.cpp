@@ -144,6 +144,10 @@ void TestConditionText::text_data()
     QTest::newRow("month-first DATE in the points table")
         << QStringList{dj} << QStringList{">="} << QStringList{"5/1/03"} << kAndAnd << QStringLiteral("points")
         << "D>='2003-05-01'" << QString() << 1;
+    // Two-digit years: 29 is the last of this century, 30 the first of the last.
+    for (const auto &[typed, stored] : {std::pair{"12/31/29", "2029-12-31"}, std::pair{"1/1/30", "1930-01-01"}})
+        QTest::newRow(typed) << QStringList{dj} << QStringList{"="} << QStringList{typed} << kAndAnd
+                             << QStringLiteral("points") << QStringLiteral("D='%1'").arg(stored) << QString() << 1;
     QTest::newRow("bad DATE in the points table") << QStringList{dj} << QStringList{"="} << QStringList{"5/32/03"}
                                                   << kAndAnd << QStringLiteral("points") << "" << dateMessage << 0;
     QTest::newRow("DATE in the income table between hash marks")

@@ -4,6 +4,7 @@
 #include "reports/frm_kxlx.h"
 #include "shell/appstate.h"
 #include "store/recordset.h"
+#include "support/messagelog.h"
 #include "support/testdatabase.h"
 #include "support/windowload.h"
 #include "ui/messagebox.h"
@@ -51,8 +52,7 @@ private:
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<AppState> m_state;
     std::unique_ptr<FRM_KXLX> m_window;
-    QList<Msg::Shown> m_shown;
-    Msg::Answer m_answer = Msg::Answer::Ok;
+    std::unique_ptr<MessageLog> m_shown;
 };
 
 void CodeEditorTest::init()
@@ -60,12 +60,7 @@ void CodeEditorTest::init()
     m_db = std::make_unique<TestDatabase>();
     m_state = std::make_unique<AppState>();
     m_state->connection().open(Connection::connectionText(m_db->folder(), m_db->fileName()));
-    m_shown.clear();
-    m_answer = Msg::Answer::Ok;
-    Msg::setHandler([this](const Msg::Shown &s) {
-        m_shown << s;
-        return s.buttons == Msg::Buttons::Ok ? Msg::Answer::Ok : m_answer;
-    });
+    m_shown = std::make_unique<MessageLog>();
     m_window = std::make_unique<FRM_KXLX>(*m_state);
     loaded(*m_window);
     m_window->show();
@@ -76,7 +71,7 @@ void CodeEditorTest::cleanup()
     m_window.reset();
     m_state.reset();
     m_db.reset();
-    Msg::setHandler({});
+    m_shown.reset();
 }
 
 void CodeEditorTest::rowKeepsItsClass()
@@ -92,7 +87,7 @@ void CodeEditorTest::rowKeepsItsClass()
     const int lx = rows->value(QStringLiteral("lx")).toInt();
     type(3, QStringLiteral("中国国航"));
     press(QStringLiteral("save"));
-    QVERIFY2(m_shown.isEmpty(), qPrintable(m_shown.value(0).text));
+    QVERIFY2(!m_shown->count(), qPrintable(m_shown->text()));
     QCOMPARE(stored(QStringLiteral("航空公司"), lx).section(QLatin1Char('|'), 0, 1), QStringLiteral("航空公司|中国国航"));
 }
 
@@ -105,8 +100,8 @@ void CodeEditorTest::movingWritesThroughTheChecks()
     const QString before = rows->text(QStringLiteral("sm"));
     type(3, QString());
     m_window->Cmdmove_Click(2);
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().text, QStringLiteral("名称 数据不能为空!"));
+    QCOMPARE(m_shown->count(), 1);
+    QCOMPARE(m_shown->shown().first().text, QStringLiteral("名称 数据不能为空!"));
     QCOMPARE(rows->currentIndex(), 0);
     QCOMPARE(m_db->count(QStringLiteral("dict where sm=") + QStringLiteral("'") + before + QStringLiteral("'")), 1);
 }
@@ -129,8 +124,8 @@ void CodeEditorTest::refusalsNameTheirCause()
     type(1, lx);
     type(3, QStringLiteral("不详"));
     press(QStringLiteral("save"));
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().text, message);
+    QCOMPARE(m_shown->count(), 1);
+    QCOMPARE(m_shown->shown().first().text, message);
     QCOMPARE(m_db->count(QStringLiteral("dict where sm='不详'")), 0);
 }
 
@@ -150,11 +145,11 @@ void CodeEditorTest::findStartsAtTheCurrentRow()
     press(QStringLiteral("find"));
     QVERIFY(rows->currentIndex() > first);
     QCOMPARE(rows->value(QStringLiteral("lx")).toInt(), 2);
-    QVERIFY(m_shown.isEmpty());
+    QVERIFY(!m_shown->count());
     find->setText(QStringLiteral("abc"));
     press(QStringLiteral("find"));
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().text, QStringLiteral("未查到数据!"));
+    QCOMPARE(m_shown->count(), 1);
+    QCOMPARE(m_shown->shown().first().text, QStringLiteral("未查到数据!"));
     QCOMPARE(rows->currentIndex(), rows->recordCount() - 1);
 }
 
@@ -168,13 +163,13 @@ void CodeEditorTest::deleteAsksFirst_data()
 void CodeEditorTest::deleteAsksFirst()
 {
     QFETCH(bool, confirmed);
-    m_answer = confirmed ? Msg::Answer::Ok : Msg::Answer::Cancel;
+    m_shown->answer = confirmed ? Msg::Answer::Ok : Msg::Answer::Cancel;
     const int before = m_db->count(QStringLiteral("dict"));
     m_window->rows()->moveTo(0);
     press(QStringLiteral("delete"));
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.first().text, QStringLiteral("确认删除当前记录"));
-    QCOMPARE(m_shown.first().buttons, Msg::Buttons::OkCancel);
+    QCOMPARE(m_shown->count(), 1);
+    QCOMPARE(m_shown->shown().first().text, QStringLiteral("确认删除当前记录"));
+    QCOMPARE(m_shown->shown().first().buttons, Msg::Buttons::OkCancel);
     QCOMPARE(m_db->count(QStringLiteral("dict")), confirmed ? before - 1 : before);
 }
 

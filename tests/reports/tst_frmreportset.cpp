@@ -3,6 +3,7 @@
 #include "support/windowload.h"
 #include "reports/frmreportset.h"
 #include "store/recordset.h"
+#include "support/messagelog.h"
 #include "support/testdatabase.h"
 #include "ui/boundgrid.h"
 #include "ui/messagebox.h"
@@ -64,18 +65,13 @@ private:
     std::unique_ptr<FrmreportSet> m_form;
     BoundGrid *m_grid = nullptr;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
-    QList<Msg::Shown> m_shown;
-    Msg::Answer m_answer = Msg::Answer::Yes;
+    std::unique_ptr<MessageLog> m_shown;
 };
 
 void TestFrmreportSet::init()
 {
     m_db = std::make_unique<TestDatabase>();
-    m_shown.clear();
-    Msg::setHandler([this](const Msg::Shown &s) {
-        m_shown << s;
-        return s.buttons == Msg::Buttons::YesNo ? m_answer : Msg::Answer::Ok;
-    });
+    m_shown = std::make_unique<MessageLog>();
     m_form = std::make_unique<FrmreportSet>(m_db->connection());
     loaded(*m_form);
     m_form->show();
@@ -90,7 +86,7 @@ void TestFrmreportSet::cleanup()
     m_tester.reset();
     m_form.reset();
     m_db.reset();
-    Msg::setHandler({});
+    m_shown.reset();
 }
 
 void TestFrmreportSet::captions()
@@ -132,7 +128,7 @@ void TestFrmreportSet::buttonStatesFollowTheWork()
     click("cmdxg");
     click("cmdqx");
     QCOMPARE(buttonStates(*m_form), kBrowsing);
-    QVERIFY(m_shown.isEmpty());
+    QVERIFY(!m_shown->count());
 }
 
 void TestFrmreportSet::addTwiceWritesTheFirst()
@@ -158,7 +154,7 @@ void TestFrmreportSet::addTwiceWritesTheFirst()
     QCOMPARE(m_db->count(QStringLiteral("pr_codedict where colm_code='second_new'")), 1);
     QCOMPARE(m_db->count(QStringLiteral("pr_codedict")), stored + 2);
     QCOMPARE(model()->data(model()->index(rows + 1, kCodeColumn)).toString(), QStringLiteral("second_new"));
-    QVERIFY(m_shown.isEmpty());
+    QVERIFY(!m_shown->count());
 }
 
 void TestFrmreportSet::cancelRemovesUnsavedRow()
@@ -213,19 +209,19 @@ void TestFrmreportSet::deleteAsksFirst()
     QVERIFY(row > 0 && row < rows - 2);
     const QString next = model()->data(model()->index(row + 1, kCodeColumn)).toString();
 
-    m_answer = Msg::Answer::No;
+    m_shown->answer = Msg::Answer::No;
     click("cmdsc");
-    QCOMPARE(m_shown.size(), 1);
-    QCOMPARE(m_shown.at(0).text, QStringLiteral("是否真的删除此条记录？"));
-    QCOMPARE(m_shown.at(0).icon, Msg::Icon::Question);
-    QCOMPARE(m_shown.at(0).buttons, Msg::Buttons::YesNo);
+    QCOMPARE(m_shown->count(), 1);
+    QCOMPARE(m_shown->shown().at(0).text, QStringLiteral("是否真的删除此条记录？"));
+    QCOMPARE(m_shown->shown().at(0).icon, Msg::Icon::Question);
+    QCOMPARE(m_shown->shown().at(0).buttons, Msg::Buttons::YesNo);
     QCOMPARE(model()->rowCount(), rows);
     QCOMPARE(m_db->count(QStringLiteral("pr_codedict")), stored);
     QCOMPARE(rs->currentIndex(), row);
 
-    m_answer = Msg::Answer::Yes;
+    m_shown->answer = Msg::Answer::Yes;
     click("cmdsc");
-    QCOMPARE(m_shown.size(), 2);
+    QCOMPARE(m_shown->count(), 2);
     QCOMPARE(m_db->count(QStringLiteral("pr_codedict where colm_code='dw'")), 0);
     QCOMPARE(m_db->count(QStringLiteral("pr_codedict")), stored - 1);
     QCOMPARE(model()->rowCount(), rows - 1);
@@ -292,13 +288,13 @@ void TestFrmreportSet::refusedRowIsExplained()
     const int row = m_form->recordset()->currentIndex();
     QVERIFY(model()->setData(model()->index(row, 0), QStringLiteral("十")));
     m_grid->setCurrentIndex(model()->index(row + 1, 0));
-    QCOMPARE(m_shown.size(), 1);
-    QVERIFY2(m_shown.first().text.contains(QStringLiteral("十")), qPrintable(m_shown.first().text));
+    QCOMPARE(m_shown->count(), 1);
+    QVERIFY2(m_shown->shown().first().text.contains(QStringLiteral("十")), qPrintable(m_shown->shown().first().text));
     QCOMPARE(m_form->recordset()->currentIndex(), row);
     QCOMPARE(cell(0).toString(), QStringLiteral("十"));
     // Saving says so too, and keeps the window in editing.
     click("cmdbc");
-    QCOMPARE(m_shown.size(), 2);
+    QCOMPARE(m_shown->count(), 2);
     QCOMPARE(buttonStates(*m_form), kModifying);
 }
 

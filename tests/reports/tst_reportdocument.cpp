@@ -1,6 +1,7 @@
 // A laid-out, bound report as plain text, compared with the listing kept here.
 #include "reports/modreport.h"
 #include "reports/reportdocument.h"
+#include "reports/reportrenderer.h"
 #include "reports/reporttemplate.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
@@ -53,6 +54,8 @@ private slots:
     void dumpMatchesListing();
     void unformattedCells_data();
     void unformattedCells();
+    void totalsKeepToTheLastPage_data();
+    void totalsKeepToTheLastPage();
 };
 
 void TestReportDocument::dumpMatchesListing()
@@ -88,6 +91,48 @@ void TestReportDocument::unformattedCells()
     QFETCH(QVariant, value);
     QFETCH(QString, shown);
     QCOMPARE(reportCellText(value, QString()), shown);
+}
+
+void TestReportDocument::totalsKeepToTheLastPage_data()
+{
+    // Rows counted from the page: those that leave room for the totals under
+    // them, those that fill the page, and one more of each.
+    QTest::addColumn<int>("extra");
+    QTest::addColumn<bool>("toFull"); // counted from a full page, else from the rows the totals still fit under
+    QTest::addColumn<int>("pages");
+    QTest::newRow("totals just fit") << 0 << false << 1;
+    QTest::newRow("one row more: totals on a page of their own") << 1 << false << 2;
+    QTest::newRow("page just full") << 0 << true << 2;
+    QTest::newRow("a row on the next page, the totals under it") << 1 << true << 2;
+}
+
+void TestReportDocument::totalsKeepToTheLastPage()
+{
+    QFETCH(int, extra);
+    QFETCH(bool, toFull);
+    QFETCH(int, pages);
+    TestDatabase db;
+    db.connection().executeScript(QString::fromUtf8(kSource));
+    ReportTemplate report;
+    ModReport::layout(report, FieldDictionary::printColumns(db.connection(), QStringLiteral("tjtest")),
+                      ModReport::genericStyle());
+    const auto rowsOf = [&](int n) {
+        db.connection().execute(QStringLiteral("delete from tjtest"));
+        for (int i = 0; i < n; ++i)
+            db.connection().execute(QStringLiteral("insert into tjtest values ('北京', 1, 10, 0.5, '')"));
+        Recordset data;
+        data.open(QStringLiteral("select * from tjtest"), &db.connection());
+        return ReportDocument::build(report, data);
+    };
+    const auto one = rowsOf(1);
+    const ReportRenderer first(*one);
+    const double body = first.pageLayout().paintRect(QPageLayout::Inch).height() * 1440.0 - one->sectionHeight(2)
+                        - one->sectionHeight(4);
+    const int full = first.rowsPerPage();
+    const int fit = static_cast<int>((body - one->sectionHeight(5)) / one->sectionHeight(3));
+    QVERIFY2(fit > 1 && fit < full && full * one->sectionHeight(3) <= body, qPrintable(QStringLiteral("%1 %2").arg(fit).arg(full)));
+    const auto doc = rowsOf((toFull ? full : fit) + extra);
+    QCOMPARE(ReportRenderer(*doc).pageCount(), pages);
 }
 
 QTEST_MAIN(TestReportDocument)

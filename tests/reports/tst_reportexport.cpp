@@ -4,8 +4,8 @@
 #include "reports/reportdocument.h"
 #include "reports/reportpreview.h"
 #include "reports/xlsxexport.h"
-#include "reportsupport.h"
 #include "store/recordset.h"
+#include "support/fakedialogs.h"
 #include "support/testdatabase.h"
 #include "support/xlsxsheet.h"
 #include "ui/boundgrid.h"
@@ -50,7 +50,7 @@ void TestReportExport::reportToExcel()
     const Report report = ModReport::build(m_db->connection(), QStringLiteral("SUMJIFEN"), rows, QStringLiteral("卡号 大于 0"));
     QVERIFY(report);
     const QString path = m_db->tempDir() + QStringLiteral("/积分.xlsx");
-    NoDialogs dialogs(path);
+    FakeDialogs dialogs(path);
     ReportPreview preview(report);
     preview.findChild<QAction *>(QStringLiteral("exportExcel"))->trigger();
 
@@ -106,11 +106,11 @@ void TestReportExport::gridToCsvAndExcel()
     const QString xlsx = m_db->tempDir() + QStringLiteral("/grid.xlsx");
     std::unique_ptr<QMenu> menu(GridExport::menu(&grid));
     {
-        NoDialogs dialogs(csv);
+        FakeDialogs dialogs(csv);
         menu->findChild<QAction *>(QStringLiteral("gridExportCsv"))->trigger();
     }
     {
-        NoDialogs dialogs(xlsx);
+        FakeDialogs dialogs(xlsx);
         menu->findChild<QAction *>(QStringLiteral("gridExportExcel"))->trigger();
     }
 

@@ -3,10 +3,9 @@
 #include "support/shownreport.h"
 #include "reports/modreport.h"
 #include "reports/reportdocument.h"
-#include "ui/messagebox.h"
-#include "reports/reportdocument.h"
 #include "reports/reporttemplate.h"
-#include "reportsupport.h"
+#include "support/fakedialogs.h"
+#include "support/messagelog.h"
 #include "store/recordset.h"
 
 #include <QTest>
@@ -80,8 +79,7 @@ private:
 
 void TestReportLayout::cleanup()
 {
-    for (QWidget *w : previewWindows())
-        delete w;
+    closeShownReports();
 }
 
 void TestReportLayout::oneColumn()
@@ -353,13 +351,8 @@ void TestReportLayout::codeList()
 
 void TestReportLayout::generateClearsSubtitle()
 {
-    NoDialogs dialogs;
-    QStringList messages;
-    Msg::setHandler([&](const Msg::Shown &shown) {
-        messages << shown.text;
-        return Msg::Answer::Ok;
-    });
-    const auto restore = qScopeGuard([] { Msg::setHandler({}); });
+    FakeDialogs dialogs;
+    MessageLog messages;
     Recordset data;
     data.open(QStringLiteral("select * from hyda order by kh"), &m_db->connection());
     QVERIFY(data.recordCount() > 0);
@@ -372,24 +365,24 @@ void TestReportLayout::generateClearsSubtitle()
     QCOMPARE(ctl(*doc, "labname").caption, QStringLiteral("二〇〇三年十月"));
     QCOMPARE(doc->cell(0, 0), data.valueAt(0, data.fieldIndex(QStringLiteral("kh"))).toString());
     // The preview stays open after the call, modeless.
-    QCOMPARE(previewWindows().size(), 1);
-    QVERIFY(previewWindows().first()->isVisible() && !previewWindows().first()->isModal());
+    QCOMPARE(openPreviews().size(), 1);
+    QVERIFY(openPreviews().first()->isVisible() && !openPreviews().first()->isModal());
 
     // Printing goes through the print dialog; cancelled there, nothing was printed.
     QVERIFY(!ModReport::generate(m_db->connection(), QStringLiteral("hyda"), data, QStringLiteral("P")));
     QCOMPARE(dialogs.printAsked, 1);
-    QCOMPARE(previewWindows().size(), 1);
-    QVERIFY(messages.isEmpty());
+    QCOMPARE(openPreviews().size(), 1);
+    QCOMPARE(messages.count(), 0);
 
     // A source without print rows is named to the operator; no data is no report, silently.
     QVERIFY(!ModReport::generate(m_db->connection(), QStringLiteral("nosuchsource"), data, QStringLiteral("V")));
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages.first().contains(QStringLiteral("nosuchsource")));
+    QCOMPARE(messages.count(), 1);
+    QVERIFY(messages.text().contains(QStringLiteral("nosuchsource")));
     Recordset empty;
     empty.open(QStringLiteral("select * from hyda where 1=0"), &m_db->connection());
     QVERIFY(!ModReport::generate(m_db->connection(), QStringLiteral("hyda"), empty, QStringLiteral("V")));
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(previewWindows().size(), 1);
+    QCOMPARE(messages.count(), 1);
+    QCOMPARE(openPreviews().size(), 1);
 }
 
 QTEST_MAIN(TestReportLayout)

@@ -5,7 +5,8 @@
 #include "reports/reportoutput.h"
 #include "reports/reportrenderer.h"
 #include "reports/reporttemplate.h"
-#include "reportsupport.h"
+#include "support/fakedialogs.h"
+#include "support/shownreport.h"
 #include "store/recordset.h"
 #include "ui/dialogs.h"
 #include "support/testdatabase.h"
@@ -189,31 +190,6 @@ void TestReportPdf::errorThenGoodRun()
 
 namespace {
 
-// The print dialog answered as an operator who picked page 2 only, on
-// landscape Letter paper, printing to a PDF file.
-class PageTwoOnLetter : public Dialogs
-{
-public:
-    explicit PageTwoOnLetter(const QString &path) : m_path(path) { Dialogs::replace(this); }
-    ~PageTwoOnLetter() override { Dialogs::replace(nullptr); }
-    QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
-    QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
-    bool print(QWidget *, QPrinter *printer) override
-    {
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(m_path);
-        printer->setPrintRange(QPrinter::PageRange);
-        printer->setFromTo(2, 2);
-        printer->setPageSize(QPageSize(QPageSize::Letter));
-        printer->setPageOrientation(QPageLayout::Landscape);
-        return true;
-    }
-    bool printSetup(QWidget *, QPrinter *) override { return false; }
-
-private:
-    QString m_path;
-};
-
 QString pdfInfo(const QString &path)
 {
     QProcess info;
@@ -229,7 +205,15 @@ void TestReportPdf::printHonoursTheChosenPagesAndPaper()
     const Report report = ModReport::archiveFindSet(m_db->connection(), QStringLiteral("hyda"), QString(), QString());
     QVERIFY(ReportRenderer(*report).pageCount() >= 3);
     const QString path = m_db->tempDir() + QStringLiteral("/page2.pdf");
-    PageTwoOnLetter dialogs(path);
+    // The operator picks page 2 only, on landscape Letter paper.
+    FakeDialogs dialogs;
+    dialogs.printTo = path;
+    dialogs.onPrint = [](QPrinter *printer) {
+        printer->setPrintRange(QPrinter::PageRange);
+        printer->setFromTo(2, 2);
+        printer->setPageSize(QPageSize(QPageSize::Letter));
+        printer->setPageOrientation(QPageLayout::Landscape);
+    };
     QVERIFY(ReportOutput::print(*report, nullptr));
     const QString info = pdfInfo(path);
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));

@@ -7,7 +7,10 @@
 #include "shell/form_main.h"
 #include "shell/frmlogin.h"
 #include "shell/rights.h"
-#include "shell/shellharness.h"
+#include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/messagelog.h"
+#include "support/modalscript.h"
 #include "store/passwordhash.h"
 #include "store/sqlquote.h"
 #include "support/testdatabase.h"
@@ -90,11 +93,8 @@ private slots:
     void storedPassword_data();
     void storedPassword();
     void noOperators();
-    void quoteInName();
-    void eachRightOpensItsCommand_data();
-    void eachRightOpensItsCommand();
-    void noRights();
-    void unknownRightIgnored();
+    void rightsOpenTheirCommands_data();
+    void rightsOpenTheirCommands();
     void rightsAccumulateAcrossLogins();
 };
 
@@ -211,66 +211,36 @@ void LoginTest::noOperators()
     QCOMPARE(messages.text(), QStringLiteral("口令错误!"));
 }
 
-void LoginTest::quoteInName()
+void LoginTest::rightsOpenTheirCommands_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("rights");
+    QTest::addColumn<QStringList>("enabled");
+    const QList<std::pair<const char *, const char *>> each = {
+        {"编码设置", "menu_set_0"},       {"客户登记", "HYDJ"},          {"积分转让", "HYQK"},
+        {"客户积分查询", "hyjstj"},       {"航空公司出票统计", "hykxstj"}, {"个人出票统计", "menu_gerenchupiao"},
+        {"航线出票统计", "menu_daoda"},   {"会员行程查询", "menu_hyxc"},  {"时段收入查询", "MENU_SDSRfIND"},
+        {"操作员设置", "menu_sys_0"},     {"操作员日志", "menu_sys_1"},   {"数据备份", "menu_sys_4"}};
+    for (const auto &[function, action] : each)
+        QTest::newRow(function) << "clerk" << QStringList{function} << QStringList{action};
+    QTest::newRow("no rights") << "clerk" << QStringList() << QStringList();
+    QTest::newRow("unknown right ignored") << "clerk" << QStringList{"不存在的功能", "会员行程查询"}
+                                           << QStringList{"menu_hyxc"};
+    QTest::newRow("quote in the name") << "o'neil" << QStringList{"客户登记"} << QStringList{"HYDJ"};
+}
+
+void LoginTest::rightsOpenTheirCommands()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, rights);
+    QFETCH(QStringList, enabled);
     Fixture f;
-    f.addOperator(QStringLiteral("o'neil"), QStringLiteral("pw"), {QStringLiteral("客户登记")});
+    f.addOperator(name, QStringLiteral("pw"), rights);
     MessageLog messages;
-    QVERIFY(logIn(f, QStringLiteral("o'neil"), QStringLiteral("pw")));
+    QVERIFY(logIn(f, name, QStringLiteral("pw")));
     QCOMPARE(messages.count(), 0);
-    QCOMPARE(f.state.currentOperator(), QStringLiteral("o'neil"));
-    QCOMPARE(f.enabledControlled(), QSet<QString>{QStringLiteral("HYDJ")});
-}
-
-void LoginTest::eachRightOpensItsCommand_data()
-{
-    QTest::addColumn<QString>("function");
-    QTest::addColumn<QString>("action");
-    QTest::newRow("1") << "编码设置" << "menu_set_0";
-    QTest::newRow("2") << "客户登记" << "HYDJ";
-    QTest::newRow("3") << "积分转让" << "HYQK";
-    QTest::newRow("4") << "客户积分查询" << "hyjstj";
-    QTest::newRow("5") << "航空公司出票统计" << "hykxstj";
-    QTest::newRow("6") << "个人出票统计" << "menu_gerenchupiao";
-    QTest::newRow("7") << "航线出票统计" << "menu_daoda";
-    QTest::newRow("8") << "会员行程查询" << "menu_hyxc";
-    QTest::newRow("9") << "时段收入查询" << "MENU_SDSRfIND";
-    QTest::newRow("10") << "操作员设置" << "menu_sys_0";
-    QTest::newRow("11") << "操作员日志" << "menu_sys_1";
-    QTest::newRow("12") << "数据备份" << "menu_sys_4";
-}
-
-void LoginTest::eachRightOpensItsCommand()
-{
-    QFETCH(QString, function);
-    QFETCH(QString, action);
-    QVERIFY(Rights::functionNames().contains(function));
-    QCOMPARE(Rights::actionFor(function), action);
-
-    Fixture f;
-    f.addOperator(QStringLiteral("clerk"), QStringLiteral("pw"), {function});
-    QVERIFY(logIn(f, QStringLiteral("clerk"), QStringLiteral("pw")));
-    QCOMPARE(f.enabledControlled(), QSet<QString>{action});
-}
-
-void LoginTest::noRights()
-{
-    Fixture f;
-    f.addOperator(QStringLiteral("clerk"), QStringLiteral("pw"), {});
-    QVERIFY(logIn(f, QStringLiteral("clerk"), QStringLiteral("pw")));
-    QCOMPARE(f.state.currentOperator(), QStringLiteral("clerk"));
-    QVERIFY(f.enabledControlled().isEmpty());
-}
-
-void LoginTest::unknownRightIgnored()
-{
-    Fixture f;
-    f.addOperator(QStringLiteral("clerk"), QStringLiteral("pw"),
-                  {QStringLiteral("不存在的功能"), QStringLiteral("会员行程查询")});
-    MessageLog messages;
-    QVERIFY(logIn(f, QStringLiteral("clerk"), QStringLiteral("pw")));
-    QCOMPARE(messages.count(), 0);
-    QCOMPARE(f.enabledControlled(), QSet<QString>{QStringLiteral("menu_hyxc")});
+    QCOMPARE(f.state.currentOperator(), name);
+    QCOMPARE(f.enabledControlled(), QSet<QString>(enabled.begin(), enabled.end()));
 }
 
 void LoginTest::rightsAccumulateAcrossLogins()

@@ -5,7 +5,10 @@
 #include "shell/frm_pathset.h"
 #include "shell/modulback.h"
 #include "shell/settings.h"
-#include "shellharness.h"
+#include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/messagelog.h"
+#include "support/modalscript.h"
 #include "support/testdatabase.h"
 
 #include <QDir>

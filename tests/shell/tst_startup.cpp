@@ -7,7 +7,10 @@
 #include "shell/form_main.h"
 #include "shell/frm_pathset.h"
 #include "shell/startup.h"
-#include "shell/shellharness.h"
+#include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/messagelog.h"
+#include "support/modalscript.h"
 #include "support/testdatabase.h"
 
 #include <QComboBox>
@@ -80,79 +83,83 @@ class StartupTest : public QObject
     Q_OBJECT
 
 private slots:
-    void firstStartChoosesDatabase();
-    void firstStartCancelled();
+    void startRoutes_data();
+    void startRoutes();
     void firstStartCreatesDatabase_data();
     void firstStartCreatesDatabase();
     void openFailure_data();
     void openFailure();
-    void storedFolderWithSeparatorOpens();
-    void loginCancelled();
 
-    void locationChoosesFile();
-    void locationDialogCancelled();
+    void locationFile_data();
+    void locationFile();
     void folderOf_data();
     void folderOf();
     void escapeIsCancel();
     void captionsAndQtTextsAsTheProgramSetsThem();
 };
 
-void StartupTest::firstStartChoosesDatabase()
+void StartupTest::startRoutes_data()
 {
+    QTest::addColumn<bool>("stored");       // a good location in the settings from an earlier start
+    QTest::addColumn<QStringList>("steps"); // window:what the operator does there
+    QTest::addColumn<bool>("running");
+    QTest::newRow("first start: a file chosen, then login")
+        << false << QStringList{"Frm_pathset:choose", "frmLogin:admin"} << true;
+    QTest::newRow("first start cancelled") << false << QStringList{"Frm_pathset:cancel"} << false;
+    QTest::newRow("stored folder with its separator") << true << QStringList{"frmLogin:admin"} << true;
+    QTest::newRow("login cancelled") << true << QStringList{"frmLogin:cancel"} << false;
+}
+
+void StartupTest::startRoutes()
+{
+    QFETCH(bool, stored);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, running);
     TestDatabase db;
+    if (stored)
+        store(db, db.folder(), db.fileName());
     AppState state;
     FakeDialogs dialogs(db.path());
-    QStringList events;
+    QStringList events, windows;
     MessageLog messages(&events);
     bool mainShownBeforeLogin = false;
     ModalScript script(&events);
-    script.then(QStringLiteral("Frm_pathset"),
-                [](QWidget *w) {
-                    ModalScript::click(w, QStringLiteral("CmdFlHelp"));
-                    ModalScript::click(w, QStringLiteral("cmdOK"));
-                })
-        .then(QStringLiteral("frmLogin"), [&](QWidget *w) {
+    for (const QString &step : steps) {
+        const QString window = step.section(':', 0, 0), act = step.section(':', 1);
+        windows << window;
+        script.then(window, [&, act](QWidget *w) {
             mainShownBeforeLogin = mainWindowVisible();
-            logIn(w, QStringLiteral("admin"), QStringLiteral("admin123"));
+            if (act == QLatin1String("choose"))
+                ModalScript::click(w, QStringLiteral("CmdFlHelp"));
+            if (act == QLatin1String("admin"))
+                logIn(w, QStringLiteral("admin"), QStringLiteral("admin123"));
+            else
+                ModalScript::click(w, act == QLatin1String("cancel") ? QStringLiteral("cmdCancel") : QStringLiteral("cmdOK"));
         });
-
+    }
     Startup startup(state);
-    QVERIFY(startup.run());
-    QCOMPARE(events, (QStringList{QStringLiteral("Frm_pathset"), QStringLiteral("frmLogin")}));
-    QCOMPARE(dialogs.asked(), 1);
-    QCOMPARE(messages.count(), 0);
-
-    QVERIFY(QFile::exists(settingsFile(db)));
+    QCOMPARE(startup.run(), running);
+    QCOMPARE(events, windows);
+    QCOMPARE(dialogs.fileAsked, steps.join(' ').contains("choose") ? 1 : 0);
+    QCOMPARE(QApplication::overrideCursor(), nullptr); // however quickly the operator logs in
+    QCOMPARE(state.connection().isOpen(), stored || running);
+    if (!running) {
+        QVERIFY(!startup.mainWindow());
+        QVERIFY(state.currentOperator().isEmpty());
+        QCOMPARE(QFile::exists(settingsFile(db)), stored);
+        return;
+    }
     QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
     QVERIFY(db.folder().endsWith(QLatin1Char('/')));
     QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
-
-    QVERIFY(state.connection().isOpen());
+    QVERIFY(state.connectionText().contains(QStringLiteral("//kvora.db")));
+    QCOMPARE(state.connection().connectionString(), state.connectionText());
     QCOMPARE(QFileInfo(state.connection().location()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
+    QCOMPARE(state.dataFolder(), db.folder());
     QVERIFY(mainShownBeforeLogin);
-    QVERIFY(startup.mainWindow());
     QVERIFY(startup.mainWindow()->isVisible());
     QCOMPARE(startup.mainWindow()->windowTitle(), QStringLiteral("Avelor 数据位置 ") + db.folder() + "kvora.db");
     QCOMPARE(state.currentOperator(), QStringLiteral("admin"));
-    // However quickly the operator logs in, the busy pointer of loading is gone.
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
-}
-
-void StartupTest::firstStartCancelled()
-{
-    TestDatabase db;
-    AppState state;
-    QStringList events;
-    MessageLog messages(&events);
-    ModalScript script(&events);
-    script.then(QStringLiteral("Frm_pathset"), [](QWidget *w) { ModalScript::click(w, QStringLiteral("cmdCancel")); });
-
-    Startup startup(state);
-    QVERIFY(!startup.run());
-    QCOMPARE(events, QStringList{QStringLiteral("Frm_pathset")});
-    QCOMPARE(messages.count(), 0);
-    QVERIFY(!state.connection().isOpen());
-    QVERIFY(!startup.mainWindow());
 }
 
 void StartupTest::firstStartCreatesDatabase_data()
@@ -187,7 +194,7 @@ void StartupTest::firstStartCreatesDatabase()
     QVERIFY(dir.mkpath(QStringLiteral("fresh")));
     AppState state;
     FakeDialogs dialogs(dir.filePath(chosen));
-    dialogs.setPasswords(passwords);
+    dialogs.passwords = passwords;
     QString icons;
     Msg::setHandler([&](const Msg::Shown &m) {
         icons += QStringLiteral(" IESQ").at(static_cast<int>(m.icon));
@@ -308,85 +315,34 @@ void StartupTest::openFailure()
     QCOMPARE(storedSetting(db, QStringLiteral("data")), chooseAgain ? QStringLiteral("kvora.db") : file);
 }
 
-void StartupTest::storedFolderWithSeparatorOpens()
+void StartupTest::locationFile_data()
 {
-    TestDatabase db;
-    store(db, db.folder(), db.fileName());
-    AppState state;
-    QStringList events;
-    MessageLog messages(&events);
-    ModalScript script(&events);
-    script.then(QStringLiteral("frmLogin"),
-                [](QWidget *w) { logIn(w, QStringLiteral("admin"), QStringLiteral("admin123")); });
-
-    Startup startup(state);
-    QVERIFY(startup.run());
-    QCOMPARE(events, QStringList{QStringLiteral("frmLogin")});
-    QCOMPARE(messages.count(), 0);
-    QVERIFY(state.connectionText().contains(QStringLiteral("//kvora.db")));
-    QCOMPARE(state.connection().connectionString(), state.connectionText());
-    QVERIFY(state.connection().isOpen());
-    QCOMPARE(state.dataFolder(), db.folder());
+    QTest::addColumn<bool>("chosen"); // false: the file dialog is cancelled
+    QTest::newRow("a file chosen") << true;
+    QTest::newRow("file dialog cancelled") << false;
 }
 
-void StartupTest::loginCancelled()
+void StartupTest::locationFile()
 {
+    QFETCH(bool, chosen);
     TestDatabase db;
-    store(db, db.folder(), db.fileName());
-    AppState state;
-    QStringList events;
-    MessageLog messages(&events);
-    ModalScript script(&events);
-    script.then(QStringLiteral("frmLogin"), [](QWidget *w) { ModalScript::click(w, QStringLiteral("cmdCancel")); });
-
-    Startup startup(state);
-    QVERIFY(!startup.run());
-    QCOMPARE(events, QStringList{QStringLiteral("frmLogin")});
-    QCOMPARE(messages.count(), 0);
-    QVERIFY(!startup.mainWindow());
-    QVERIFY(state.currentOperator().isEmpty());
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
-}
-
-void StartupTest::locationChoosesFile()
-{
-    TestDatabase db;
+    store(db, QStringLiteral("/old/"), QStringLiteral("old.db"));
     AppState state;
     state.setLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
     Frm_pathset window(state);
-    auto *text = window.findChild<QLineEdit *>(QStringLiteral("Text1"));
-    QVERIFY(text);
+    QLineEdit *text = box(&window, QStringLiteral("Text1"));
     QCOMPARE(text->text(), QStringLiteral("/old/old.db"));
-
-    FakeDialogs dialogs(db.path());
+    FakeDialogs dialogs(chosen ? db.path() : QString());
     ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
-    QCOMPARE(dialogs.asked(), 1);
-    QCOMPARE(state.dataFolder(), db.folder());
-    QCOMPARE(state.databaseFile(), QStringLiteral("kvora.db"));
-    QCOMPARE(text->text(), db.path());
+    QCOMPARE(dialogs.fileAsked, 1);
+    const QString folder = chosen ? db.folder() : QStringLiteral("/old/");
+    const QString file = chosen ? QStringLiteral("kvora.db") : QStringLiteral("old.db");
+    QCOMPARE(state.dataFolder(), folder);
+    QCOMPARE(state.databaseFile(), file);
+    QCOMPARE(text->text(), folder + file);
     // Stored at once, not on OK: the choice holds for the next start.
-    QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
-    QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
-}
-
-void StartupTest::locationDialogCancelled()
-{
-    TestDatabase db;
-    store(db, db.folder(), db.fileName());
-    AppState state;
-    state.setLocation(db.folder(), db.fileName());
-    Frm_pathset window(state);
-    auto *text = window.findChild<QLineEdit *>(QStringLiteral("Text1"));
-    QCOMPARE(text->text(), db.folder() + db.fileName());
-
-    FakeDialogs dialogs;
-    ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
-    QCOMPARE(dialogs.asked(), 1);
-    QCOMPARE(state.dataFolder(), db.folder());
-    QCOMPARE(state.databaseFile(), db.fileName());
-    QCOMPARE(text->text(), db.folder() + db.fileName());
-    QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
-    QCOMPARE(storedSetting(db, QStringLiteral("data")), db.fileName());
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), folder);
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), file);
 }
 
 void StartupTest::folderOf_data()
