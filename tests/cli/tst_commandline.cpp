@@ -17,7 +17,6 @@ private slots:
     void initTestCase();
     void options_data();
     void options();
-    void helpListsEveryOptionOnOneLine();
 
 private:
     struct Run
@@ -37,12 +36,7 @@ CommandLineTest::Run CommandLineTest::program(const QStringList &arguments)
     process.setWorkingDirectory(m_dir.path());
     process.start(QStringLiteral(TORVANE_PROGRAM), arguments);
     Run run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    if (process.exitStatus() == QProcess::NormalExit)
+    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit)
         run.code = process.exitCode();
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -74,7 +68,8 @@ void CommandLineTest::options_data()
     const QString usage = QStringLiteral("\n\nUsage: torvane \\[options\\]\n");
     QTest::newRow("version") << QStringList{"--version"} << 0
                              << "^torvane " + QRegularExpression::escape(TORVANE_VERSION) + "\n$" << "" << "";
-    QTest::newRow("help") << QStringList{"-h"} << 0 << "^Usage: torvane \\[options\\]\n" << "" << "";
+    QTest::newRow("help") << QStringList{"-h"} << 0
+                          << "^Usage: torvane \\[options\\]\n(.*\n)*  --sql " << "" << "";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
                                     << "^torvane: Unknown option 'bogus'\\." + usage << "";
     QTest::newRow("value missing") << QStringList{"--create-database"} << 2 << ""
@@ -88,8 +83,6 @@ void CommandLineTest::options_data()
                                              << "" << "^torvane: --database starts the windows" << "";
     QTest::newRow("stray argument") << QStringList{"%DB%"} << 2 << "" << "^torvane: Unexpected argument '.*demo.db'"
                                     << "";
-    QTest::newRow("sql without statement") << QStringList{"--sql", "%DB%"} << 2 << ""
-                                           << "^torvane: --sql needs a STATEMENT" << "";
     QTest::newRow("sql rows") << QStringList{"--sql", "%DB%", "select count(*) as n from czyzd where sys_tag=true"}
                               << 0 << "^n\n1\n$" << "" << "";
     QTest::newRow("sql in the Jet dialect")
@@ -130,25 +123,6 @@ void CommandLineTest::options()
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name), expected);
     if (!makes.isEmpty())
         QVERIFY(dir.remove(makes));
-}
-
-void CommandLineTest::helpListsEveryOptionOnOneLine()
-{
-    const Run run = program({QStringLiteral("--help")});
-    QCOMPARE(run.code, 0);
-    QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    const qsizetype options = lines.indexOf(QStringLiteral("Options:"));
-    QVERIFY(options > 0);
-    // Every line names an option and says what it does; none is a wrapped rest.
-    static const QRegularExpression line(QStringLiteral("^  (?:-\\w, )?--([a-z-]+)(?: <[^>]+>)*  +\\S"));
-    QStringList listed;
-    for (const QString &text : lines.mid(options + 1)) {
-        const QRegularExpressionMatch m = line.match(text);
-        QVERIFY2(m.hasMatch(), qPrintable(text));
-        listed << m.captured(1);
-    }
-    QCOMPARE(listed, (QStringList{"help", "version", "database", "create-database", "demo", "sql", "reset-password",
-                                  "copy-database"}));
 }
 
 QTEST_MAIN(CommandLineTest)
