@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTest>
-#include <sqlite3.h>
 
 namespace {
 
@@ -213,43 +212,21 @@ void StartupTest::firstStartCreatesDatabase()
     QCOMPARE(state.currentOperator(), QStringLiteral("admin"));
 }
 
-enum class Stored { Nothing, MissingFile, ForeignSqlite };
-Q_DECLARE_METATYPE(Stored)
-
 void StartupTest::openFailure_data()
 {
-    QTest::addColumn<Stored>("stored");
     // Whether the operator picks the good database in the location window that follows.
     QTest::addColumn<bool>("chooseAgain");
-
-    QTest::newRow("location closed with OK, no file") << Stored::Nothing << false;
-    QTest::newRow("stored file is missing") << Stored::MissingFile << true;
-    QTest::newRow("plain SQLite file, not ours, nothing chosen") << Stored::ForeignSqlite << false;
+    QTest::newRow("another file chosen") << true;
+    QTest::newRow("nothing chosen") << false;
 }
 
 void StartupTest::openFailure()
 {
-    QFETCH(Stored, stored);
     QFETCH(bool, chooseAgain);
-
+    // The stored file is missing.
     TestDatabase db;
-    QString folder = QStringLiteral("25");
-    QString file = QStringLiteral("25");
-    if (stored == Stored::MissingFile) {
-        folder = db.folder();
-        file = QStringLiteral("absent.db");
-    } else if (stored == Stored::ForeignSqlite) {
-        folder = db.folder();
-        file = QStringLiteral("plain.db");
-        sqlite3 *plain = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(db.tempDir() + QLatin1Char('/') + file).constData(), &plain),
-                 SQLITE_OK);
-        QCOMPARE(sqlite3_exec(plain, "create table t(a); insert into t values (1);", nullptr, nullptr, nullptr),
-                 SQLITE_OK);
-        sqlite3_close(plain);
-    }
-    if (stored != Stored::Nothing)
-        store(db, folder, file);
+    const QString folder = db.folder(), file = QStringLiteral("absent.db");
+    store(db, folder, file);
     const QString expected = openFailureText(folder, file);
     QVERIFY(expected.endsWith(kGeneralFailure) && expected.size() > kGeneralFailure.size());
 
@@ -258,8 +235,6 @@ void StartupTest::openFailure()
     QStringList events;
     MessageLog messages(&events);
     ModalScript script(&events);
-    if (stored == Stored::Nothing)
-        script.then(QStringLiteral("Frm_pathset"), [](QWidget *w) { ModalScript::click(w, QStringLiteral("cmdOK")); });
     script.then(QStringLiteral("Frm_pathset"), [chooseAgain](QWidget *w) {
         if (chooseAgain)
             ModalScript::click(w, QStringLiteral("CmdFlHelp"));
@@ -269,10 +244,7 @@ void StartupTest::openFailure()
     Startup startup(state);
     QVERIFY(!startup.run());
 
-    QStringList expectedEvents{QStringLiteral("message"), QStringLiteral("Frm_pathset")};
-    if (stored == Stored::Nothing)
-        expectedEvents.prepend(QStringLiteral("Frm_pathset"));
-    QCOMPARE(events, expectedEvents);
+    QCOMPARE(events, (QStringList{QStringLiteral("message"), QStringLiteral("Frm_pathset")}));
     QCOMPARE(messages.texts(), QStringList{expected});
     QCOMPARE(messages.icon(), Msg::Icon::None);
     QVERIFY(!startup.mainWindow() && !mainWindowVisible());
