@@ -1,7 +1,6 @@
 // Reports and grids written as Excel and CSV files and read back cell by cell.
 #include "reports/csvexport.h"
 #include "reports/modreport.h"
-#include "reports/reportdocument.h"
 #include "reports/reportpreview.h"
 #include "reports/xlsxexport.h"
 #include "store/recordset.h"
@@ -9,12 +8,11 @@
 #include "support/testdatabase.h"
 #include "support/xlsxsheet.h"
 #include "ui/boundgrid.h"
+#include "support/messagelog.h"
 #include "ui/gridexport.h"
-#include "ui/messagebox.h"
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QMenu>
 #include <QTest>
 
@@ -22,7 +20,8 @@ class TestReportExport : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { m_db = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{40, 200}); }
+    void cleanup() { QCOMPARE(m_messages.texts(), QStringList()); }
     void reportToExcel();
     void gridToCsvAndExcel();
     void cancelLeavesNoHalfFile_data();
@@ -31,16 +30,8 @@ private slots:
 
 private:
     std::unique_ptr<TestDatabase> m_db;
+    MessageLog m_messages;
 };
-
-void TestReportExport::initTestCase()
-{
-    m_db = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{40, 200});
-    Msg::setHandler([](const Msg::Shown &shown) {
-        qWarning() << "message:" << shown.text;
-        return Msg::Answer::Ok;
-    });
-}
 
 // The customer points report: Chinese text, a date column, MON columns with totals.
 void TestReportExport::reportToExcel()
@@ -103,13 +94,9 @@ void TestReportExport::gridToCsvAndExcel()
     const QString csv = m_db->tempDir() + QStringLiteral("/grid.csv");
     const QString xlsx = m_db->tempDir() + QStringLiteral("/grid.xlsx");
     std::unique_ptr<QMenu> menu(GridExport::menu(&grid));
-    {
-        FakeDialogs dialogs(csv);
-        menu->findChild<QAction *>(QStringLiteral("gridExportCsv"))->trigger();
-    }
-    {
-        FakeDialogs dialogs(xlsx);
-        menu->findChild<QAction *>(QStringLiteral("gridExportExcel"))->trigger();
+    for (const auto &[file, command] : {std::pair{csv, "gridExportCsv"}, std::pair{xlsx, "gridExportExcel"}}) {
+        FakeDialogs dialogs(file);
+        menu->findChild<QAction *>(QLatin1String(command))->trigger();
     }
 
     QFile file(csv);
