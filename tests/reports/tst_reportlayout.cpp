@@ -2,8 +2,10 @@
 // wide report, the slot limit, slots left from a wider report, the statistics
 // totals, the itinerary's name line and totals), and the reports on paper: a
 // long report page by page, the pages and paper the print dialog chose, what
-// is no report, and a preview outliving its window.
+// is no report, and a preview outliving its window. The chart page of the
+// statistics and period income reports, and the statistics by month or period.
 #include "reports/modreport.h"
+#include "reports/reportchart.h"
 #include "reports/reportdocument.h"
 #include "reports/reportoutput.h"
 #include "reports/reportrenderer.h"
@@ -69,7 +71,7 @@ class TestReportLayout : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { m_db = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{80, 300}); }
+    void initTestCase() { m_db = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{80, 600}); }
     void cleanup() { closeShownReports(); }
     void titleAndSlots_data();
     void titleAndSlots();
@@ -81,6 +83,11 @@ private slots:
     void printHonoursTheChosenPagesAndPaper();
     void noReport();
     void previewOutlivesItsWindow();
+    void topBarsAndMonths();
+    void chartPageInPdf_data();
+    void chartPageInPdf();
+    void periodTotalsAgree_data();
+    void periodTotalsAgree();
 
 private:
     Report customers() { return ModReport::archiveFindSet(m_db->connection(), QStringLiteral("hyda"), QString(), QString()); }
@@ -268,6 +275,120 @@ void TestReportLayout::previewOutlivesItsWindow()
     delete asking;
     QVERIFY(preview && preview->isVisible());
     preview->close();
+}
+
+void TestReportLayout::topBarsAndMonths()
+{
+    // 17 airlines, the i-th selling i × 0.1 in 2025-11 and again in 2026-01; December sells nothing.
+    const auto spec = ReportCharts::specFor(QStringLiteral("srhangkong"));
+    QVERIFY(spec);
+    const ReportChart chart = ReportCharts::compute(*spec, 34, [](int row, const QString &field) -> QVariant {
+        const int airline = row % 17 + 1;
+        if (field == QLatin1String("hangkong"))
+            return QStringLiteral("航%1").arg(airline);
+        if (field == QLatin1String("cprq"))
+            return row < 17 ? QStringLiteral("2025-11-03") : QStringLiteral("2026-01-20");
+        return airline * 0.1;
+    });
+    QCOMPARE(chart.bars.size(), ReportChart::kTopBars);
+    QCOMPARE(chart.bars.first().first, QStringLiteral("航17"));
+    QCOMPARE(chart.bars.first().second, 3.4);
+    QCOMPARE(chart.bars.last().first, QStringLiteral("航3"));
+    const QVector<QPair<QString, double>> months{{"2025-11", 15.3}, {"2025-12", 0}, {"2026-01", 15.3}};
+    QCOMPARE(chart.months, months);
+    QVERIFY(!ReportCharts::specFor(QStringLiteral("hyxc")));
+}
+
+void TestReportLayout::chartPageInPdf_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("bars");
+    QTest::newRow("airline statistics") << "SUMhangkong" << true;
+    QTest::newRow("daily income") << "SRriqi" << false;
+}
+
+void TestReportLayout::chartPageInPdf()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, bars);
+    Report report;
+    Recordset rows;
+    if (source.startsWith(QLatin1String("SUM"))) {
+        report = ModReport::statisticsFindSet(m_db->connection(), source, QString());
+    } else {
+        rows.open(QStringLiteral("select * from ") + source, &m_db->connection());
+        report = ModReport::build(m_db->connection(), source, rows);
+    }
+    QVERIFY(report && report->chart());
+    ReportDocument tableOnly = *report;
+    tableOnly.setChart({});
+    const int pages = ReportRenderer(*report).pageCount();
+    QCOMPARE(pages, ReportRenderer(tableOnly).pageCount() + 1);
+
+    // The last page holds the chart.
+    const QString pdf = m_db->tempDir() + "/" + source + ".pdf";
+    QVERIFY(ReportOutput::exportPdf(*report, pdf));
+    const QString last = poppler(QStringLiteral("pdftotext"), {"-f", QString::number(pages), "-l", QString::number(pages)}, pdf);
+    QCOMPARE(last.contains(QStringLiteral("销售额前15名")), bars);
+    QVERIFY(last.contains(QStringLiteral("月度销售额")));
+}
+
+void TestReportLayout::periodTotalsAgree_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("period");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("airlines by month") << "SUMhangkong" << int(PeriodTotals::Period::Month) << "^\\d{4}-\\d{2}$";
+    QTest::newRow("routes, whole period") << "SUMdaoda" << int(PeriodTotals::Period::Whole)
+                                          << "^\\d{4}-\\d{2}-\\d{2} 至 \\d{4}-\\d{2}-\\d{2}$";
+}
+
+void TestReportLayout::periodTotalsAgree()
+{
+    QFETCH(QString, source);
+    QFETCH(int, period);
+    QFETCH(QString, label);
+    const QString condition = QStringLiteral("cprq>=#2024-01-01#");
+    const Report daily = ModReport::statisticsFindSet(m_db->connection(), source, condition);
+    const Report grouped = ModReport::statisticsFindSet(m_db->connection(), source, condition,
+                                                        static_cast<PeriodTotals::Period>(period));
+    QVERIFY(daily && grouped);
+    QVERIFY(grouped->rowCount() < daily->rowCount());
+
+    // Per group (every column but the date and the sums), in cents, both ways.
+    auto totals = [](const ReportDocument &doc, const QRegularExpression &dateShape) {
+        QMap<QString, QVector<qint64>> byGroup;
+        for (int r = 0; r < doc.rowCount(); ++r) {
+            QString key;
+            QVector<qint64> sums;
+            for (int b = 0; b < doc.boxCount(); ++b) {
+                const QVariant v = doc.value(r, b);
+                if (v.typeId() == QMetaType::Double)
+                    sums << qRound64(v.toDouble() * 100);
+                else if (!dateShape.match(v.toString()).hasMatch())
+                    key += v.toString() + "|";
+            }
+            QVector<qint64> &into = byGroup[key];
+            into.resize(sums.size());
+            for (int i = 0; i < sums.size(); ++i)
+                into[i] += sums.at(i);
+        }
+        return byGroup;
+    };
+    const QRegularExpression groupLabel(label);
+    for (int r = 0; r < grouped->rowCount(); ++r) {
+        bool labelled = false;
+        for (int b = 0; b < grouped->boxCount(); ++b)
+            labelled = labelled || groupLabel.match(grouped->value(r, b).toString()).hasMatch();
+        QVERIFY2(labelled, qPrintable(QString::number(r)));
+    }
+    const auto fromDays = totals(*daily, QRegularExpression("^\\d{4}-\\d{2}-\\d{2}$"));
+    const auto fromGroups = totals(*grouped, groupLabel);
+    QCOMPARE(fromGroups, fromDays);
+    if (period == int(PeriodTotals::Period::Whole))
+        QCOMPARE(grouped->rowCount(), fromGroups.size());
+    for (const char *sum : {"function1", "function2", "function3"})
+        QCOMPARE(grouped->sumText(sum), daily->sumText(sum));
 }
 
 QTEST_MAIN(TestReportLayout)
