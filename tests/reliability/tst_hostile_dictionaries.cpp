@@ -35,8 +35,8 @@ private:
     int m_at = 0;
     QString m_place;
     int m_serial = 0;
-    Messages m_messages;
-    NoDialogs m_dialogs;
+    MessageLog m_messages;
+    FakeDialogs m_dialogs;
 };
 
 void HostileDictionariesTest::init()
@@ -80,7 +80,7 @@ void HostileDictionariesTest::editors()
         w.rows()->moveFirst();
         paste(w, QStringLiteral("Txtfind"), text);
         press(w, QStringLiteral("find"));
-        QCOMPARE(m_messages.summary(), QStringLiteral("未查到数据!"));
+        QCOMPARE(summary(m_messages), QStringLiteral("未查到数据!"));
         QCOMPARE(w.rows()->currentIndex(), w.rows()->recordCount() - 1);
         QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
         return;
@@ -106,7 +106,7 @@ void HostileDictionariesTest::editors()
         if (m_messages.count() == 0) {
             QCOMPARE(grid->index(at, column).data().toString(), text);
         } else { // only a number column refuses, naming the field
-            QVERIFY(m_messages.at(0).text.contains(QStringLiteral("“%1”").arg(name)) && m_messages.at(0).text.contains(QStringLiteral("需要数字")));
+            QVERIFY(m_messages.shown().at(0).text.contains(QStringLiteral("“%1”").arg(name)) && m_messages.shown().at(0).text.contains(QStringLiteral("需要数字")));
             g.cmdqx_Click();
         }
         QCOMPARE(g.state(), FrmreportSet::State::Browsing);

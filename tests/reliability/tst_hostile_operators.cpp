@@ -31,8 +31,8 @@ private:
     std::unique_ptr<Frm_czyset> m_accounts;
     QString m_place;
     int m_serial = 0;
-    Messages m_messages;
-    NoDialogs m_dialogs;
+    MessageLog m_messages;
+    FakeDialogs m_dialogs;
 };
 
 // Every place has a file of its own in which each input (and its look-alikes,
@@ -95,11 +95,11 @@ void HostileOperatorsTest::operators()
         // An empty name or password saves nothing, without a word; a mistyped confirmation is refused.
         if (place == QLatin1String("password")) {
             account(name, password, password + QStringLiteral("!"));
-            QCOMPARE(m_messages.summary(), text.isEmpty() ? QStringLiteral("(no message)") : QStringLiteral("口令输入不一致，请重新输入"));
+            QCOMPARE(summary(m_messages), text.isEmpty() ? QStringLiteral("(no message)") : QStringLiteral("口令输入不一致，请重新输入"));
             m_messages.clear();
         }
         account(name, password, password);
-        QCOMPARE(m_messages.summary(), text.isEmpty() ? QStringLiteral("(no message)") : QStringLiteral("操作员增加完成。"));
+        QCOMPARE(summary(m_messages), text.isEmpty() ? QStringLiteral("(no message)") : QStringLiteral("操作员增加完成。"));
         const QList<QVariantList> rows = f.rows(added, {last});
         QCOMPARE(rows.size(), text.isEmpty() ? 0 : 1);
         if (!rows.isEmpty()) {
@@ -110,7 +110,7 @@ void HostileOperatorsTest::operators()
         if (!rows.isEmpty() && place == QLatin1String("name")) {
             m_messages.clear();
             account(name, QStringLiteral("pw"), QStringLiteral("pw")); // the same name again is a duplicate
-            QCOMPARE(m_messages.summary(), QStringLiteral("操作员姓名重复，请重新输入。"));
+            QCOMPARE(summary(m_messages), QStringLiteral("操作员姓名重复，请重新输入。"));
             QCOMPARE(f.rows(added, {last}).size(), 1);
         }
     } else if (place == QLatin1String("rights")) {
@@ -123,7 +123,7 @@ void HostileOperatorsTest::operators()
         for (int i = 0; i < functions->count(); ++i)
             functions->item(i)->setCheckState(i == 0 || i == 2 ? Qt::Checked : Qt::Unchecked);
         press(w, QStringLiteral("save"));
-        QCOMPARE(m_messages.summary(), text.isEmpty() ? QStringLiteral("操作员“”不存在，权限未保存。") : QStringLiteral("操作员权限修改完成。"));
+        QCOMPARE(summary(m_messages), text.isEmpty() ? QStringLiteral("操作员“”不存在，权限未保存。") : QStringLiteral("操作员权限修改完成。"));
         if (text.isEmpty()) {
             QVERIFY2(guard.problems().isEmpty(), qPrintable(guard.problems()));
             return;
@@ -147,15 +147,15 @@ void HostileOperatorsTest::operators()
         frm_czy_password change(f.state);
         QCOMPARE(change.load(), !text.isEmpty());
         if (text.isEmpty()) {
-            QVERIFY2(m_messages.count() == 1 && m_messages.at(0).text == QStringLiteral("找不到操作员''的帐号，不能变更口令。")
-                                && m_messages.at(0).title == QStringLiteral("口令变更"), qPrintable(m_messages.summary()));
+            QVERIFY2(m_messages.count() == 1 && m_messages.shown().at(0).text == QStringLiteral("找不到操作员''的帐号，不能变更口令。")
+                                && m_messages.shown().at(0).title == QStringLiteral("口令变更"), qPrintable(summary(m_messages)));
             return;
         }
         paste(change, QStringLiteral("Txt_password_0"), text);
         paste(change, QStringLiteral("Txt_password_1"), QStringLiteral("new1"));
         paste(change, QStringLiteral("Txt_password_2"), QStringLiteral("new1"));
         change.last_password();
-        QCOMPARE(m_messages.summary(), QStringLiteral("变更口令成功，按任意键返回！"));
+        QCOMPARE(summary(m_messages), QStringLiteral("变更口令成功，按任意键返回！"));
         // Seeded in clear, the operator's own row now holds a hash; no other row changed (below).
         QVERIFY(PasswordHash::isHash(f.value(QStringLiteral("select czy_pass from czyzd where czy_name=?1"), {text})));
     } else if (place == QLatin1String("log")) {
@@ -164,7 +164,7 @@ void HostileOperatorsTest::operators()
         const Guard unchanged(f, m_messages, {});
         paste(viewer, QStringLiteral("txtname"), text);
         press(viewer, QStringLiteral("find"));
-        QVERIFY2(m_messages.count() == 0, qPrintable(m_messages.summary()));
+        QVERIFY2(m_messages.count() == 0, qPrintable(summary(m_messages)));
         const Recordset *listed = viewer.recordset();
         QCOMPARE(qint64(listed->recordCount()),
                  f.number(QStringLiteral("select count(*) from czyrz where last_time is not null and (czyname=?1 or ?1='')"), {text}));
@@ -182,12 +182,12 @@ void HostileOperatorsTest::operators()
         control<QComboBox>(login, QStringLiteral("combname"))->setCurrentText(text);
         paste(login, QStringLiteral("txtPassword"), text + QStringLiteral("!"));
         login.cmdOK_Click();
-        QCOMPARE(m_messages.summary(), QStringLiteral("口令错误!"));
+        QCOMPARE(summary(m_messages), QStringLiteral("口令错误!"));
         m_messages.clear();
         paste(login, QStringLiteral("txtPassword"), text);
         login.cmdOK_Click();
         // No operator has an empty name: refused like a wrong password.
-        QCOMPARE(m_messages.summary(), text.isEmpty() ? QStringLiteral("口令错误!") : QStringLiteral("(no message)"));
+        QCOMPARE(summary(m_messages), text.isEmpty() ? QStringLiteral("口令错误!") : QStringLiteral("(no message)"));
         QCOMPARE(login.result(), int(text.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
         QCOMPARE(f.state.currentOperator(), text);
         // A password kept in clear is hashed at the first login, in the operator's own row.

@@ -1,6 +1,5 @@
 // The ticket statistics are kept by triggers; whatever is done to the
 // tickets, they must equal a fresh count over the tickets themselves.
-#include "store/recordset.h"
 #include "support/testdatabase.h"
 
 #include <QtTest>
@@ -17,12 +16,8 @@ QString difference(TestDatabase &db, const QString &source, const QString &keys)
         "amount3 from hyxc where zt is null or zt='正常') group by %1").arg(keys);
     const QString kept = QStringLiteral("select %1, ZSOFSUM as z, AMOUNT1OFSUM as a1, AMOUNT2OFSUM as a2, "
                                         "AMOUNT3OFSUM as a3 from %2").arg(keys, source);
-    Recordset missing;
-    missing.open(QStringLiteral("select count(*) from (%1 except %2)").arg(fresh, kept), &db.connection());
-    Recordset extra;
-    extra.open(QStringLiteral("select count(*) from (%2 except %1)").arg(fresh, kept), &db.connection());
-    const int a = missing.value(0).toInt();
-    const int b = extra.value(0).toInt();
+    const int a = db.scalar(QStringLiteral("select count(*) from (%1 except %2)").arg(fresh, kept)).toInt();
+    const int b = db.scalar(QStringLiteral("select count(*) from (%2 except %1)").arg(fresh, kept)).toInt();
     return a == 0 && b == 0 ? QString() : QStringLiteral("%1: %2 missing, %3 extra").arg(source).arg(a).arg(b);
 }
 
@@ -48,20 +43,15 @@ private slots:
             "('8800000001','2026-01-02','国航','国内','王芳','北京','上海',2,1000,800,760)");
         QTest::newRow("ticket without airline or amounts")
             << QStringLiteral("insert into hyxc (kh,cprq,ZS) values ('8800000002','2026-01-03',1)");
-        QTest::newRow("refund") << QStringLiteral("update hyxc set zt='退票', amount2=0, amount3=0 where id=5");
         QTest::newRow("refund undone") << QStringLiteral("update hyxc set zt='退票' where id=5;update hyxc set zt='正常' where id=5");
         // Two tickets of one group; the one voided is changed again and must stay out.
         QTest::newRow("voided ticket changed again") << QStringLiteral(
             "insert into hyxc (kh,cprq,hangkong,neivai,dpy,kaishi,daoda,ZS,amount2) values ('8800000001','2026-01-02','国航','国内',"
             "'王芳','北京','上海',1,800),('8800000002','2026-01-02','国航','国内','王芳','北京','上海',2,700);"
             "update hyxc set zt='作废' where id=(select max(id) from hyxc);update hyxc set amount2=1 where id=(select max(id) from hyxc)");
-        QTest::newRow("price change") << QStringLiteral("update hyxc set amount2=amount2+10 where id in (7,8,9)");
-        QTest::newRow("moved to another day and airline")
-            << QStringLiteral("update hyxc set cprq='2026-02-01', hangkong='东航' where id=10");
+        QTest::newRow("moved to another day and airline, new price")
+            << QStringLiteral("update hyxc set cprq='2026-02-01', hangkong='东航', amount2=amount2+10 where id=10");
         QTest::newRow("deleted tickets") << QStringLiteral("delete from hyxc where id % 7 = 0");
-        QTest::newRow("transfer leaves statistics alone")
-            << QStringLiteral("update hyxc set kh='8800000003' where kh='8800000004'");
-        QTest::newRow("points cleared") << QStringLiteral("update hyxc set jifenyue=0 where kh='8800000001'");
         QTest::newRow("every ticket deleted") << QStringLiteral("delete from hyxc");
     }
     void keptThroughEveryChange()
