@@ -15,11 +15,13 @@
 #include "archive/pinyintable.h"
 #include "archive/pointscommands.h"
 #include "queries/frmhuiyuanfind.h"
+#include "queries/frmkhfind.h"
 #include "queries/statisticsfind.h"
 #include "reports/csvexport.h"
 #include "reports/modreport.h"
 #include "reports/reportdocument.h"
 #include "reports/reportoutput.h"
+#include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
 #include "reports/reporttemplate.h"
 #include "reports/xlsxexport.h"
@@ -361,6 +363,22 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                       return QStringList{QStringLiteral("select * from ") + source + QStringLiteral(" WHERE ZSOFSUM>0")};
                   }),
                   QStringLiteral("< 1000 ms"));
+    }
+
+    // 8b. The customer points window (catalogue item 0): every customer, previewed and painted.
+    {
+        frmkhFind points(state);
+        loaded(points);
+        table.add(QStringLiteral("customer points window, whole result shown"), BenchTable::time(count(5), [&](int) {
+                      points.run(QStringLiteral("v"));
+                      QApplication::processEvents();
+                      for (QWidget *w : QApplication::topLevelWidgets())
+                          if (qobject_cast<ReportPreview *>(w))
+                              w->close();
+                      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                  }),
+                  BenchTable::timeRaw(raw, count(5), [](int) { return QStringList{QStringLiteral("select * from SUMJIFEN")}; }),
+                  QStringLiteral("< 200 ms"));
     }
 
     // 9. Member itinerary search for one customer.

@@ -2,6 +2,7 @@
 
 #include "store/engine.h"
 #include "store/pgengine.h"
+#include "store/schemaupgrade.h"
 
 namespace {
 
@@ -117,6 +118,7 @@ void Connection::adopt(std::unique_ptr<Engine> engine)
     m_engine->setBusyTimeout(defaultTimeout());
     if (defaultObserver())
         m_engine->setBusyObserver(defaultObserver());
+    SchemaUpgrade::apply(*m_engine);
 }
 
 void Connection::close()
