@@ -122,7 +122,12 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     resize(px(12300), px(9000));
 }
 
-FRMHYDA::~FRMHYDA() = default;
+FRMHYDA::~FRMHYDA()
+{
+    // Customers not yet read are not needed any more: the log entry written
+    // on the way out must not wait for them.
+    m_customers->close();
+}
 
 bool FRMHYDA::loadData()
 {

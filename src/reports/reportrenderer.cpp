@@ -4,6 +4,7 @@
 #include "reports/reportdocument.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -15,14 +16,21 @@ namespace {
 constexpr double kTwipsPerPoint = 20.0;
 constexpr double kMarginMm = 15.0;
 
-QFont reportFont(double points, bool bold = false)
+const QFont &reportFont(double points, bool bold = false)
 {
-    QFont f(QStringLiteral("WenQuanYi Micro Hei"));
-    f.setStyleHint(QFont::SansSerif);
-    // The painter works in twips, so the size is given in twips too.
-    f.setPixelSize(static_cast<int>(points * kTwipsPerPoint));
-    f.setBold(bold);
-    return f;
+    // A handful of sizes, made once: a long report sets a font for every cell.
+    static QHash<int, QFont> fonts;
+    const int key = static_cast<int>(points * 4) * 2 + (bold ? 1 : 0);
+    auto it = fonts.find(key);
+    if (it == fonts.end()) {
+        QFont f(QStringLiteral("WenQuanYi Micro Hei"));
+        f.setStyleHint(QFont::SansSerif);
+        // The painter works in twips, so the size is given in twips too.
+        f.setPixelSize(static_cast<int>(points * kTwipsPerPoint));
+        f.setBold(bold);
+        it = fonts.insert(key, f);
+    }
+    return *it;
 }
 
 Qt::Alignment textAlignment(const ReportControl &c)
@@ -39,9 +47,14 @@ Qt::Alignment textAlignment(const ReportControl &c)
 
 void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Alignment align)
 {
+    if (text.isEmpty())
+        return;
     const QFontMetricsF metrics(painter.font());
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, rect.width() - 20));
-    painter.drawText(rect.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine, shown);
+    const double room = std::max(0.0, rect.width() - 20);
+    // Measuring a text costs as much as drawing it: only one that may not fit is cut.
+    const bool fits = metrics.maxWidth() * text.size() <= room;
+    painter.drawText(rect.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine,
+                     fits ? text : metrics.elidedText(text, Qt::ElideRight, room));
 }
 
 } // namespace
@@ -138,7 +151,8 @@ void ReportRenderer::paintSection(QPainter &painter, int section, double top, in
             break;
         }
         case ReportControl::Kind::TextBox:
-            painter.setFont(reportFont(9));
+            if (painter.font() != reportFont(9))
+                painter.setFont(reportFont(9));
             if (row >= 0)
                 drawText(painter, rect, m_doc.cell(row, box), textAlignment(c));
             ++box;
