@@ -4,7 +4,9 @@
 #include "reports/reportdocument.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
+#include <QTextLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -45,16 +47,77 @@ Qt::Alignment textAlignment(const ReportControl &c)
     }
 }
 
+// Texts of one font laid out once: report cells repeat (dates, airlines,
+// amounts), and laying a text out costs more than drawing its glyphs.
+class LaidOutTexts
+{
+public:
+    struct Text
+    {
+        QList<QGlyphRun> runs;
+        double width = 0;
+        double ascent = 0;
+    };
+
+    static LaidOutTexts &of(const QFont &font)
+    {
+        static LaidOutTexts texts;
+        if (font != texts.m_font || texts.m_texts.size() > 50000) {
+            texts.m_font = font;
+            texts.m_metrics = QFontMetricsF(font);
+            texts.m_texts.clear();
+        }
+        return texts;
+    }
+    // The text as drawn in at most `room` (cut with an ellipsis when longer).
+    const Text &fitted(const QString &text, double room)
+    {
+        const Text &whole = laidOut(text);
+        if (whole.width <= room)
+            return whole;
+        return laidOut(m_metrics.elidedText(text, Qt::ElideRight, room));
+    }
+    double ascent() const { return m_metrics.ascent(); }
+    double descent() const { return m_metrics.descent(); }
+
+private:
+    LaidOutTexts() : m_metrics(m_font) {}
+    const Text &laidOut(const QString &text)
+    {
+        auto it = m_texts.find(text);
+        if (it != m_texts.end())
+            return *it;
+        QTextLayout layout(text, m_font);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        Text laid;
+        laid.runs = layout.glyphRuns();
+        laid.width = line.isValid() ? line.naturalTextWidth() : 0;
+        laid.ascent = line.isValid() ? line.ascent() : 0;
+        return *m_texts.insert(text, laid);
+    }
+
+    QFont m_font;
+    QFontMetricsF m_metrics;
+    QHash<QString, Text> m_texts;
+};
+
+// One line in a box, 10 twips in from each side, cut with an ellipsis when too long.
 void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Alignment align)
 {
     if (text.isEmpty())
         return;
-    const QFontMetricsF metrics(painter.font());
-    const double room = std::max(0.0, rect.width() - 20);
-    // Measuring a text costs as much as drawing it: only one that may not fit is cut.
-    const bool fits = metrics.maxWidth() * text.size() <= room;
-    painter.drawText(rect.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine,
-                     fits ? text : metrics.elidedText(text, Qt::ElideRight, room));
+    LaidOutTexts &texts = LaidOutTexts::of(painter.font());
+    const LaidOutTexts::Text &shown = texts.fitted(text, std::max(0.0, rect.width() - 20));
+    double x = rect.left() + 10;
+    if (align & Qt::AlignRight)
+        x = rect.right() - 10 - shown.width;
+    else if (align & Qt::AlignHCenter)
+        x = rect.left() + (rect.width() - shown.width) / 2;
+    const double baseline = rect.top() + (rect.height() - texts.ascent() - texts.descent()) / 2 + texts.ascent();
+    for (const QGlyphRun &run : shown.runs)
+        painter.drawGlyphRun(QPointF(x, baseline - shown.ascent), run);
 }
 
 } // namespace
