@@ -95,6 +95,18 @@ private slots:
         QCOMPARE(db.scalar(QStringLiteral("select xm from hyda where kh='%1'").arg(kh.toString())).toString(),
                  QStringLiteral("我改的"));
     }
+
+    // The snapshot keeps its values in blocks; one larger than a block, and the values after it, read back whole.
+    void valuesLargerThanABlock()
+    {
+        TestDatabase db;
+        const QString big(3 * 1024 * 1024 + 7, QLatin1Char('x'));
+        db.connection().execute(QStringLiteral("insert into dict (class,lx,sm) values ('a',1,?),('a',2,'after')"), {big});
+        Recordset rs;
+        rs.open(QStringLiteral("select sm from dict where class='a' order by lx"), &db.connection());
+        QCOMPARE(rs.valueAt(0, 0).toString(), big);
+        QCOMPARE(rs.valueAt(1, 0).toString(), QStringLiteral("after"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLazyRecordset)
