@@ -39,14 +39,17 @@ void SchemaUpgrade::apply(Engine &engine)
                                                  "coalesce(sum(jifenyue), 0) FROM hyxc GROUP BY kh;")
                                 : QStringLiteral("INSERT INTO SUMkh SELECT kh, count(*), total(jifen), total(jifenyue) "
                                                  "FROM hyxc GROUP BY kh;");
-    engine.begin();
+    // An archive that cannot take it now (read-only, another seat writing) works
+    // as it is, summing the tickets; the next opening tries again.
     try {
+        engine.begin();
         if (number(engine, probe) == 1)
             engine.executeScript(QStringLiteral("DROP VIEW IF EXISTS SUMJIFEN;\n") + keptPointsPart(server) + fill);
         engine.commit();
-    } catch (...) {
+    } catch (const DbException &e) {
         engine.rollback();
-        throw;
+        qWarning("the kept points could not be added to %s: %s", qPrintable(engine.location()),
+                 qPrintable(e.description()));
     }
 }
 
