@@ -16,7 +16,7 @@ void RecordsetModel::setRecordset(Recordset *recordset)
     if (m_rs) {
         connect(m_rs, &Recordset::rowsReset, this, &RecordsetModel::reset);
         // Rows read after the first ones (see Recordset::setFirstRows) join at the end.
-        connect(m_rs, &Recordset::rowsFetched, this, [this](int first, int last) {
+        connect(m_rs, &Recordset::rowsFetched, this, [this](int, int last) {
             if (last < m_rows)
                 return;
             beginInsertRows({}, m_rows, last);
