@@ -5,9 +5,10 @@
 // second table sets each against its SQLite figure of the same run.
 //
 //   torvane-bench [--customers N] [--tickets M] [--repeat K] [--db FILE] [--fresh] [--out FILE.tsv]
-//                 [--database URI]
+//                 [--database URI] [--sections statistics,points,members,pdf,export,store]
 
 #include "benchtimer.h"
+#include "processstart.h"
 
 #include "archive/frmhyda.h"
 #include "archive/itineraryarea.h"
@@ -15,11 +16,13 @@
 #include "archive/pinyintable.h"
 #include "archive/pointscommands.h"
 #include "queries/frmhuiyuanfind.h"
+#include "queries/frmkhfind.h"
 #include "queries/statisticsfind.h"
 #include "reports/csvexport.h"
 #include "reports/modreport.h"
 #include "reports/reportdocument.h"
 #include "reports/reportoutput.h"
+#include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
 #include "reports/reporttemplate.h"
 #include "reports/xlsxexport.h"
@@ -59,6 +62,7 @@ struct Options
     QString db;
     QString out;
     QString server;
+    QStringList sections; // empty: every section
     bool fresh = false;
 };
 
@@ -80,6 +84,8 @@ Options parse(const QStringList &args)
             o.out = next, ++i;
         else if (a == QLatin1String("--database"))
             o.server = next, ++i;
+        else if (a == QLatin1String("--sections"))
+            o.sections = next.split(QLatin1Char(',')), ++i;
         else if (a == QLatin1String("--fresh"))
             o.fresh = true;
     }
@@ -138,11 +144,19 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
     auto count = [&](int full) { return options.repeat > 0 ? std::min(full, options.repeat) : full; };
     const auto [folder, fileName] = Frm_pathset::splitLocation(location);
     BenchTable table;
+    // While tuning one thing, the slow sections of the others can be left out.
+    const auto on = [&](const char *section) {
+        return options.sections.isEmpty() || options.sections.contains(QLatin1String(section));
+    };
     std::printf("running on %s\n", qPrintable(location));
     std::fflush(stdout);
 
-    // 1. Start-up to the login window.
-    table.add(QStringLiteral("start-up to login window"), BenchTable::time(count(5), [&](int) {
+    // 1. Start-up to the login window: the whole program as a new process, from
+    // exec to the login window mapped; then the same steps inside this process.
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../torvane");
+    table.add(QStringLiteral("start-up to login window (process)"),
+              ProcessStart::timeToLogin(program, location, count(10)), {}, QStringLiteral("< 150 ms"));
+    table.add(QStringLiteral("start-up in process (no exec, no libraries)"), BenchTable::time(count(5), [&](int) {
                   AppState state;
                   state.setLocation(folder, fileName);
                   state.connection().open(state.connectionText());
@@ -157,7 +171,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                                      QStringLiteral("select * from pr_report order by xh"),
                                      QStringLiteral("select * from czyzd")};
               }),
-              QStringLiteral("< 500 ms"));
+              {});
 
     AppState state;
     state.setLocation(folder, fileName);
@@ -183,7 +197,14 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                                      QStringLiteral("select * from dh_codedict where table_code='hyxc' and can_show='1' order by xh"),
                                      itinerarySql(columns, allCards.value(0)), totalsSql(allCards.value(0))};
               }),
-              QStringLiteral("< 300 ms"));
+              QStringLiteral("< 100 ms"));
+
+    // The rest of the customers, read meanwhile while the window waits for the operator.
+    table.add(QStringLiteral("open customer window, every customer read"), BenchTable::time(count(5), [&](int) {
+                  FRMHYDA window(state);
+                  loaded(window);
+                  window.customers()->recordCount();
+              }));
 
     FRMHYDA window(state);
 
@@ -201,7 +222,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                   const QString kh = customers->valueAt(i + 1, khColumn).toString();
                   return QStringList{itinerarySql(columns, kh), totalsSql(kh)};
               }),
-              QStringLiteral("< 5 ms"));
+              QStringLiteral("p95 < 16 ms"));
 
     // 4. Finding a customer by name and by card number.
     auto *find = window.findChild<QLineEdit *>(QStringLiteral("Txtfind"));
@@ -215,7 +236,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                   const QString kh = customers->valueAt(pick(i), khColumn).toString();
                   return QStringList{itinerarySql(columns, kh), totalsSql(kh)};
               }),
-              QStringLiteral("< 5 ms"));
+              QStringLiteral("p95 < 16 ms"));
     table.add(QStringLiteral("find customer by card number"), BenchTable::time(finds, [&](int i) {
                   find->setText(customers->valueAt(pick(i), khColumn).toString());
                   window.toolbarClicked(QStringLiteral("find"));
@@ -224,7 +245,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                   const QString kh = customers->valueAt(pick(i), khColumn).toString();
                   return QStringList{itinerarySql(columns, kh), totalsSql(kh)};
               }),
-              QStringLiteral("< 5 ms"));
+              QStringLiteral("p95 < 16 ms"));
 
     // 4b. Finding by pinyin initials ("wf" for 王芳), as typed into the find box:
     // the first search reads the names once, every later one goes over them all.
@@ -246,12 +267,12 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                   find->setText(initials(customers->valueAt(pick(i), nameColumn).toString()));
                   window.toolbarClicked(QStringLiteral("find"));
               }),
-              {}, QStringLiteral("< 16 ms"));
+              {}, QStringLiteral("p95 < 16 ms"));
     table.add(QStringLiteral("find customer by pinyin, no such name"), BenchTable::time(pinyinFinds, [&](int) {
                   find->setText(QStringLiteral("zzzq"));
                   window.toolbarClicked(QStringLiteral("find"));
               }),
-              {}, QStringLiteral("< 16 ms"));
+              {}, QStringLiteral("p95 < 16 ms"));
 
     // 5. Saving new ticket rows with points, on customers with a handful of tickets.
     const QStringList ordinary = column(conn, QStringLiteral("select kh from hyxc group by kh having count(*) < 20 "
@@ -290,7 +311,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                                                           "980,5,'东航',950,62,62)"),
                                      itinerarySql(columns, kh), totalsSql(kh)};
               }),
-              QStringLiteral("< 20 ms"));
+              QStringLiteral("p95 < 16 ms"));
 
     // 6. Points clearings.
     const QStringList withPoints = column(conn, QStringLiteral("select kh from hyxc group by kh having sum(jifenyue) > 50 "
@@ -309,7 +330,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                                      QStringLiteral("insert into jifenallow(kh,czy,jifen) values(") + kh
                                          + QStringLiteral(",'bench',1)")};
               }),
-              QStringLiteral("< 20 ms"));
+              QStringLiteral("p95 < 16 ms"));
 
     // 7. Transfers: one row, and all rows of a customer.
     const QStringList rowIds = column(conn, QStringLiteral("select id from hyxc where kh in (select kh from hyxc group by kh "
@@ -342,7 +363,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
     const QList<QPair<QString, QString>> statistics = {{QStringLiteral("frmhangkongFind"), QStringLiteral("SUMhangkong")},
                                                        {QStringLiteral("frmgerenFind"), QStringLiteral("SUMgeren")},
                                                        {QStringLiteral("frmdaodaFind"), QStringLiteral("SUMdaoda")}};
-    for (const auto &[name, source] : statistics) {
+    for (const auto &[name, source] : on("statistics") ? statistics : decltype(statistics){}) {
         std::unique_ptr<StatisticsFind> window;
         if (name == QLatin1String("frmhangkongFind"))
             window = std::make_unique<frmhangkongFind>(state);
@@ -360,10 +381,27 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                   BenchTable::timeRaw(raw, count(5), [source = source](int) {
                       return QStringList{QStringLiteral("select * from ") + source + QStringLiteral(" WHERE ZSOFSUM>0")};
                   }),
-                  QStringLiteral("< 1000 ms"));
+                  QStringLiteral("< 100 ms"));
+    }
+
+    // 8b. The customer points window (catalogue item 0): every customer, previewed and painted.
+    if (on("points")) {
+        frmkhFind points(state);
+        loaded(points);
+        table.add(QStringLiteral("customer points window, whole result shown"), BenchTable::time(count(5), [&](int) {
+                      points.run(QStringLiteral("v"));
+                      QApplication::processEvents();
+                      for (QWidget *w : QApplication::topLevelWidgets())
+                          if (qobject_cast<ReportPreview *>(w))
+                              w->close();
+                      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                  }),
+                  BenchTable::timeRaw(raw, count(5), [](int) { return QStringList{QStringLiteral("select * from SUMJIFEN")}; }),
+                  QStringLiteral("< 200 ms"));
     }
 
     // 9. Member itinerary search for one customer.
+    if (on("members")) {
     frmHuiYuanFind members(state);
     loaded(members);
     const int searches = count(20);
@@ -384,7 +422,10 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
                   members.Cmdfind_Click();
               }));
 
+    }
+
     // 10. A 10,000-row report rendered to PDF.
+    if (on("pdf")) {
     const QString pdf = QStringLiteral("/tmp/torvane-bench-report.pdf");
     const int pdfRows = std::min(10000, options.tickets);
     table.add(QStringLiteral("%1-row report to PDF").arg(pdfRows), BenchTable::time(count(3), [&](int) {
@@ -395,11 +436,12 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
               BenchTable::timeRaw(raw, count(3), [&](int) {
                   return QStringList{QStringLiteral("select * from hyxc WHERE id<=") + sqlNumber(pdfRows)};
               }),
-              QStringLiteral("< 5000 ms"));
+              QStringLiteral("< 500 ms"));
     QFile::remove(pdf);
+    }
 
     // 10b. Every customer of the browse grid exported, as the context menu does it.
-    {
+    if (on("export")) {
         Recordset customers;
         customers.open(QStringLiteral("select * from hyda"), &conn);
         BoundGrid grid;
@@ -438,7 +480,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
         {QStringLiteral("query: route statistics"), QStringLiteral("select * from SUMdaoda WHERE ZSOFSUM>0")},
         {QStringLiteral("query: period income by day"), QStringLiteral("select * from SRriqi")},
         {QStringLiteral("query: points by customer"), QStringLiteral("select * from SUMJIFEN  WHERE jifen>1000")}};
-    for (const auto &[name, sql] : queries) {
+    for (const auto &[name, sql] : on("store") ? queries : decltype(queries){}) {
         const int n = count(name == QLatin1String("query: one customer's tickets")
                                     || name == QLatin1String("query: customer totals")
                                 ? 200

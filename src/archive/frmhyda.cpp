@@ -122,10 +122,17 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     resize(px(12300), px(9000));
 }
 
-FRMHYDA::~FRMHYDA() = default;
+FRMHYDA::~FRMHYDA()
+{
+    // Customers not yet read are not needed any more: the log entry written
+    // on the way out must not wait for them.
+    m_customers->close();
+}
 
 bool FRMHYDA::loadData()
 {
+    // The first screenful shows at once; the rest of the customers follow.
+    m_customers->setFirstRows(100);
     m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
     m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());
     m_itinerary->load();
@@ -134,7 +141,7 @@ bool FRMHYDA::loadData()
     m_customers->setWriteCheck([this] { return checkFields(); });
     m_tabs->setCurrentIndex(0);
     m_itinerary->setCustomer(customerNumber());
-    cmd_yd(m_customers->recordCount() > 0, m_customers->recordCount() > 0);
+    cmd_yd(m_customers->hasRow(0), m_customers->hasRow(0));
     return true;
 }
 
@@ -313,7 +320,7 @@ void FRMHYDA::refillItinerary()
 void FRMHYDA::Cmdmove_Click(int index)
 {
     // A record being added or edited is saved or cancelled first; moving must not write it unchecked.
-    if (m_mode != Mode::Browsing || m_customers->recordCount() == 0)
+    if (m_mode != Mode::Browsing || !m_customers->hasRow(0))
         return;
     try {
         switch (index) {
@@ -332,7 +339,7 @@ void FRMHYDA::Cmdmove_Click(int index)
             break;
         case 2:
             cmd_yd(true, true);
-            if (m_customers->currentIndex() >= m_customers->recordCount() - 1) {
+            if (!m_customers->hasRow(m_customers->currentIndex() + 1)) {
                 m_customers->moveLast();
                 cmd_yd(true, false);
             } else {
@@ -403,7 +410,7 @@ void FRMHYDA::leaveEditing()
     spzdbt_set();
     m_find->setEnabled(true);
     const int at = m_customers->currentIndex();
-    cmd_yd(at > 0, at >= 0 && at < m_customers->recordCount() - 1);
+    cmd_yd(at > 0, at >= 0 && m_customers->hasRow(at + 1));
 }
 
 void FRMHYDA::newRecord()
@@ -512,7 +519,7 @@ void FRMHYDA::findRecord()
         return; // the customer shown stays
     }
     m_customers->moveTo(found);
-    cmd_yd(found > 0, found < m_customers->recordCount() - 1);
+    cmd_yd(found > 0, m_customers->hasRow(found + 1));
 }
 
 void FRMHYDA::printList(bool preview)

@@ -8,6 +8,8 @@
 #include "ui/busycursor.h"
 #include "ui/errorboundary.h"
 
+#include <QHash>
+
 namespace {
 
 const QString kTitleSuffix = QStringLiteral("报告 ");
@@ -37,9 +39,13 @@ ReportChart chartOf(const QString &tableCode, const Recordset &data)
     const std::optional<ReportCharts::Spec> spec = ReportCharts::specFor(tableCode);
     if (!spec)
         return {};
-    return ReportCharts::compute(*spec, data.recordCount(), [&data](int row, const QString &field) {
-        const int column = data.fieldIndex(field);
-        return column < 0 ? QVariant() : data.valueAt(row, column);
+    // A field is looked up once, not once a row.
+    QHash<QString, int> columns;
+    return ReportCharts::compute(*spec, data.recordCount(), [&data, &columns](int row, const QString &field) {
+        auto it = columns.constFind(field);
+        if (it == columns.cend())
+            it = columns.insert(field, data.fieldIndex(field));
+        return *it < 0 ? QVariant() : data.valueAt(row, *it);
     });
 }
 

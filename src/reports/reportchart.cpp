@@ -46,13 +46,15 @@ ReportChart ReportCharts::compute(const Spec &spec, int rows,
     for (int r = 0; r < rows; ++r) {
         const qint64 cents = std::llround(value(r, spec.valueField).toDouble() * 100);
         if (!spec.categoryFields.isEmpty()) {
-            QStringList parts;
-            for (const QString &field : spec.categoryFields)
-                parts << value(r, field).toString();
-            const QString name = parts.join(QLatin1Char('-'));
-            if (!byCategory.contains(name))
+            QString name = value(r, spec.categoryFields.first()).toString();
+            for (qsizetype f = 1; f < spec.categoryFields.size(); ++f)
+                name += QLatin1Char('-') + value(r, spec.categoryFields.at(f)).toString();
+            auto it = byCategory.find(name);
+            if (it == byCategory.end()) {
                 order << name;
-            byCategory[name] += cents;
+                it = byCategory.insert(name, 0);
+            }
+            *it += cents;
         }
         const QString month = value(r, spec.dateField).toString().left(7);
         if (month.size() == 7)

@@ -2,34 +2,26 @@
 
 #include "reports/reportdocument.h"
 #include "reports/reportoutput.h"
-#include "reports/reportrenderer.h"
 #include "reports/reportexport.h"
+#include "reports/reportpageview.h"
 #include "ui/dialogs.h"
 #include "ui/exportfile.h"
 #include "ui/messagebox.h"
 
 #include <QLabel>
-#include <QPrintPreviewWidget>
-#include <QPrinter>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_document(std::move(document)),
-      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    : QWidget(parent, Qt::Window), m_document(std::move(document))
 {
     setObjectName(QStringLiteral("ReportPreview"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(m_document->title().trimmed() + QStringLiteral(" - 预览"));
 
-    const ReportRenderer renderer(*m_document, ReportOutput::chosenPage());
-    m_printer->setPageLayout(renderer.pageLayout());
-    m_view = new QPrintPreviewWidget(m_printer.get(), this);
+    m_view = new ReportPageView(m_document, ReportOutput::chosenPage(), this);
     m_view->setObjectName(QStringLiteral("previewView"));
-    connect(m_view, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter *printer) {
-        ReportRenderer(*m_document, ReportOutput::chosenPage()).render(printer);
-    });
-    connect(m_view, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::updatePageLabel);
+    connect(m_view, &ReportPageView::pageChanged, this, &ReportPreview::updatePageLabel);
 
     auto *bar = new QToolBar(this);
     bar->setObjectName(QStringLiteral("previewTools"));
@@ -45,9 +37,9 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWi
     connect(add(QStringLiteral("zoomOut"), QStringLiteral("缩小"), QKeySequence::ZoomOut), &QAction::triggered, m_view,
             [this] { m_view->zoomOut(); });
     connect(add(QStringLiteral("fitWidth"), QStringLiteral("适合宽度")), &QAction::triggered, m_view,
-            &QPrintPreviewWidget::fitToWidth);
+            &ReportPageView::fitToWidth);
     connect(add(QStringLiteral("wholePage"), QStringLiteral("整页")), &QAction::triggered, m_view,
-            &QPrintPreviewWidget::fitInView);
+            &ReportPageView::fitInView);
     bar->addSeparator();
     connect(add(QStringLiteral("firstPage"), QStringLiteral("首页"), Qt::Key_Home), &QAction::triggered, this,
             [this] { m_view->setCurrentPage(1); });
@@ -77,8 +69,6 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWi
     layout->addWidget(bar);
     layout->addWidget(m_view, 1);
     resize(900, 680);
-    connect(m_view, &QPrintPreviewWidget::previewChanged, this, [this] { updatePageLabel(); });
-    m_view->updatePreview();
     m_view->fitToWidth();
     updatePageLabel();
 }

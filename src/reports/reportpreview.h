@@ -4,9 +4,8 @@
 #include <memory>
 
 class QLabel;
-class QPrinter;
-class QPrintPreviewWidget;
 class ReportDocument;
+class ReportPageView;
 
 // The modeless report preview: zoom, page navigation, print and "导出PDF".
 class ReportPreview : public QWidget
@@ -18,7 +17,7 @@ public:
 
     int pageCount() const;
     std::shared_ptr<const ReportDocument> document() const { return m_document; }
-    QPrintPreviewWidget *previewWidget() const { return m_view; }
+    ReportPageView *pageView() const { return m_view; }
 
     void printReport();
     void exportPdf();
@@ -28,7 +27,6 @@ private:
     void updatePageLabel();
 
     std::shared_ptr<const ReportDocument> m_document;
-    std::unique_ptr<QPrinter> m_printer;
-    QPrintPreviewWidget *m_view = nullptr;
+    ReportPageView *m_view = nullptr;
     QLabel *m_pageLabel = nullptr;
 };

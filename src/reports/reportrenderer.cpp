@@ -4,6 +4,9 @@
 #include "reports/reportdocument.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
+#include <QTextLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -15,14 +18,21 @@ namespace {
 constexpr double kTwipsPerPoint = 20.0;
 constexpr double kMarginMm = 15.0;
 
-QFont reportFont(double points, bool bold = false)
+const QFont &reportFont(double points, bool bold = false)
 {
-    QFont f(QStringLiteral("WenQuanYi Micro Hei"));
-    f.setStyleHint(QFont::SansSerif);
-    // The painter works in twips, so the size is given in twips too.
-    f.setPixelSize(static_cast<int>(points * kTwipsPerPoint));
-    f.setBold(bold);
-    return f;
+    // A handful of sizes, made once: a long report sets a font for every cell.
+    static QHash<int, QFont> fonts;
+    const int key = static_cast<int>(points * 4) * 2 + (bold ? 1 : 0);
+    auto it = fonts.find(key);
+    if (it == fonts.end()) {
+        QFont f(QStringLiteral("WenQuanYi Micro Hei"));
+        f.setStyleHint(QFont::SansSerif);
+        // The painter works in twips, so the size is given in twips too.
+        f.setPixelSize(static_cast<int>(points * kTwipsPerPoint));
+        f.setBold(bold);
+        it = fonts.insert(key, f);
+    }
+    return *it;
 }
 
 Qt::Alignment textAlignment(const ReportControl &c)
@@ -37,11 +47,77 @@ Qt::Alignment textAlignment(const ReportControl &c)
     }
 }
 
+// Texts of one font laid out once: report cells repeat (dates, airlines,
+// amounts), and laying a text out costs more than drawing its glyphs.
+class LaidOutTexts
+{
+public:
+    struct Text
+    {
+        QList<QGlyphRun> runs;
+        double width = 0;
+        double ascent = 0;
+    };
+
+    static LaidOutTexts &of(const QFont &font)
+    {
+        static LaidOutTexts texts;
+        if (font != texts.m_font || texts.m_texts.size() > 50000) {
+            texts.m_font = font;
+            texts.m_metrics = QFontMetricsF(font);
+            texts.m_texts.clear();
+        }
+        return texts;
+    }
+    // The text as drawn in at most `room` (cut with an ellipsis when longer).
+    const Text &fitted(const QString &text, double room)
+    {
+        const Text &whole = laidOut(text);
+        if (whole.width <= room)
+            return whole;
+        return laidOut(m_metrics.elidedText(text, Qt::ElideRight, room));
+    }
+    double ascent() const { return m_metrics.ascent(); }
+    double descent() const { return m_metrics.descent(); }
+
+private:
+    LaidOutTexts() : m_metrics(m_font) {}
+    const Text &laidOut(const QString &text)
+    {
+        auto it = m_texts.find(text);
+        if (it != m_texts.end())
+            return *it;
+        QTextLayout layout(text, m_font);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        Text laid;
+        laid.runs = layout.glyphRuns();
+        laid.width = line.isValid() ? line.naturalTextWidth() : 0;
+        laid.ascent = line.isValid() ? line.ascent() : 0;
+        return *m_texts.insert(text, laid);
+    }
+
+    QFont m_font;
+    QFontMetricsF m_metrics;
+    QHash<QString, Text> m_texts;
+};
+
+// One line in a box, 10 twips in from each side, cut with an ellipsis when too long.
 void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Alignment align)
 {
-    const QFontMetricsF metrics(painter.font());
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, std::max(0.0, rect.width() - 20));
-    painter.drawText(rect.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine, shown);
+    if (text.isEmpty())
+        return;
+    LaidOutTexts &texts = LaidOutTexts::of(painter.font());
+    const LaidOutTexts::Text &shown = texts.fitted(text, std::max(0.0, rect.width() - 20));
+    double x = rect.left() + 10;
+    if (align & Qt::AlignRight)
+        x = rect.right() - 10 - shown.width;
+    else if (align & Qt::AlignHCenter)
+        x = rect.left() + (rect.width() - shown.width) / 2;
+    const double baseline = rect.top() + (rect.height() - texts.ascent() - texts.descent()) / 2 + texts.ascent();
+    for (const QGlyphRun &run : shown.runs)
+        painter.drawGlyphRun(QPointF(x, baseline - shown.ascent), run);
 }
 
 } // namespace
@@ -138,7 +214,8 @@ void ReportRenderer::paintSection(QPainter &painter, int section, double top, in
             break;
         }
         case ReportControl::Kind::TextBox:
-            painter.setFont(reportFont(9));
+            if (painter.font() != reportFont(9))
+                painter.setFont(reportFont(9));
             if (row >= 0)
                 drawText(painter, rect, m_doc.cell(row, box), textAlignment(c));
             ++box;

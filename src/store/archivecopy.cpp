@@ -16,6 +16,7 @@ namespace {
 // Kept by triggers on the target from the tickets themselves, so never copied.
 const QStringList kKeptStatistics = {QStringLiteral("SUMhangkong"), QStringLiteral("SUMgeren"),
                                      QStringLiteral("SUMdaoda")};
+const QString kKeptPoints = QStringLiteral("SUMkh");
 const int kPage = 2000;
 
 [[noreturn]] void failWith(const QString &text)
@@ -115,6 +116,10 @@ void checkTotals(Connection &from, Connection &to)
         if (counted.toLongLong() != sold.toLongLong())
             failWith(QStringLiteral("复制后统计表 %1 不符: %2 张，应为 %3 张").arg(kept, counted.toString(), sold.toString()));
     }
+    const QVariant kept = scalar(to, QStringLiteral("SELECT sum(jifen) FROM ") + kKeptPoints);
+    const QVariant fresh = scalar(to, QStringLiteral("SELECT sum(jifen) FROM hyxc"));
+    if (kept.isNull() != fresh.isNull() || !sameTotal(kept, fresh))
+        failWith(QStringLiteral("复制后统计表 %1 不符: 积分 %2，应为 %3").arg(kKeptPoints, kept.toString(), fresh.toString()));
 }
 
 // Copies every table into `to` in one transaction: into the schema written
@@ -132,7 +137,7 @@ QStringList copyInto(Connection &from, Connection &to, bool replace = false)
             DatabaseCreator::writeSchema(to);
         }
         for (const QString &table : SchemaFacts::delivered().tables()) {
-            if (kKeptStatistics.contains(table, Qt::CaseInsensitive))
+            if (kKeptStatistics.contains(table, Qt::CaseInsensitive) || table.compare(kKeptPoints, Qt::CaseInsensitive) == 0)
                 continue;
             qint64 copied = 0;
             try {

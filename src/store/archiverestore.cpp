@@ -5,6 +5,7 @@
 #include "store/connection.h"
 #include "store/databasecreator.h"
 #include "store/engine.h"
+#include "store/schemaupgrade.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -112,7 +113,7 @@ void check(const Handle &backup, const QString &path)
                    .arg(kTorvaneSchemaVersion));
     const QSet<QString> present = schemaObjects(backup);
     for (const QString &object : ourSchema())
-        if (!present.contains(object))
+        if (!present.contains(object) && !SchemaUpgrade::addedOnOpen(object))
             refuse(QStringLiteral("备份文件“%1”的数据结构不是本程序的：缺少 %2").arg(path, object));
 }
 

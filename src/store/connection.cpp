@@ -2,6 +2,7 @@
 
 #include "store/engine.h"
 #include "store/pgengine.h"
+#include "store/schemaupgrade.h"
 
 namespace {
 
@@ -117,11 +118,34 @@ void Connection::adopt(std::unique_ptr<Engine> engine)
     m_engine->setBusyTimeout(defaultTimeout());
     if (defaultObserver())
         m_engine->setBusyObserver(defaultObserver());
+    SchemaUpgrade::apply(*m_engine);
 }
 
 void Connection::close()
 {
+    finishPendingReaders();
     m_engine.reset();
+}
+
+void Connection::addPendingReader(const void *key, std::function<void()> finish)
+{
+    removePendingReader(key);
+    m_pendingReaders.emplace_back(key, std::move(finish));
+}
+
+void Connection::removePendingReader(const void *key)
+{
+    std::erase_if(m_pendingReaders, [key](const auto &reader) { return reader.first == key; });
+}
+
+void Connection::finishPendingReaders()
+{
+    // Each reader takes itself off the list when it is done.
+    while (!m_pendingReaders.empty()) {
+        const auto reader = m_pendingReaders.front();
+        reader.second();
+        removePendingReader(reader.first);
+    }
 }
 
 bool Connection::isServer() const
@@ -150,7 +174,10 @@ Statement Connection::prepare(const QString &sql)
 {
     Engine &engine = requireOpen();
     const QString translated = engine.translate(sql);
-    return Statement(engine.prepare(translated), translated);
+    Statement statement(engine.prepare(translated), translated);
+    if (!m_pendingReaders.empty() && !statement.readOnly())
+        finishPendingReaders();
+    return statement;
 }
 
 int Connection::execute(const QString &sql, const QVariantList &parameters)
@@ -171,11 +198,13 @@ QVariant Connection::scalar(const QString &sql, const QVariantList &parameters)
 
 void Connection::executeScript(const QString &sql)
 {
+    finishPendingReaders();
     requireOpen().executeScript(sql);
 }
 
 void Connection::begin()
 {
+    finishPendingReaders();
     requireOpen().begin();
 }
 

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class Engine;
 
@@ -78,10 +80,18 @@ public:
     Engine &engine();
     [[noreturn]] void fail(long number, const QString &description) const;
 
+    // A recordset still stepping through its rows (see Recordset::setFirstRows)
+    // is finished before anything is written on this connection, so the rows
+    // it has yet to read are those of the moment it started.
+    void addPendingReader(const void *key, std::function<void()> finish);
+    void removePendingReader(const void *key);
+    void finishPendingReaders();
+
 private:
     Engine &requireOpen() const;
 
     std::unique_ptr<Engine> m_engine;
     QString m_location;
     QString m_connectionText;
+    std::vector<std::pair<const void *, std::function<void()>>> m_pendingReaders;
 };

@@ -7,7 +7,9 @@
 #include "store/transactionguard.h"
 #include "store/valuecheck.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 
 namespace {
 
@@ -83,7 +85,10 @@ bool foldsRows(const QString &sql)
 
 Recordset::Recordset(QObject *parent) : QObject(parent) {}
 
-Recordset::~Recordset() = default;
+Recordset::~Recordset()
+{
+    stopReading();
+}
 
 void Recordset::fail(long number, const QString &description) const
 {
@@ -99,7 +104,7 @@ void Recordset::requireOpen() const
 void Recordset::requireCurrent() const
 {
     requireOpen();
-    if (m_currentDeleted || m_pos < 0 || m_pos >= recordCount())
+    if (m_currentDeleted || m_pos < 0 || m_pos >= m_store.rowCount())
         fail(DbErrorCode::NoCurrentRecord, QStringLiteral("BOF 或 EOF 中有一个是“真”，或者当前记录已被删除。"));
 }
 
@@ -183,6 +188,7 @@ void Recordset::detectBaseTable(const QString &sql)
 
 void Recordset::fetch()
 {
+    stopReading();
     Statement statement = m_connection->prepare(m_fetchSql);
     statement.bindAll(m_parameters);
     // Run first, then read the columns: a server answers both in one round trip.
@@ -215,6 +221,17 @@ void Recordset::fetch()
     const Engine &engine = m_connection->engine();
     try {
         for (; more; more = statement.next()) {
+            if (m_firstRows > 0 && m_store.rowCount() >= m_firstRows) {
+                // The statement stays on its first unread row.
+                m_pending = std::make_unique<Statement>(std::move(statement));
+                m_connection->addPendingReader(this, [this] { readRows(std::numeric_limits<int>::max()); });
+                if (!m_idleRead) {
+                    m_idleRead = new QTimer(this);
+                    connect(m_idleRead, &QTimer::timeout, this, &Recordset::readInIdleTime);
+                }
+                m_idleRead->start(0);
+                break;
+            }
             m_store.appendFromStatement(statement, offset);
             m_identities.push_back(m_hasIdentity ? engine.identityOf(statement, 0) : 0);
         }
@@ -227,8 +244,74 @@ void Recordset::fetch()
     m_currentDeleted = false;
 }
 
+int Recordset::recordCount() const
+{
+    readRows(std::numeric_limits<int>::max());
+    return m_store.rowCount();
+}
+
+bool Recordset::hasRow(int index) const
+{
+    return index >= 0 && (index < m_store.rowCount() || readRows(index + 1));
+}
+
+bool Recordset::readRows(int wanted) const
+{
+    if (!m_pending || m_store.rowCount() >= wanted)
+        return m_store.rowCount() >= wanted;
+    auto *self = const_cast<Recordset *>(this);
+    const int first = m_store.rowCount();
+    const int offset = m_hasIdentity ? 1 : 0;
+    const Engine &engine = m_connection->engine();
+    auto announce = [&] {
+        if (m_store.rowCount() > first)
+            emit self->rowsFetched(first, m_store.rowCount() - 1);
+    };
+    try {
+        while (m_store.rowCount() < wanted) {
+            m_store.appendFromStatement(*m_pending, offset);
+            m_identities.push_back(m_hasIdentity ? engine.identityOf(*m_pending, 0) : 0);
+            if (!m_pending->next()) {
+                self->stopReading();
+                break;
+            }
+        }
+    } catch (...) {
+        self->stopReading();
+        announce();
+        throw;
+    }
+    announce();
+    return m_store.rowCount() >= wanted;
+}
+
+void Recordset::readInIdleTime()
+{
+    // A few milliseconds at a time, so the window stays responsive meanwhile.
+    QElapsedTimer slice;
+    slice.start();
+    try {
+        while (m_pending && slice.elapsed() < 4)
+            readRows(m_store.rowCount() + 256);
+    } catch (const DbException &e) {
+        qWarning("reading the rest of %s: %s", qPrintable(m_sql), qPrintable(e.description()));
+    }
+}
+
+void Recordset::stopReading()
+{
+    if (!m_pending)
+        return;
+    m_pending.reset();
+    if (m_idleRead)
+        m_idleRead->stop();
+    if (m_connection)
+        m_connection->removePendingReader(this);
+}
+
 void Recordset::close()
 {
+    stopReading();
     if (!m_open)
         return;
     m_open = false;
@@ -243,6 +326,7 @@ void Recordset::close()
 
 RowStore Recordset::takeRows()
 {
+    readRows(std::numeric_limits<int>::max());
     RowStore rows = std::move(m_store);
     m_store = RowStore();
     close();
@@ -260,12 +344,12 @@ void Recordset::requery()
 
 bool Recordset::bof() const
 {
-    return !m_open || (m_store.rowCount() == 0) || m_pos < 0;
+    return !m_open || !hasRow(0) || m_pos < 0;
 }
 
 bool Recordset::eof() const
 {
-    return !m_open || (m_store.rowCount() == 0) || m_pos >= recordCount();
+    return !m_open || !hasRow(0) || (m_pos >= 0 && !hasRow(m_pos));
 }
 
 void Recordset::setPosition(int index, bool announce)
@@ -287,7 +371,8 @@ void Recordset::moveTo(int index)
 {
     requireOpen();
     flushPending();
-    setPosition(std::clamp(index, -1, recordCount()));
+    const int target = std::max(index, -1);
+    setPosition(target < 0 || hasRow(target) ? target : m_store.rowCount());
 }
 
 void Recordset::moveFirst()
@@ -311,7 +396,8 @@ void Recordset::moveNext()
         fail(DbErrorCode::NoCurrentRecord, QStringLiteral("已到记录集末尾"));
     flushPending();
     // After a delete the next row already sits at the current index.
-    setPosition(m_currentDeleted ? m_pos : std::min(m_pos + 1, recordCount()));
+    const int next = m_currentDeleted ? m_pos : m_pos + 1;
+    setPosition(hasRow(next) ? next : m_store.rowCount());
 }
 
 void Recordset::movePrevious()
@@ -336,7 +422,7 @@ int Recordset::indexOf(const QString &criterion, int from) const
     // does, without making a string of every row.
     const bool textEquality = parsed->textLiteral && parsed->op == QLatin1String("=");
     const QByteArray folded = textEquality ? RowStore::foldAscii(parsed->literal.toString().toUtf8()) : QByteArray();
-    for (int i = std::max(from, 0); i < recordCount(); ++i) {
+    for (int i = std::max(from, 0); hasRow(i); ++i) {
         if (textEquality && !(m_editMode != EditMode::None && i == m_pos)) {
             if (const auto equal = m_store.textEquals(i, column, folded)) {
                 if (*equal)
@@ -387,7 +473,7 @@ QVariant Recordset::value(const QString &name) const
 
 QVariant Recordset::valueAt(int row, int column) const
 {
-    if (row < 0 || row >= recordCount() || column < 0 || column >= m_columns.size())
+    if (column < 0 || column >= m_columns.size() || !hasRow(row))
         return {};
     if (m_editMode != EditMode::None && row == m_pos)
         return m_edit.at(column);
@@ -454,6 +540,7 @@ void Recordset::addNew()
     requireWritable(-1);
     flushPending();
     m_positionBeforeAdd = m_pos;
+    readRows(std::numeric_limits<int>::max()); // a new row goes after every row
     m_store.appendEmpty();
     m_identities.push_back(0);
     m_editMode = EditMode::Adding;
@@ -588,7 +675,7 @@ void Recordset::refreshCurrent()
     }
     m_editMode = EditMode::None;
     m_edit.clear();
-    if (m_pos < 0 || m_pos >= recordCount() || m_currentDeleted || !m_hasIdentity)
+    if (m_pos < 0 || m_pos >= m_store.rowCount() || m_currentDeleted || !m_hasIdentity)
         return;
     if (rereadRow(m_pos)) {
         emit rowChanged(m_pos);

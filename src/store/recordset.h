@@ -9,17 +9,21 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <limits>
+#include <memory>
 #include <vector>
 
 class Connection;
+class Statement;
+class QTimer;
 
 // Whether a recordset may write its rows back. Every recordset is a snapshot
 // read at open; an editable one writes a row only while the database still
 // holds it as it was read (optimistic locking).
 enum class LockType { ReadOnly = 1, Optimistic = 3 };
 
-// A client-side snapshot of a query: every row fetched at open, the count
-// exact at once. Edits are held on the current row until update(), which
+// A client-side snapshot of a query: every row fetched at open (or the first
+// ones, see setFirstRows), the count exact when asked. Edits are held on the current row until update(), which
 // writes the base table (found from the columns' origins) by the row's
 // identity, and only if the row is unchanged since it was read.
 class Recordset : public QObject
@@ -34,6 +38,16 @@ public:
               const QVariantList &parameters = {});
     void close();
     void requery();
+    // From the next open on, reads only the first `rows` rows at once (0: all
+    // of them); the others come as they are needed (a row by its index, the
+    // record count, move last, find, a new row) and meanwhile in idle time,
+    // each announced by rowsFetched. They are the same snapshot either way.
+    void setFirstRows(int rows) { m_firstRows = rows; }
+    // Rows read so far, and whether that is all of them.
+    int loadedCount() const { return m_store.rowCount(); }
+    bool isComplete() const { return m_pending == nullptr; }
+    // Whether row `index` exists, reading no further than it.
+    bool hasRow(int index) const;
     bool isOpen() const { return m_open; }
 
     QString source() const { return m_sql; }
@@ -42,7 +56,7 @@ public:
     QString baseTable() const { return m_baseTable; }
     Connection *connection() const { return m_connection; }
 
-    int recordCount() const { return m_store.rowCount(); }
+    int recordCount() const;
     bool bof() const;
     bool eof() const;
     // 0-based index of the current row (-1 before the first, recordCount() after the last).
@@ -70,7 +84,11 @@ public:
     QVariant value(const QString &name) const;
     QString text(const QString &name) const { return value(name).toString(); }
     // The stored rows as they were last read or written (pending edits aside).
-    const RowStore &rowStore() const { return m_store; }
+    const RowStore &rowStore() const
+    {
+        readRows(std::numeric_limits<int>::max());
+        return m_store;
+    }
     // Hands the rows over (to a report that keeps them) and closes the recordset.
     RowStore takeRows();
     // Value of any row without moving (for item models).
@@ -108,6 +126,7 @@ signals:
     void rowInserted(int row);
     void rowRemoved(int row);
     void rowsReset();
+    void rowsFetched(int first, int last);
 
 private:
     struct Column
@@ -124,6 +143,9 @@ private:
     void requireCurrent() const;
     void requireWritable(int column) const;
     void fetch();
+    bool readRows(int wanted) const;
+    void readInIdleTime();
+    void stopReading();
     void detectBaseTable(const QString &sql);
     void flushPending();
     void setPosition(int index, bool announce = false);
@@ -143,8 +165,12 @@ private:
 
     QVector<Column> m_columns;
     QHash<QString, int> m_columnByName;
-    RowStore m_store;
-    std::vector<qint64> m_identities;
+    // The snapshot grows while the pending statement is read.
+    mutable RowStore m_store;
+    mutable std::vector<qint64> m_identities;
+    mutable std::unique_ptr<Statement> m_pending;
+    int m_firstRows = 0;
+    QTimer *m_idleRead = nullptr;
     int m_pos = -1;
     bool m_currentDeleted = false;
 

@@ -2,6 +2,7 @@
 
 #include "store/statement.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -10,18 +11,28 @@ void RowStore::reset(int columns)
     m_columns = columns;
     m_rows = 0;
     m_cells.clear();
-    m_arena.clear();
+    m_blocks.clear();
     m_cells.shrink_to_fit();
-    m_arena.shrink_to_fit();
+    m_blocks.shrink_to_fit();
 }
 
 RowStore::Cell RowStore::store(const void *data, size_t length, Type type)
 {
     Cell c;
-    c.offset = static_cast<quint32>(m_arena.size());
     c.packed = (static_cast<quint32>(length) & 0x1FFFFFFFu) | (static_cast<quint32>(type) << 29);
-    const char *bytes = static_cast<const char *>(data);
-    m_arena.insert(m_arena.end(), bytes, bytes + length);
+    if (length == 0)
+        return c;
+    constexpr size_t block = size_t(1) << kBlockBits;
+    // A value that does not fit the last block starts a new one; one larger
+    // than a block has a block of its own (nothing fits after it).
+    if (m_blocks.empty() || m_blocks.back().size() + length > block) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(std::max(block, length));
+    }
+    std::vector<char> &last = m_blocks.back();
+    c.offset = static_cast<quint32>(((m_blocks.size() - 1) << kBlockBits) + last.size());
+    const char *from = static_cast<const char *>(data);
+    last.insert(last.end(), from, from + length);
     return c;
 }
 
@@ -74,7 +85,7 @@ void RowStore::removeRow(int row)
 QVariant RowStore::value(int row, int column) const
 {
     const Cell &c = cell(row, column);
-    const char *at = m_arena.data() + c.offset;
+    const char *at = bytes(c);
     switch (c.type()) {
     case Null:
         return {};
@@ -167,7 +178,7 @@ std::optional<bool> RowStore::textEquals(int row, int column, const QByteArray &
         return std::nullopt;
     if (c.length() != static_cast<quint32>(folded.size()))
         return false;
-    const char *at = m_arena.data() + c.offset;
+    const char *at = bytes(c);
     for (quint32 i = 0; i < c.length(); ++i) {
         char ch = at[i];
         if (ch >= 'A' && ch <= 'Z')

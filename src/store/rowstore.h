@@ -8,8 +8,9 @@
 
 class Statement;
 
-// The rows of a recordset, packed: every value sits in one byte arena and each
-// cell is a small descriptor, so a snapshot of 100,000 customers or a million
+// The rows of a recordset, packed: every value sits in a byte arena of 1 MB
+// blocks (growing by a block, never by copying everything) and each cell is a
+// small descriptor, so a snapshot of 100,000 customers or a million
 // tickets costs a few allocations instead of one per value. Values turn into
 // QVariants only when read.
 class RowStore
@@ -49,9 +50,15 @@ private:
     Cell &cell(int row, int column) { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
     const Cell &cell(int row, int column) const { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
     Cell store(const void *data, size_t length, Type type);
+    // Where a cell's bytes are: the block is the offset's top bits.
+    static constexpr int kBlockBits = 20;
+    const char *bytes(const Cell &c) const
+    {
+        return c.length() == 0 ? "" : m_blocks[c.offset >> kBlockBits].data() + (c.offset & ((1u << kBlockBits) - 1));
+    }
 
     int m_columns = 0;
     int m_rows = 0;
     std::vector<Cell> m_cells;
-    std::vector<char> m_arena;
+    std::vector<std::vector<char>> m_blocks;
 };

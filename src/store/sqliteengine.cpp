@@ -47,6 +47,7 @@ class SqliteStatement : public StatementBackend
 public:
     SqliteStatement(const SqliteEngine &engine, sqlite3_stmt *stmt) : m_engine(engine), m_stmt(stmt) {}
     ~SqliteStatement() override { sqlite3_finalize(m_stmt); }
+    bool readOnly() const override { return sqlite3_stmt_readonly(m_stmt) != 0; }
 
     void bind(int index, const QVariant &value) override
     {

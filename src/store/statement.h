@@ -39,6 +39,8 @@ public:
     virtual QByteArrayView bytes(int i) const = 0;
     // Rows changed by the statement once it has run.
     virtual int changes() const = 0;
+    // Whether running it leaves the database as it was.
+    virtual bool readOnly() const { return true; }
 };
 
 // A prepared statement that finalizes itself. Rows are read column by column
@@ -72,6 +74,7 @@ public:
     QByteArrayView bytes(int i) const { return m_backend->bytes(i); }
     QVariant value(int i) const;
     int changes() const { return m_backend->changes(); }
+    bool readOnly() const { return m_backend->readOnly(); }
 
 private:
     void finishTrace();

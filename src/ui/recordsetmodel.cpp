@@ -15,6 +15,14 @@ void RecordsetModel::setRecordset(Recordset *recordset)
     m_headers.clear();
     if (m_rs) {
         connect(m_rs, &Recordset::rowsReset, this, &RecordsetModel::reset);
+        // Rows read after the first ones (see Recordset::setFirstRows) join at the end.
+        connect(m_rs, &Recordset::rowsFetched, this, [this](int, int last) {
+            if (last < m_rows)
+                return;
+            beginInsertRows({}, m_rows, last);
+            m_rows = last + 1;
+            endInsertRows();
+        });
         connect(m_rs, &Recordset::rowInserted, this, [this](int row) {
             beginInsertRows({}, row, row);
             ++m_rows;
@@ -52,7 +60,7 @@ void RecordsetModel::setRecordset(Recordset *recordset)
 void RecordsetModel::reset()
 {
     beginResetModel();
-    m_rows = m_rs && m_rs->isOpen() ? m_rs->recordCount() : 0;
+    m_rows = m_rs && m_rs->isOpen() ? m_rs->loadedCount() : 0;
     m_columns = m_rs && m_rs->isOpen() ? m_rs->fieldCount() : 0;
     endResetModel();
 }

@@ -116,7 +116,7 @@ void HostileArchiveTest::customerWindow()
         return clearOrTransfer(place, text);
     Fixture &f = *m_f;
     FRMHYDA &w = window();
-    Guard guard(f, m_messages, {"hyda", "hyxc", "SUMhangkong", "SUMgeren", "SUMdaoda"});
+    Guard guard(f, m_messages, {"hyda", "hyxc", "SUMhangkong", "SUMgeren", "SUMdaoda", "SUMkh"});
     if (place == QLatin1String("find")) {
         // Look-alikes first: a search that confused them with the value would stop there.
         const int longest = f.number(QStringLiteral("select colm_cd from dh_codedict where table_code='hyda' and colm_code='xm'"));
@@ -171,7 +171,7 @@ void HostileArchiveTest::customerField(const QString &place, const QString &text
     const QString cell = QStringLiteral("select \"%1\" from hyda where kh=?1").arg(field.at(0).toString());
     const QVariant was = f.value(cell, {card});
     const QByteArray others = f.digest(QStringLiteral("select * from hyda where kh<>?1"), {card});
-    Guard guard(f, m_messages, {"hyda"});
+    Guard guard(f, m_messages, {"hyda", "SUMkh"});
     if (editing) {
         w.Cmdmove_Click(0);
         press(w, QStringLiteral("edit"));
@@ -227,7 +227,7 @@ void HostileArchiveTest::clearOrTransfer(const QString &place, const QString &te
     const QByteArray others = f.digest(othersSql, {giver, taker});
     const QString log = clearing ? QStringLiteral("jifenallow") : QStringLiteral("hyxczhuanrang");
     const qint64 lastLog = f.number(QStringLiteral("select coalesce(max(rowid), 0) from ") + log);
-    Guard guard(f, m_messages, {"hyxc", log});
+    Guard guard(f, m_messages, {"hyxc", log, "SUMkh"});
     if (clearing) {
         paste(w, QStringLiteral("Text3"), giver);
         paste(w, QStringLiteral("Text4"), place == QLatin1String("clear-points") ? text : QStringLiteral("1"));
@@ -299,7 +299,7 @@ void HostileArchiveTest::itinerary()
         }
         const qint64 rows = f.number(QStringLiteral("select count(*) from hyxc where kh=?1"), {giver});
         const qint64 lastLog = f.number(QStringLiteral("select coalesce(max(rowid), 0) from hyxczhuanrang"));
-        Guard guard(f, m_messages, {"hyxc", "hyxczhuanrang"});
+        Guard guard(f, m_messages, {"hyxc", "hyxczhuanrang", "SUMkh"});
         paste(w, QStringLiteral("Text1"), giver);
         w.listRows();
         QCOMPARE(giver.isEmpty() ? 0 : w.list()->recordCount(), int(rows));
@@ -328,7 +328,7 @@ void HostileArchiveTest::itinerary()
 
     ItineraryArea &a = area();
     ItineraryModel *model = a.model();
-    Guard guard(f, m_messages, {"hyxc", "SUMhangkong", "SUMgeren", "SUMdaoda"});
+    Guard guard(f, m_messages, {"hyxc", "SUMhangkong", "SUMgeren", "SUMdaoda", "SUMkh"});
     if (place == QLatin1String("refund")) {
         // The ticket's airline and the operator both carry the text into the log row.
         const qint64 id = f.addTicket(QStringLiteral("R1"), 50);

@@ -1,0 +1,99 @@
+#include "reports/reportpageview.h"
+
+#include "reports/reportdocument.h"
+
+#include <QPainter>
+#include <QScrollBar>
+
+class ReportPageView::Page : public QWidget
+{
+public:
+    explicit Page(ReportPageView *view) : QWidget(view), m_view(view) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QPageLayout layout = m_view->m_renderer.pageLayout();
+        const QRectF margins = layout.paintRect(QPageLayout::Inch);
+        const double scale = m_view->m_zoom / 20.0; // twips to pixels
+        painter.scale(scale, scale);
+        painter.translate(margins.left() * 1440.0, margins.top() * 1440.0);
+        m_view->m_renderer.paintPage(painter, m_view->m_page);
+    }
+
+private:
+    ReportPageView *m_view;
+};
+
+ReportPageView::ReportPageView(std::shared_ptr<const ReportDocument> document, const std::optional<QPageLayout> &chosen,
+                               QWidget *parent)
+    : QScrollArea(parent), m_document(std::move(document)), m_renderer(*m_document, chosen), m_sheet(new Page(this))
+{
+    setBackgroundRole(QPalette::Dark);
+    setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setWidget(m_sheet);
+    setZoom(1.0);
+}
+
+QSizeF ReportPageView::pageTwips() const
+{
+    const QRectF full = m_renderer.pageLayout().fullRect(QPageLayout::Inch);
+    return full.size() * 1440.0;
+}
+
+void ReportPageView::setZoom(double zoom)
+{
+    m_zoom = std::clamp(zoom, 0.1, 8.0);
+    const QSizeF twips = pageTwips();
+    m_sheet->resize(qRound(twips.width() * m_zoom / 20.0), qRound(twips.height() * m_zoom / 20.0));
+    m_sheet->update();
+}
+
+void ReportPageView::setCurrentPage(int page)
+{
+    const int wanted = std::clamp(page, 1, pageCount()) - 1;
+    if (wanted == m_page)
+        return;
+    m_page = wanted;
+    verticalScrollBar()->setValue(0);
+    m_sheet->update();
+    emit pageChanged();
+}
+
+void ReportPageView::zoomIn()
+{
+    m_fit = Fit::None;
+    setZoom(m_zoom * 1.25);
+}
+
+void ReportPageView::zoomOut()
+{
+    m_fit = Fit::None;
+    setZoom(m_zoom / 1.25);
+}
+
+void ReportPageView::fitToWidth()
+{
+    m_fit = Fit::Width;
+    const double room = viewport()->width() - 16;
+    setZoom(room * 20.0 / pageTwips().width());
+}
+
+void ReportPageView::fitInView()
+{
+    m_fit = Fit::Whole;
+    const QSizeF twips = pageTwips();
+    setZoom(std::min((viewport()->width() - 16) * 20.0 / twips.width(), (viewport()->height() - 16) * 20.0 / twips.height()));
+}
+
+void ReportPageView::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    if (m_fit == Fit::Width)
+        fitToWidth();
+    else if (m_fit == Fit::Whole)
+        fitInView();
+}

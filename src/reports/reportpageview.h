@@ -1,0 +1,45 @@
+#pragma once
+
+#include "reports/reportrenderer.h"
+
+#include <QScrollArea>
+#include <memory>
+
+class ReportDocument;
+
+// One page of a report on screen, drawn when it is shown: a report of a
+// hundred thousand rows opens as fast as one of ten, since no page but the
+// one in view is ever drawn.
+class ReportPageView : public QScrollArea
+{
+    Q_OBJECT
+public:
+    ReportPageView(std::shared_ptr<const ReportDocument> document, const std::optional<QPageLayout> &chosen,
+                   QWidget *parent = nullptr);
+
+    int pageCount() const { return m_renderer.pageCount(); }
+    int currentPage() const { return m_page + 1; } // 1-based
+    void setCurrentPage(int page);
+    void zoomIn();
+    void zoomOut();
+    void fitToWidth();
+    void fitInView();
+
+signals:
+    void pageChanged();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    class Page;
+    void setZoom(double zoom);
+    QSizeF pageTwips() const;
+
+    std::shared_ptr<const ReportDocument> m_document;
+    ReportRenderer m_renderer;
+    Page *m_sheet;
+    int m_page = 0;
+    double m_zoom = 1.0; // screen pixels per point
+    enum class Fit { None, Width, Whole } m_fit = Fit::Width;
+};

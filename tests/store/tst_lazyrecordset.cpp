@@ -1,0 +1,113 @@
+// A recordset that reads its first rows at open and the rest later must
+// behave exactly as one that reads every row at once.
+#include "store/recordset.h"
+#include "support/testdatabase.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString kCustomers = QStringLiteral("select * from hyda");
+
+// What an operation shows of a recordset: the place it is at, and the card number there.
+QString where(const Recordset &rs)
+{
+    return QStringLiteral("%1:%2:%3").arg(rs.currentIndex()).arg(rs.eof()).arg(rs.eof() ? QString() : rs.text(QStringLiteral("kh")));
+}
+
+} // namespace
+
+class TestLazyRecordset : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sameAsEager_data()
+    {
+        QTest::addColumn<int>("firstRows");
+        QTest::newRow("one row first") << 1;
+        QTest::newRow("a few first") << 7;
+        QTest::newRow("all but the last") << 29;
+    }
+    void sameAsEager()
+    {
+        QFETCH(int, firstRows);
+        TestDatabase db(TestDatabase::Content::Demo, {30, 60});
+        Recordset eager, lazy;
+        eager.open(kCustomers, &db.connection(), LockType::Optimistic);
+        lazy.setFirstRows(firstRows);
+        lazy.open(kCustomers, &db.connection(), LockType::Optimistic);
+        QCOMPARE(lazy.loadedCount(), firstRows);
+
+        // Another seat adds a customer: neither snapshot shows it.
+        Connection other;
+        other.openLocation(db.path());
+        other.execute(QStringLiteral("insert into hyda (kh,xm) values ('8877000001','另座')"));
+
+        const QString lastName = eager.valueAt(29, eager.fieldIndex(QStringLiteral("xm"))).toString();
+        const QStringList steps = {QStringLiteral("next"), QStringLiteral("to 25"), QStringLiteral("last"),
+                                   QStringLiteral("first"), QStringLiteral("find"), QStringLiteral("next")};
+        for (const QString &step : steps) {
+            for (Recordset *rs : {&eager, &lazy}) {
+                if (step == QLatin1String("next"))
+                    rs->moveNext();
+                else if (step == QLatin1String("find"))
+                    rs->find(QStringLiteral("xm=") + QStringLiteral("'%1'").arg(lastName));
+                else if (step == QLatin1String("last"))
+                    rs->moveLast();
+                else if (step == QLatin1String("first"))
+                    rs->moveFirst();
+                else
+                    rs->moveTo(25);
+            }
+            QCOMPARE(where(lazy), where(eager));
+        }
+        QCOMPARE(lazy.recordCount(), 30);
+        QCOMPARE(lazy.recordCount(), eager.recordCount());
+        for (int row = 0; row < eager.recordCount(); ++row)
+            QCOMPARE(lazy.valueAt(row, 1), eager.valueAt(row, 1));
+    }
+
+    // A row read later is written back only while it holds what this recordset read.
+    void optimisticWriteOfALaterRow()
+    {
+        TestDatabase db(TestDatabase::Content::Demo, {30, 60});
+        Recordset lazy;
+        lazy.setFirstRows(2);
+        lazy.open(kCustomers, &db.connection(), LockType::Optimistic);
+        const QVariant kh = lazy.valueAt(20, lazy.fieldIndex(QStringLiteral("kh")));
+        Connection other;
+        other.openLocation(db.path());
+        other.execute(QStringLiteral("update hyda set xm='别人改的' where kh=?"), {kh});
+        // This seat writes too: the rows still to be read are those of the moment of opening.
+        db.connection().execute(QStringLiteral("insert into hyda (kh,xm) values ('8877000002','本座')"));
+        QCOMPARE(lazy.recordCount(), 30);
+        lazy.moveTo(20);
+        lazy.setValue(QStringLiteral("xm"), QStringLiteral("我改的"));
+        try {
+            lazy.update();
+            QFAIL("a row changed by another seat was written over");
+        } catch (const DbException &e) {
+            QCOMPARE(e.kind(), DbErrorKind::Conflict);
+        }
+        QCOMPARE(lazy.text(QStringLiteral("xm")), QStringLiteral("别人改的"));
+        lazy.setValue(QStringLiteral("xm"), QStringLiteral("我改的"));
+        lazy.update();
+        QCOMPARE(db.scalar(QStringLiteral("select xm from hyda where kh='%1'").arg(kh.toString())).toString(),
+                 QStringLiteral("我改的"));
+    }
+
+    // The snapshot keeps its values in blocks; one larger than a block, and the values after it, read back whole.
+    void valuesLargerThanABlock()
+    {
+        TestDatabase db;
+        const QString big(3 * 1024 * 1024 + 7, QLatin1Char('x'));
+        db.connection().execute(QStringLiteral("insert into dict (class,lx,sm) values ('a',1,?),('a',2,'after')"), {big});
+        Recordset rs;
+        rs.open(QStringLiteral("select sm from dict where class='a' order by lx"), &db.connection());
+        QCOMPARE(rs.valueAt(0, 0).toString(), big);
+        QCOMPARE(rs.valueAt(1, 0).toString(), QStringLiteral("after"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLazyRecordset)
+#include "tst_lazyrecordset.moc"
