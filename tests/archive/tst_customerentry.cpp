@@ -100,6 +100,7 @@ void CustomerEntryTest::itineraryQueryByPinyin()
         w.Cmdfind_Click();
         // Found tickets turn to the results page; nothing found stays on the conditions.
         QCOMPARE(child<QTabWidget>(&w, "SSTab1")->currentIndex(), cards.isEmpty() ? 0 : 1);
+        QVERIFY(box(&w, "txtsj_0")->text().isEmpty()); // cleared after each search
         QStringList shown;
         for (int r = 0; w.results()->isOpen() && r < w.results()->recordCount(); ++r)
             shown << w.results()->valueAt(r, w.results()->fieldIndex("kh")).toString();
