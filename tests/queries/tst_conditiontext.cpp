@@ -50,6 +50,7 @@ void TestConditionText::text_data()
     QTest::newRow("blanks stay, field trimmed") << QStringList{"  航空公司 |=| CA "} << "" << stats << "A=' CA '" << "" << 1;
     QTest::newRow("unknown type word: quoted") << QStringList{"代号|=|x' or 1=1 --"} << "" << stats
                                                << "F='x'' or 1=1 --'" << "" << 1;
+    QTest::newRow("apostrophe doubled") << QStringList{"航空公司|=|O'Neil"} << "" << stats << "A='O''Neil'" << "" << 1;
     QTest::newRow("thousands separator") << QStringList{"张数|>=|1,000"} << "" << stats << "B>=1000" << "" << 1;
     QTest::newRow("number as parsed") << QStringList{"张数|<| 12.50 "} << "" << stats << "B<12.5" << "" << 1;
     QTest::newRow("bad number stops with the text so far")
