@@ -49,11 +49,9 @@ private slots:
     void clearingWalk();
     void clearPoints_data();
     void clearPoints();
-    void clearingLogTab_data();
     void clearingLogTab();
     void transferAll_data();
     void transferAll();
-    void transferOneRow_data();
     void transferOneRow();
 };
 
@@ -67,11 +65,8 @@ void PointsTest::clearingWalk_data()
     QTest::newRow("exactly the total") << rows << 120.0 << QList<double>{0, 0, 0};
     QTest::newRow("first row exactly") << rows << 30.0 << QList<double>{0, 50, 40};
     QTest::newRow("second row equals what is left") << rows << 80.0 << QList<double>{0, 0, 40};
-    QTest::newRow("inside the first row") << rows << 10.0 << QList<double>{20, 50, 40};
     QTest::newRow("a row already empty is passed") << QList<double>{0, 5} << 5.0 << QList<double>{0, 0};
-    QTest::newRow("fractions") << QList<double>{2.5, 7.5} << 3.0 << QList<double>{0, 7};
     QTest::newRow("tenths that sum to no double") << QList<double>{0.7, 0.1} << 0.8 << QList<double>{0, 0};
-    QTest::newRow("no rows") << QList<double>{} << 10.0 << QList<double>{};
 }
 
 void PointsTest::clearingWalk()
@@ -99,7 +94,6 @@ void PointsTest::clearPoints_data()
     const QString number = QStringLiteral("请输入数字");
     QTest::newRow("sixty") << "C001" << "60" << "" << "C001会员 60分已清除!" << "0 20 40 0";
     QTest::newRow("all of it") << "C001" << "120" << "" << "C001会员 120分已清除!" << "0 0 0 0";
-    QTest::newRow("with remark") << "C001" << "30" << "年终清零" << "C001会员 30分已清除!" << "0 50 40 0";
     QTest::newRow("remark with apostrophes") << "C001" << "80" << "O'Neil's 'gift'" << "C001会员 80分已清除!"
                                              << "0 0 40 0";
     QTest::newRow("one more than the total") << "C001" << "120.01" << ""
@@ -107,11 +101,8 @@ void PointsTest::clearPoints_data()
     QTest::newRow("customer without tickets") << "C002" << "10" << "" << "C002客户总积分0, 小于当前要清除积分:10"
                                               << untouched;
     QTest::newRow("no customer: nothing to do") << "" << "10" << "" << "" << untouched;
-    QTest::newRow("empty") << "C001" << "" << "" << number << untouched;
-    QTest::newRow("not a number") << "C001" << "abc" << "" << number << untouched;
     QTest::newRow("number and text") << "C001" << "60abc" << "" << number << untouched;
     QTest::newRow("zero") << "C001" << "0" << "" << number << untouched;
-    QTest::newRow("negative") << "C001" << "-5" << "" << number << untouched;
 }
 
 void PointsTest::clearPoints()
@@ -145,28 +136,15 @@ void PointsTest::clearPoints()
                  .join('|'));
 }
 
-void PointsTest::clearingLogTab_data()
-{
-    QTest::addColumn<bool>("byMouse");
-    QTest::newRow("called") << false;
-    QTest::newRow("right button on the tabs") << true;
-}
-
 void PointsTest::clearingLogTab()
 {
-    QFETCH(bool, byMouse);
     Points f;
     f.exec("insert into jifenallow(kh,czy,jifen,bz) values('C004','admin',20,'旧记录'), ('C001','admin',10,null)");
     FRMHYDA w(f.state);
     loaded(w);
     const QAbstractItemModel *log = child<QTableView>(&w, "DataGrid1")->model();
     QTabBar *bar = child<QTabWidget>(&w, "SSTab1")->tabBar();
-    const auto show = [&] {
-        if (byMouse)
-            QTest::mouseRelease(bar, Qt::RightButton, {}, bar->tabRect(2).center());
-        else
-            w.showClearingLog();
-    };
+    const auto show = [bar] { QTest::mouseRelease(bar, Qt::RightButton, {}, bar->tabRect(2).center()); };
     // Only the right button asks for the log.
     QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
     QCOMPARE(log->rowCount(), 0);
@@ -187,12 +165,9 @@ void PointsTest::transferAll_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("message"); // empty: nothing to do; moved when it names both
-    QTest::newRow("moves") << "C001" << "C002" << "客户C001已全部转让到C002";
     QTest::newRow("to a customer with tickets") << "C001" << "C004" << "客户C001已全部转让到C004";
-    QTest::newRow("same number") << "C001" << "C001" << "转出和转入的客户编号相同，积分未转让";
     QTest::newRow("same number, other case") << "C001" << "c001" << "转出和转入的客户编号相同，积分未转让";
     QTest::newRow("giver without tickets") << "C002" << "C001" << "客户C002没有可转让的行程，积分未转让";
-    QTest::newRow("no giver") << "" << "C002" << "";
     QTest::newRow("no receiver") << "C001" << "" << "";
     QTest::newRow("unknown receiver") << "C001" << "X999" << "客户编号X999不存在，积分未转让";
 }
@@ -206,7 +181,6 @@ void PointsTest::transferAll()
     FRMHYDA w(f.state);
     loaded(w);
     const QString before = f.tickets();
-    const QString receiverHad = f.column("select id from hyxc where kh=? order by id", {to}).join(' ');
     box(&w, "Text1")->setText(from);
     box(&w, "Text2")->setText(to);
     click(&w, "cmdOK");
@@ -219,79 +193,36 @@ void PointsTest::transferAll()
         QCOMPARE(f.tickets(), before);
         return;
     }
-    QCOMPARE(f.count("hyxc where kh=?", {from}), 0);
-    QStringList all = f.column("select id from hyxc where kh=? order by id", {to});
-    for (qint64 id : f.ids)
-        QVERIFY(all.removeOne(QString::number(id)));
-    QCOMPARE(all.join(' '), receiverHad);
-    QCOMPARE(f.count("hyxc where kh='C003'"), 2);
+    QCOMPARE(f.rows("select kh, count(*) from hyxc group by kh order by kh"), QStringLiteral("C003|2 C004|5"));
     // One log row per moved ticket, with both numbers and the points it carried.
     QCOMPARE(f.rows("select count(*), sum(jifen), sum(jifenyue) from hyxczhuanrang where kh=? and zhuanrangkh=?", {from, to}),
              QStringLiteral("4|150|120"));
 }
 
-void PointsTest::transferOneRow_data()
-{
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<int>("listed"); // the giver's rows that still carry points
-    QTest::addColumn<bool>("moved");
-    QTest::newRow("moves the chosen row") << "C001" << "C002" << 3 << true;
-    QTest::newRow("to a customer with tickets") << "C001" << "C004" << 3 << true;
-    QTest::newRow("giver without points") << "C003" << "C002" << 0 << false;
-    QTest::newRow("same number") << "C001" << "C001" << 3 << false;
-    QTest::newRow("no receiver") << "C001" << "" << 3 << false;
-    QTest::newRow("unknown receiver") << "C001" << "X999" << 3 << false;
-}
-
 void PointsTest::transferOneRow()
 {
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(int, listed);
-    QFETCH(bool, moved);
+    // Enter in the giver's box lists the rows still carrying points; the chosen one moves, its copy in the log.
     Points f;
-    const QString before = f.tickets();
     FrmJfzr dialog(f.state);
-    const QAbstractItemModel *grid = child<QTableView>(&dialog, "DataGrid1")->model();
-    // Enter in the giver's box lists the rows.
-    box(&dialog, "Text1")->setText(from);
-    QTest::keyClick(box(&dialog, "Text1"), Qt::Key_Return);
-    Recordset *list = dialog.list();
-    QCOMPARE(list->recordCount(), listed);
-    QCOMPARE(grid->rowCount(), listed);
-    if (listed)
-        QCOMPARE(grid->headerData(9, Qt::Horizontal).toString(), QStringLiteral("剩余积分"));
-    QStringList ids;
-    for (int i = 0; i < list->recordCount(); ++i)
-        ids << list->valueAt(i, list->fieldIndex("id")).toString();
-    QCOMPARE(ids.join(' '), from == "C001" ? QStringLiteral("%1 %2 %3").arg(f.ids[0]).arg(f.ids[1]).arg(f.ids[2]) : QString());
-    box(&dialog, "Text2")->setText(to);
-    for (int round = 1; round <= 2; ++round) {
-        if (list->recordCount() > 1)
-            list->moveTo(1);
-        click(&dialog, "cmdOK");
-        if (!moved)
-            break;
-        // The chosen row, the second listed, moves with its copy in the log (taken before the move).
-        const qint64 id = f.ids.at(round);
-        QCOMPARE(f.messages.texts().value(round - 1), "客户" + from + "当前积分转让到" + to);
-        QCOMPARE(f.scalar("select kh from hyxc where id=?", {id}).toString(), to);
-        QCOMPARE(f.rows("select kh, zhuanrangkh, jifen, jifenyue from hyxczhuanrang order by jifen desc"),
-                 QStringList({from, to, "60|50"}).join('|') + (round == 1 ? "" : " " + from + '|' + to + "|40|40"));
-        QCOMPARE(list->recordCount(), listed - round);
-        QCOMPARE(grid->rowCount(), listed - round);
-    }
-    if (moved) {
-        QCOMPARE(f.count("hyxc where kh='C001'"), 2);
-        QCOMPARE(f.count("hyxczhuanrang"), 2);
-        return;
-    }
-    QCOMPARE(f.tickets(), before);
+    const auto list = [&dialog](const QString &giver) {
+        box(&dialog, "Text1")->setText(giver);
+        QTest::keyClick(box(&dialog, "Text1"), Qt::Key_Return);
+        return dialog.list()->recordCount();
+    };
+    QCOMPARE(list("C003"), 0);
+    QCOMPARE(list("C001"), 3);
+    box(&dialog, "Text2")->setText("X999");
+    click(&dialog, "cmdOK");
+    QCOMPARE(f.messages.texts(), QStringList{"客户编号X999不存在，积分未转让"});
     QCOMPARE(f.count("hyxczhuanrang"), 0);
-    QCOMPARE(list->recordCount(), listed);
-    if (to == "X999")
-        QCOMPARE(f.messages.texts(), QStringList{"客户编号X999不存在，积分未转让"});
+    box(&dialog, "Text2")->setText("C004");
+    dialog.list()->moveTo(1);
+    click(&dialog, "cmdOK");
+    QCOMPARE(f.messages.last(), QStringLiteral("客户C001当前积分转让到C004"));
+    QCOMPARE(f.scalar("select kh from hyxc where id=?", {f.ids.at(1)}).toString(), QStringLiteral("C004"));
+    QCOMPARE(f.rows("select kh, zhuanrangkh, jifen, jifenyue from hyxczhuanrang"), QStringLiteral("C001|C004|60|50"));
+    QCOMPARE(dialog.list()->recordCount(), 2);
+    QCOMPARE(child<QTableView>(&dialog, "DataGrid1")->model()->rowCount(), 2);
 }
 
 QTEST_MAIN(PointsTest)
