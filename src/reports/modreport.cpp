@@ -36,12 +36,12 @@ QVector<PrintColumn> requirePrintColumns(Connection &connection, const QString &
 // The chart of a statistics or period income source, over the rows as read.
 ReportChart chartOf(const QString &tableCode, const Recordset &data)
 {
-    const std::optional<ReportCharts::Spec> spec = ReportCharts::specFor(tableCode);
-    if (!spec)
+    const std::optional<ReportCharts::Plan> plan = ReportCharts::planFor(tableCode);
+    if (!plan)
         return {};
     // A field is looked up once, not once a row.
     QHash<QString, int> columns;
-    return ReportCharts::compute(*spec, data.recordCount(), [&data, &columns](int row, const QString &field) {
+    return ReportCharts::compute(*plan, data.recordCount(), [&data, &columns](int row, const QString &field) {
         auto it = columns.constFind(field);
         if (it == columns.cend())
             it = columns.insert(field, data.fieldIndex(field));

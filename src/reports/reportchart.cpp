@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-std::optional<ReportCharts::Spec> ReportCharts::specFor(const QString &tableCode)
+std::optional<ReportCharts::Plan> ReportCharts::planFor(const QString &tableCode)
 {
     struct Known
     {
@@ -28,15 +28,15 @@ std::optional<ReportCharts::Spec> ReportCharts::specFor(const QString &tableCode
     for (const Known &k : known) {
         if (tableCode.compare(QLatin1String(k.table), Qt::CaseInsensitive) != 0)
             continue;
-        Spec spec;
-        spec.categoryFields = k.fields;
-        spec.categoryCaption = QString::fromUtf8(k.caption);
-        return spec;
+        Plan plan;
+        plan.categoryFields = k.fields;
+        plan.categoryCaption = QString::fromUtf8(k.caption);
+        return plan;
     }
     return std::nullopt;
 }
 
-ReportChart ReportCharts::compute(const Spec &spec, int rows,
+ReportChart ReportCharts::compute(const Plan &plan, int rows,
                                   const std::function<QVariant(int, const QString &)> &value)
 {
     // Totals in cents, so the picture agrees with the table's sums.
@@ -44,11 +44,11 @@ ReportChart ReportCharts::compute(const Spec &spec, int rows,
     QStringList order;
     QMap<QString, qint64> byMonth;
     for (int r = 0; r < rows; ++r) {
-        const qint64 cents = std::llround(value(r, spec.valueField).toDouble() * 100);
-        if (!spec.categoryFields.isEmpty()) {
-            QString name = value(r, spec.categoryFields.first()).toString();
-            for (qsizetype f = 1; f < spec.categoryFields.size(); ++f)
-                name += QLatin1Char('-') + value(r, spec.categoryFields.at(f)).toString();
+        const qint64 cents = std::llround(value(r, plan.valueField).toDouble() * 100);
+        if (!plan.categoryFields.isEmpty()) {
+            QString name = value(r, plan.categoryFields.first()).toString();
+            for (qsizetype f = 1; f < plan.categoryFields.size(); ++f)
+                name += QLatin1Char('-') + value(r, plan.categoryFields.at(f)).toString();
             auto it = byCategory.find(name);
             if (it == byCategory.end()) {
                 order << name;
@@ -56,14 +56,14 @@ ReportChart ReportCharts::compute(const Spec &spec, int rows,
             }
             *it += cents;
         }
-        const QString month = value(r, spec.dateField).toString().left(7);
+        const QString month = value(r, plan.dateField).toString().left(7);
         if (month.size() == 7)
             byMonth[month] += cents;
     }
 
     ReportChart chart;
     if (!order.isEmpty()) {
-        chart.barTitle = QStringLiteral("销售额前%1名：%2").arg(ReportChart::kTopBars).arg(spec.categoryCaption);
+        chart.barTitle = QStringLiteral("销售额前%1名：%2").arg(ReportChart::kTopBars).arg(plan.categoryCaption);
         // Largest first; equal totals keep the order the rows gave them.
         std::stable_sort(order.begin(), order.end(),
                          [&](const QString &a, const QString &b) { return byCategory.value(a) > byCategory.value(b); });

@@ -26,7 +26,7 @@ struct ReportChart
 namespace ReportCharts {
 // What a source's chart counts: the fields naming a bar (joined for routes),
 // the sales column, and the date that places a row in its month.
-struct Spec
+struct Plan
 {
     QStringList categoryFields;
     QString categoryCaption;
@@ -35,8 +35,8 @@ struct Spec
 };
 
 // The chart of a statistics or period income source; nothing for other reports.
-std::optional<Spec> specFor(const QString &tableCode);
+std::optional<Plan> planFor(const QString &tableCode);
 
 // Totals the rows: `value(row, field)` reads a cell by field name.
-ReportChart compute(const Spec &spec, int rows, const std::function<QVariant(int row, const QString &field)> &value);
+ReportChart compute(const Plan &plan, int rows, const std::function<QVariant(int row, const QString &field)> &value);
 }

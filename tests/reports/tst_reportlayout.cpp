@@ -280,9 +280,9 @@ void TestReportLayout::previewOutlivesItsWindow()
 void TestReportLayout::topBarsAndMonths()
 {
     // 17 airlines, the i-th selling i × 0.1 in 2025-11 and again in 2026-01; December sells nothing.
-    const auto spec = ReportCharts::specFor(QStringLiteral("srhangkong"));
-    QVERIFY(spec);
-    const ReportChart chart = ReportCharts::compute(*spec, 34, [](int row, const QString &field) -> QVariant {
+    const auto plan = ReportCharts::planFor(QStringLiteral("srhangkong"));
+    QVERIFY(plan);
+    const ReportChart chart = ReportCharts::compute(*plan, 34, [](int row, const QString &field) -> QVariant {
         const int airline = row % 17 + 1;
         if (field == QLatin1String("hangkong"))
             return QStringLiteral("航%1").arg(airline);
@@ -296,7 +296,7 @@ void TestReportLayout::topBarsAndMonths()
     QCOMPARE(chart.bars.last().first, QStringLiteral("航3"));
     const QVector<QPair<QString, double>> months{{"2025-11", 15.3}, {"2025-12", 0}, {"2026-01", 15.3}};
     QCOMPARE(chart.months, months);
-    QVERIFY(!ReportCharts::specFor(QStringLiteral("hyxc")));
+    QVERIFY(!ReportCharts::planFor(QStringLiteral("hyxc")));
 }
 
 void TestReportLayout::chartPageInPdf_data()
