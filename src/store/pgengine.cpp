@@ -403,7 +403,12 @@ void PgEngine::begin()
 {
     ensureConnected();
     // The lock is taken at the start, so a command either starts whole or waits and says so.
-    if (!PQsendQuery(m_conn, "BEGIN; SELECT pg_advisory_xact_lock(" + kLock + ")"))
+    beginHolding("pg_advisory_xact_lock");
+}
+
+void PgEngine::beginHolding(const char *lockFunction)
+{
+    if (!PQsendQuery(m_conn, QByteArray("BEGIN; SELECT ") + lockFunction + "(" + kLock + ")"))
         failConnection();
     PGresult *r = collect();
     if (failed(r)) {
@@ -448,14 +453,7 @@ bool PgEngine::inTransaction() const
 
 void PgEngine::beginSingleWrite()
 {
-    if (!PQsendQuery(m_conn, "BEGIN; SELECT pg_advisory_xact_lock_shared(" + kLock + ")"))
-        failConnection();
-    PGresult *r = collect();
-    if (failed(r)) {
-        rollback();
-        fail(r);
-    }
-    PQclear(r);
+    beginHolding("pg_advisory_xact_lock_shared");
 }
 
 void PgEngine::endSingleWrite(bool commitIt)

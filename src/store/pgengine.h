@@ -96,6 +96,8 @@ public:
     QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
     // A single write outside a transaction runs in one of its own that shares the write lock.
     void beginSingleWrite();
+    // BEGIN and take the archive's advisory lock through the given function, in one round trip.
+    void beginHolding(const char *lockFunction);
     void endSingleWrite(bool commit);
 
 private:
