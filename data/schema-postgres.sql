@@ -429,6 +429,8 @@ CREATE TABLE sumhangkong (
     tickets      bigint NOT NULL DEFAULT 0,
     PRIMARY KEY (hangkong, cprq, neivai)
 );
+-- The income by day reads it in day order, without a sort.
+CREATE INDEX sumhangkong_day ON sumhangkong (cprq, zsofsum, amount2ofsum, amount3ofsum);
 
 CREATE TABLE sumgeren (
     dpy          jet_text NOT NULL DEFAULT '',

@@ -22,11 +22,34 @@ qint64 number(Engine &engine, const QString &sql)
     return statement.next() ? statement.value(0).toLongLong() : 0;
 }
 
+// The day index of the airline statistics, on an archive made before it.
+void addDayIndex(Engine &engine, bool server)
+{
+    const QString table = server ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' "
+                                                  "AND tablename = 'sumhangkong'")
+                                 : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                  "AND name = 'SUMhangkong'");
+    const QString index = server ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = 'public' "
+                                                  "AND indexname = 'sumhangkong_day'")
+                                 : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' "
+                                                  "AND name = 'SUMhangkong_day'");
+    if (number(engine, table) != 1 || number(engine, index) != 0)
+        return;
+    try {
+        engine.executeScript(QStringLiteral("CREATE INDEX IF NOT EXISTS SUMhangkong_day ON SUMhangkong "
+                                            "(cprq, ZSOFSUM, AMOUNT2OFSUM, AMOUNT3OFSUM);"));
+    } catch (const DbException &e) {
+        qWarning("the day index could not be added to %s: %s", qPrintable(engine.location()),
+                 qPrintable(e.description()));
+    }
+}
+
 } // namespace
 
 void SchemaUpgrade::apply(Engine &engine)
 {
     const bool server = engine.isServer();
+    addDayIndex(engine, server);
     // Customers without the kept points: an archive of an earlier version (an empty
     // file or server database being created has neither).
     const QString probe = server ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' "
