@@ -49,27 +49,30 @@ ReportChart chartOf(const QString &tableCode, const Recordset &data)
     });
 }
 
+// Rows read before a report is shown: its first pages. The rest come while
+// the preview is up (or at once for printing and exporting).
+constexpr int kFirstRows = 500;
+
 // Opens the data and lays the report out over it; the rows move into the report,
 // totalled by month or over the whole period when asked.
 Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style, Connection &connection,
                   const QString &sql, const QString &chartSource = QString(),
                   PeriodTotals::Period period = PeriodTotals::Period::Day)
 {
-    Recordset data;
-    data.open(sql, &connection);
-    if (data.recordCount() == 0)
+    auto data = std::make_unique<Recordset>();
+    data->setFirstRows(kFirstRows);
+    data->open(sql, &connection);
+    if (!data->hasRow(0))
         return nullptr;
     ReportTemplate report;
     ModReport::layout(report, columns, style);
-    const ReportChart chart = chartOf(chartSource, data);
-    std::shared_ptr<ReportDocument> doc;
-    if (period == PeriodTotals::Period::Day) {
-        doc = ReportDocument::buildTaking(report, data);
-    } else {
-        PeriodTotals::Rows grouped = PeriodTotals::group(data, period);
-        doc = ReportDocument::buildFromRows(report, grouped.fields, std::move(grouped.rows));
-    }
-    doc->setChart(chart);
+    if (period == PeriodTotals::Period::Day)
+        return ReportDocument::buildGrowing(report, std::move(data), [chartSource](const Recordset &rows) {
+            return chartOf(chartSource, rows);
+        });
+    PeriodTotals::Rows grouped = PeriodTotals::group(*data, period);
+    auto doc = ReportDocument::buildFromRows(report, grouped.fields, std::move(grouped.rows));
+    doc->setChart(chartOf(chartSource, *data));
     return doc;
 }
 

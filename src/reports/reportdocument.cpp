@@ -55,8 +55,77 @@ std::shared_ptr<ReportDocument> ReportDocument::buildTaking(const ReportTemplate
                      QDate::currentDate());
     *rows = data.takeRows();
     doc->m_rows = rows->rowCount();
-    doc->computeSums(layout);
+    doc->computeSums();
     return doc;
+}
+
+std::shared_ptr<ReportDocument> ReportDocument::buildGrowing(const ReportTemplate &layout,
+                                                             std::unique_ptr<Recordset> data,
+                                                             std::function<ReportChart(const Recordset &)> chartOf)
+{
+    const Recordset &names = *data;
+    auto doc = build(layout, [&names](const QString &name) { return names.fieldIndex(name); }, nullptr,
+                     QDate::currentDate());
+    doc->m_growing = std::move(data);
+    doc->m_chartOf = std::move(chartOf);
+    return doc;
+}
+
+void ReportDocument::finishRows()
+{
+    m_complete = true;
+    m_rows = m_growing->loadedCount();
+    computeSums();
+    if (m_chartOf)
+        m_chart = m_chartOf(*m_growing);
+}
+
+int ReportDocument::rowCount() const
+{
+    completeRows();
+    return m_rows;
+}
+
+bool ReportDocument::isComplete() const
+{
+    // The totals and the chart are made when the last row is first seen read.
+    if (m_growing && !m_complete && m_growing->isComplete())
+        const_cast<ReportDocument *>(this)->finishRows();
+    return !m_growing || m_complete;
+}
+
+int ReportDocument::rowsRead() const
+{
+    return isComplete() ? m_rows : m_growing->loadedCount();
+}
+
+void ReportDocument::completeRows() const
+{
+    if (isComplete())
+        return;
+    m_growing->recordCount();
+    // A read that failed part way leaves the recordset with what it read.
+    if (!m_complete)
+        const_cast<ReportDocument *>(this)->finishRows();
+}
+
+QString ReportDocument::sumText(const QString &functionName) const
+{
+    completeRows();
+    return m_sums.value(functionName.toLower());
+}
+
+const ReportChart *ReportDocument::chart() const
+{
+    completeRows();
+    return m_chart.isEmpty() ? nullptr : &m_chart;
+}
+
+QVariant ReportDocument::stored(int row, int field) const
+{
+    if (m_growing)
+        return m_growing->valueAt(row, field);
+    return m_data ? m_data->value(row, field) : QVariant();
 }
 
 std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layout,
@@ -83,27 +152,31 @@ std::shared_ptr<ReportDocument> ReportDocument::build(const ReportTemplate &layo
     }
     doc->m_boxCount = static_cast<int>(doc->m_boxFields.size());
     doc->m_data = std::move(rows);
-    doc->m_rows = doc->m_data->rowCount();
-    for (const ReportControl &c : doc->m_sections[5])
-        if (c.kind == ReportControl::Kind::Function)
-            doc->m_sumFields.insert(c.name.toLower(), fieldIndex(c.dataField));
-    doc->computeSums(layout);
-    return doc;
-}
-
-void ReportDocument::computeSums(const ReportTemplate &layout)
-{
-    ReportDocument *doc = this;
-    doc->m_sums.clear();
-
+    doc->m_rows = doc->m_data ? doc->m_data->rowCount() : 0;
     for (const ReportControl &c : doc->m_sections[5]) {
         if (c.kind != ReportControl::Kind::Function)
             continue;
-        const int field = doc->m_sumFields.value(c.name.toLower(), -1);
+        doc->m_sumFields.insert(c.name.toLower(), fieldIndex(c.dataField));
+        // The total takes its column's format.
+        const QString slot = c.name.mid(QStringLiteral("function").size());
+        if (const ReportControl *box = layout.control(QStringLiteral("text") + slot); box && box->visible)
+            doc->m_sumFormats.insert(c.name.toLower(), box->format);
+    }
+    doc->computeSums();
+    return doc;
+}
+
+void ReportDocument::computeSums()
+{
+    m_sums.clear();
+    for (const ReportControl &c : m_sections[5]) {
+        if (c.kind != ReportControl::Kind::Function)
+            continue;
+        const int field = m_sumFields.value(c.name.toLower(), -1);
         double sum = 0;
         bool whole = true;
-        for (int r = 0; r < doc->m_rows && field >= 0; ++r) {
-            const QVariant value = doc->m_data->value(r, field);
+        for (int r = 0; r < m_rows && field >= 0; ++r) {
+            const QVariant value = stored(r, field);
             bool ok = false;
             const double v = value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok)
                                                                   : value.toDouble(&ok);
@@ -112,31 +185,28 @@ void ReportDocument::computeSums(const ReportTemplate &layout)
                 whole = whole && v == std::floor(v);
             }
         }
-        // The total takes its column's format; otherwise whole numbers stay whole.
-        QString format;
-        const QString slot = c.name.mid(QStringLiteral("function").size());
-        if (const ReportControl *box = layout.control(QStringLiteral("text") + slot); box && box->visible)
-            format = box->format;
+        // Without a format of its column, whole numbers stay whole.
+        QString format = m_sumFormats.value(c.name.toLower());
         if (format.isEmpty() && !whole)
             format = QStringLiteral("#####0.00");
-        doc->m_sums.insert(c.name.toLower(), reportCellText(sum, format));
+        m_sums.insert(c.name.toLower(), reportCellText(sum, format));
     }
 }
 
 QString ReportDocument::cell(int row, int box) const
 {
     const int field = m_boxFields.at(box);
-    if (field < 0 || !m_data)
+    if (field < 0)
         return {};
-    return reportCellText(m_data->value(row, field), m_boxFormats.at(box));
+    return reportCellText(stored(row, field), m_boxFormats.at(box));
 }
 
 QVariant ReportDocument::value(int row, int box) const
 {
     const int field = m_boxFields.at(box);
-    if (field < 0 || !m_data)
+    if (field < 0)
         return {};
-    return m_data->value(row, field);
+    return stored(row, field);
 }
 
 QString ReportDocument::captionOf(const ReportControl &c) const
@@ -171,7 +241,8 @@ QString ReportDocument::dump() const
             out += QLatin1Char('\n');
         }
     }
-    for (int r = 0; r < m_rows; ++r) {
+    const int rows = rowCount();
+    for (int r = 0; r < rows; ++r) {
         QStringList row;
         for (int b = 0; b < m_boxCount; ++b)
             row << cell(r, b);

@@ -26,23 +26,36 @@ public:
     // Over rows made in memory, whose columns are `fields`.
     static std::shared_ptr<ReportDocument> buildFromRows(const ReportTemplate &layout, const QStringList &fields,
                                                          RowStore rows);
+    // Over a recordset that is still reading its rows (opened with setFirstRows):
+    // the first page can be shown at once, the document grows as the rows come,
+    // and its totals and chart (made by `chartOf`) are there once the last has.
+    static std::shared_ptr<ReportDocument> buildGrowing(const ReportTemplate &layout, std::unique_ptr<Recordset> data,
+                                                        std::function<ReportChart(const Recordset &)> chartOf);
 
     const QVector<ReportControl> &section(int section) const { return m_sections[section]; }
     double sectionHeight(int section) const { return m_heights[section]; }
-    int rowCount() const { return m_rows; }
+    // Every row: waits for the rows still to be read.
+    int rowCount() const;
+    // The rows read so far, and whether that is all of them (totals and chart made).
+    int rowsRead() const;
+    bool isComplete() const;
+    // Reads the rows still to come now (before printing or exporting).
+    void completeRows() const;
+    // Announces rowsFetched while the document grows; nullptr once it has every row.
+    const Recordset *growingRows() const { return isComplete() ? nullptr : m_growing.get(); }
     // Text of detail text box `box` (its index among the detail section's text boxes) in `row`.
     QString cell(int row, int box) const;
     // The stored value behind that cell, unformatted (what a spreadsheet gets).
     QVariant value(int row, int box) const;
     int boxCount() const { return m_boxCount; }
-    QString sumText(const QString &functionName) const { return m_sums.value(functionName.toLower()); }
+    QString sumText(const QString &functionName) const;
     QString captionOf(const ReportControl &c) const;
     QString title() const;
     // Right edge of the widest visible control, in twips.
     double contentWidth() const { return m_width; }
 
     // The picture drawn on a page after the table, if the report has one.
-    const ReportChart *chart() const { return m_chart.isEmpty() ? nullptr : &m_chart; }
+    const ReportChart *chart() const;
     void setChart(ReportChart chart) { m_chart = std::move(chart); }
 
     // Plain-text dump of the laid-out bands with their values and totals.
@@ -61,9 +74,16 @@ private:
     QVector<QString> m_boxFormats;
     int m_rows = 0;
     int m_boxCount = 0;
-    void computeSums(const ReportTemplate &layout);
+    QVariant stored(int row, int field) const;
+    void finishRows();
+    void computeSums();
     QHash<QString, QString> m_sums;
     QHash<QString, int> m_sumFields;
+    QHash<QString, QString> m_sumFormats;
+    // The rows of a growing document stay in their recordset.
+    std::shared_ptr<Recordset> m_growing;
+    std::function<ReportChart(const Recordset &)> m_chartOf;
+    bool m_complete = false;
     QString m_runDate;
     double m_width = 0;
     ReportChart m_chart;

@@ -41,6 +41,10 @@ QWidget *ReportOutput::preview(std::shared_ptr<const ReportDocument> document, Q
 
 bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
 {
+    {
+        BusyCursor busy;
+        document.completeRows();
+    }
     QPrinter &printer = Dialogs::printer();
     const ReportRenderer proposed(document, chosenPage());
     printer.setPageLayout(proposed.pageLayout());
@@ -66,6 +70,7 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
 bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path, QString *error)
 {
     BusyCursor busy;
+    document.completeRows();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)

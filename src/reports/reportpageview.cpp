@@ -1,6 +1,7 @@
 #include "reports/reportpageview.h"
 
 #include "reports/reportdocument.h"
+#include "store/recordset.h"
 
 #include <QPainter>
 #include <QScrollBar>
@@ -16,12 +17,12 @@ protected:
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QPageLayout layout = m_view->m_renderer.pageLayout();
+        const QPageLayout layout = m_view->m_renderer->pageLayout();
         const QRectF margins = layout.paintRect(QPageLayout::Inch);
         const double scale = m_view->m_zoom / 20.0; // twips to pixels
         painter.scale(scale, scale);
         painter.translate(margins.left() * 1440.0, margins.top() * 1440.0);
-        m_view->m_renderer.paintPage(painter, m_view->m_page);
+        m_view->m_renderer->paintPage(painter, m_view->m_page);
     }
 
 private:
@@ -30,17 +31,36 @@ private:
 
 ReportPageView::ReportPageView(std::shared_ptr<const ReportDocument> document, const std::optional<QPageLayout> &chosen,
                                QWidget *parent)
-    : QScrollArea(parent), m_document(std::move(document)), m_renderer(*m_document, chosen), m_sheet(new Page(this))
+    : QScrollArea(parent), m_document(std::move(document)), m_chosen(chosen), m_sheet(new Page(this))
 {
+    m_renderer.emplace(*m_document, m_chosen);
+    if (const Recordset *rows = m_document->growingRows())
+        connect(rows, &Recordset::rowsFetched, this, &ReportPageView::rowsRead);
     setBackgroundRole(QPalette::Dark);
     setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setWidget(m_sheet);
     setZoom(1.0);
 }
 
+void ReportPageView::rowsRead()
+{
+    const int before = m_renderer->pageCount();
+    m_renderer.emplace(*m_document, m_chosen);
+    // The page in view changes only while it is the last one, or when the totals come.
+    if (m_page >= before - 1 || m_renderer->isComplete())
+        m_sheet->update();
+    emit pageChanged();
+}
+
+void ReportPageView::showLastPage()
+{
+    m_document->completeRows();
+    setCurrentPage(pageCount());
+}
+
 QSizeF ReportPageView::pageTwips() const
 {
-    const QRectF full = m_renderer.pageLayout().fullRect(QPageLayout::Inch);
+    const QRectF full = m_renderer->pageLayout().fullRect(QPageLayout::Inch);
     return full.size() * 1440.0;
 }
 

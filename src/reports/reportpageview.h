@@ -17,9 +17,11 @@ public:
     ReportPageView(std::shared_ptr<const ReportDocument> document, const std::optional<QPageLayout> &chosen,
                    QWidget *parent = nullptr);
 
-    int pageCount() const { return m_renderer.pageCount(); }
+    int pageCount() const { return m_renderer->pageCount(); }
     int currentPage() const { return m_page + 1; } // 1-based
     void setCurrentPage(int page);
+    // The last page, once every row is read.
+    void showLastPage();
     void zoomIn();
     void zoomOut();
     void fitToWidth();
@@ -34,10 +36,12 @@ protected:
 private:
     class Page;
     void setZoom(double zoom);
+    void rowsRead();
     QSizeF pageTwips() const;
 
     std::shared_ptr<const ReportDocument> m_document;
-    ReportRenderer m_renderer;
+    std::optional<QPageLayout> m_chosen;
+    std::optional<ReportRenderer> m_renderer;
     Page *m_sheet;
     int m_page = 0;
     double m_zoom = 1.0; // screen pixels per point

@@ -48,7 +48,7 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWi
     connect(add(QStringLiteral("nextPage"), QStringLiteral("下一页"), Qt::Key_PageDown), &QAction::triggered, this,
             [this] { m_view->setCurrentPage(std::min(m_view->pageCount(), m_view->currentPage() + 1)); });
     connect(add(QStringLiteral("lastPage"), QStringLiteral("末页"), Qt::Key_End), &QAction::triggered, this,
-            [this] { m_view->setCurrentPage(m_view->pageCount()); });
+            [this] { m_view->showLastPage(); });
     m_pageLabel = new QLabel(bar);
     m_pageLabel->setObjectName(QStringLiteral("pageLabel"));
     m_pageLabel->setMinimumWidth(110);

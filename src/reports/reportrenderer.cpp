@@ -138,14 +138,18 @@ ReportRenderer::ReportRenderer(const ReportDocument &document, const std::option
 
     const double body = m_printableHeight - m_doc.sectionHeight(2) - m_doc.sectionHeight(4);
     m_rowsPerPage = std::max(1, static_cast<int>(std::floor(body / m_doc.sectionHeight(3))));
-    const int rows = m_doc.rowCount();
-    m_pages = std::max(1, (rows + m_rowsPerPage - 1) / m_rowsPerPage);
+    // A document still reading its rows gets the pages of the rows it has;
+    // the totals and the chart come with the last row.
+    m_complete = m_doc.isComplete();
+    m_rows = m_doc.rowsRead();
+    m_chart = m_complete ? m_doc.chart() : nullptr;
+    m_pages = std::max(1, (m_rows + m_rowsPerPage - 1) / m_rowsPerPage);
     // The totals go under the last row; when they do not fit there they get a page of their own.
-    const int lastRows = rows - (m_pages - 1) * m_rowsPerPage;
-    if (rows > 0 && lastRows * m_doc.sectionHeight(3) + m_doc.sectionHeight(5) > body)
+    const int lastRows = m_rows - (m_pages - 1) * m_rowsPerPage;
+    if (m_complete && m_rows > 0 && lastRows * m_doc.sectionHeight(3) + m_doc.sectionHeight(5) > body)
         ++m_pages;
     // The chart has the last page to itself.
-    if (m_doc.chart())
+    if (m_chart)
         ++m_pages;
 }
 
@@ -174,10 +178,10 @@ void ReportRenderer::render(QPagedPaintDevice *device, int first, int last) cons
 void ReportRenderer::paintPage(QPainter &painter, int page) const
 {
     painter.setPen(QPen(Qt::black, 15));
-    if (const ReportChart *chart = m_doc.chart(); chart && page == m_pages - 1) {
+    if (m_chart && page == m_pages - 1) {
         const double width = m_layout.paintRect(QPageLayout::Inch).width() * 1440.0;
         const double height = m_printableHeight - m_doc.sectionHeight(4);
-        ReportChartPainter::paint(painter, *chart, m_doc.title().trimmed() + QStringLiteral(" 图表"),
+        ReportChartPainter::paint(painter, *m_chart, m_doc.title().trimmed() + QStringLiteral(" 图表"),
                                   QRectF(0, 0, width, height));
         paintPageFooter(painter, page, height);
         return;
@@ -187,13 +191,13 @@ void ReportRenderer::paintPage(QPainter &painter, int page) const
     top += m_doc.sectionHeight(2);
 
     const int first = page * m_rowsPerPage;
-    const int last = std::min(m_doc.rowCount(), first + m_rowsPerPage);
+    const int last = std::min(m_rows, first + m_rowsPerPage);
     for (int row = first; row < last; ++row) {
         paintSection(painter, 3, top, row);
         top += m_doc.sectionHeight(3);
     }
-    const bool totalsHere = page == m_pages - (m_doc.chart() ? 2 : 1);
-    if (totalsHere && m_doc.rowCount() > 0)
+    const bool totalsHere = m_complete && page == m_pages - (m_chart ? 2 : 1);
+    if (totalsHere && m_rows > 0)
         paintSection(painter, 5, top, -1);
     paintPageFooter(painter, page, m_printableHeight - m_doc.sectionHeight(4));
 }

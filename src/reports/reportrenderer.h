@@ -6,6 +6,7 @@
 
 class QPagedPaintDevice;
 class QPainter;
+class ReportChart;
 class ReportDocument;
 
 // Draws a report document onto pages: the page header on every page, as many
@@ -21,6 +22,8 @@ public:
 
     QPageLayout pageLayout() const;
     int pageCount() const { return m_pages; }
+    // False while the document is still reading rows: the pages are those of the rows read.
+    bool isComplete() const { return m_complete; }
     int rowsPerPage() const { return m_rowsPerPage; }
 
     // Renders pages first..last (1-based, all by default) onto the device (a
@@ -38,4 +41,7 @@ private:
     double m_printableHeight = 0;
     int m_rowsPerPage = 1;
     int m_pages = 1;
+    int m_rows = 0;
+    bool m_complete = true;
+    const ReportChart *m_chart = nullptr;
 };
