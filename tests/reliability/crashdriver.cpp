@@ -41,12 +41,6 @@ void say(const QByteArray &line)
     std::_Exit(2);
 }
 
-// Amounts and picks wander over the rows, the same in every run.
-quint32 scramble(qint64 k)
-{
-    return QRandomGenerator(quint32(k)).generate();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -75,7 +69,7 @@ int main(int argc, char **argv)
         std::function<bool(qint64)> step;
         if (kind == QLatin1String("clear")) {
             step = [&](qint64 k) {
-                const int amount = 120 + int(scramble(k) % 97);
+                const int amount = 120 + int(QRandomGenerator(quint32(k)).bounded(97)); // the same in every run
                 if (c.scalar(QStringLiteral("select total(jifenyue) from hyxc where kh='CR-CLR'")).toDouble() < amount)
                     return false;
                 say("begin");
@@ -98,7 +92,7 @@ int main(int argc, char **argv)
                 if (count == 0)
                     return false;
                 const qint64 id = c.scalar(QStringLiteral("select id from hyxc where kh='CR-RA' order by id limit 1 offset ?"),
-                                           {qint64(scramble(k) % quint64(count))}).toLongLong();
+                                           {QRandomGenerator(quint32(k)).bounded(count)}).toLongLong();
                 say("begin");
                 if (PointsCommands::transferRow(c, QStringLiteral("CR-RA"), QStringLiteral("CR-RB"), id) != PointsCommands::TransferOutcome::Moved)
                     stop(QStringLiteral("row transfer refused"));

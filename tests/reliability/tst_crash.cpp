@@ -28,9 +28,7 @@ const QList<Kind> kKinds = {
     {"clear", "select count(*) from jifenallow where kh='CR-CLR'",
      {// every point is still on a row or in a clearing log row of this operator
       "select abs((select total(jifenyue) from hyxc where kh='CR-CLR') + (select total(jifen) from jifenallow where kh='CR-CLR') - 3000) "
-      "+ (select count(*) from jifenallow where kh='CR-CLR' and czy<>'CR操作员')",
-      // the walk empties rows from the first on and stops in one
-      "select count(*) from hyxc a join hyxc b on a.kh=b.kh and a.id<b.id where a.kh='CR-CLR' and a.jifenyue>0 and b.jifenyue<b.jifen"}},
+      "+ (select count(*) from jifenallow where kh='CR-CLR' and czy<>'CR操作员')"}},
     {"transfer-all", "select count(*)/150 from hyxczhuanrang where kh in ('CR-TA','CR-TB')",
      {// each transfer moved and logged every row, or did neither
       "select (select count(*) from hyxczhuanrang where kh in ('CR-TA','CR-TB')) % 150 + abs((select total(jifenyue) from hyxc "
@@ -41,17 +39,13 @@ const QList<Kind> kKinds = {
       "kh='CR-RB') - (select count(*) from hyxczhuanrang where kh='CR-RA')) + abs((select total(jifenyue) from hyxc where kh='CR-RB') "
       "- (select total(jifenyue) from hyxczhuanrang where kh='CR-RA'))"}},
     {"delete-customer", "select 40 - count(*) from hyda where kh like 'CR-D%'",
-     {// a customer with all its tickets or neither, in card order
+     {// a customer with all its tickets or neither
       "select count(*) from hyxc where kh like 'CR-D%' and kh not in (select kh from hyda)",
-      "select count(*) from hyda h where kh like 'CR-D%' and (select count(*) from hyxc where kh=h.kh) <> 10 + cast(substr(kh, 5) as integer) % 7",
-      "select count(*) from hyda where kh like 'CR-D%' and cast(substr(kh, 5) as integer) <= 40 - (select count(*) from hyda where kh like 'CR-D%')"}},
+      "select count(*) from hyda h where kh like 'CR-D%' and (select count(*) from hyxc where kh=h.kh) <> 10 + cast(substr(kh, 5) as integer) % 7"}},
     {"refund", "select count(*) from hyxc where kh='CR-RF' and zt<>'正常'",
-     {// the ticket changed with its log row and without its money and points, or neither; in ticket order
+     {// the ticket changed with its log row, or neither
       "select count(*) from hyxc h where kh='CR-RF' and (select count(*) from czyrz where czyxm in ('退票 '||h.hangkong||' id='||h.id, "
-      "'作废 '||h.hangkong||' id='||h.id)) <> (case when zt='正常' then 0 else 1 end)",
-      "select count(*) from hyxc where kh='CR-RF' and zt<>'正常' and (zt<>(case when id % 2 = 1 then '退票' else '作废' end) "
-      "or amount2<>0 or amount3<>0 or jfbl<>0 or sxf<>0 or jifenyue<>0)",
-      "select count(*) from hyxc a join hyxc b on a.kh=b.kh and a.id<b.id where a.kh='CR-RF' and a.zt='正常' and b.zt<>'正常'"}},
+      "'作废 '||h.hangkong||' id='||h.id)) <> (case when zt='正常' then 0 else 1 end)"}},
 };
 
 } // namespace
@@ -180,8 +174,7 @@ void CrashTest::killDuringCommand()
         const QString wrong = check(c, k);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         const qint64 begun = out.count("begin\n"), done = out.count("done\n"), applied = c.scalar(QString::fromUtf8(k.applied)).toLongLong();
-        const bool matches = applied == done || (begun > done && applied == begun);
-        QVERIFY2(matches, qPrintable(QStringLiteral("%1 applied, %2 begun, %3 done").arg(applied).arg(begun).arg(done)));
+        QVERIFY2(applied == done || (begun > done && applied == begun), qPrintable(QStringLiteral("%1 applied, %2 begun, %3 done").arg(applied).arg(begun).arg(done)));
         interrupted += begun > done;
         kept += begun > done && applied == begun;
     }
