@@ -1,9 +1,8 @@
 // Kills torvane-crashdriver with SIGKILL at random moments while it runs the
 // commands that write several statements, then reopens the archive with the
 // program's own connection: every command that returned is kept, the one
-// under way is there wholly or not at all, no point is made or lost, the
-// statistics agree with the tickets and nothing else changed. On a server the
-// server rolls back what the killed seat left open.
+// under way is there wholly or not at all, and no point is made or lost. On a
+// server the server rolls back what the killed seat left open.
 // TORVANE_CRASH_KILLS sets the number of kills (70, 35 on a server), TORVANE_CRASH_SEED the delays.
 #include "store/transactionguard.h"
 #include "support/testdatabase.h"
@@ -25,65 +24,29 @@ struct Kind
     const char *name, *applied;
     QStringList broken;
 };
-const QString kStatistics = QStringLiteral(
-    "select count(*) from (select %1, count(*) n, total(ZS) z, total(amount1*ZS) a1, total(amount2*ZS) a2, total(amount3*ZS) a3 "
-    "from hyxc where zt is null or zt='正常' group by 1,2,3) s full join %2 t on %3 where t.tickets is null or s.n is null "
-    "or t.tickets<>s.n or abs(t.ZSOFSUM-s.z)>0.001 or abs(t.AMOUNT1OFSUM-s.a1)>0.01 or abs(t.AMOUNT2OFSUM-s.a2)>0.01 "
-    "or abs(t.AMOUNT3OFSUM-s.a3)>0.01");
 const QList<Kind> kKinds = {
     {"clear", "select count(*) from jifenallow where kh='CR-CLR'",
      {// every point is still on a row or in a clearing log row of this operator
       "select abs((select total(jifenyue) from hyxc where kh='CR-CLR') + (select total(jifen) from jifenallow where kh='CR-CLR') - 3000) "
-      "+ (select count(*) from jifenallow where kh='CR-CLR' and czy<>'CR操作员')",
-      // the walk empties rows from the first on and stops in one
-      "select count(*) from hyxc a join hyxc b on a.kh=b.kh and a.id<b.id where a.kh='CR-CLR' and a.jifenyue>0 and b.jifenyue<b.jifen"}},
+      "+ (select count(*) from jifenallow where kh='CR-CLR' and czy<>'CR操作员')"}},
     {"transfer-all", "select count(*)/150 from hyxczhuanrang where kh in ('CR-TA','CR-TB')",
      {// each transfer moved and logged every row, or did neither
       "select (select count(*) from hyxczhuanrang where kh in ('CR-TA','CR-TB')) % 150 + abs((select total(jifenyue) from hyxc "
       "where kh like 'CR-T_') - 741) + (select count(distinct kh) - 1 + abs(count(*) - 150) from hyxc where kh like 'CR-T_')"}},
-    {"transfer-row", "select (select count(*) from jifenallow where kh='CR-RA') + (select count(*) from hyxczhuanrang where kh='CR-RA')",
-     {// every point CR-RA earned is on its rows, cleared, or on a moved row whose log row says so; turns are kept
-      "select abs((select total(jifenyue) from hyxc where kh='CR-RA') + (select total(jifen) from jifenallow where kh='CR-RA') "
-      "+ (select total(jifenyue) from hyxczhuanrang where kh='CR-RA') - 1580) + abs((select count(*) from hyxc where kh='CR-RB') "
-      "- (select count(*) from hyxczhuanrang where kh='CR-RA')) + abs((select total(jifenyue) from hyxc where kh='CR-RB') "
-      "- (select total(jifenyue) from hyxczhuanrang where kh='CR-RA')) + (case when (select count(*) from jifenallow where kh='CR-RA') "
-      "- (select count(*) from hyxczhuanrang where kh='CR-RA') in (0, 1) then 0 else 1 end)"}},
+    {"transfer-row", "select count(*) from hyxczhuanrang where kh='CR-RA'",
+     {// each moved row is on CR-RB with a log row of its points, or still on CR-RA without one
+      "select abs((select total(jifenyue) from hyxc where kh in ('CR-RA', 'CR-RB')) - 1580) + abs((select count(*) from hyxc where "
+      "kh='CR-RB') - (select count(*) from hyxczhuanrang where kh='CR-RA')) + abs((select total(jifenyue) from hyxc where kh='CR-RB') "
+      "- (select total(jifenyue) from hyxczhuanrang where kh='CR-RA'))"}},
     {"delete-customer", "select 40 - count(*) from hyda where kh like 'CR-D%'",
-     {// a customer with all its tickets or neither, in card order
+     {// a customer with all its tickets or neither
       "select count(*) from hyxc where kh like 'CR-D%' and kh not in (select kh from hyda)",
-      "select count(*) from hyda h where kh like 'CR-D%' and (select count(*) from hyxc where kh=h.kh) <> 10 + cast(substr(kh, 5) as integer) % 7",
-      "select count(*) from hyda where kh like 'CR-D%' and cast(substr(kh, 5) as integer) <= 40 - (select count(*) from hyda where kh like 'CR-D%')"}},
-    {"rights", "select count(*) from czy where name='CR操作员' and nr in ('编码设置', '积分转让', '个人出票统计')",
-     {// exactly one set of three or the other
-      "select count(*) % 3 + abs((select count(*) from czy where name='CR操作员') - 3) from czy where name='CR操作员' and nr in ('编码设置', '积分转让', '个人出票统计')",
-      "select count(*) from czy c where name='CR操作员' and czy_id<>(select czy_no from czyzd where czy_name=c.name)"}},
+      "select count(*) from hyda h where kh like 'CR-D%' and (select count(*) from hyxc where kh=h.kh) <> 10 + cast(substr(kh, 5) as integer) % 7"}},
     {"refund", "select count(*) from hyxc where kh='CR-RF' and zt<>'正常'",
-     {// the ticket changed with its log row and without its money and points, or neither; in ticket order
+     {// the ticket changed with its log row, or neither
       "select count(*) from hyxc h where kh='CR-RF' and (select count(*) from czyrz where czyxm in ('退票 '||h.hangkong||' id='||h.id, "
-      "'作废 '||h.hangkong||' id='||h.id)) <> (case when zt='正常' then 0 else 1 end)",
-      "select count(*) from hyxc where kh='CR-RF' and zt<>'正常' and (zt<>(case when id % 2 = 1 then '退票' else '作废' end) "
-      "or amount2<>0 or amount3<>0 or jfbl<>0 or sxf<>0 or jifenyue<>0)",
-      "select count(*) from hyxc a join hyxc b on a.kh=b.kh and a.id<b.id where a.kh='CR-RF' and a.zt='正常' and b.zt<>'正常'"}},
-    {"save-row", "select count(*) from hyxc where kh='CR-SV'",
-     {// a new ticket row is saved with its points, never without them
-      "select count(*) from hyxc where kh='CR-SV' and not (abs(jifen - jfbl*amount1/100.0) < 1e-9 and jifenyue=jifen and zt='正常')"}},
+      "'作废 '||h.hangkong||' id='||h.id)) <> (case when zt='正常' then 0 else 1 end)"}},
 };
-
-// What the rows of everybody but the crash customers and operator add up to; no command may touch them.
-QString others(Connection &c)
-{
-    QStringList parts;
-    for (const char *sql : {"select count(*), total(jifen), total(jifenyue), total(amount1) from hyxc where kh not like 'CR-%'",
-                            "select count(*), total(jifen) from jifenallow where kh not like 'CR-%'",
-                            "select count(*), total(jifenyue) from hyxczhuanrang where kh not like 'CR-%'",
-                            "select kh from hyda where kh not like 'CR-%' order by kh", "select nr from czy where name<>'CR操作员' order by nr"}) {
-        Statement rows = c.prepare(QString::fromUtf8(sql));
-        while (rows.next())
-            for (int i = 0; i < rows.columnCount(); ++i)
-                parts << rows.value(i).toString();
-    }
-    return parts.join(QLatin1Char(';'));
-}
 
 } // namespace
 
@@ -100,7 +63,6 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<ServerDatabase> m_server; // the template archive on a server
     QString m_template;
-    QString m_others;
     int m_kills = TestDatabase::onServer() ? 35 : 70;
     QRandomGenerator m_random{20240501};
 };
@@ -112,7 +74,7 @@ void CrashTest::initTestCase()
     if (const int seed = qEnvironmentVariableIntValue("TORVANE_CRASH_SEED"))
         m_random.seed(seed);
     // The crash customers: tickets of 5 points to clear, 150 (741 points) to move back and forth, 200 (1580)
-    // to clear and move one by one, 40 to delete, 120 to refund, and an operator whose rights are saved.
+    // to move one by one, 40 to delete and 120 to refund.
     m_template = m_dir.filePath(QStringLiteral("template.db"));
     if (TestDatabase::onServer())
         m_template = (m_server = std::make_unique<ServerDatabase>())->uri();
@@ -121,8 +83,6 @@ void CrashTest::initTestCase()
     c.openLocation(m_template);
     TransactionGuard transaction(c);
     c.execute(QStringLiteral("insert into czyzd(czy_name,czy_pass,sys_tag) values('CR操作员','x',false)"));
-    c.execute(QStringLiteral("insert into czy(name,czy_id,nr) select 'CR操作员', czy_no, nr from czyzd, (select '客户登记' nr union "
-                             "select '客户积分查询' union select '航空公司出票统计') f where czy_name='CR操作员'"));
     int serial = 0;
     auto add = [&](const QString &kh, int tickets, std::function<int(int)> points) {
         c.execute(QStringLiteral("insert into hyda(kh,xm,xb) values(?,?,'男')"), {kh, QStringLiteral("测试") + kh});
@@ -141,9 +101,7 @@ void CrashTest::initTestCase()
     for (int d = 1; d <= 40; ++d)
         add(QStringLiteral("CR-D%1").arg(d, 3, 10, QLatin1Char('0')), 10 + d % 7, [](int) { return 4; });
     add(QStringLiteral("CR-RF"), 120, [](int) { return 10; });
-    add(QStringLiteral("CR-SV"), 0, {});
     transaction.commit();
-    m_others = others(c);
     // The sample itself must pass the checks, or they prove nothing.
     for (const Kind &kind : kKinds)
         QCOMPARE(check(c, kind), QString());
@@ -155,13 +113,6 @@ QString CrashTest::check(Connection &c, const Kind &kind)
     QStringList wrong;
     if (!TestDatabase::onServer() && c.scalar(QStringLiteral("PRAGMA integrity_check")).toString() != QLatin1String("ok"))
         wrong << QStringLiteral("integrity check failed");
-    for (const auto &[source, keys, join] : {std::tuple{"SUMhangkong", "coalesce(hangkong,'') k1, coalesce(cprq,'') k2, coalesce(neivai,'') k3", "t.hangkong=s.k1 and t.cprq=s.k2 and t.neivai=s.k3"},
-                                              std::tuple{"SUMgeren", "coalesce(dpy,'') k1, coalesce(cprq,'') k2, coalesce(hangkong,'') k3", "t.dpy=s.k1 and t.cprq=s.k2 and t.hangkong=s.k3"},
-                                              std::tuple{"SUMdaoda", "coalesce(kaishi,'') k1, coalesce(daoda,'') k2, coalesce(cprq,'') k3", "t.kaishi=s.k1 and t.daoda=s.k2 and t.cprq=s.k3"}})
-        if (const int n = c.scalar(kStatistics.arg(QString::fromUtf8(keys), QString::fromUtf8(source), QString::fromUtf8(join))).toInt())
-            wrong << QStringLiteral("%1: %2 groups disagree with the tickets").arg(source).arg(n);
-    if (others(c) != m_others)
-        wrong << QStringLiteral("rows of other customers changed");
     for (const QString &sql : kind.broken)
         if (const double n = c.scalar(sql).toDouble())
             wrong << QStringLiteral("%1 from %2").arg(n).arg(sql.left(120));
@@ -194,7 +145,6 @@ void CrashTest::killDuringCommand()
             for (const char *suffix : {"", "-wal", "-shm"})
                 QFile::remove(location + QLatin1String(suffix));
             QVERIFY(QFile::copy(m_template, location));
-            QFile::setPermissions(location, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
         QProcess driver;
         driver.start(QStringLiteral(TORVANE_CRASHDRIVER), {location, QString::fromLatin1(k.name)});
@@ -224,10 +174,7 @@ void CrashTest::killDuringCommand()
         const QString wrong = check(c, k);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         const qint64 begun = out.count("begin\n"), done = out.count("done\n"), applied = c.scalar(QString::fromUtf8(k.applied)).toLongLong();
-        // Rights go by turns between two sets of three: the set in place says whether the count of saves is odd.
-        const bool matches = kind == 4 ? (applied == 3) == (done % 2 == 1) || (begun > done && (applied == 3) == (begun % 2 == 1))
-                                       : applied == done || (begun > done && applied == begun);
-        QVERIFY2(matches, qPrintable(QStringLiteral("%1 applied, %2 begun, %3 done").arg(applied).arg(begun).arg(done)));
+        QVERIFY2(applied == done || (begun > done && applied == begun), qPrintable(QStringLiteral("%1 applied, %2 begun, %3 done").arg(applied).arg(begun).arg(done)));
         interrupted += begun > done;
         kept += begun > done && applied == begun;
     }
