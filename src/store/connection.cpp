@@ -180,6 +180,13 @@ Statement Connection::prepare(const QString &sql)
     return statement;
 }
 
+Statement Connection::prepareStreamed(const QString &sql)
+{
+    Engine &engine = requireOpen();
+    const QString translated = engine.translate(sql);
+    return Statement(engine.prepareStreamed(translated), translated);
+}
+
 int Connection::execute(const QString &sql, const QVariantList &parameters)
 {
     Statement statement = prepare(sql);

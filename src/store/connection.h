@@ -63,6 +63,8 @@ public:
     QString connectionString() const { return m_connectionText; }
 
     Statement prepare(const QString &sql);
+    // For a read taken a few rows at a time, first rows first (see Engine::prepareStreamed).
+    Statement prepareStreamed(const QString &sql);
     // Runs one statement that returns no rows; the rows it changed.
     int execute(const QString &sql, const QVariantList &parameters = {});
     // First column of the first row, or an invalid variant when there is none.

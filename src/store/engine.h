@@ -27,6 +27,9 @@ public:
     virtual QString translate(const QString &sql) const = 0;
     // One statement, already translated. Throws DbException.
     virtual std::unique_ptr<StatementBackend> prepare(const QString &sql) = 0;
+    // A read whose rows are taken a few at a time while other statements run
+    // on the connection (a window reading the rest of its rows when idle).
+    virtual std::unique_ptr<StatementBackend> prepareStreamed(const QString &sql) { return prepare(sql); }
     // Several statements, untranslated (schema scripts).
     virtual void executeScript(const QString &sql) = 0;
 

@@ -111,6 +111,24 @@ void PgEngine::rememberPassword(const QString &uri)
 
 void PgEngine::connect(const QByteArray &password)
 {
+    PQfinish(m_conn);
+    m_conn = openSession(password);
+    m_startLockTimeout = m_lockTimeout = std::max(1, m_busyTimeout);
+}
+
+pg_conn *PgEngine::openSession() const
+{
+    pg_conn *session = openSession(typedPasswords().value(m_location));
+    if (PQstatus(session) == CONNECTION_OK) {
+        PQsetNoticeProcessor(session, [](void *, const char *) {}, nullptr);
+        return session;
+    }
+    PQfinish(session);
+    return nullptr;
+}
+
+pg_conn *PgEngine::openSession(const QByteArray &password) const
+{
     // The session is set up as it starts, without a round trip of its own: values arrive as
     // SQLite gives them (exact doubles, ISO dates, text literals where a backslash is a
     // backslash), and now() and date() give the seat's local time.
@@ -120,19 +138,20 @@ void PgEngine::connect(const QByteArray &password)
     const QByteArray zone = QTimeZone::systemTimeZoneId();
     static const QRegularExpression plainZone(QStringLiteral("^[A-Za-z0-9_+/-]+$"));
     const bool withZone = plainZone.match(QString::fromUtf8(zone)).hasMatch();
+    pg_conn *session = nullptr;
     for (bool zoned : {withZone, false}) {
-        PQfinish(m_conn);
+        PQfinish(session);
         const QByteArray all = zoned ? options + " -c TimeZone=" + zone : options;
         const QByteArray uri = m_uri.toUtf8();
         const char *keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout", "options",
                               password.isEmpty() ? nullptr : "password", nullptr};
         const char *values[] = {uri.constData(), "Avelor", "UTF8", "10", all.constData(), password.constData(), nullptr};
-        m_conn = PQconnectdbParams(keys, values, 1);
+        session = PQconnectdbParams(keys, values, 1);
         // A zone the server does not know: its own stays.
-        if (!zoned || PQstatus(m_conn) == CONNECTION_OK || !messageOf(m_conn).contains(QLatin1String("TimeZone")))
+        if (!zoned || PQstatus(session) == CONNECTION_OK || !messageOf(session).contains(QLatin1String("TimeZone")))
             break;
     }
-    m_startLockTimeout = m_lockTimeout = std::max(1, m_busyTimeout);
+    return session;
 }
 
 void PgEngine::setUpSession()
@@ -391,6 +410,13 @@ std::unique_ptr<StatementBackend> PgEngine::prepare(const QString &sql)
 {
     flushDiscarded();
     return std::make_unique<PgStatement>(*this, sql);
+}
+
+std::unique_ptr<StatementBackend> PgEngine::prepareStreamed(const QString &sql)
+{
+    auto statement = std::make_unique<PgStatement>(*this, sql);
+    statement->setStreamed();
+    return statement;
 }
 
 void PgEngine::executeScript(const QString &sql)

@@ -45,6 +45,9 @@ public:
 
     QString translate(const QString &sql) const override;
     std::unique_ptr<StatementBackend> prepare(const QString &sql) override;
+    // Runs on a session of its own in single-row mode: the first rows arrive
+    // before the last is read, and this session stays free meanwhile.
+    std::unique_ptr<StatementBackend> prepareStreamed(const QString &sql) override;
     void executeScript(const QString &sql) override;
 
     void begin() override;
@@ -76,6 +79,8 @@ public:
 
     // For this engine's statements.
     pg_conn *handle() const { return m_conn; }
+    // A second session on the same archive, set up as this one; null when it cannot be had.
+    pg_conn *openSession() const;
     int generation() const { return m_generation; }
     // False once the engine is gone: a statement that outlives its connection must not touch it.
     std::shared_ptr<const bool> alive() const { return m_alive; }
@@ -102,6 +107,7 @@ public:
 
 private:
     void connect(const QByteArray &password);
+    pg_conn *openSession(const QByteArray &password) const;
     void setUpSession();
     void checkArchive(Purpose purpose);
     // Runs SQL of our own that returns no rows we need; throws on failure.

@@ -49,6 +49,7 @@ void PgStatement::ensureDescribed() const
 
 PgStatement::~PgStatement()
 {
+    endStream();
     PQclear(m_result);
     if (*m_engineAlive)
         m_engine.release(m_prepared);
@@ -213,8 +214,67 @@ void PgStatement::execute()
         describe(r);
 }
 
+bool PgStatement::stepStreamed()
+{
+    if (!m_session) {
+        if (m_write || !(m_session = m_engine.openSession())) {
+            // Nothing to stream (or no second session to be had): read whole.
+            m_streamed = false;
+            return step();
+        }
+        std::vector<const char *> values(m_parameters.size());
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
+        if (!PQsendQueryParams(m_session, m_sql.constData(), static_cast<int>(values.size()), nullptr, values.data(),
+                               nullptr, nullptr, 0)
+            || !PQsetSingleRowMode(m_session)) {
+            const QString why = QString::fromUtf8(PQerrorMessage(m_session));
+            endStream();
+            throw DbException(DbErrorCode::GeneralFailure, why.trimmed());
+        }
+    }
+    PQclear(m_result);
+    m_result = PQgetResult(m_session);
+    const ExecStatusType status = m_result ? PQresultStatus(m_result) : PGRES_FATAL_ERROR;
+    if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+        pg_result *failed = m_result;
+        m_result = nullptr;
+        endStream();
+        if (!failed)
+            throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("服务器连接中断"));
+        m_engine.fail(failed);
+    }
+    if (!m_described)
+        describe(m_result);
+    // The last answer holds no row: the read is over.
+    m_row = 0;
+    if (status == PGRES_TUPLES_OK) {
+        endStream();
+        return false;
+    }
+    return true;
+}
+
+void PgStatement::endStream()
+{
+    if (!m_session)
+        return;
+    // Stops the server's side of a read left half way.
+    if (PQtransactionStatus(m_session) == PQTRANS_ACTIVE) {
+        char why[256];
+        if (PGcancel *cancel = PQgetCancel(m_session)) {
+            PQcancel(cancel, why, sizeof why);
+            PQfreeCancel(cancel);
+        }
+    }
+    PQfinish(m_session);
+    m_session = nullptr;
+}
+
 bool PgStatement::step()
 {
+    if (m_streamed)
+        return stepStreamed();
     if (!m_result)
         execute();
     if (m_row < PQntuples(m_result))
@@ -224,6 +284,7 @@ bool PgStatement::step()
 
 void PgStatement::reset()
 {
+    endStream();
     PQclear(m_result);
     m_result = nullptr;
     m_row = -1;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+struct pg_conn;
 struct pg_result;
 class PgEngine;
 struct PgPrepared;
@@ -38,6 +39,8 @@ public:
     double real(int i) const override;
     QByteArrayView bytes(int i) const override;
     int changes() const override { return m_changes; }
+    // Reads its rows on a session of its own, one at a time as they are asked for.
+    void setStreamed() { m_streamed = true; }
 
 private:
     enum class Kind : quint8 { Integer, Boolean, Float, Numeric, Text, Blob };
@@ -45,6 +48,8 @@ private:
     void ensureDescribed() const;
     void describe(const pg_result *description);
     void execute();
+    bool stepStreamed();
+    void endStream();
     const char *raw(int i) const;
 
     PgEngine &m_engine;
@@ -61,5 +66,7 @@ private:
     pg_result *m_result = nullptr;
     int m_row = -1;
     int m_changes = 0;
+    bool m_streamed = false;
+    pg_conn *m_session = nullptr; // the session a streamed read runs on, until its last row
     mutable QByteArray m_blob;
 };

@@ -189,7 +189,8 @@ void Recordset::detectBaseTable(const QString &sql)
 void Recordset::fetch()
 {
     stopReading();
-    Statement statement = m_connection->prepare(m_fetchSql);
+    // Read in parts, the first rows come first.
+    Statement statement = m_firstRows > 0 ? m_connection->prepareStreamed(m_fetchSql) : m_connection->prepare(m_fetchSql);
     statement.bindAll(m_parameters);
     // Run first, then read the columns: a server answers both in one round trip.
     bool more = false;
