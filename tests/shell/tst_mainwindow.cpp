@@ -132,19 +132,24 @@ void MainWindowTest::refused_data()
 {
     QTest::addColumn<QString>("name"); // empty: no operators at all
     QTest::addColumn<QString>("password");
-    QTest::newRow("wrong case") << "admin" << "ADMIN123";
-    QTest::newRow("extra trailing space") << "admin" << "admin123 ";
-    QTest::newRow("no such operator") << "nobody" << "admin123";
-    QTest::newRow("no operators") << "" << "";
+    QTest::addColumn<QString>("clear"); // admin's password as an older file keeps it, in clear
+    QTest::newRow("wrong case") << "admin" << "ADMIN123" << "";
+    QTest::newRow("extra trailing space") << "admin" << "admin123 " << "";
+    QTest::newRow("clear text, wrong case") << "admin" << "ADMIN123" << "admin123";
+    QTest::newRow("no such operator") << "nobody" << "admin123" << "";
+    QTest::newRow("no operators") << "" << "" << "";
 }
 
 void MainWindowTest::refused()
 {
     QFETCH(QString, name);
     QFETCH(QString, password);
+    QFETCH(QString, clear);
     Fixture f;
     if (name.isEmpty())
         f.exec("delete from czyzd");
+    if (!clear.isEmpty())
+        f.exec("update czyzd set czy_pass=? where czy_name='admin'", {clear});
     frmLogin login(f.state, &f.main);
     QVERIFY(!f.logIn(loaded(login), name, password));
     QVERIFY(login.isVisible());
