@@ -72,8 +72,6 @@ class TestReportDocument : public QObject
     Q_OBJECT
 private slots:
     void dumpMatchesListing();
-    void unformattedCells_data();
-    void unformattedCells();
     void totalsKeepToTheLastPage_data();
     void totalsKeepToTheLastPage();
 };
@@ -83,23 +81,6 @@ void TestReportDocument::dumpMatchesListing()
     Source s(QStringLiteral("二〇〇三年十月"));
     QCOMPARE(s.shown, 4);
     QCOMPARE(s.build(QDate(2003, 10, 1))->dump(), QString::fromUtf8(kExpected));
-}
-
-void TestReportDocument::unformattedCells_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("whole") << QVariant(300.0) << "300";
-    QTest::newRow("nearly whole") << QVariant(300.001) << "300";
-    QTest::newRow("hundredths") << QVariant(0.07) << "0.07";
-    QTest::newRow("text as it is") << QVariant(QStringLiteral("5.")) << "5.";
-}
-
-void TestReportDocument::unformattedCells()
-{
-    QFETCH(QVariant, value);
-    QFETCH(QString, shown);
-    QCOMPARE(reportCellText(value, QString()), shown);
 }
 
 void TestReportDocument::totalsKeepToTheLastPage_data()
@@ -133,9 +114,8 @@ void TestReportDocument::totalsKeepToTheLastPage()
                         - one->sectionHeight(4);
     const int full = first.rowsPerPage();
     const int fit = static_cast<int>((body - one->sectionHeight(5)) / one->sectionHeight(3));
-    QVERIFY2(fit > 1 && fit < full && full * one->sectionHeight(3) <= body, qPrintable(QStringLiteral("%1 %2").arg(fit).arg(full)));
-    const auto doc = rowsOf((toFull ? full : fit) + extra);
-    QCOMPARE(ReportRenderer(*doc).pageCount(), pages);
+    QVERIFY(fit > 1 && fit < full && full * one->sectionHeight(3) <= body);
+    QCOMPARE(ReportRenderer(*rowsOf((toFull ? full : fit) + extra)).pageCount(), pages);
 }
 
 QTEST_MAIN(TestReportDocument)

@@ -4,7 +4,6 @@
 
 #include "shell/appstate.h"
 #include "shell/form_main.h"
-#include "shell/frm_pathset.h"
 #include "shell/startup.h"
 #include "support/controls.h"
 #include "support/fakedialogs.h"
@@ -14,57 +13,24 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QSettings>
 #include <QTest>
 
 namespace {
 
-const QString kGeneralFailure = QStringLiteral("-2147467259");
-
 // The settings file the program writes, read on its own rather than through
 // the program's settings code.
-QString settingsFile(const TestDatabase &db) { return db.tempDir() + QStringLiteral("/settings/Avelor.ini"); }
-
 QString storedSetting(const TestDatabase &db, const QString &key)
 {
-    QSettings ini(settingsFile(db), QSettings::IniFormat);
+    QSettings ini(db.tempDir() + QStringLiteral("/settings/Avelor.ini"), QSettings::IniFormat);
     return ini.value(QStringLiteral("main_path/") + key).toString();
 }
 
-void store(const TestDatabase &db, const QString &folder, const QString &file)
+void logIn(QWidget *login, const QString &password)
 {
-    QSettings ini(settingsFile(db), QSettings::IniFormat);
-    ini.setValue(QStringLiteral("main_path/path"), folder);
-    ini.setValue(QStringLiteral("main_path/data"), file);
-}
-
-void logIn(QWidget *login, const QString &name, const QString &password)
-{
-    child<QComboBox>(login, QStringLiteral("combname"))->setCurrentText(name);
+    child<QComboBox>(login, QStringLiteral("combname"))->setCurrentText(QStringLiteral("admin"));
     box(login, QStringLiteral("txtPassword"))->setText(password);
     ModalScript::click(login, QStringLiteral("cmdOK"));
-}
-
-bool mainWindowVisible()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("form_main") && w->isVisible())
-            return true;
-    return false;
-}
-
-// What the store itself says about a connection text that does not open.
-QString openFailureText(const QString &folder, const QString &file)
-{
-    Connection probe;
-    try {
-        probe.open(Connection::connectionText(folder, file));
-    } catch (const DbException &e) {
-        return e.description() + QString::number(e.number());
-    }
-    return QString();
 }
 
 } // namespace
@@ -78,66 +44,73 @@ private slots:
     void startRoutes();
     void firstStartCreatesDatabase_data();
     void firstStartCreatesDatabase();
-    void openFailure_data();
-    void openFailure();
-
-    void locationFile_data();
-    void locationFile();
 };
 
 void StartupTest::startRoutes_data()
 {
-    QTest::addColumn<bool>("stored");       // a good location in the settings from an earlier start
+    QTest::addColumn<QString>("stored");    // the file in the settings from an earlier start
     QTest::addColumn<QStringList>("steps"); // window:what the operator does there
     QTest::addColumn<bool>("running");
+    QTest::addColumn<QString>("kept"); // the file in the settings afterwards
     QTest::newRow("first start: a file chosen, then login")
-        << false << QStringList{"Frm_pathset:choose", "frmLogin:admin"} << true;
-    QTest::newRow("first start cancelled") << false << QStringList{"Frm_pathset:cancel"} << false;
-    QTest::newRow("stored folder with its separator") << true << QStringList{"frmLogin:admin"} << true;
-    QTest::newRow("login cancelled") << true << QStringList{"frmLogin:cancel"} << false;
+        << "" << QStringList{"Frm_pathset:choose", "frmLogin:admin"} << true << "kvora.db";
+    QTest::newRow("first start cancelled") << "" << QStringList{"Frm_pathset:cancel"} << false << "";
+    QTest::newRow("stored folder with its separator") << "kvora.db" << QStringList{"frmLogin:admin"} << true << "kvora.db";
+    QTest::newRow("login cancelled") << "kvora.db" << QStringList{"frmLogin:cancel"} << false << "kvora.db";
+    // A stored file that cannot be opened: said, then the location window, then the program ends.
+    QTest::newRow("file missing, another chosen") << "absent.db" << QStringList{"Frm_pathset:choose"} << false << "kvora.db";
+    QTest::newRow("file missing, nothing chosen") << "absent.db" << QStringList{"Frm_pathset:ok"} << false << "absent.db";
 }
 
 void StartupTest::startRoutes()
 {
-    QFETCH(bool, stored);
+    QFETCH(QString, stored);
     QFETCH(QStringList, steps);
     QFETCH(bool, running);
+    QFETCH(QString, kept);
     TestDatabase db;
-    if (stored)
-        store(db, db.folder(), db.fileName());
+    if (!stored.isEmpty()) {
+        QSettings ini(db.tempDir() + QStringLiteral("/settings/Avelor.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("main_path/path"), db.folder());
+        ini.setValue(QStringLiteral("main_path/data"), stored);
+    }
+    const bool missing = stored == QLatin1String("absent.db");
     AppState state;
     FakeDialogs dialogs(db.path());
-    QStringList events, windows;
+    QStringList events, expected = missing ? QStringList{QStringLiteral("message")} : QStringList();
     MessageLog messages(&events);
     bool mainShownBeforeLogin = false;
+    Startup startup(state);
     ModalScript script(&events);
     for (const QString &step : steps) {
         const QString window = step.section(':', 0, 0), act = step.section(':', 1);
-        windows << window;
+        expected << window;
         script.then(window, [&, act](QWidget *w) {
-            mainShownBeforeLogin = mainWindowVisible();
+            mainShownBeforeLogin = startup.mainWindow() && startup.mainWindow()->isVisible();
             if (act == QLatin1String("choose"))
                 ModalScript::click(w, QStringLiteral("CmdFlHelp"));
             if (act == QLatin1String("admin"))
-                logIn(w, QStringLiteral("admin"), QStringLiteral("admin123"));
+                logIn(w, QStringLiteral("admin123"));
             else
                 ModalScript::click(w, act == QLatin1String("cancel") ? QStringLiteral("cmdCancel") : QStringLiteral("cmdOK"));
         });
     }
-    Startup startup(state);
     QCOMPARE(startup.run(), running);
-    QCOMPARE(events, windows);
+    QCOMPARE(events, expected);
+    // The store's own description of the failure and its number.
+    QCOMPARE(messages.count(), missing ? 1 : 0);
+    QVERIFY(!missing || messages.text().endsWith(QStringLiteral("-2147467259")));
     QCOMPARE(dialogs.fileAsked, steps.join(' ').contains("choose") ? 1 : 0);
     QCOMPARE(QApplication::overrideCursor(), nullptr); // however quickly the operator logs in
-    QCOMPARE(state.connection().isOpen(), stored || running);
+    QCOMPARE(state.connection().isOpen(), stored == QLatin1String("kvora.db") || running);
+    // What the location window left is what the next start will use.
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), kept);
+    QCOMPARE(storedSetting(db, QStringLiteral("path")), kept.isEmpty() ? QString() : db.folder());
     if (!running) {
         QVERIFY(!startup.mainWindow());
         QVERIFY(state.currentOperator().isEmpty());
-        QCOMPARE(QFile::exists(settingsFile(db)), stored);
         return;
     }
-    QCOMPARE(storedSetting(db, QStringLiteral("path")), db.folder());
-    QCOMPARE(storedSetting(db, QStringLiteral("data")), QStringLiteral("kvora.db"));
     QCOMPARE(QFileInfo(state.connection().location()).canonicalFilePath(), QFileInfo(db.path()).canonicalFilePath());
     QVERIFY(mainShownBeforeLogin);
     QCOMPARE(startup.mainWindow()->windowTitle(), QStringLiteral("Avelor 数据位置 ") + db.folder() + "kvora.db");
@@ -169,7 +142,6 @@ void StartupTest::firstStartCreatesDatabase()
     QFETCH(QStringList, passwords);
     QFETCH(QString, made);
     QFETCH(QString, shown);
-
     TestDatabase db;
     const QDir dir(db.tempDir());
     QVERIFY(dir.mkpath(QStringLiteral("fresh")));
@@ -189,100 +161,24 @@ void StartupTest::firstStartCreatesDatabase()
     });
     if (!made.isEmpty())
         script.then(QStringLiteral("frmLogin"), [](QWidget *w) {
-            logIn(w, QStringLiteral("admin"), QStringLiteral("s3cret"));
+            logIn(w, QStringLiteral("s3cret"));
             if (w->isVisible()) // refused: end instead of waiting
                 w->close();
         });
-
     Startup startup(state);
     const bool running = startup.run();
     Msg::setHandler({});
     QCOMPARE(icons, shown);
     QVERIFY(script.finished());
+    // The new database is the one in use, and admin logs in with the password just set.
+    QCOMPARE(running, !made.isEmpty());
+    QCOMPARE(storedSetting(db, QStringLiteral("data")), QFileInfo(made).fileName());
     if (made.isEmpty()) {
-        QVERIFY(!running);
         QVERIFY(QDir(dir.filePath(QStringLiteral("fresh"))).isEmpty());
-        QVERIFY(!QFile::exists(settingsFile(db)));
         return;
     }
-    // The new database is the one in use, and admin logs in with the password just set.
-    QVERIFY(running);
     QCOMPARE(QDir::cleanPath(state.connection().location()), dir.filePath(made));
-    QCOMPARE(storedSetting(db, QStringLiteral("data")), QFileInfo(made).fileName());
     QCOMPARE(state.currentOperator(), QStringLiteral("admin"));
-}
-
-void StartupTest::openFailure_data()
-{
-    // Whether the operator picks the good database in the location window that follows.
-    QTest::addColumn<bool>("chooseAgain");
-    QTest::newRow("another file chosen") << true;
-    QTest::newRow("nothing chosen") << false;
-}
-
-void StartupTest::openFailure()
-{
-    QFETCH(bool, chooseAgain);
-    // The stored file is missing.
-    TestDatabase db;
-    const QString folder = db.folder(), file = QStringLiteral("absent.db");
-    store(db, folder, file);
-    const QString expected = openFailureText(folder, file);
-    QVERIFY(expected.endsWith(kGeneralFailure) && expected.size() > kGeneralFailure.size());
-
-    AppState state;
-    FakeDialogs dialogs(db.path());
-    QStringList events;
-    MessageLog messages(&events);
-    ModalScript script(&events);
-    script.then(QStringLiteral("Frm_pathset"), [chooseAgain](QWidget *w) {
-        if (chooseAgain)
-            ModalScript::click(w, QStringLiteral("CmdFlHelp"));
-        ModalScript::click(w, QStringLiteral("cmdOK"));
-    });
-
-    Startup startup(state);
-    QVERIFY(!startup.run());
-
-    QCOMPARE(events, (QStringList{QStringLiteral("message"), QStringLiteral("Frm_pathset")}));
-    QCOMPARE(messages.texts(), QStringList{expected});
-    QCOMPARE(messages.icon(), Msg::Icon::None);
-    QVERIFY(!startup.mainWindow() && !mainWindowVisible());
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
-
-    // What the location window left is what the next start will use.
-    QCOMPARE(storedSetting(db, QStringLiteral("path")), chooseAgain ? db.folder() : folder);
-    QCOMPARE(storedSetting(db, QStringLiteral("data")), chooseAgain ? QStringLiteral("kvora.db") : file);
-}
-
-void StartupTest::locationFile_data()
-{
-    QTest::addColumn<bool>("chosen"); // false: the file dialog is cancelled
-    QTest::newRow("a file chosen") << true;
-    QTest::newRow("file dialog cancelled") << false;
-}
-
-void StartupTest::locationFile()
-{
-    QFETCH(bool, chosen);
-    TestDatabase db;
-    store(db, QStringLiteral("/old/"), QStringLiteral("old.db"));
-    AppState state;
-    state.setLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
-    Frm_pathset window(state);
-    QLineEdit *text = box(&window, QStringLiteral("Text1"));
-    QCOMPARE(text->text(), QStringLiteral("/old/old.db"));
-    FakeDialogs dialogs(chosen ? db.path() : QString());
-    ModalScript::click(&window, QStringLiteral("CmdFlHelp"));
-    QCOMPARE(dialogs.fileAsked, 1);
-    const QString folder = chosen ? db.folder() : QStringLiteral("/old/");
-    const QString file = chosen ? QStringLiteral("kvora.db") : QStringLiteral("old.db");
-    QCOMPARE(state.dataFolder(), folder);
-    QCOMPARE(state.databaseFile(), file);
-    QCOMPARE(text->text(), folder + file);
-    // Stored at once, not on OK: the choice holds for the next start.
-    QCOMPARE(storedSetting(db, QStringLiteral("path")), folder);
-    QCOMPARE(storedSetting(db, QStringLiteral("data")), file);
 }
 
 QTEST_MAIN(StartupTest)

@@ -1,8 +1,8 @@
 #pragma once
 
 // Reads a written workbook back: the cells of its first sheet (value, type,
-// formula, number format), and where its panes are frozen. Through `unzip`
-// and QXmlStreamReader, independent of the library that wrote it.
+// formula, number format). Through `unzip` and QXmlStreamReader, independent
+// of the library that wrote it.
 #include <QHash>
 #include <QProcess>
 #include <QXmlStreamReader>
@@ -15,56 +15,44 @@ struct XlsxCell
     QString format; // number format code, empty for General
 };
 
-class XlsxSheet
+struct XlsxSheet
 {
-public:
     explicit XlsxSheet(const QString &path)
     {
         QHash<QString, QString> codes; // numFmtId -> formatCode
         QStringList styleFormats;      // cellXfs index -> numFmtId
         QXmlStreamReader styles(part(path, QStringLiteral("xl/styles.xml")));
-        bool inXfs = false;
-        while (!styles.atEnd()) {
-            styles.readNext();
+        for (bool inXfs = false; !styles.atEnd(); styles.readNext()) {
+            const QXmlStreamAttributes a = styles.attributes();
             if (styles.isStartElement() && styles.name() == QLatin1String("numFmt"))
-                codes.insert(styles.attributes().value("numFmtId").toString(),
-                             styles.attributes().value("formatCode").toString());
+                codes.insert(a.value("numFmtId").toString(), a.value("formatCode").toString());
             if (styles.name() == QLatin1String("cellXfs"))
                 inXfs = styles.isStartElement();
             if (inXfs && styles.isStartElement() && styles.name() == QLatin1String("xf"))
-                styleFormats << styles.attributes().value("numFmtId").toString();
+                styleFormats << a.value("numFmtId").toString();
         }
         QXmlStreamReader sheet(part(path, QStringLiteral("xl/worksheets/sheet1.xml")));
-        QString ref;
-        while (!sheet.atEnd()) {
-            sheet.readNext();
+        for (QString ref; !sheet.atEnd(); sheet.readNext()) {
             if (!sheet.isStartElement())
                 continue;
+            const QXmlStreamAttributes a = sheet.attributes();
             const auto name = sheet.name();
-            if (name == QLatin1String("pane")) {
-                frozenAt = sheet.attributes().value("topLeftCell").toString();
-            } else if (name == QLatin1String("c")) {
-                ref = sheet.attributes().value("r").toString();
-                XlsxCell &cell = cells[ref];
-                cell.type = sheet.attributes().value("t").toString();
-                if (cell.type.isEmpty())
-                    cell.type = QStringLiteral("n");
-                const int style = sheet.attributes().value("s").toInt();
-                if (style < styleFormats.size())
-                    cell.format = codes.value(styleFormats.at(style));
+            if (name == QLatin1String("c")) {
+                ref = a.value("r").toString();
+                cells[ref].type = a.hasAttribute("t") ? a.value("t").toString() : QStringLiteral("n");
+                cells[ref].format = codes.value(styleFormats.value(a.value("s").toInt()));
             } else if (name == QLatin1String("v") || name == QLatin1String("t")) {
                 cells[ref].value = sheet.readElementText();
             } else if (name == QLatin1String("f")) {
                 cells[ref].formula = sheet.readElementText();
             }
         }
-        ok = !cells.isEmpty() && !sheet.hasError();
+        if (cells.isEmpty() || sheet.hasError())
+            qFatal("%s is no readable workbook", qPrintable(path));
     }
 
     XlsxCell at(const QString &ref) const { return cells.value(ref); }
 
-    bool ok = false;
-    QString frozenAt; // the first cell under and right of the frozen panes
     QHash<QString, XlsxCell> cells;
 
 private:
