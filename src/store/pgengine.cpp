@@ -79,6 +79,7 @@ PgEngine::PgEngine(const QString &uri, Purpose purpose) : m_uri(uri), m_location
 PgEngine::~PgEngine()
 {
     *m_alive = false;
+    PQfinish(m_spare);
     PQfinish(m_conn);
 }
 
@@ -116,15 +117,27 @@ void PgEngine::connect(const QByteArray &password)
     m_startLockTimeout = m_lockTimeout = std::max(1, m_busyTimeout);
 }
 
-pg_conn *PgEngine::openSession() const
+pg_conn *PgEngine::takeSession()
 {
-    pg_conn *session = openSession(typedPasswords().value(m_location));
+    pg_conn *session = std::exchange(m_spare, nullptr);
+    if (PQstatus(session) == CONNECTION_OK)
+        return session;
+    PQfinish(session);
+    session = openSession(typedPasswords().value(m_location));
     if (PQstatus(session) == CONNECTION_OK) {
         PQsetNoticeProcessor(session, [](void *, const char *) {}, nullptr);
         return session;
     }
     PQfinish(session);
     return nullptr;
+}
+
+void PgEngine::giveBack(pg_conn *session)
+{
+    if (!m_spare && PQstatus(session) == CONNECTION_OK && PQtransactionStatus(session) == PQTRANS_IDLE)
+        m_spare = session;
+    else
+        PQfinish(session);
 }
 
 pg_conn *PgEngine::openSession(const QByteArray &password) const

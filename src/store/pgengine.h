@@ -79,8 +79,11 @@ public:
 
     // For this engine's statements.
     pg_conn *handle() const { return m_conn; }
-    // A second session on the same archive, set up as this one; null when it cannot be had.
-    pg_conn *openSession() const;
+    // A second session on the same archive, set up as this one (the one given
+    // back last, when there is one); null when it cannot be had.
+    pg_conn *takeSession();
+    // A second session done with: kept for the next one when it is idle.
+    void giveBack(pg_conn *session);
     int generation() const { return m_generation; }
     // False once the engine is gone: a statement that outlives its connection must not touch it.
     std::shared_ptr<const bool> alive() const { return m_alive; }
@@ -117,6 +120,7 @@ private:
     void forget(const QByteArray &sql);
 
     pg_conn *m_conn = nullptr;
+    pg_conn *m_spare = nullptr;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QString m_uri;      // as given, password included if it had one
     QString m_location; // as shown

@@ -217,7 +217,7 @@ void PgStatement::execute()
 bool PgStatement::stepStreamed()
 {
     if (!m_session) {
-        if (m_write || !(m_session = m_engine.openSession())) {
+        if (m_write || !(m_session = m_engine.takeSession())) {
             // Nothing to stream (or no second session to be had): read whole.
             m_streamed = false;
             return step();
@@ -249,6 +249,8 @@ bool PgStatement::stepStreamed()
     // The last answer holds no row: the read is over.
     m_row = 0;
     if (status == PGRES_TUPLES_OK) {
+        while (pg_result *rest = PQgetResult(m_session))
+            PQclear(rest);
         endStream();
         return false;
     }
@@ -259,16 +261,22 @@ void PgStatement::endStream()
 {
     if (!m_session)
         return;
-    // Stops the server's side of a read left half way.
-    if (PQtransactionStatus(m_session) == PQTRANS_ACTIVE) {
+    pg_conn *session = std::exchange(m_session, nullptr);
+    // A read left half way is stopped on the server; what it still sends is passed over.
+    if (PQtransactionStatus(session) == PQTRANS_ACTIVE) {
         char why[256];
-        if (PGcancel *cancel = PQgetCancel(m_session)) {
+        if (PGcancel *cancel = PQgetCancel(session)) {
             PQcancel(cancel, why, sizeof why);
             PQfreeCancel(cancel);
         }
+        while (pg_result *rest = PQgetResult(session))
+            PQclear(rest);
     }
-    PQfinish(m_session);
-    m_session = nullptr;
+    if (*m_engineAlive) {
+        m_engine.giveBack(session);
+    } else {
+        PQfinish(session);
+    }
 }
 
 bool PgStatement::step()
