@@ -1,6 +1,7 @@
 // The condition block and the query windows on a demo database: what they
 // list, what they bind, what they preview or print, and what they tell the operator.
 #include "queries/conditionblock.h"
+#include "queries/frmhuiyuanfind.h"
 #include "queries/frmkhfind.h"
 #include "queries/frmsdsrfind.h"
 #include "queries/statisticsfind.h"
@@ -136,6 +137,17 @@ private slots:
             QCOMPARE(valueBox(w.get(), i)->text(), count.isNull() ? values.at(i) : QString());
         if (!count.isNull())
             QCOMPARE(shownReport()->rowCount(), m_db->count(count.arg(values.value(0), values.value(1))));
+    }
+
+    void memberItineraryClearsItsValues()
+    {
+        frmHuiYuanFind w(m_state);
+        loaded(w);
+        const QString kh = scalar(QStringLiteral("select kh from hyxc order by id limit 1"));
+        fillRow(&w, 0, "卡号", "=", kh);
+        w.Cmdfind_Click();
+        QCOMPARE(w.results()->recordCount(), m_db->connection().scalar("select count(*) from hyxc where kh=?", {kh}).toInt());
+        QVERIFY(valueBox(&w, 0)->text().isEmpty());
     }
 
     void incomeFailingStatement()
