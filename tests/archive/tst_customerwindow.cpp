@@ -1,7 +1,7 @@
 // The customer window on a real database: its dictionary-driven slots and
-// the Enter walk through them, adding, editing (the field checks and
-// the questions before a save), deleting and finding customers, the help of
-// the fields, and what closing in the middle of an edit does.
+// the Enter walk through them, adding (the field checks and the questions
+// before a save), deleting and finding customers, the help of the fields,
+// and what closing in the middle of an edit does.
 
 #include "archive/frmhyda.h"
 #include "archive/itineraryarea.h"

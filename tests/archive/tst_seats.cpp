@@ -20,7 +20,10 @@ const QString kConflict = QStringLiteral("记录已被其他操作员修改，�
 // Another program holding the write lock for as long as it lives.
 struct LockHolder : RawSqlite
 {
-    explicit LockHolder(const QString &path) : RawSqlite(path) { sqlite3_exec(handle(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr); }
+    explicit LockHolder(const QString &path) : RawSqlite(path)
+    {
+        sqlite3_exec(handle(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+    }
 };
 
 // Everything a command may touch, as one text.

@@ -1,5 +1,5 @@
 // The condition block and the query windows on a demo database: what they
-// list, what they bind, what they preview or print, and what they tell the operator.
+// list, what they bind, what they preview, and what they tell the operator.
 #include "queries/conditionblock.h"
 #include "queries/frmhuiyuanfind.h"
 #include "queries/frmkhfind.h"
