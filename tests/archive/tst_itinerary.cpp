@@ -178,6 +178,32 @@ private slots:
         QCOMPARE(model->cell(f.rowOf(id), Remark + 1).toDouble(), jifen);
     }
 
+    void requiredColumns_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<QList<int>>("emptied");
+        QTest::addColumn<QString>("message");
+        const QString takeOff = QStringLiteral("出发地不能为空，请重新输入！");
+        QTest::newRow("flight") << false << QList<int>{Flight} << "不能为空，请重新输入！";
+        QTest::newRow("first in order wins") << false << QList<int>{TicketNumber, Flight, FlightDate} << takeOff;
+        QTest::newRow("saved row") << true << QList<int>{Destination} << "到达不能为空，请重新输入！";
+    }
+    void requiredColumns()
+    {
+        QFETCH(bool, existing);
+        QFETCH(QList<int>, emptied);
+        QFETCH(QString, message);
+        Tickets f;
+        f.area.setEditMode();
+        const int at = existing ? f.rowOf(f.untouched) : f.newRow();
+        f.area.model()->setCell(at, PointsRate, "9");
+        for (int c : emptied)
+            f.area.model()->setCell(at, c, QString());
+        QVERIFY(!f.area.runway_save(at));
+        QCOMPARE(f.messages.texts(), QStringList{message});
+        QCOMPARE(f.count("hyxc where jfbl=9"), 0);
+    }
+
     void deleteRow()
     {
         Tickets f;

@@ -1,6 +1,7 @@
 // A laid-out, bound report as plain text, compared with the listing kept here.
 #include "reports/modreport.h"
 #include "reports/reportdocument.h"
+#include "reports/reportoutput.h"
 #include "reports/reportrenderer.h"
 #include "reports/reporttemplate.h"
 #include "store/fielddictionary.h"
@@ -74,6 +75,8 @@ private slots:
     void dumpMatchesListing();
     void totalsKeepToTheLastPage_data();
     void totalsKeepToTheLastPage();
+    void longReportGrows_data();
+    void longReportGrows();
 };
 
 void TestReportDocument::dumpMatchesListing()
@@ -116,6 +119,52 @@ void TestReportDocument::totalsKeepToTheLastPage()
     const int fit = static_cast<int>((body - one->sectionHeight(5)) / one->sectionHeight(3));
     QVERIFY(fit > 1 && fit < full && full * one->sectionHeight(3) <= body);
     QCOMPARE(ReportRenderer(*rowsOf((toFull ? full : fit) + extra)).pageCount(), pages);
+}
+
+void TestReportDocument::longReportGrows_data()
+{
+    QTest::addColumn<int>("finish");
+    QTest::newRow("read while idle") << 0;
+    QTest::newRow("the window's connection closes") << 1;
+    QTest::newRow("exported to PDF at once") << 2;
+}
+
+// A long report is shown from its first rows; the rest, the totals and the
+// chart come however the reading ends.
+void TestReportDocument::longReportGrows()
+{
+    QFETCH(int, finish);
+    TestDatabase db;
+    db.connection().executeScript(QStringLiteral(
+        "INSERT INTO SUMhangkong (hangkong, cprq, neivai, ZSOFSUM, AMOUNT2OFSUM, AMOUNT3OFSUM, tickets) "
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+        "SELECT 'CA', date('2020-01-01', '+' || i || ' days'), 'N', 1, 2.5, 1, 1 FROM n;"));
+    Connection own;
+    own.openLocation(db.path());
+    const Report report = ModReport::statisticsFindSet(own, QStringLiteral("SUMhangkong"), QString());
+    QVERIFY(report && !report->isComplete());
+    const ReportRenderer first(*report);
+    QCOMPARE(first.pageCount(), (report->rowsRead() + first.rowsPerPage() - 1) / first.rowsPerPage());
+    int pdfPages = 0;
+    if (finish == 0) {
+        QTRY_VERIFY(report->isComplete());
+    } else if (finish == 1) {
+        own.close();
+    } else {
+        const QString pdf = db.tempDir() + QStringLiteral("/long.pdf");
+        QVERIFY(ReportOutput::exportPdf(*report, pdf));
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        pdfPages = static_cast<int>(file.readAll().count("/Type /Page\n"));
+    }
+    QVERIFY(report->isComplete());
+    QCOMPARE(report->rowCount(), 1200);
+    QCOMPARE(report->sumText(QStringLiteral("function2")), QStringLiteral("3000.00"));
+    // Every row's page, then the chart's.
+    const ReportRenderer whole(*report);
+    QVERIFY(whole.pageCount() > (1200 + whole.rowsPerPage() - 1) / whole.rowsPerPage());
+    if (finish == 2)
+        QCOMPARE(pdfPages, whole.pageCount());
 }
 
 QTEST_MAIN(TestReportDocument)

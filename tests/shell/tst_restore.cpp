@@ -13,6 +13,7 @@
 #include "support/fakedialogs.h"
 #include "support/modalscript.h"
 #include "support/rawsqlite.h"
+#include "ui/modcwcl.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -45,7 +46,42 @@ private slots:
     void backupAndRestoreFromMenu();
     void badBackupChangesNothing_data();
     void badBackupChangesNothing();
+    void failedBackupKeepsWhatWasThere();
+    void errorText_data();
+    void errorText();
 };
+
+void RestoreTest::failedBackupKeepsWhatWasThere()
+{
+    AppFixture f;
+    // A folder where the backup belongs cannot be replaced by a file.
+    const QString backup = f.db.tempDir() + QStringLiteral("/kvora.bak");
+    QVERIFY(QDir().mkdir(backup));
+    Modulback::data_backup(f.db.connection());
+    QCOMPARE(f.messages.count(), 1);
+    QCOMPARE(f.messages.icon(), Msg::Icon::Stop);
+    QVERIFY(f.messages.text() != kDone);
+    QVERIFY(QFileInfo(backup).isDir());
+    QVERIFY(!QFile::exists(backup + QStringLiteral(".part")));
+}
+
+void RestoreTest::errorText_data()
+{
+    QTest::addColumn<qlonglong>("number");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("general failure") << qlonglong(-2147467259) << "数据有误，请重新输入!-2147467259X";
+    QTest::newRow("no current record") << qlonglong(3021) << "错误号 3021X，退出";
+}
+
+void RestoreTest::errorText()
+{
+    QFETCH(qlonglong, number);
+    QFETCH(QString, text);
+    MessageLog messages;
+    ModCWCl::err_show(DbError{static_cast<long>(number), QStringLiteral("X")});
+    QCOMPARE(messages.texts(), QStringList{text});
+    QCOMPARE(messages.icon(), Msg::Icon::Stop);
+}
 
 void RestoreTest::backupAndRestoreFromMenu()
 {

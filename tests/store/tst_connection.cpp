@@ -144,6 +144,45 @@ private slots:
         QCOMPARE(db.count(QStringLiteral("hyxczhuanrang")), kept ? 1 : 0);
         QCOMPARE(db.scalar(password), kept ? QVariant(QStringLiteral("changed")) : before);
     }
+
+    void droppedServerConnection_data()
+    {
+        QTest::addColumn<bool>("inCommand");
+        QTest::newRow("between commands") << false;
+        QTest::newRow("in the middle of a command") << true;
+    }
+    // The server ends this seat's session (restarted, or an administrator's doing).
+    void droppedServerConnection()
+    {
+        QFETCH(bool, inCommand);
+        if (!TestDatabase::onServer())
+            QSKIP("a file has no session to lose; the server run walks this");
+        TestDatabase db;
+        Connection &c = db.connection();
+        const QString insert = QStringLiteral("insert into jifenallow (kh, jifen) values ('D1', %1)");
+        std::unique_ptr<TransactionGuard> command;
+        if (inCommand) {
+            command = std::make_unique<TransactionGuard>(c);
+            c.execute(insert.arg(1));
+        }
+        Connection admin;
+        admin.openLocation(db.path());
+        const QString others = QStringLiteral("select count(%1) from pg_stat_activity where datname=current_database() and pid<>pg_backend_pid()");
+        QCOMPARE(admin.scalar(others.arg(QStringLiteral("pg_terminate_backend(pid)"))).toInt(), 1);
+        QTRY_COMPARE(admin.scalar(others.arg(QStringLiteral("*"))).toInt(), 0);
+        try {
+            c.execute(insert.arg(2));
+            if (inCommand)
+                command->commit();
+            QVERIFY2(!inCommand, "a command whose session was lost reported success");
+        } catch (const DbException &e) {
+            QVERIFY2(e.description().contains(QStringLiteral("连接已中断")), qPrintable(e.description()));
+        }
+        command.reset();
+        // Nothing of the lost command stays; the next command connects again and works.
+        c.execute(insert.arg(3));
+        QCOMPARE(db.scalar(QStringLiteral("select sum(jifen) from jifenallow where kh='D1'")).toDouble(), inCommand ? 3.0 : 5.0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConnection)
