@@ -585,6 +585,9 @@ int main(int argc, char *argv[])
     const BenchTable server = runSuite(options, options.server, nullptr);
     std::printf("\non the server (%s):\n", qPrintable(Connection::shownLocation(options.server)));
     server.print();
+    const QString serverOut = QString(options.out).replace(QLatin1String(".tsv"), QLatin1String("-server.tsv"));
+    if (!server.writeTsv(serverOut))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(serverOut));
     // Each operation against its SQLite figure of this run: the target is at most twice as long.
     std::printf("\n%-44s %12s %12s %8s\n", "operation", "SQLite ms", "server ms", "ratio");
     int slow = 0;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The long crash run: kills torvane-crashdriver at least 1,000 times at random
 # moments inside the program's multi-statement commands (points clearing,
-# transfers, customer delete, rights save, refund/void, a ticket row with its
-# points) and checks the database after every kill. Same test as ./test.sh
+# transfers, customer delete, refund/void with its log row) and checks the
+# database after every kill. Same test as ./test.sh
 # runs, with many more kills.
 #
 #   scripts/crash-long.sh [KILLS]      (default 1000; or TORVANE_CRASH_KILLS)
