@@ -43,6 +43,7 @@ private slots:
             << QStringList{"航空公司|=|", "航空公司|=|MU"} << "or" << stats << "A='MU'" << "" << 1;
         QTest::newRow("unknown type word: quoted") << QStringList{"代号|=|x' or 1=1 --"} << "" << stats
                                                    << "F='x'' or 1=1 --'" << "" << 1;
+        QTest::newRow("apostrophe doubled") << QStringList{"航空公司|=|O'Neil"} << "" << stats << "A='O''Neil'" << "" << 1;
         QTest::newRow("number as parsed") << QStringList{"张数|<| 12.50 "} << "" << stats << "B<12.5" << "" << 1;
         QTest::newRow("bad number stops with the text so far")
             << QStringList{"航空公司|=|CA", "张数|>|12a", "航空公司|=|MU"} << "and and" << stats << "A='CA'" << number << 1;
