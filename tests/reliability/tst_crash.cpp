@@ -139,7 +139,7 @@ void CrashTest::killDuringCommand()
         std::unique_ptr<ServerDatabase> server;
         QString location = m_dir.filePath(QStringLiteral("crash.db"));
         if (TestDatabase::onServer()) {
-            server = std::make_unique<ServerDatabase>(m_server.get());
+            server = std::make_unique<ServerDatabase>(m_template);
             location = server->uri();
         } else {
             for (const char *suffix : {"", "-wal", "-shm"})

@@ -55,11 +55,6 @@ class HostileQueriesTest : public QObject
 private slots:
     void initTestCase();
     void init() { m_messages.clear(); }
-    void cleanupTestCase()
-    {
-        m_windows.clear();
-        m_codes.reset();
-    }
     void conditions_data();
     void conditions();
     void codeEditor_data() { addRows({"class", "box1", "box2", "box3", "box4", "find"}); }

@@ -37,7 +37,6 @@ class TestDeliveredDatabase : public QObject
 private slots:
     // Only read here, so one small demo database serves every test.
     void initTestCase() { m_db = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{60, 600}); }
-    void cleanupTestCase() { m_db.reset(); }
 
     void dictionariesNameRealColumns()
     {

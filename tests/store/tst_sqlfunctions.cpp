@@ -22,7 +22,6 @@ private slots:
         tzset();
         m_db = std::make_unique<TestDatabase>();
     }
-    void cleanupTestCase() { m_db.reset(); }
 
     void format_data()
     {

@@ -30,8 +30,6 @@ public:
             return false;
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(printTo);
-        if (onPrint)
-            onPrint(printer);
         return true;
     }
     bool printSetup(QWidget *, QPrinter *) override { return false; }
@@ -44,7 +42,6 @@ public:
 
     QString file;
     QString printTo;
-    std::function<void(QPrinter *)> onPrint; // further choices made in the print dialog
     QStringList passwords;
     int fileAsked = 0;
     int printAsked = 0;

@@ -25,7 +25,6 @@ inline const QList<Input> &inputs()
 {
     static const QList<Input> all = {
         {"apostrophe", QStringLiteral("O'Neil")},
-        {"quote-drop", QStringLiteral("'; drop table hyda; --")},
         {"double-quote-delete", QStringLiteral("\"; delete from dict; --")},
         {"percent-underscore", QStringLiteral("100%_off")},
         {"jet-date", QStringLiteral("#2003-1-1#")},

@@ -1,10 +1,5 @@
 #include "support/testdatabase.h"
 
-#include "store/datafiles.h"
-#include "store/passwordhash.h"
-#include "store/recordset.h"
-#include "store/schemafacts.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -14,36 +9,9 @@
 #include <QUuid>
 #include <libpq-fe.h>
 
+#include <map>
+
 namespace {
-
-QString key(TestDatabase::Content content, const DemoSize &size)
-{
-    return content == TestDatabase::Content::Demo ? QStringLiteral("demo_%1_%2").arg(size.customers).arg(size.tickets)
-                                                  : QStringLiteral("empty");
-}
-
-void create(const QString &location, TestDatabase::Content content, const DemoSize &size)
-{
-    if (content == TestDatabase::Content::Demo)
-        DatabaseCreator::createDemo(location, size);
-    else
-        DatabaseCreator::create(location);
-}
-
-// The creator hashes the operators' passwords, which is slow on purpose: each
-// kind of database is created once per test program and copied for each test.
-QString createdOnce(TestDatabase::Content content, const DemoSize &size)
-{
-    static QTemporaryDir dir;
-    static QMap<QString, QString> made;
-    const QString name = key(content, size);
-    if (!made.contains(name)) {
-        const QString path = dir.filePath(name + QStringLiteral(".db"));
-        create(path, content, size);
-        made.insert(name, path);
-    }
-    return made.value(name);
-}
 
 // The maintenance database of the test server, e.g. postgresql://torvane@/postgres?host=DIR&port=N
 QString serverBase()
@@ -89,76 +57,24 @@ void dropServerDatabase(const QString &name)
     administer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
 }
 
-// Archives on the server. Each kind is made once by the creation code and
-// copied by the server for each test; an empty one a test is done with is
-// emptied and given its seed rows again for the next (a database is slow to
-// make on a busy machine, a reset is not).
-class ServerArchives
+// Each kind of archive is made once per test program by the creation code,
+// which hashes the operators' passwords (slowly, on purpose), and copied for
+// each test: a file, or a database the server copies.
+QString createdOnce(TestDatabase::Content content, const DemoSize &size)
 {
-public:
-    QString take(TestDatabase::Content content, const DemoSize &size)
-    {
-        if (content == TestDatabase::Content::Empty) {
-            while (!m_idle.isEmpty()) {
-                const QString name = m_idle.takeLast();
-                try {
-                    reset(serverUri(name));
-                    return name;
-                } catch (const DbException &) {
-                    // Something of the last test still holds it: a new one will do.
-                    dropServerDatabase(name);
-                }
-            }
-        }
-        const QString kind = key(content, size);
-        if (!m_templates.contains(kind)) {
-            const QString name = newServerDatabase();
-            create(serverUri(name), content, size);
-            m_templates.insert(kind, name);
-        }
-        return newServerDatabase(m_templates.value(kind));
+    static QTemporaryDir dir;
+    static QMap<QString, QString> made;
+    static std::map<QString, std::unique_ptr<ServerDatabase>> onServer; // dropped at exit
+    const bool demo = content == TestDatabase::Content::Demo;
+    const QString kind = demo ? QStringLiteral("demo_%1_%2").arg(size.customers).arg(size.tickets) : QStringLiteral("empty");
+    if (!made.contains(kind)) {
+        QString location = dir.filePath(kind + QStringLiteral(".db"));
+        if (TestDatabase::onServer())
+            location = (onServer[kind] = std::make_unique<ServerDatabase>())->uri();
+        demo ? DatabaseCreator::createDemo(location, size) : DatabaseCreator::create(location);
+        made.insert(kind, location);
     }
-    void giveBack(const QString &name) { m_idle << name; }
-    ~ServerArchives()
-    {
-        for (const QString &name : std::as_const(m_idle))
-            dropServerDatabase(name);
-        for (const QString &name : std::as_const(m_templates))
-            dropServerDatabase(name);
-    }
-
-private:
-    void reset(const QString &uri)
-    {
-        Connection c;
-        c.openLocation(uri);
-        c.setBusyTimeout(500);
-        c.begin();
-        c.executeScript(QStringLiteral("TRUNCATE ") + SchemaFacts::delivered().tables().join(QLatin1Char(','))
-                        + QStringLiteral(" RESTART IDENTITY"));
-        c.executeScript(dataFileText(QStringLiteral("seed.sql")));
-        // As the creator keeps them; a password's hash is made once per test program.
-        Statement rows = c.prepare(QStringLiteral("select czy_no, czy_pass from czyzd"));
-        QList<QPair<qint64, QString>> clear;
-        while (rows.next())
-            clear.append({rows.value(0).toLongLong(), rows.value(1).toString()});
-        for (const auto &[number, password] : clear) {
-            if (!m_hashes.contains(password))
-                m_hashes.insert(password, PasswordHash::make(password));
-            c.execute(QStringLiteral("update czyzd set czy_pass=? where czy_no=?"), {m_hashes.value(password), number});
-        }
-        c.commit();
-    }
-
-    QStringList m_idle;
-    QMap<QString, QString> m_templates;
-    QMap<QString, QString> m_hashes;
-};
-
-ServerArchives &serverArchives()
-{
-    static ServerArchives archives;
-    return archives;
+    return made.value(kind);
 }
 
 } // namespace
@@ -173,26 +89,20 @@ TestDatabase::TestDatabase(Content content, const DemoSize &size)
     QStandardPaths::setTestModeEnabled(true);
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path() + QStringLiteral("/settings"));
+    const QString made = createdOnce(content, size);
     if (onServer()) {
-        m_serverName = serverArchives().take(content, size);
-        m_reusable = content == Content::Empty;
-        m_path = serverUri(m_serverName);
+        m_server = std::make_unique<ServerDatabase>(made);
+        m_path = m_server->uri();
     } else {
         m_path = m_dir.path() + QStringLiteral("/kvora.db");
-        if (!QFile::copy(createdOnce(content, size), m_path))
+        if (!QFile::copy(made, m_path))
             throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("cannot copy the test database to ") + m_path);
     }
     m_connection.open(Connection::connectionText(folder(), fileName()));
 }
 
-TestDatabase::~TestDatabase()
-{
-    m_connection.close();
-    if (m_reusable)
-        serverArchives().giveBack(m_serverName);
-    else if (!m_serverName.isEmpty())
-        dropServerDatabase(m_serverName);
-}
+// The connection closes before the server drops its database.
+TestDatabase::~TestDatabase() = default;
 
 QString TestDatabase::folder() const
 {
@@ -208,24 +118,10 @@ QString TestDatabase::fileName() const
     return onServer() ? m_path.mid(folder().size()) : QFileInfo(m_path).fileName();
 }
 
-QVariant TestDatabase::scalar(const QString &sql)
-{
-    Recordset rs;
-    rs.open(sql, &m_connection);
-    if (rs.recordCount() == 0)
-        return {};
-    return rs.value(0);
-}
-
-int TestDatabase::count(const QString &tableAndCondition)
-{
-    return scalar(QStringLiteral("select count(*) from ") + tableAndCondition).toInt();
-}
-
 ServerDatabase::ServerDatabase() : m_name(newServerDatabase()), m_uri(serverUri(m_name)) {}
 
-ServerDatabase::ServerDatabase(const ServerDatabase *source)
-    : m_name(newServerDatabase(source->m_name)), m_uri(serverUri(m_name))
+ServerDatabase::ServerDatabase(const QString &sourceUri)
+    : m_name(newServerDatabase(sourceUri.section(QLatin1Char('?'), 0, 0).section(QLatin1Char('/'), -1))), m_uri(serverUri(m_name))
 {
 }
 

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <memory>
+
+class ServerDatabase;
+
 // A fresh archive made by the same code as the delivered one (once per test
 // program, then copied: the creator hashes passwords, slowly on purpose), with
 // an open connection to it: a file in a temporary folder, or, when the test
@@ -31,24 +35,24 @@ public:
     Connection &connection() { return m_connection; }
 
     // First column of the first row, or an invalid variant when there is no row.
-    QVariant scalar(const QString &sql);
-    int count(const QString &tableAndCondition);
+    QVariant scalar(const QString &sql) { return m_connection.scalar(sql); }
+    int count(const QString &tableAndCondition) { return scalar(QStringLiteral("select count(*) from ") + tableAndCondition).toInt(); }
 
 private:
     QTemporaryDir m_dir;
     QString m_path;
-    QString m_serverName;
-    bool m_reusable = false;
+    std::unique_ptr<ServerDatabase> m_server;
     Connection m_connection;
 };
 
 // A database on the test server, dropped at the end: an empty one (a target
-// for copies), or a copy the server makes of another (nobody connected to it).
+// for copies), or a copy the server makes of another, named by its URI
+// (nobody may be connected to it).
 class ServerDatabase
 {
 public:
     ServerDatabase();
-    explicit ServerDatabase(const ServerDatabase *source);
+    explicit ServerDatabase(const QString &sourceUri);
     ~ServerDatabase();
     ServerDatabase(const ServerDatabase &) = delete;
     ServerDatabase &operator=(const ServerDatabase &) = delete;
