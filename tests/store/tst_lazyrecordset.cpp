@@ -60,6 +60,14 @@ private slots:
         QCOMPARE(lazy.recordCount(), 30);
         for (int row = 0; row < 30; ++row)
             QCOMPARE(lazy.valueAt(row, 1), eager.valueAt(row, 1));
+        // A read left half way, then another on the same connection.
+        {
+            Recordset left;
+            left.setFirstRows(1);
+            left.open(kCustomers, &db.connection());
+        }
+        lazy.requery();
+        QCOMPARE(lazy.recordCount(), 30);
     }
 
     // A row read later is written back only while it holds what this recordset read.
