@@ -45,8 +45,8 @@ public:
 
     QString translate(const QString &sql) const override;
     std::unique_ptr<StatementBackend> prepare(const QString &sql) override;
-    // Runs on a session of its own in single-row mode: the first rows arrive
-    // before the last is read, and this session stays free meanwhile.
+    // Runs as a cursor on a session of its own, read a page at a time: the
+    // first rows arrive before the last is read, and this session stays free.
     std::unique_ptr<StatementBackend> prepareStreamed(const QString &sql) override;
     void executeScript(const QString &sql) override;
 

@@ -214,47 +214,67 @@ void PgStatement::execute()
         describe(r);
 }
 
+// Rows asked of the server at a time by a read in parts: a first page, then more.
+constexpr int kFirstRows = 200;
+constexpr int kMoreRows = 2000;
+
 bool PgStatement::stepStreamed()
 {
+    if (m_streamEnded)
+        return false;
     if (!m_session) {
         if (m_write || !(m_session = m_engine.takeSession())) {
-            // Nothing to stream (or no second session to be had): read whole.
+            // Nothing to read in parts (or no second session to be had): read whole.
             m_streamed = false;
             return step();
         }
+        ensureDescribed();
         std::vector<const char *> values(m_parameters.size());
         for (size_t i = 0; i < values.size(); ++i)
             values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
-        if (!PQsendQueryParams(m_session, m_sql.constData(), static_cast<int>(values.size()), nullptr, values.data(),
-                               nullptr, nullptr, 0)
-            || !PQsetSingleRowMode(m_session)) {
-            const QString why = QString::fromUtf8(PQerrorMessage(m_session));
-            endStream();
-            throw DbException(DbErrorCode::GeneralFailure, why.trimmed());
-        }
+        // One snapshot for the whole read: a cursor in a read-only transaction of its own session.
+        checkStreamed(PQexec(m_session, "BEGIN READ ONLY"), PGRES_COMMAND_OK);
+        checkStreamed(PQexecParams(m_session, "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql,
+                                   static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0),
+                      PGRES_COMMAND_OK);
+    }
+    if (m_result && m_row + 1 < PQntuples(m_result)) {
+        ++m_row;
+        return true;
+    }
+    const int asked = m_result ? kMoreRows : kFirstRows;
+    // A page shorter than asked was the last one.
+    if (m_result && PQntuples(m_result) < m_asked) {
+        endStream();
+        m_streamEnded = true;
+        return false;
     }
     PQclear(m_result);
-    m_result = PQgetResult(m_session);
-    const ExecStatusType status = m_result ? PQresultStatus(m_result) : PGRES_FATAL_ERROR;
-    if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-        pg_result *failed = m_result;
-        m_result = nullptr;
-        endStream();
-        if (!failed)
-            throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("服务器连接中断"));
-        m_engine.fail(failed);
-    }
-    if (!m_described)
-        describe(m_result);
-    // The last answer holds no row: the read is over.
+    m_result = nullptr;
+    pg_result *page = PQexec(m_session, "FETCH " + QByteArray::number(asked) + " FROM torvane_rows");
+    checkStreamed(page, PGRES_TUPLES_OK);
+    m_result = page;
+    m_asked = asked;
     m_row = 0;
-    if (status == PGRES_TUPLES_OK) {
-        while (pg_result *rest = PQgetResult(m_session))
-            PQclear(rest);
+    if (PQntuples(page) == 0) {
         endStream();
+        m_streamEnded = true;
         return false;
     }
     return true;
+}
+
+void PgStatement::checkStreamed(pg_result *result, int expected)
+{
+    if (result && PQresultStatus(result) == expected) {
+        if (expected != PGRES_TUPLES_OK)
+            PQclear(result);
+        return;
+    }
+    endStream();
+    if (!result)
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("与数据库服务器的连接已中断，本次读取未完成"));
+    m_engine.fail(result);
 }
 
 void PgStatement::endStream()
@@ -262,21 +282,13 @@ void PgStatement::endStream()
     if (!m_session)
         return;
     pg_conn *session = std::exchange(m_session, nullptr);
-    // A read left half way is stopped on the server; what it still sends is passed over.
-    if (PQtransactionStatus(session) == PQTRANS_ACTIVE) {
-        char why[256];
-        if (PGcancel *cancel = PQgetCancel(session)) {
-            PQcancel(cancel, why, sizeof why);
-            PQfreeCancel(cancel);
-        }
-        while (pg_result *rest = PQgetResult(session))
-            PQclear(rest);
-    }
-    if (*m_engineAlive) {
+    // A read over, left half way or refused ends its transaction; the session serves the next one.
+    if (PQtransactionStatus(session) != PQTRANS_IDLE)
+        PQclear(PQexec(session, "ROLLBACK"));
+    if (*m_engineAlive)
         m_engine.giveBack(session);
-    } else {
+    else
         PQfinish(session);
-    }
 }
 
 bool PgStatement::step()
@@ -293,6 +305,7 @@ bool PgStatement::step()
 void PgStatement::reset()
 {
     endStream();
+    m_streamEnded = false;
     PQclear(m_result);
     m_result = nullptr;
     m_row = -1;

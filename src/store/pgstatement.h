@@ -39,7 +39,7 @@ public:
     double real(int i) const override;
     QByteArrayView bytes(int i) const override;
     int changes() const override { return m_changes; }
-    // Reads its rows on a session of its own, one at a time as they are asked for.
+    // Reads its rows on a session of its own, a page at a time as they are asked for.
     void setStreamed() { m_streamed = true; }
 
 private:
@@ -49,6 +49,8 @@ private:
     void describe(const pg_result *description);
     void execute();
     bool stepStreamed();
+    // Throws what the read's session answered unless it is `expected` (an ExecStatusType).
+    void checkStreamed(pg_result *result, int expected);
     void endStream();
     const char *raw(int i) const;
 
@@ -68,5 +70,7 @@ private:
     int m_changes = 0;
     bool m_streamed = false;
     pg_conn *m_session = nullptr; // the session a streamed read runs on, until its last row
+    bool m_streamEnded = false;
+    int m_asked = 0; // rows the last page asked for
     mutable QByteArray m_blob;
 };
