@@ -82,7 +82,7 @@ void ReportDocument::finishRows()
 
 int ReportDocument::rowCount() const
 {
-    completeRows();
+    readAll();
     return m_rows;
 }
 
@@ -99,25 +99,40 @@ int ReportDocument::rowsRead() const
     return isComplete() ? m_rows : m_growing->loadedCount();
 }
 
-void ReportDocument::completeRows() const
+void ReportDocument::readAll() const
 {
     if (isComplete())
         return;
-    m_growing->recordCount();
-    // A read that failed part way leaves the recordset with what it read.
+    try {
+        m_growing->recordCount();
+    } catch (const DbException &) {
+        // The recordset keeps what it read and why it stopped.
+    }
     if (!m_complete)
         const_cast<ReportDocument *>(this)->finishRows();
 }
 
+QString ReportDocument::readError() const
+{
+    return m_growing ? m_growing->readError() : QString();
+}
+
+void ReportDocument::completeRows() const
+{
+    readAll();
+    if (!readError().isEmpty())
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("报表数据没有读完: ") + readError());
+}
+
 QString ReportDocument::sumText(const QString &functionName) const
 {
-    completeRows();
+    readAll();
     return m_sums.value(functionName.toLower());
 }
 
 const ReportChart *ReportDocument::chart() const
 {
-    completeRows();
+    readAll();
     return m_chart.isEmpty() ? nullptr : &m_chart;
 }
 

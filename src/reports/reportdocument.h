@@ -14,6 +14,7 @@
 
 class Recordset;
 
+
 // A laid-out report with its data read: the visible controls of each section,
 // the text of every detail cell, and the totals. What the renderer draws.
 class ReportDocument
@@ -39,8 +40,11 @@ public:
     // The rows read so far, and whether that is all of them (totals and chart made).
     int rowsRead() const;
     bool isComplete() const;
-    // Reads the rows still to come now (before printing or exporting).
+    // Reads the rows still to come now (before printing or exporting); throws
+    // DbException when they could not all be read, now or while the preview was up.
     void completeRows() const;
+    // Why the rows stopped short of the last (empty when all were read).
+    QString readError() const;
     // Announces rowsFetched while the document grows; nullptr once it has every row.
     const Recordset *growingRows() const { return isComplete() ? nullptr : m_growing.get(); }
     // Text of detail text box `box` (its index among the detail section's text boxes) in `row`.
@@ -75,6 +79,7 @@ private:
     int m_rows = 0;
     int m_boxCount = 0;
     QVariant stored(int row, int field) const;
+    void readAll() const;
     void finishRows();
     void computeSums();
     QHash<QString, QString> m_sums;

@@ -35,6 +35,7 @@ ExportTable ReportExport::table(const ReportDocument &document)
                 column.total = true;
         table.columns.append(column);
     }
+    document.completeRows();
     table.rowCount = document.rowCount();
     table.cell = [&document](int row, int column) { return document.value(row, column); };
     return table;

@@ -4,7 +4,9 @@
 #include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
 #include "ui/busycursor.h"
+#include "store/dberror.h"
 #include "ui/dialogs.h"
+#include "ui/errorboundary.h"
 
 #include <QApplication>
 #include <QFile>
@@ -43,7 +45,8 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
 {
     {
         BusyCursor busy;
-        document.completeRows();
+        if (!ErrorBoundary::run([&document] { document.completeRows(); }))
+            return false;
     }
     QPrinter &printer = Dialogs::printer();
     const ReportRenderer proposed(document, chosenPage());
@@ -70,7 +73,13 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
 bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path, QString *error)
 {
     BusyCursor busy;
-    document.completeRows();
+    try {
+        document.completeRows();
+    } catch (const DbException &e) {
+        if (error)
+            *error = e.description();
+        return false;
+    }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (error)

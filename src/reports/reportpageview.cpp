@@ -2,6 +2,7 @@
 
 #include "reports/reportdocument.h"
 #include "store/recordset.h"
+#include "ui/messagebox.h"
 
 #include <QPainter>
 #include <QScrollBar>
@@ -50,11 +51,13 @@ void ReportPageView::rowsRead()
     if (m_page >= before - 1 || m_renderer->isComplete())
         m_sheet->update();
     emit pageChanged();
+    if (m_renderer->isComplete() && !m_document->readError().isEmpty())
+        Msg::stop(QStringLiteral("报表数据没有读完，所示报表不完整: ") + m_document->readError());
 }
 
 void ReportPageView::showLastPage()
 {
-    m_document->completeRows();
+    m_document->rowCount(); // every row read first
     setCurrentPage(pageCount());
 }
 

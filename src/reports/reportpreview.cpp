@@ -5,6 +5,7 @@
 #include "reports/reportexport.h"
 #include "reports/reportpageview.h"
 #include "ui/dialogs.h"
+#include "ui/errorboundary.h"
 #include "ui/exportfile.h"
 #include "ui/messagebox.h"
 
@@ -104,5 +105,5 @@ void ReportPreview::exportPdf()
 
 void ReportPreview::exportExcel()
 {
-    ExportFile::save(ReportExport::table(*m_document), ExportFile::Kind::Excel, this);
+    ErrorBoundary::run([this] { ExportFile::save(ReportExport::table(*m_document), ExportFile::Kind::Excel, this); });
 }

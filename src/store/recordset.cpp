@@ -189,6 +189,7 @@ void Recordset::detectBaseTable(const QString &sql)
 void Recordset::fetch()
 {
     stopReading();
+    m_readError.clear();
     // Read in parts, the first rows come first.
     Statement statement = m_firstRows > 0 ? m_connection->prepareStreamed(m_fetchSql) : m_connection->prepare(m_fetchSql);
     statement.bindAll(m_parameters);
@@ -277,6 +278,12 @@ bool Recordset::readRows(int wanted) const
                 break;
             }
         }
+    } catch (const DbException &e) {
+        // Said before the rows are announced, so whoever sees the end sees why.
+        m_readError = e.description();
+        self->stopReading();
+        announce();
+        throw;
     } catch (...) {
         self->stopReading();
         announce();

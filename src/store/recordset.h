@@ -46,6 +46,8 @@ public:
     // Rows read so far, and whether that is all of them.
     int loadedCount() const { return m_store.rowCount(); }
     bool isComplete() const { return m_pending == nullptr; }
+    // Why reading the rest stopped short (empty when every row was read).
+    QString readError() const { return m_readError; }
     // Whether row `index` exists, reading no further than it.
     bool hasRow(int index) const;
     bool isOpen() const { return m_open; }
@@ -169,6 +171,7 @@ private:
     mutable RowStore m_store;
     mutable std::vector<qint64> m_identities;
     mutable std::unique_ptr<Statement> m_pending;
+    mutable QString m_readError;
     int m_firstRows = 0;
     QTimer *m_idleRead = nullptr;
     int m_pos = -1;
