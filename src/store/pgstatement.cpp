@@ -160,6 +160,14 @@ void PgStatement::bind(int index, const QVariant &value)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("文本中含有空字符 (NUL)，服务器数据库不能保存"));
 }
 
+std::vector<const char *> PgStatement::parameterValues() const
+{
+    std::vector<const char *> values(m_parameters.size());
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
+    return values;
+}
+
 void PgStatement::execute()
 {
     m_engine.ensureConnected();
@@ -173,9 +181,7 @@ void PgStatement::execute()
     const bool single = m_write && !m_engine.inTransaction();
     if (single)
         m_engine.beginSingleWrite();
-    std::vector<const char *> values(m_parameters.size());
-    for (size_t i = 0; i < values.size(); ++i)
-        values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
+    const std::vector<const char *> values = parameterValues();
     const bool sent = m_prepared ? PQsendQueryPrepared(m_engine.handle(), m_prepared->name.constData(),
                                                       static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0)
                                  : PQsendQueryParams(m_engine.handle(), m_sql.constData(), 0, nullptr, nullptr, nullptr,
@@ -229,9 +235,7 @@ bool PgStatement::stepStreamed()
             return step();
         }
         ensureDescribed();
-        std::vector<const char *> values(m_parameters.size());
-        for (size_t i = 0; i < values.size(); ++i)
-            values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
+        const std::vector<const char *> values = parameterValues();
         // One snapshot for the whole read: a cursor in a read-only transaction of its own session.
         checkStreamed(PQexec(m_session, "BEGIN READ ONLY"), PGRES_COMMAND_OK);
         checkStreamed(PQexecParams(m_session, "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql,

@@ -48,6 +48,8 @@ private:
     void ensureDescribed() const;
     void describe(const pg_result *description);
     void execute();
+    // The bound values as libpq takes them (null for SQL NULL).
+    std::vector<const char *> parameterValues() const;
     bool stepStreamed();
     // Throws what the read's session answered unless it is `expected` (an ExecStatusType).
     void checkStreamed(pg_result *result, int expected);

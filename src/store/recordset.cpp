@@ -269,6 +269,10 @@ bool Recordset::readRows(int wanted) const
         if (m_store.rowCount() > first)
             emit self->rowsFetched(first, m_store.rowCount() - 1);
     };
+    auto giveUp = [&] {
+        self->stopReading();
+        announce();
+    };
     try {
         while (m_store.rowCount() < wanted) {
             m_store.appendFromStatement(*m_pending, offset);
@@ -281,12 +285,10 @@ bool Recordset::readRows(int wanted) const
     } catch (const DbException &e) {
         // Said before the rows are announced, so whoever sees the end sees why.
         m_readError = e.description();
-        self->stopReading();
-        announce();
+        giveUp();
         throw;
     } catch (...) {
-        self->stopReading();
-        announce();
+        giveUp();
         throw;
     }
     announce();

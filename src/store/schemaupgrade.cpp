@@ -25,15 +25,15 @@ qint64 number(Engine &engine, const QString &sql)
 // The day index of the airline statistics, on an archive made before it.
 void addDayIndex(Engine &engine, bool server)
 {
-    const QString table = server ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' "
-                                                  "AND tablename = 'sumhangkong'")
-                                 : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                                  "AND name = 'SUMhangkong'");
-    const QString index = server ? QStringLiteral("SELECT count(*) FROM pg_indexes WHERE schemaname = 'public' "
-                                                  "AND indexname = 'sumhangkong_day'")
-                                 : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'index' "
-                                                  "AND name = 'SUMhangkong_day'");
-    if (number(engine, table) != 1 || number(engine, index) != 0)
+    // One question per opening: the table is there and its index is not.
+    const QString missing =
+        server ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' AND tablename = 'sumhangkong' "
+                                "AND NOT EXISTS (SELECT 1 FROM pg_indexes WHERE schemaname = 'public' "
+                                "AND indexname = 'sumhangkong_day')")
+               : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
+                                "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
+                                "AND name = 'SUMhangkong_day')");
+    if (number(engine, missing) != 1)
         return;
     try {
         engine.executeScript(QStringLiteral("CREATE INDEX IF NOT EXISTS SUMhangkong_day ON SUMhangkong "
