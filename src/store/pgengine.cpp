@@ -120,7 +120,10 @@ void PgEngine::connect(const QByteArray &password)
 pg_conn *PgEngine::takeSession()
 {
     pg_conn *session = std::exchange(m_spare, nullptr);
-    if (PQstatus(session) == CONNECTION_OK)
+    // The last read's rollback, answered meanwhile.
+    while (PGresult *r = session ? PQgetResult(session) : nullptr)
+        PQclear(r);
+    if (PQstatus(session) == CONNECTION_OK && PQtransactionStatus(session) == PQTRANS_IDLE)
         return session;
     PQfinish(session);
     session = openSession(typedPasswords().value(m_location));
@@ -134,7 +137,9 @@ pg_conn *PgEngine::takeSession()
 
 void PgEngine::giveBack(pg_conn *session)
 {
-    if (!m_spare && PQstatus(session) == CONNECTION_OK && PQtransactionStatus(session) == PQTRANS_IDLE)
+    // Idle, or busy ending its transaction.
+    const PGTransactionStatusType status = PQtransactionStatus(session);
+    if (!m_spare && PQstatus(session) == CONNECTION_OK && (status == PQTRANS_IDLE || status == PQTRANS_ACTIVE))
         m_spare = session;
     else
         PQfinish(session);
@@ -230,22 +235,28 @@ void PgEngine::ensureConnected()
     setUpSession();
 }
 
+bool PgEngine::waitForAnswer(pg_conn *session, QElapsedTimer &clock, bool &waiting)
+{
+    while (PQisBusy(session)) {
+        pollfd socket{PQsocket(session), POLLIN, 0};
+        ::poll(&socket, 1, 100);
+        if (!PQconsumeInput(session))
+            return false;
+        // Another seat holds a lock we wait for (up to lock_timeout): the busy pointer shows it.
+        if (!waiting && clock.elapsed() >= 100 && PQisBusy(session)) {
+            waiting = true;
+            notifyWaiting(true);
+        }
+    }
+    return true;
+}
+
 pg_result *PgEngine::collect()
 {
     QElapsedTimer clock;
     clock.start();
     bool waiting = false;
-    while (PQisBusy(m_conn)) {
-        pollfd socket{PQsocket(m_conn), POLLIN, 0};
-        ::poll(&socket, 1, 100);
-        if (!PQconsumeInput(m_conn))
-            break;
-        // Another seat holds a lock we wait for (up to lock_timeout): the busy pointer shows it.
-        if (!waiting && clock.elapsed() >= 100 && PQisBusy(m_conn)) {
-            waiting = true;
-            notifyWaiting(true);
-        }
-    }
+    waitForAnswer(m_conn, clock, waiting);
     PGresult *kept = nullptr;
     while (PGresult *r = PQgetResult(m_conn)) {
         // The first failure tells what went wrong; otherwise the last answer is the one asked for.
@@ -261,6 +272,60 @@ pg_result *PgEngine::collect()
     if (!kept)
         failConnection();
     return kept;
+}
+
+std::vector<pg_result *> PgEngine::pipeline(pg_conn *session, const std::function<bool()> &send)
+{
+    if (!PQenterPipelineMode(session) || !send() || !PQpipelineSync(session)) {
+        PQexitPipelineMode(session);
+        failConnection();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    bool waiting = false;
+    std::vector<PGresult *> answers;
+    bool whole = false;
+    // Each statement's answer is followed by a null; the sync's answer ends the pipeline.
+    while (waitForAnswer(session, clock, waiting) && PQstatus(session) == CONNECTION_OK) {
+        PGresult *r = PQgetResult(session);
+        if (!r)
+            continue;
+        if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            whole = true;
+            break;
+        }
+        answers.push_back(r);
+    }
+    if (waiting)
+        notifyWaiting(false);
+    PQexitPipelineMode(session);
+    if (!whole) {
+        for (PGresult *r : answers)
+            PQclear(r);
+        failConnection();
+    }
+    return answers;
+}
+
+pg_result *PgEngine::keepOne(std::vector<pg_result *> &answers, size_t wanted)
+{
+    pg_result *kept = wanted < answers.size() ? answers[wanted] : nullptr;
+    for (pg_result *answer : answers)
+        if (failed(answer)) {
+            kept = answer;
+            break;
+        }
+    for (pg_result *answer : answers)
+        if (answer != kept)
+            PQclear(answer);
+    answers.clear();
+    return kept;
+}
+
+QByteArray PgEngine::sharedLockSql()
+{
+    return "SELECT pg_advisory_xact_lock_shared(" + kLock + ")";
 }
 
 void PgEngine::fail(pg_result *result) const
@@ -312,37 +377,18 @@ std::shared_ptr<PgPrepared> PgEngine::prepared(const QByteArray &sql)
     auto statement = std::make_shared<PgPrepared>();
     statement->name = "jet_" + QByteArray::number(++m_statementNumber);
     statement->generation = m_generation;
-    // Parse and describe in one round trip (a pipeline), not two.
-    if (!PQenterPipelineMode(m_conn) || !PQsendPrepare(m_conn, statement->name.constData(), sql.constData(), 0, nullptr)
-        || !PQsendDescribePrepared(m_conn, statement->name.constData()) || !PQpipelineSync(m_conn)) {
-        PQexitPipelineMode(m_conn);
+    // Parse and describe in one round trip, not two.
+    std::vector<PGresult *> answers = pipeline(m_conn, [&] {
+        return PQsendPrepare(m_conn, statement->name.constData(), sql.constData(), 0, nullptr)
+               && PQsendDescribePrepared(m_conn, statement->name.constData());
+    });
+    // The prepare's answer, then the description (or "aborted" after a failed prepare).
+    PGresult *description = keepOne(answers, 1);
+    if (!description)
         failConnection();
-    }
-    // The answers: the prepare's, then the description (or "aborted" after a failed prepare), then the sync.
-    std::vector<PGresult *> answers;
-    while (PQstatus(m_conn) == CONNECTION_OK) {
-        PGresult *r = PQgetResult(m_conn);
-        if (!r)
-            continue;
-        if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
-            PQclear(r);
-            break;
-        }
-        answers.push_back(r);
-    }
-    PQexitPipelineMode(m_conn);
-    if (answers.size() != 2) {
-        for (PGresult *r : answers)
-            PQclear(r);
-        failConnection();
-    }
-    if (failed(answers[0]) || failed(answers[1])) {
-        const int bad = failed(answers[0]) ? 0 : 1;
-        PQclear(answers[1 - bad]);
-        fail(answers[bad]);
-    }
-    PQclear(answers[0]);
-    statement->description = answers[1];
+    if (failed(description))
+        fail(description);
+    statement->description = description;
     // The texts the windows splice values into are many; the oldest go.
     m_prepared.insert(sql, statement);
     m_preparedOrder << sql;
@@ -442,12 +488,12 @@ void PgEngine::begin()
 {
     ensureConnected();
     // The lock is taken at the start, so a command either starts whole or waits and says so.
-    beginHolding("pg_advisory_xact_lock");
+    beginHolding();
 }
 
-void PgEngine::beginHolding(const char *lockFunction)
+void PgEngine::beginHolding()
 {
-    if (!PQsendQuery(m_conn, QByteArray("BEGIN; SELECT ") + lockFunction + "(" + kLock + ")"))
+    if (!PQsendQuery(m_conn, "BEGIN; SELECT pg_advisory_xact_lock(" + kLock + ")"))
         failConnection();
     PGresult *r = collect();
     if (failed(r)) {
@@ -488,19 +534,6 @@ bool PgEngine::inTransaction() const
 {
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
-}
-
-void PgEngine::beginSingleWrite()
-{
-    beginHolding("pg_advisory_xact_lock_shared");
-}
-
-void PgEngine::endSingleWrite(bool commitIt)
-{
-    if (commitIt)
-        commit();
-    else
-        rollback();
 }
 
 void PgEngine::setBusyTimeout(int milliseconds)

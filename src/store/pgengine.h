@@ -3,7 +3,9 @@
 #include "store/engine.h"
 
 #include <QByteArrayList>
+#include <QElapsedTimer>
 #include <QHash>
+#include <functional>
 #include <memory>
 
 struct pg_conn;
@@ -97,18 +99,29 @@ public:
     // Collects what the server answered to the query just sent, showing the
     // busy pointer while it waits; the caller owns the result.
     pg_result *collect();
+    // Sends what `send` queues on a session as one pipeline ending in a sync
+    // and collects every answer up to it (an aborted one where an earlier
+    // failed), waiting as collect() does: several statements, one round trip.
+    // Statements queued without a BEGIN run as one transaction, committed at
+    // the sync or, if any fails, not at all. The caller owns the answers.
+    // Throws when the session breaks.
+    std::vector<pg_result *> pipeline(pg_conn *session, const std::function<bool()> &send);
+    // Of a pipeline's answers, the first failure, else the one at `wanted` (null
+    // when there is none); every other answer is freed.
+    static pg_result *keepOne(std::vector<pg_result *> &answers, size_t wanted);
+    // The SQL that takes the archive's write lock shared, as a single write does.
+    static QByteArray sharedLockSql();
     // Throws the failure a result reports (and frees it).
     [[noreturn]] void fail(pg_result *result) const;
     [[noreturn]] void failConnection() const;
     const PgColumnFacts *columnFacts(unsigned table, int attribute);
     QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
-    // A single write outside a transaction runs in one of its own that shares the write lock.
-    void beginSingleWrite();
-    // BEGIN and take the archive's advisory lock through the given function, in one round trip.
-    void beginHolding(const char *lockFunction);
-    void endSingleWrite(bool commit);
 
 private:
+    // BEGIN and take the archive's advisory lock, in one round trip.
+    void beginHolding();
+    // Waits for a session's answer, with the busy pointer after a moment.
+    bool waitForAnswer(pg_conn *session, QElapsedTimer &clock, bool &waiting);
     void connect(const QByteArray &password);
     pg_conn *openSession(const QByteArray &password) const;
     void setUpSession();

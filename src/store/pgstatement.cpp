@@ -15,6 +15,10 @@ namespace {
 
 const char kHiddenColumn[] = "jet_rowid";
 
+// Rows asked of the server at a time by a read in parts: a first page, then more.
+constexpr int kFirstRows = 200;
+constexpr int kMoreRows = 2000;
+
 QByteArray firstWord(const QByteArray &sql)
 {
     qsizetype i = 0;
@@ -168,6 +172,14 @@ std::vector<const char *> PgStatement::parameterValues() const
     return values;
 }
 
+bool PgStatement::send(pg_conn *session) const
+{
+    const std::vector<const char *> values = parameterValues();
+    return m_prepared ? PQsendQueryPrepared(session, m_prepared->name.constData(), static_cast<int>(values.size()),
+                                            values.data(), nullptr, nullptr, 0)
+                      : PQsendQueryParams(session, m_sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+}
+
 void PgStatement::execute()
 {
     m_engine.ensureConnected();
@@ -178,40 +190,28 @@ void PgStatement::execute()
     // The session was opened again since: the statement is prepared anew (its columns are the same).
     if (m_prepared && m_prepared->generation != m_engine.generation())
         m_prepared = m_engine.prepared(m_sql);
-    const bool single = m_write && !m_engine.inTransaction();
-    if (single)
-        m_engine.beginSingleWrite();
-    const std::vector<const char *> values = parameterValues();
-    const bool sent = m_prepared ? PQsendQueryPrepared(m_engine.handle(), m_prepared->name.constData(),
-                                                      static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0)
-                                 : PQsendQueryParams(m_engine.handle(), m_sql.constData(), 0, nullptr, nullptr, nullptr,
-                                                     nullptr, 0);
-    if (!sent) {
-        if (single)
-            m_engine.endSingleWrite(false);
-        m_engine.failConnection();
-    }
     PGresult *r = nullptr;
-    try {
+    if (m_write && !m_engine.inTransaction()) {
+        // A single write outside a command shares the archive's write lock, so it never lands in
+        // the middle of one: the lock and the write are one transaction and one round trip.
+        pg_conn *conn = m_engine.handle();
+        std::vector<PGresult *> answers = m_engine.pipeline(conn, [&] {
+            return PQsendQueryParams(conn, PgEngine::sharedLockSql().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)
+                   && send(conn);
+        });
+        // The lock's answer, then the write's (aborted when the lock was refused).
+        r = PgEngine::keepOne(answers, 1);
+        if (!r)
+            m_engine.failConnection();
+        if (PQresultStatus(r) != PGRES_TUPLES_OK && PQresultStatus(r) != PGRES_COMMAND_OK)
+            m_engine.fail(r);
+    } else {
+        if (!send(m_engine.handle()))
+            m_engine.failConnection();
         r = m_engine.collect();
-    } catch (...) {
-        if (single)
-            m_engine.endSingleWrite(false);
-        throw;
-    }
-    const ExecStatusType status = PQresultStatus(r);
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        if (single)
-            m_engine.endSingleWrite(false);
-        m_engine.fail(r);
-    }
-    if (single) {
-        try {
-            m_engine.endSingleWrite(true);
-        } catch (...) {
-            PQclear(r);
-            throw;
-        }
+        const ExecStatusType status = PQresultStatus(r);
+        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+            m_engine.fail(r);
     }
     m_result = r;
     m_row = -1;
@@ -219,10 +219,6 @@ void PgStatement::execute()
     if (!m_described)
         describe(r);
 }
-
-// Rows asked of the server at a time by a read in parts: a first page, then more.
-constexpr int kFirstRows = 200;
-constexpr int kMoreRows = 2000;
 
 bool PgStatement::stepStreamed()
 {
@@ -234,13 +230,10 @@ bool PgStatement::stepStreamed()
             m_streamed = false;
             return step();
         }
-        ensureDescribed();
-        const std::vector<const char *> values = parameterValues();
-        // One snapshot for the whole read: a cursor in a read-only transaction of its own session.
-        checkStreamed(PQexec(m_session, "BEGIN READ ONLY"), PGRES_COMMAND_OK);
-        checkStreamed(PQexecParams(m_session, "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql,
-                                   static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0),
-                      PGRES_COMMAND_OK);
+        // Without values to bind, the columns come with the first page, not a round trip before it.
+        if (!m_parameters.empty() || m_sql.contains('$'))
+            ensureDescribed();
+        return openStream();
     }
     if (m_result && m_row + 1 < PQntuples(m_result)) {
         ++m_row;
@@ -256,7 +249,7 @@ bool PgStatement::stepStreamed()
     PQclear(m_result);
     m_result = nullptr;
     pg_result *page = PQexec(m_session, "FETCH " + QByteArray::number(asked) + " FROM torvane_rows");
-    checkStreamed(page, PGRES_TUPLES_OK);
+    checkStreamed(page);
     m_result = page;
     m_asked = asked;
     m_row = 0;
@@ -268,13 +261,44 @@ bool PgStatement::stepStreamed()
     return true;
 }
 
-void PgStatement::checkStreamed(pg_result *result, int expected)
+bool PgStatement::openStream()
 {
-    if (result && PQresultStatus(result) == expected) {
-        if (expected != PGRES_TUPLES_OK)
-            PQclear(result);
-        return;
+    const std::vector<const char *> values = parameterValues();
+    const QByteArray declare = "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql;
+    const QByteArray fetch = "FETCH " + QByteArray::number(kFirstRows) + " FROM torvane_rows";
+    // One snapshot for the whole read: a cursor in a read-only transaction of its own session,
+    // begun, declared and its first page read in one round trip.
+    std::vector<pg_result *> answers;
+    try {
+        answers = m_engine.pipeline(m_session, [&] {
+            return PQsendQueryParams(m_session, "BEGIN READ ONLY", 0, nullptr, nullptr, nullptr, nullptr, 0)
+                   && PQsendQueryParams(m_session, declare.constData(), static_cast<int>(values.size()), nullptr,
+                                        values.data(), nullptr, nullptr, 0)
+                   && PQsendQueryParams(m_session, fetch.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+        });
+    } catch (...) {
+        endStream();
+        throw;
     }
+    // The first failure tells what went wrong; else the third answer is the first page.
+    pg_result *page = PgEngine::keepOne(answers, 2);
+    checkStreamed(page);
+    if (!m_described)
+        describe(page);
+    m_result = page;
+    m_asked = kFirstRows;
+    m_row = 0;
+    if (PQntuples(page) > 0)
+        return true;
+    endStream();
+    m_streamEnded = true;
+    return false;
+}
+
+void PgStatement::checkStreamed(pg_result *result)
+{
+    if (result && PQresultStatus(result) == PGRES_TUPLES_OK)
+        return;
     endStream();
     if (!result)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("与数据库服务器的连接已中断，本次读取未完成"));
@@ -286,13 +310,15 @@ void PgStatement::endStream()
     if (!m_session)
         return;
     pg_conn *session = std::exchange(m_session, nullptr);
-    // A read over, left half way or refused ends its transaction; the session serves the next one.
-    if (PQtransactionStatus(session) != PQTRANS_IDLE)
-        PQclear(PQexec(session, "ROLLBACK"));
-    if (*m_engineAlive)
-        m_engine.giveBack(session);
-    else
+    if (!*m_engineAlive) {
         PQfinish(session);
+        return;
+    }
+    // A read over, left half way or refused ends its transaction; the session serves the next
+    // one, which takes the answer first (no waiting for it now).
+    if (PQtransactionStatus(session) != PQTRANS_IDLE)
+        PQsendQuery(session, "ROLLBACK");
+    m_engine.giveBack(session);
 }
 
 bool PgStatement::step()

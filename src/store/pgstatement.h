@@ -48,11 +48,15 @@ private:
     void ensureDescribed() const;
     void describe(const pg_result *description);
     void execute();
+    // Queues this statement with its values on a session; false when the session is broken.
+    bool send(pg_conn *session) const;
     // The bound values as libpq takes them (null for SQL NULL).
     std::vector<const char *> parameterValues() const;
     bool stepStreamed();
-    // Throws what the read's session answered unless it is `expected` (an ExecStatusType).
-    void checkStreamed(pg_result *result, int expected);
+    // Starts a read in parts on its session and takes its first page.
+    bool openStream();
+    // Throws what the read's session answered unless it is a page of rows.
+    void checkStreamed(pg_result *result);
     void endStream();
     const char *raw(int i) const;
 
