@@ -10,8 +10,12 @@
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QRawFont>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -48,7 +52,9 @@ Qt::Alignment textAlignment(const ReportControl &c)
 }
 
 // Texts of one font laid out once: report cells repeat (dates, airlines,
-// amounts), and laying a text out costs more than drawing its glyphs.
+// amounts), and laying a text out costs more than drawing its glyphs. A text
+// of characters the font has, in scripts that need no shaping, is set glyph
+// by glyph from the font's own advances; any other goes through a full layout.
 class LaidOutTexts
 {
 public:
@@ -57,17 +63,20 @@ public:
         QList<QGlyphRun> runs;
         double width = 0;
         double ascent = 0;
+        // Set glyph by glyph in the cache's own font, in whole twips from the text's origin.
+        bool plain = false;
     };
 
     static LaidOutTexts &of(const QFont &font)
     {
-        static LaidOutTexts texts;
-        if (font != texts.m_font || texts.m_texts.size() > 50000) {
-            texts.m_font = font;
-            texts.m_metrics = QFontMetricsF(font);
-            texts.m_texts.clear();
-        }
-        return texts;
+        // One cache per font: a page switches fonts between its header, rows and totals.
+        static std::vector<std::unique_ptr<LaidOutTexts>> byFont;
+        auto it = std::find_if(byFont.begin(), byFont.end(), [&](const auto &texts) { return texts->m_font == font; });
+        if (it == byFont.end())
+            it = byFont.insert(byFont.end(), nullptr);
+        if (!*it || (*it)->m_texts.size() > 50000)
+            it->reset(new LaidOutTexts(font));
+        return **it;
     }
     // The text as drawn in at most `room` (cut with an ellipsis when longer).
     const Text &fitted(const QString &text, double room)
@@ -81,12 +90,80 @@ public:
     double descent() const { return m_metrics.descent(); }
 
 private:
-    LaidOutTexts() : m_metrics(m_font) {}
+    struct Glyph
+    {
+        quint32 index = 0;
+        double advance = 0;
+    };
+
+    explicit LaidOutTexts(const QFont &font) : m_font(font), m_metrics(font), m_raw(QRawFont::fromFont(font)) {}
+
     const Text &laidOut(const QString &text)
     {
         auto it = m_texts.find(text);
-        if (it != m_texts.end())
-            return *it;
+        if (it == m_texts.end())
+            it = m_texts.insert(text, setGlyphByGlyph(text).value_or(shaped(text)));
+        return *it;
+    }
+
+    std::optional<Text> setGlyphByGlyph(const QString &text)
+    {
+        if (!m_raw.isValid())
+            return std::nullopt;
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+        indexes.reserve(text.size());
+        positions.reserve(text.size());
+        const double ascent = m_raw.ascent();
+        double x = 0;
+        for (QChar c : text) {
+            const Glyph *glyph = glyphOf(c);
+            if (!glyph)
+                return std::nullopt;
+            indexes << glyph->index;
+            // Whole twips: a PDF writes each glyph's position, and a whole number is a short one.
+            positions << QPointF(std::round(x), std::round(ascent));
+            x += glyph->advance;
+        }
+        Text laid;
+        laid.width = x;
+        laid.ascent = ascent;
+        laid.plain = true;
+        if (!indexes.isEmpty()) {
+            QGlyphRun run;
+            run.setRawFont(m_raw);
+            run.setGlyphIndexes(indexes);
+            run.setPositions(positions);
+            laid.runs << run;
+        }
+        return laid;
+    }
+
+    // The font's glyph for a character set on its own, or null when the
+    // character needs shaping or another font.
+    const Glyph *glyphOf(QChar c)
+    {
+        auto it = m_glyphs.find(c.unicode());
+        if (it == m_glyphs.end()) {
+            std::optional<Glyph> glyph;
+            const QChar::Script script = c.script();
+            const bool plain = !c.isSurrogate() && c.category() != QChar::Mark_NonSpacing
+                               && (script == QChar::Script_Common || script == QChar::Script_Latin
+                                   || script == QChar::Script_Han || script == QChar::Script_Bopomofo);
+            quint32 index = 0;
+            int count = 1;
+            if (plain && m_raw.glyphIndexesForChars(&c, 1, &index, &count) && count == 1 && index != 0) {
+                QPointF advance;
+                m_raw.advancesForGlyphIndexes(&index, &advance, 1);
+                glyph = Glyph{index, advance.x()};
+            }
+            it = m_glyphs.insert(c.unicode(), glyph);
+        }
+        return it->has_value() ? &**it : nullptr;
+    }
+
+    Text shaped(const QString &text) const
+    {
         QTextLayout layout(text, m_font);
         layout.beginLayout();
         QTextLine line = layout.createLine();
@@ -95,16 +172,65 @@ private:
         laid.runs = layout.glyphRuns();
         laid.width = line.isValid() ? line.naturalTextWidth() : 0;
         laid.ascent = line.isValid() ? line.ascent() : 0;
-        return *m_texts.insert(text, laid);
+        return laid;
     }
 
     QFont m_font;
     QFontMetricsF m_metrics;
+    QRawFont m_raw;
+    QHash<char16_t, std::optional<Glyph>> m_glyphs;
     QHash<QString, Text> m_texts;
 };
 
+} // namespace
+
+// A page's rules and the glyphs of its plain texts, gathered and drawn in one
+// call per font and one for the rules when the page is done: a PDF writes
+// every call with its own set-up, and a page has a few hundred cells and
+// rules but only two or three fonts and one pen.
+class PageBatch
+{
+public:
+    void add(const QGlyphRun &run, QPointF origin)
+    {
+        auto it = std::find_if(m_runs.begin(), m_runs.end(),
+                               [&](const Gathered &g) { return g.font == run.rawFont(); });
+        if (it == m_runs.end())
+            it = m_runs.insert(m_runs.end(), Gathered{run.rawFont(), {}, {}});
+        it->indexes += run.glyphIndexes();
+        for (const QPointF &at : run.positions())
+            it->positions << at + origin;
+    }
+    void addLine(const QLineF &line) { m_lines << line; }
+    void draw(QPainter &painter)
+    {
+        painter.drawLines(m_lines);
+        m_lines.clear();
+        for (const Gathered &g : m_runs) {
+            QGlyphRun run;
+            run.setRawFont(g.font);
+            run.setGlyphIndexes(g.indexes);
+            run.setPositions(g.positions);
+            painter.drawGlyphRun(QPointF(), run);
+        }
+        m_runs.clear();
+    }
+
+private:
+    struct Gathered
+    {
+        QRawFont font;
+        QList<quint32> indexes;
+        QList<QPointF> positions;
+    };
+    std::vector<Gathered> m_runs;
+    QList<QLineF> m_lines;
+};
+
+namespace {
+
 // One line in a box, 10 twips in from each side, cut with an ellipsis when too long.
-void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Alignment align)
+void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Alignment align, PageBatch &batch)
 {
     if (text.isEmpty())
         return;
@@ -116,8 +242,13 @@ void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Al
     else if (align & Qt::AlignHCenter)
         x = rect.left() + (rect.width() - shown.width) / 2;
     const double baseline = rect.top() + (rect.height() - texts.ascent() - texts.descent()) / 2 + texts.ascent();
-    for (const QGlyphRun &run : shown.runs)
-        painter.drawGlyphRun(QPointF(x, baseline - shown.ascent), run);
+    const QPointF origin(std::round(x), std::round(baseline - shown.ascent));
+    for (const QGlyphRun &run : shown.runs) {
+        if (shown.plain)
+            batch.add(run, origin);
+        else
+            painter.drawGlyphRun(origin, run);
+    }
 }
 
 } // namespace
@@ -186,47 +317,49 @@ void ReportRenderer::paintPage(QPainter &painter, int page) const
         paintPageFooter(painter, page, height);
         return;
     }
+    PageBatch batch;
     double top = 0;
-    paintSection(painter, 2, top, -1);
+    paintSection(painter, 2, top, -1, batch);
     top += m_doc.sectionHeight(2);
 
     const int first = page * m_rowsPerPage;
     const int last = std::min(m_rows, first + m_rowsPerPage);
     for (int row = first; row < last; ++row) {
-        paintSection(painter, 3, top, row);
+        paintSection(painter, 3, top, row, batch);
         top += m_doc.sectionHeight(3);
     }
     const bool totalsHere = m_complete && page == m_pages - (m_chart ? 2 : 1);
     if (totalsHere && m_rows > 0)
-        paintSection(painter, 5, top, -1);
+        paintSection(painter, 5, top, -1, batch);
+    batch.draw(painter);
     paintPageFooter(painter, page, m_printableHeight - m_doc.sectionHeight(4));
 }
 
-void ReportRenderer::paintSection(QPainter &painter, int section, double top, int row) const
+void ReportRenderer::paintSection(QPainter &painter, int section, double top, int row, PageBatch &batch) const
 {
     int box = 0;
     for (const ReportControl &c : m_doc.section(section)) {
         const QRectF rect(c.left, top + c.top, c.width, c.height);
         switch (c.kind) {
         case ReportControl::Kind::Line:
-            painter.drawLine(QPointF(c.left, top + c.top), QPointF(c.left + c.width, top + c.top + c.height));
+            batch.addLine(QLineF(c.left, top + c.top, c.left + c.width, top + c.top + c.height));
             break;
         case ReportControl::Kind::Label: {
             const bool title = c.name.compare(QLatin1String("labbt"), Qt::CaseInsensitive) == 0;
             painter.setFont(title ? reportFont(16, true) : reportFont(section == 2 ? 9.5 : 9, section == 2));
-            drawText(painter, rect, m_doc.captionOf(c), textAlignment(c));
+            drawText(painter, rect, m_doc.captionOf(c), textAlignment(c), batch);
             break;
         }
         case ReportControl::Kind::TextBox:
             if (painter.font() != reportFont(9))
                 painter.setFont(reportFont(9));
             if (row >= 0)
-                drawText(painter, rect, m_doc.cell(row, box), textAlignment(c));
+                drawText(painter, rect, m_doc.cell(row, box), textAlignment(c), batch);
             ++box;
             break;
         case ReportControl::Kind::Function:
             painter.setFont(reportFont(9, true));
-            drawText(painter, rect, m_doc.sumText(c.name), textAlignment(c));
+            drawText(painter, rect, m_doc.sumText(c.name), textAlignment(c), batch);
             break;
         }
     }

@@ -6,6 +6,7 @@
 
 class QPagedPaintDevice;
 class QPainter;
+class PageBatch;
 class ReportChart;
 class ReportDocument;
 
@@ -33,7 +34,7 @@ public:
     void paintPage(QPainter &painter, int page) const;
 
 private:
-    void paintSection(QPainter &painter, int section, double top, int row) const;
+    void paintSection(QPainter &painter, int section, double top, int row, PageBatch &batch) const;
     void paintPageFooter(QPainter &painter, int page, double top) const;
 
     const ReportDocument &m_doc;

@@ -148,6 +148,12 @@ void TestReportLayout::generate()
 
 void TestReportLayout::longReportRepeatsHeader()
 {
+    // Texts set glyph by glyph and texts that need shaping or another font, side by side.
+    const QStringList names{"O'Brien Ωmega", "한국 고객", "AV To Wa"};
+    Recordset first;
+    first.open("select kh from hyda order by kh", &c());
+    for (int i = 0; i < names.size(); ++i)
+        c().execute("update hyda set xm = ? where kh = ?", {names.at(i), first.valueAt(i, 0)});
     const Report report = ModReport::archiveFindSet(c(), "hyda", QString(), QString());
     const QString path = m_db->tempDir() + "/hyda.pdf";
     QVERIFY(ReportOutput::exportPdf(*report, path));
@@ -173,6 +179,8 @@ void TestReportLayout::longReportRepeatsHeader()
     QCOMPARE(cards.recordCount(), 80);
     for (int r = 0; r < cards.recordCount(); ++r)
         QVERIFY2(text.count(cards.valueAt(r, 0).toString()) == 1, qPrintable(cards.valueAt(r, 0).toString()));
+    for (const QString &name : names)
+        QVERIFY2(text.contains(name), qPrintable(name));
 }
 
 void TestReportLayout::noReport()
