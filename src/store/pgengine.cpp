@@ -199,8 +199,7 @@ void PgEngine::checkArchive(Purpose purpose)
         return;
     }
     // An archive of ours carries our application id, as a file of ours does.
-    const QByteArray marker = number("SELECT prosrc FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
-                                     "WHERE n.nspname = 'public' AND p.proname = 'torvane_application_id'");
+    const QByteArray marker = number("SELECT prosrc FROM pg_proc WHERE oid = to_regprocedure('public.torvane_application_id()')");
     if (marker.trimmed() != "SELECT " + kLock)
         failWith(QStringLiteral("数据库“%1”不是本系统的数据库").arg(m_location));
 }

@@ -27,9 +27,9 @@ void addDayIndex(Engine &engine, bool server)
 {
     // One question per opening: the table is there and its index is not.
     const QString missing =
-        server ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' AND tablename = 'sumhangkong' "
-                                "AND NOT EXISTS (SELECT 1 FROM pg_indexes WHERE schemaname = 'public' "
-                                "AND indexname = 'sumhangkong_day')")
+        // On the server by name, not through the catalogue views: a new session plans those slowly.
+        server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
+                                "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END")
                : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
                                 "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
                                 "AND name = 'SUMhangkong_day')");
@@ -52,8 +52,8 @@ void SchemaUpgrade::apply(Engine &engine)
     addDayIndex(engine, server);
     // Customers without the kept points: an archive of an earlier version (an empty
     // file or server database being created has neither).
-    const QString probe = server ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public' "
-                                                  "AND tablename IN ('hyda', 'sumkh')")
+    const QString probe = server ? QStringLiteral("SELECT (to_regclass('public.hyda') IS NOT NULL)::int "
+                                                  "+ (to_regclass('public.sumkh') IS NOT NULL)::int")
                                  : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
                                                   "AND name IN ('hyda', 'SUMkh')");
     if (number(engine, probe) != 1)
