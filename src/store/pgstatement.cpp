@@ -15,9 +15,11 @@ namespace {
 
 const char kHiddenColumn[] = "jet_rowid";
 
-// Rows asked of the server at a time by a read in parts: a first page, then more.
+// Rows asked of the server at a time by a read in parts: a first page, then
+// each page twice the last, up to a most. A window that wants a few hundred
+// rows first gets them without waiting for thousands; a whole read takes few pages.
 constexpr int kFirstRows = 200;
-constexpr int kMoreRows = 2000;
+constexpr int kMostRows = 6400;
 
 QByteArray firstWord(const QByteArray &sql)
 {
@@ -239,7 +241,7 @@ bool PgStatement::stepStreamed()
         ++m_row;
         return true;
     }
-    const int asked = m_result ? kMoreRows : kFirstRows;
+    const int asked = std::min(2 * m_asked, kMostRows);
     // A page shorter than asked was the last one.
     if (m_result && PQntuples(m_result) < m_asked) {
         endStream();

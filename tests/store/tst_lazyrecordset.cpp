@@ -70,6 +70,30 @@ private slots:
         QCOMPARE(lazy.recordCount(), 30);
     }
 
+    // Reads longer than the server's first page: every row once, in order, whether
+    // the last page is short, full or empty.
+    void manyPages_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("one page exactly") << 200;
+        QTest::newRow("the second page short") << 333;
+        QTest::newRow("two pages exactly") << 600;
+        QTest::newRow("a third page") << 601;
+    }
+    void manyPages()
+    {
+        QFETCH(int, rows);
+        if (!m_tickets)
+            m_tickets = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{20, 650});
+        const QString sql = QStringLiteral("select id, kh from hyxc where id<=%1 order by id").arg(rows);
+        Recordset lazy;
+        lazy.setFirstRows(1);
+        lazy.open(sql, &m_tickets->connection(), LockType::ReadOnly);
+        QCOMPARE(lazy.recordCount(), rows);
+        for (int row = 0; row < rows; ++row)
+            QCOMPARE(lazy.valueAt(row, 0).toInt(), row + 1);
+    }
+
     // A row read later is written back only while it holds what this recordset read.
     void optimisticWriteOfALaterRow()
     {
@@ -106,6 +130,11 @@ private slots:
         QCOMPARE(rs.valueAt(0, 0).toString(), big);
         QCOMPARE(rs.valueAt(1, 0).toString(), QStringLiteral("after"));
     }
+
+    void cleanupTestCase() { m_tickets.reset(); }
+
+private:
+    std::unique_ptr<TestDatabase> m_tickets;
 };
 
 QTEST_GUILESS_MAIN(TestLazyRecordset)
