@@ -158,6 +158,19 @@ QStringList copyInto(Connection &from, Connection &to, bool replace = false)
         throw;
     }
     from.rollback();
+    // On a server, every ticket copied rewrote a row of the kept tables and
+    // left the old one behind: written afresh they are a fraction of the size,
+    // and every statistic reads them. The copy is whole already; a seat that
+    // keeps a table busy leaves it as it is.
+    if (to.isServer()) {
+        for (const QString &kept : kKeptStatistics + QStringList{kKeptPoints}) {
+            try {
+                to.executeScript(QStringLiteral("VACUUM FULL ") + kept);
+            } catch (const DbException &e) {
+                qWarning("%s was not compacted: %s", qPrintable(kept), qPrintable(e.description()));
+            }
+        }
+    }
     to.executeScript(QStringLiteral("ANALYZE"));
     return report;
 }
