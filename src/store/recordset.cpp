@@ -305,6 +305,7 @@ void Recordset::readInIdleTime()
             readRows(m_store.rowCount() + 256);
     } catch (const DbException &e) {
         qWarning("reading the rest of %s: %s", qPrintable(m_sql), qPrintable(e.description()));
+        emit readFailed(e.error());
     }
 }
 

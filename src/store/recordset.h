@@ -129,6 +129,8 @@ signals:
     void rowRemoved(int row);
     void rowsReset();
     void rowsFetched(int first, int last);
+    // Reading the rest while idle failed: the rows read so far are all there will be.
+    void readFailed(const DbError &error);
 
 private:
     struct Column

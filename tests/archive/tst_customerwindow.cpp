@@ -170,6 +170,17 @@ private slots:
         QCOMPARE(f.messages.texts(), QStringList(3, "确认删除当前记录"));
     }
 
+    // The rest of the customers could not be read: the operator is told the list is short, and why.
+    void restNotRead()
+    {
+        Customers f;
+        emit f.w.customers()->readFailed(DbError{DbErrorCode::GeneralFailure, QStringLiteral("与数据库服务器的连接已中断")});
+        QCOMPARE(f.messages.count(), 1);
+        QVERIFY2(f.messages.last().contains(QStringLiteral("客户档案没有读完")) && f.messages.last().contains("连接已中断"),
+                 qPrintable(f.messages.last()));
+        f.shows("C001");
+    }
+
     void find()
     {
         Customers f({"insert into hyda(kh, xm) values('C004', 'C003'), ('C6', '张伟'), ('C7', '赵薇'), "

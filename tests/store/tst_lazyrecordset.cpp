@@ -94,6 +94,28 @@ private slots:
             QCOMPARE(lazy.valueAt(row, 0).toInt(), row + 1);
     }
 
+    // A row further on fails while the rest is read in idle time: the rows before it stay, the
+    // reading stops, and whoever shows the rows is told.
+    void laterRowFails()
+    {
+        if (!m_tickets)
+            m_tickets = std::make_unique<TestDatabase>(TestDatabase::Content::Demo, DemoSize{20, 650});
+        Recordset lazy;
+        QSignalSpy failed(&lazy, &Recordset::readFailed);
+        lazy.setFirstRows(5);
+        // Past ticket 500 the condition overflows (on the server, in a later page than the first);
+        // every column, so that the rows come in the order they were written.
+        lazy.open(QStringLiteral("select * from hyxc where abs(-9223372036854775807 - (case when id > 500 then 1 else 0 end)) > 0"),
+                  &m_tickets->connection(), LockType::ReadOnly);
+        QTRY_COMPARE(failed.count(), 1);
+        const int read = lazy.recordCount();
+        QVERIFY2(read >= 5 && read <= 500, qPrintable(QString::number(read)));
+        QVERIFY(!lazy.readError().isEmpty());
+        QCOMPARE(failed.first().first().value<DbError>().description, lazy.readError());
+        lazy.moveLast();
+        QCOMPARE(lazy.currentIndex(), read - 1);
+    }
+
     // A row read later is written back only while it holds what this recordset read.
     void optimisticWriteOfALaterRow()
     {
