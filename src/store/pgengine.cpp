@@ -206,6 +206,7 @@ void PgEngine::checkArchive(Purpose purpose)
 
 void PgEngine::run(const QString &sql)
 {
+    sendPendingBegin();
     if (!PQsendQuery(m_conn, sql.toUtf8().constData()))
         failConnection();
     PGresult *r = collect();
@@ -325,6 +326,16 @@ pg_result *PgEngine::keepOne(std::vector<pg_result *> &answers, size_t wanted)
 QByteArray PgEngine::sharedLockSql()
 {
     return "SELECT pg_advisory_xact_lock_shared(" + kLock + ")";
+}
+
+QByteArray PgEngine::beginSql()
+{
+    return "BEGIN";
+}
+
+QByteArray PgEngine::lockSql()
+{
+    return "SELECT pg_advisory_xact_lock(" + kLock + ")";
 }
 
 void PgEngine::fail(pg_result *result) const
@@ -486,13 +497,17 @@ void PgEngine::executeScript(const QString &sql)
 void PgEngine::begin()
 {
     ensureConnected();
-    // The lock is taken at the start, so a command either starts whole or waits and says so.
-    beginHolding();
+    // The lock is taken before the command's first statement, so a command
+    // either runs whole or waits and says so. BEGIN and the lock go with that
+    // statement, in its round trip (see PgStatement::execute).
+    m_beginPending = true;
 }
 
-void PgEngine::beginHolding()
+void PgEngine::sendPendingBegin()
 {
-    if (!PQsendQuery(m_conn, "BEGIN; SELECT pg_advisory_xact_lock(" + kLock + ")"))
+    if (!takePendingBegin())
+        return;
+    if (!PQsendQuery(m_conn, beginSql() + "; " + lockSql()))
         failConnection();
     PGresult *r = collect();
     if (failed(r)) {
@@ -510,6 +525,9 @@ void PgEngine::beginSnapshot()
 
 void PgEngine::commit()
 {
+    // Nothing of the command was sent: there is nothing to commit.
+    if (takePendingBegin())
+        return;
     if (!PQsendQuery(m_conn, "COMMIT"))
         failConnection();
     PGresult *r = collect();
@@ -524,6 +542,8 @@ void PgEngine::commit()
 
 void PgEngine::rollback() noexcept
 {
+    if (takePendingBegin())
+        return;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     if (status == PQTRANS_INTRANS || status == PQTRANS_INERROR)
         PQclear(PQexec(m_conn, "ROLLBACK"));
@@ -531,6 +551,8 @@ void PgEngine::rollback() noexcept
 
 bool PgEngine::inTransaction() const
 {
+    if (m_beginPending)
+        return true;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
 }

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <functional>
 #include <memory>
+#include <utility>
 
 struct pg_conn;
 struct pg_result;
@@ -111,6 +112,12 @@ public:
     static pg_result *keepOne(std::vector<pg_result *> &answers, size_t wanted);
     // The SQL that takes the archive's write lock shared, as a single write does.
     static QByteArray sharedLockSql();
+    // A command was begun and nothing of it sent yet: true once, for the
+    // statement that sends BEGIN and the write lock ahead of itself.
+    bool takePendingBegin() { return std::exchange(m_beginPending, false); }
+    // The SQL that begins a command: BEGIN, then the archive's write lock.
+    static QByteArray beginSql();
+    static QByteArray lockSql();
     // Throws the failure a result reports (and frees it).
     [[noreturn]] void fail(pg_result *result) const;
     [[noreturn]] void failConnection() const;
@@ -118,8 +125,8 @@ public:
     QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
 
 private:
-    // BEGIN and take the archive's advisory lock, in one round trip.
-    void beginHolding();
+    // Sends a begun command's BEGIN and write lock now, when nothing of it was sent yet.
+    void sendPendingBegin();
     // Waits for a session's answer, with the busy pointer after a moment.
     bool waitForAnswer(pg_conn *session, QElapsedTimer &clock, bool &waiting);
     void connect(const QByteArray &password);
@@ -141,6 +148,7 @@ private:
     int m_lockTimeout = 0;      // what the session has
     int m_startLockTimeout = 0; // what a session starts with
     int m_generation = 0;
+    bool m_beginPending = false; // begin() called, BEGIN not sent yet
     quint64 m_statementNumber = 0;
     QByteArrayList m_discarded;
     QHash<QByteArray, std::shared_ptr<PgPrepared>> m_prepared;

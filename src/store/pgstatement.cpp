@@ -193,16 +193,25 @@ void PgStatement::execute()
     if (m_prepared && m_prepared->generation != m_engine.generation())
         m_prepared = m_engine.prepared(m_sql);
     PGresult *r = nullptr;
-    if (m_write && !m_engine.inTransaction()) {
-        // A single write outside a command shares the archive's write lock, so it never lands in
-        // the middle of one: the lock and the write are one transaction and one round trip.
+    // What goes ahead of the statement in its round trip: for the first statement of a command,
+    // BEGIN and the write lock; for a single write outside a command, the write lock shared, so
+    // it never lands in the middle of a command (the lock and the write are one transaction).
+    QByteArrayList ahead;
+    if (m_engine.takePendingBegin())
+        ahead = {PgEngine::beginSql(), PgEngine::lockSql()};
+    else if (m_write && !m_engine.inTransaction())
+        ahead = {PgEngine::sharedLockSql()};
+    if (!ahead.isEmpty()) {
         pg_conn *conn = m_engine.handle();
         std::vector<PGresult *> answers = m_engine.pipeline(conn, [&] {
-            return PQsendQueryParams(conn, PgEngine::sharedLockSql().constData(), 0, nullptr, nullptr, nullptr, nullptr, 0)
-                   && send(conn);
+            for (const QByteArray &sql : std::as_const(ahead))
+                if (!PQsendQueryParams(conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+                    return false;
+            return send(conn);
         });
-        // The lock's answer, then the write's (aborted when the lock was refused).
-        r = PgEngine::keepOne(answers, 1);
+        // The statement's answer comes last (aborted when a lock was refused; a command's
+        // transaction is then left for its rollback).
+        r = PgEngine::keepOne(answers, ahead.size());
         if (!r)
             m_engine.failConnection();
         if (PQresultStatus(r) != PGRES_TUPLES_OK && PQresultStatus(r) != PGRES_COMMAND_OK)

@@ -105,22 +105,29 @@ private slots:
     {
         QTest::addColumn<bool>("fails");   // the command fails at its last statement
         QTest::addColumn<bool>("commits"); // the outer command commits
-        QTest::newRow("failure rolls back") << true << true;
-        QTest::newRow("outer commits") << false << true;
-        QTest::newRow("outer gives up") << false << false;
+        QTest::addColumn<bool>("innerFirst"); // the inner command runs before any statement of the outer
+        QTest::newRow("failure rolls back") << true << true << false;
+        QTest::newRow("outer commits") << false << true << false;
+        QTest::newRow("outer gives up") << false << false << false;
+        QTest::newRow("inner command first") << false << true << true;
     }
     // A command inside another (here a recordset's write) joins it.
     void transactions()
     {
         QFETCH(bool, fails);
         QFETCH(bool, commits);
+        QFETCH(bool, innerFirst);
         TestDatabase db;
         Connection &c = db.connection();
         const QString password = QStringLiteral("select czy_pass from czyzd where czy_name='admin'");
         const QVariant before = db.scalar(password);
         try {
             TransactionGuard outer(c);
-            c.execute(QStringLiteral("insert into hyxczhuanrang (kh, zhuanrangkh) values ('A01', 'A02')"));
+            const auto outerWrite = [&c] {
+                c.execute(QStringLiteral("insert into hyxczhuanrang (kh, zhuanrangkh) values ('A01', 'A02')"));
+            };
+            if (!innerFirst)
+                outerWrite();
             {
                 TransactionGuard inner(c);
                 Recordset rs;
@@ -131,6 +138,8 @@ private slots:
             }
             // An inner commit must not have ended the outer command.
             QVERIFY(c.inTransaction());
+            if (innerFirst)
+                outerWrite();
             if (fails)
                 c.execute(QStringLiteral("insert into czyzd (czy_name) values ('王芳')")); // a duplicate name
             if (commits)
