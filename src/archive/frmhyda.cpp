@@ -89,10 +89,10 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
     m_find->setMaximumWidth(200);
     connect(m_find, &QLineEdit::returnPressed, this, [this] { toolbarClicked(QStringLiteral("find")); });
     // The customers after the first could not be read: the list is short, and the operator must know it.
-    connect(m_customers, &Recordset::readFailed, this, [](DbError error) {
-        error.kind = DbErrorKind::Failure;
-        error.description = QStringLiteral("客户档案没有读完，列表中只有已读出的客户: ") + error.description;
-        ErrorBoundary::report(error);
+    // (Not the message of a failed entry: nothing the operator typed was wrong.)
+    connect(m_customers, &Recordset::readFailed, this, [](const DbError &error) {
+        const QString reason = error.kind == DbErrorKind::Busy ? DbMessages::busy() : error.description;
+        Msg::exclamation(QStringLiteral("客户档案没有读完，列表中只有已读出的客户: ") + reason);
     });
     auto *top = new QHBoxLayout;
     top->addWidget(toolbar, 1);
