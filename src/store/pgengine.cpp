@@ -17,6 +17,9 @@ namespace {
 
 // The archive's write lock (pg_advisory_xact_lock): the application id is as good a number as any.
 const QByteArray kLock = QByteArray::number(kTorvaneApplicationId);
+// A command holds the archive's write lock alone; a single write shares it.
+const QByteArray kTakeLock = "SELECT pg_advisory_xact_lock(" + kLock + ")";
+const QByteArray kShareLock = "SELECT pg_advisory_xact_lock_shared(" + kLock + ")";
 
 // Passwords typed for a location this run, never written anywhere.
 QHash<QString, QByteArray> &typedPasswords()
@@ -323,19 +326,35 @@ pg_result *PgEngine::keepOne(std::vector<pg_result *> &answers, size_t wanted)
     return kept;
 }
 
-QByteArray PgEngine::sharedLockSql()
+pg_result *PgEngine::execute(bool write, const std::function<bool(pg_conn *)> &send)
 {
-    return "SELECT pg_advisory_xact_lock_shared(" + kLock + ")";
-}
-
-QByteArray PgEngine::beginSql()
-{
-    return "BEGIN";
-}
-
-QByteArray PgEngine::lockSql()
-{
-    return "SELECT pg_advisory_xact_lock(" + kLock + ")";
+    QByteArrayList ahead;
+    if (takePendingBegin())
+        ahead = {"BEGIN", kTakeLock};
+    else if (write && !inTransaction())
+        ahead = {kShareLock};
+    pg_result *r = nullptr;
+    if (ahead.isEmpty()) {
+        if (!send(m_conn))
+            failConnection();
+        r = collect();
+    } else {
+        std::vector<PGresult *> answers = pipeline(m_conn, [&] {
+            for (const QByteArray &sql : std::as_const(ahead))
+                if (!PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
+                    return false;
+            return send(m_conn);
+        });
+        // The statement's answer comes last (aborted when a lock was refused; a command's
+        // transaction is then left for its rollback).
+        r = keepOne(answers, ahead.size());
+        if (!r)
+            failConnection();
+    }
+    const ExecStatusType status = PQresultStatus(r);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
+        fail(r);
+    return r;
 }
 
 void PgEngine::fail(pg_result *result) const
@@ -499,7 +518,7 @@ void PgEngine::begin()
     ensureConnected();
     // The lock is taken before the command's first statement, so a command
     // either runs whole or waits and says so. BEGIN and the lock go with that
-    // statement, in its round trip (see PgStatement::execute).
+    // statement, in its round trip (see execute()).
     m_beginPending = true;
 }
 
@@ -507,7 +526,7 @@ void PgEngine::sendPendingBegin()
 {
     if (!takePendingBegin())
         return;
-    if (!PQsendQuery(m_conn, beginSql() + "; " + lockSql()))
+    if (!PQsendQuery(m_conn, "BEGIN; " + kTakeLock))
         failConnection();
     PGresult *r = collect();
     if (failed(r)) {

@@ -110,14 +110,12 @@ public:
     // Of a pipeline's answers, the first failure, else the one at `wanted` (null
     // when there is none); every other answer is freed.
     static pg_result *keepOne(std::vector<pg_result *> &answers, size_t wanted);
-    // The SQL that takes the archive's write lock shared, as a single write does.
-    static QByteArray sharedLockSql();
-    // A command was begun and nothing of it sent yet: true once, for the
-    // statement that sends BEGIN and the write lock ahead of itself.
-    bool takePendingBegin() { return std::exchange(m_beginPending, false); }
-    // The SQL that begins a command: BEGIN, then the archive's write lock.
-    static QByteArray beginSql();
-    static QByteArray lockSql();
+    // Runs one statement that `send` queues on the main session and returns
+    // its answer (the caller owns it); throws its failure. What its
+    // transaction needs goes ahead of it in the same round trip: BEGIN and the
+    // write lock for a command's first statement, the write lock shared for a
+    // single write outside a command (so it never lands in the middle of one).
+    pg_result *execute(bool write, const std::function<bool(pg_conn *)> &send);
     // Throws the failure a result reports (and frees it).
     [[noreturn]] void fail(pg_result *result) const;
     [[noreturn]] void failConnection() const;
@@ -127,6 +125,8 @@ public:
 private:
     // Sends a begun command's BEGIN and write lock now, when nothing of it was sent yet.
     void sendPendingBegin();
+    // A command was begun and nothing of it sent yet: true once, for whatever sends BEGIN.
+    bool takePendingBegin() { return std::exchange(m_beginPending, false); }
     // Waits for a session's answer, with the busy pointer after a moment.
     bool waitForAnswer(pg_conn *session, QElapsedTimer &clock, bool &waiting);
     void connect(const QByteArray &password);

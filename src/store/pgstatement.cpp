@@ -192,38 +192,7 @@ void PgStatement::execute()
     // The session was opened again since: the statement is prepared anew (its columns are the same).
     if (m_prepared && m_prepared->generation != m_engine.generation())
         m_prepared = m_engine.prepared(m_sql);
-    PGresult *r = nullptr;
-    // What goes ahead of the statement in its round trip: for the first statement of a command,
-    // BEGIN and the write lock; for a single write outside a command, the write lock shared, so
-    // it never lands in the middle of a command (the lock and the write are one transaction).
-    QByteArrayList ahead;
-    if (m_engine.takePendingBegin())
-        ahead = {PgEngine::beginSql(), PgEngine::lockSql()};
-    else if (m_write && !m_engine.inTransaction())
-        ahead = {PgEngine::sharedLockSql()};
-    if (!ahead.isEmpty()) {
-        pg_conn *conn = m_engine.handle();
-        std::vector<PGresult *> answers = m_engine.pipeline(conn, [&] {
-            for (const QByteArray &sql : std::as_const(ahead))
-                if (!PQsendQueryParams(conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
-                    return false;
-            return send(conn);
-        });
-        // The statement's answer comes last (aborted when a lock was refused; a command's
-        // transaction is then left for its rollback).
-        r = PgEngine::keepOne(answers, ahead.size());
-        if (!r)
-            m_engine.failConnection();
-        if (PQresultStatus(r) != PGRES_TUPLES_OK && PQresultStatus(r) != PGRES_COMMAND_OK)
-            m_engine.fail(r);
-    } else {
-        if (!send(m_engine.handle()))
-            m_engine.failConnection();
-        r = m_engine.collect();
-        const ExecStatusType status = PQresultStatus(r);
-        if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
-            m_engine.fail(r);
-    }
+    PGresult *r = m_engine.execute(m_write, [this](pg_conn *session) { return send(session); });
     m_result = r;
     m_row = -1;
     m_changes = std::atoi(PQcmdTuples(r));
