@@ -202,6 +202,8 @@ void ItineraryArea::fill()
         m_rows->close();
         m_model->clearToBlankRow(m_dictionary->recordCount() + 1);
     } else {
+        // The totals below are read in the same round trip as the rows.
+        m_state.connection().readAhead(TicketCommands::totalsSql(), {m_kh});
         m_rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {m_kh});
         if (m_rows->recordCount() > 0)
             m_model->fill(*m_rows);

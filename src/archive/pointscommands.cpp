@@ -97,7 +97,7 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
         rows.setValue(column, fromHundredths(after.at(i)));
         rows.update();
     }
-    connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
+    connection.executeLater(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
                        {kh, operatorName, result.points, remark.isEmpty() ? QVariant() : QVariant(remark)});
     transaction.commit();
     result.outcome = ClearOutcome::Cleared;
@@ -160,7 +160,7 @@ PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connecti
     if (check != TransferOutcome::Moved)
         return check;
     // The log copy and the move see the same rows: the write lock is held from the start.
-    connection.execute(kCopy + QStringLiteral("kh=?"), {to, from});
+    connection.executeLater(kCopy + QStringLiteral("kh=?"), {to, from});
     if (connection.execute(QStringLiteral("update hyxc set kh=? where kh=?"), {to, from}) == 0)
         return TransferOutcome::NoRows;
     transaction.commit();
@@ -175,7 +175,7 @@ PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connecti
     if (check != TransferOutcome::Moved)
         return check;
     // The row moves only while it is still the giver's.
-    connection.execute(kCopy + QStringLiteral("id=? and kh=?"), {to, id, from});
+    connection.executeLater(kCopy + QStringLiteral("id=? and kh=?"), {to, id, from});
     if (connection.execute(QStringLiteral("update hyxc set kh=? where id=? and kh=?"), {to, id, from}) == 0)
         throw DbException::conflict();
     transaction.commit();

@@ -194,6 +194,23 @@ int Connection::execute(const QString &sql, const QVariantList &parameters)
     return statement.run();
 }
 
+void Connection::executeLater(const QString &sql, const QVariantList &parameters)
+{
+    Statement statement = prepare(sql);
+    statement.bindAll(parameters);
+    statement.runLater();
+}
+
+void Connection::readAhead(const QString &sql, const QVariantList &parameters)
+{
+    // A file's read costs no more later than now.
+    if (!isServer())
+        return;
+    Statement statement = prepare(sql);
+    statement.bindAll(parameters);
+    statement.readAhead();
+}
+
 QVariant Connection::scalar(const QString &sql, const QVariantList &parameters)
 {
     Statement statement = prepare(sql);

@@ -82,6 +82,7 @@ PgEngine::PgEngine(const QString &uri, Purpose purpose) : m_uri(uri), m_location
 PgEngine::~PgEngine()
 {
     *m_alive = false;
+    dropAnswerAhead();
     PQfinish(m_spare);
     PQfinish(m_conn);
 }
@@ -209,7 +210,9 @@ void PgEngine::checkArchive(Purpose purpose)
 
 void PgEngine::run(const QString &sql)
 {
-    sendPendingBegin();
+    dropAnswerAhead();
+    m_readAhead.reset();
+    sendPending();
     if (!PQsendQuery(m_conn, sql.toUtf8().constData()))
         failConnection();
     PGresult *r = collect();
@@ -232,6 +235,8 @@ void PgEngine::ensureConnected()
     ++m_generation;
     m_lockTimeout = m_startLockTimeout; // the new session starts with what the first one started with
     m_discarded.clear();
+    dropAnswerAhead();
+    m_readAhead.reset();
     m_prepared.clear();
     m_preparedOrder.clear();
     m_catalog->forget();
@@ -326,28 +331,57 @@ pg_result *PgEngine::keepOne(std::vector<pg_result *> &answers, size_t wanted)
     return kept;
 }
 
-pg_result *PgEngine::execute(bool write, const std::function<bool(pg_conn *)> &send)
+pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> &send)
 {
-    QByteArrayList ahead;
+    dropAnswerAhead();
+    std::optional<PgLater> readAfter = std::exchange(m_readAhead, std::nullopt);
+    QByteArrayList locks;
     if (takePendingBegin())
-        ahead = {"BEGIN", kTakeLock};
-    else if (write && !inTransaction())
-        ahead = {kShareLock};
+        locks = {"BEGIN", kTakeLock};
+    else if (what == Sending::Write && !inTransaction())
+        locks = {kShareLock};
+    // A read ahead goes only with a read outside a transaction: nothing written
+    // comes between the two, and its failure can spoil no transaction.
+    if (what != Sending::Read || !locks.isEmpty() || inTransaction())
+        readAfter.reset();
+    std::vector<PgLater> later = std::exchange(m_later, {});
+    const size_t ahead = static_cast<size_t>(locks.size()) + later.size();
+    auto sendPrepared = [this](const PgLater &s) {
+        const std::vector<const char *> values = PgLater::pointers(s.values, s.null);
+        return PQsendQueryPrepared(m_conn, s.prepared->name.constData(), static_cast<int>(values.size()),
+                                   values.data(), nullptr, nullptr, 0) != 0;
+    };
     pg_result *r = nullptr;
-    if (ahead.isEmpty()) {
+    if (ahead == 0 && !readAfter) {
         if (!send(m_conn))
             failConnection();
         r = collect();
     } else {
         std::vector<PGresult *> answers = pipeline(m_conn, [&] {
-            for (const QByteArray &sql : std::as_const(ahead))
+            for (const QByteArray &sql : std::as_const(locks))
                 if (!PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
                     return false;
-            return send(m_conn);
+            for (const PgLater &w : later)
+                if (!sendPrepared(w))
+                    return false;
+            return (!send || send(m_conn)) && (!readAfter || sendPrepared(*readAfter));
         });
-        // The statement's answer comes last (aborted when a lock was refused; a command's
-        // transaction is then left for its rollback).
-        r = keepOne(answers, ahead.size());
+        for (PgLater &w : later)
+            release(w.prepared);
+        // Kept when it was answered; a failed one is left for the read itself to meet.
+        if (readAfter && answers.size() == ahead + 2) {
+            PGresult *answer = answers.back();
+            answers.pop_back();
+            if (PQresultStatus(answer) == PGRES_TUPLES_OK) {
+                m_answerAhead = answer;
+                m_answeredAhead = std::move(*readAfter);
+            } else {
+                PQclear(answer);
+            }
+        }
+        // The statement's answer comes last, unless something ahead of it failed (a lock
+        // refused, a write sent later): a command's transaction is then left for its rollback.
+        r = keepOne(answers, send ? ahead : ahead - 1);
         if (!r)
             failConnection();
     }
@@ -355,6 +389,33 @@ pg_result *PgEngine::execute(bool write, const std::function<bool(pg_conn *)> &s
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         fail(r);
     return r;
+}
+
+pg_result *PgEngine::takeAnswerAhead(const PgLater &read)
+{
+    pg_result *answer = m_answerAhead && m_answeredAhead == read ? std::exchange(m_answerAhead, nullptr) : nullptr;
+    dropAnswerAhead();
+    return answer;
+}
+
+void PgEngine::dropAnswerAhead()
+{
+    PQclear(std::exchange(m_answerAhead, nullptr));
+    release(m_answeredAhead.prepared);
+    m_answeredAhead = {};
+}
+
+void PgEngine::sendPending()
+{
+    if (m_beginPending || !m_later.empty())
+        PQclear(execute(Sending::Control, {}));
+}
+
+void PgEngine::dropLater()
+{
+    for (PgLater &w : m_later)
+        release(w.prepared);
+    m_later.clear();
 }
 
 void PgEngine::fail(pg_result *result) const
@@ -522,20 +583,6 @@ void PgEngine::begin()
     m_beginPending = true;
 }
 
-void PgEngine::sendPendingBegin()
-{
-    if (!takePendingBegin())
-        return;
-    if (!PQsendQuery(m_conn, "BEGIN; " + kTakeLock))
-        failConnection();
-    PGresult *r = collect();
-    if (failed(r)) {
-        rollback();
-        fail(r);
-    }
-    PQclear(r);
-}
-
 void PgEngine::beginSnapshot()
 {
     ensureConnected();
@@ -545,13 +592,12 @@ void PgEngine::beginSnapshot()
 void PgEngine::commit()
 {
     // Nothing of the command was sent: there is nothing to commit.
-    if (takePendingBegin())
+    if (m_later.empty() && takePendingBegin())
         return;
-    if (!PQsendQuery(m_conn, "COMMIT"))
-        failConnection();
-    PGresult *r = collect();
-    if (failed(r))
-        fail(r);
+    // Writes sent later go with it, in its round trip.
+    PGresult *r = execute(Sending::Control, [](pg_conn *session) {
+        return PQsendQueryParams(session, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
+    });
     // A transaction that failed earlier is rolled back by COMMIT: that is no success.
     const bool rolledBack = qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0;
     PQclear(r);
@@ -561,6 +607,8 @@ void PgEngine::commit()
 
 void PgEngine::rollback() noexcept
 {
+    dropLater();
+    m_readAhead.reset();
     if (takePendingBegin())
         return;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);

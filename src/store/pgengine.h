@@ -7,6 +7,7 @@
 #include <QHash>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 struct pg_conn;
@@ -25,6 +26,27 @@ struct PgPrepared
     PgPrepared(const PgPrepared &) = delete;
     PgPrepared &operator=(const PgPrepared &) = delete;
     ~PgPrepared();
+};
+
+// A write of a transaction that waits to go out with the transaction's next
+// statement or its commit, with the values bound to it.
+struct PgLater
+{
+    std::shared_ptr<PgPrepared> prepared;
+    std::vector<QByteArray> values;
+    std::vector<bool> null;
+    // The values as libpq takes them (null for SQL NULL), valid while this lives.
+    static std::vector<const char *> pointers(const std::vector<QByteArray> &values, const std::vector<bool> &null)
+    {
+        std::vector<const char *> p(values.size());
+        for (size_t i = 0; i < p.size(); ++i)
+            p[i] = null[i] ? nullptr : values[i].constData();
+        return p;
+    }
+    bool operator==(const PgLater &other) const
+    {
+        return prepared == other.prepared && values == other.values && null == other.null;
+    }
 };
 
 // An archive on a PostgreSQL server, which several counters write at once.
@@ -115,7 +137,20 @@ public:
     // transaction needs goes ahead of it in the same round trip: BEGIN and the
     // write lock for a command's first statement, the write lock shared for a
     // single write outside a command (so it never lands in the middle of one).
-    pg_result *execute(bool write, const std::function<bool(pg_conn *)> &send);
+    // A transaction's writes handed over by sendLater() go ahead of it too, and
+    // a read asked for by readAhead() after it. `send` empty: only what waits.
+    enum class Sending { Read, Write, Control };
+    pg_result *execute(Sending what, const std::function<bool(pg_conn *)> &send);
+    // Keeps a write of the open transaction (prepared, values bound) for its next
+    // statement or its commit: no round trip of its own.
+    void sendLater(PgLater write) { m_later.push_back(std::move(write)); }
+    // A read that is likely to be asked for right after the next one, outside a
+    // transaction: sent with that read, in its round trip, and its answer kept
+    // for the very next statement alone (both read the same moment).
+    void readAhead(PgLater read) { m_readAhead = std::move(read); }
+    // The kept answer of a read ahead when `read` is that read (the caller
+    // owns it), else null; any kept answer is gone afterwards.
+    pg_result *takeAnswerAhead(const PgLater &read);
     // Throws the failure a result reports (and frees it).
     [[noreturn]] void fail(pg_result *result) const;
     [[noreturn]] void failConnection() const;
@@ -123,8 +158,13 @@ public:
     QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
 
 private:
-    // Sends a begun command's BEGIN and write lock now, when nothing of it was sent yet.
-    void sendPendingBegin();
+    // Sends now what waits to go ahead of the next statement (a begun
+    // command's BEGIN and write lock, writes sent later); throws their failure.
+    void sendPending();
+    // Queues what goes ahead of a statement; how many answers it gives.
+    bool sendAhead(bool write, size_t &answers);
+    void dropLater();
+    void dropAnswerAhead();
     // A command was begun and nothing of it sent yet: true once, for whatever sends BEGIN.
     bool takePendingBegin() { return std::exchange(m_beginPending, false); }
     // Waits for a session's answer, with the busy pointer after a moment.
@@ -149,6 +189,10 @@ private:
     int m_startLockTimeout = 0; // what a session starts with
     int m_generation = 0;
     bool m_beginPending = false; // begin() called, BEGIN not sent yet
+    std::vector<PgLater> m_later; // writes of the transaction not sent yet
+    std::optional<PgLater> m_readAhead; // to be sent with the next read
+    PgLater m_answeredAhead;             // what m_answerAhead answers
+    pg_result *m_answerAhead = nullptr;
     quint64 m_statementNumber = 0;
     QByteArrayList m_discarded;
     QHash<QByteArray, std::shared_ptr<PgPrepared>> m_prepared;

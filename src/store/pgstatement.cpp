@@ -166,17 +166,9 @@ void PgStatement::bind(int index, const QVariant &value)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("文本中含有空字符 (NUL)，服务器数据库不能保存"));
 }
 
-std::vector<const char *> PgStatement::parameterValues() const
-{
-    std::vector<const char *> values(m_parameters.size());
-    for (size_t i = 0; i < values.size(); ++i)
-        values[i] = m_null[i] ? nullptr : m_parameters[i].constData();
-    return values;
-}
-
 bool PgStatement::send(pg_conn *session) const
 {
-    const std::vector<const char *> values = parameterValues();
+    const std::vector<const char *> values = PgLater::pointers(m_parameters, m_null);
     return m_prepared ? PQsendQueryPrepared(session, m_prepared->name.constData(), static_cast<int>(values.size()),
                                             values.data(), nullptr, nullptr, 0)
                       : PQsendQueryParams(session, m_sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
@@ -192,12 +184,39 @@ void PgStatement::execute()
     // The session was opened again since: the statement is prepared anew (its columns are the same).
     if (m_prepared && m_prepared->generation != m_engine.generation())
         m_prepared = m_engine.prepared(m_sql);
-    PGresult *r = m_engine.execute(m_write, [this](pg_conn *session) { return send(session); });
+    PGresult *r = m_prepared ? m_engine.takeAnswerAhead({m_prepared, m_parameters, m_null}) : nullptr;
+    if (!r)
+        r = m_engine.execute(m_write ? PgEngine::Sending::Write : PgEngine::Sending::Read,
+                             [this](pg_conn *session) { return send(session); });
     m_result = r;
     m_row = -1;
     m_changes = std::atoi(PQcmdTuples(r));
     if (!m_described)
         describe(r);
+}
+
+bool PgStatement::runLater()
+{
+    // Only a transaction's write can wait: whatever it changes is seen by the
+    // transaction's next statement, which carries it, and by others at the commit.
+    if (!m_write || !m_engine.inTransaction())
+        return false;
+    ensureDescribed();
+    if (m_prepared->generation != m_engine.generation())
+        m_prepared = m_engine.prepared(m_sql);
+    m_engine.sendLater({m_prepared, m_parameters, m_null});
+    m_changes = 0;
+    return true;
+}
+
+void PgStatement::readAhead()
+{
+    if (m_write || m_streamed)
+        return;
+    ensureDescribed();
+    if (m_prepared->generation != m_engine.generation())
+        m_prepared = m_engine.prepared(m_sql);
+    m_engine.readAhead({m_prepared, m_parameters, m_null});
 }
 
 bool PgStatement::stepStreamed()
@@ -243,7 +262,7 @@ bool PgStatement::stepStreamed()
 
 bool PgStatement::openStream()
 {
-    const std::vector<const char *> values = parameterValues();
+    const std::vector<const char *> values = PgLater::pointers(m_parameters, m_null);
     const QByteArray declare = "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql;
     const QByteArray fetch = "FETCH " + QByteArray::number(kFirstRows) + " FROM torvane_rows";
     // One snapshot for the whole read: a cursor in a read-only transaction of its own session,

@@ -39,6 +39,8 @@ public:
     double real(int i) const override;
     QByteArrayView bytes(int i) const override;
     int changes() const override { return m_changes; }
+    bool runLater() override;
+    void readAhead() override;
     // Reads its rows on a session of its own, a page at a time as they are asked for.
     void setStreamed() { m_streamed = true; }
 
@@ -50,8 +52,6 @@ private:
     void execute();
     // Queues this statement with its values on a session; false when the session is broken.
     bool send(pg_conn *session) const;
-    // The bound values as libpq takes them (null for SQL NULL).
-    std::vector<const char *> parameterValues() const;
     bool stepStreamed();
     // Starts a read in parts on its session and takes its first page.
     bool openStream();

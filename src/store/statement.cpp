@@ -79,6 +79,15 @@ int Statement::run()
     return changed;
 }
 
+void Statement::runLater()
+{
+    if (!m_backend->runLater()) {
+        run();
+        return;
+    }
+    qCDebug(lcSql).noquote() << "sent later:" << m_sql;
+}
+
 void Statement::reset()
 {
     finishTrace();

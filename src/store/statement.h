@@ -41,6 +41,12 @@ public:
     virtual int changes() const = 0;
     // Whether running it leaves the database as it was.
     virtual bool readOnly() const { return true; }
+    // Hands a write inside a transaction to the engine to send with the
+    // transaction's next statement or its commit; false when it must run now.
+    virtual bool runLater() { return false; }
+    // Sends the read with the connection's next read when that saves a round
+    // trip, and keeps its answer for the statement that asks for it next.
+    virtual void readAhead() {}
 };
 
 // A prepared statement that finalizes itself. Rows are read column by column
@@ -64,6 +70,12 @@ public:
 
     bool next();
     int run();
+    // A write whose count nobody needs: on a server, inside a transaction, it
+    // goes out with the next statement or the commit (a failure is thrown there).
+    void runLater();
+    // A read likely to follow the connection's next one: on a server it goes
+    // in that read's round trip (see Connection::readAhead).
+    void readAhead() { m_backend->readAhead(); }
     void reset();
 
     int columnCount() const { return m_backend->columnCount(); }
