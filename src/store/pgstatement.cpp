@@ -224,7 +224,8 @@ bool PgStatement::stepStreamed()
     if (m_streamEnded)
         return false;
     if (!m_session) {
-        if (m_write || !(m_session = m_engine.takeSession())) {
+        // Inside a transaction the rows are read where its writes are seen, whole.
+        if (m_write || m_engine.inTransaction() || !(m_session = m_engine.takeSession())) {
             // Nothing to read in parts (or no second session to be had): read whole.
             m_streamed = false;
             return step();

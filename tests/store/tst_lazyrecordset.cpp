@@ -1,6 +1,7 @@
 // A recordset that reads its first rows at open and the rest later must
 // behave exactly as one that reads every row at once.
 #include "store/recordset.h"
+#include "store/transactionguard.h"
 #include "support/testdatabase.h"
 
 #include <QtTest>
@@ -135,6 +136,18 @@ private slots:
             QCOMPARE(e.kind(), DbErrorKind::Conflict);
         }
         QCOMPARE(lazy.text(QStringLiteral("xm")), QStringLiteral("别人改的"));
+    }
+
+    // Inside a command, a read in parts sees what the command wrote so far.
+    void readInPartsInsideACommand()
+    {
+        TestDatabase db;
+        TransactionGuard command(db.connection());
+        db.connection().execute(QStringLiteral("insert into hyda (kh,xm) values ('8877000003','本座')"));
+        Recordset lazy;
+        lazy.setFirstRows(2);
+        lazy.open(QStringLiteral("select * from hyda where kh='8877000003'"), &db.connection(), LockType::ReadOnly);
+        QCOMPARE(lazy.recordCount(), 1);
     }
 
     // The snapshot keeps its values in blocks; one larger than a block, and the values after it, read back whole.
