@@ -334,7 +334,7 @@ pg_result *PgEngine::keepOne(std::vector<pg_result *> &answers, size_t wanted)
 pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> &send)
 {
     dropAnswerAhead();
-    std::optional<PgLater> readAfter = std::exchange(m_readAhead, std::nullopt);
+    std::optional<PgBound> readAfter = std::exchange(m_readAhead, std::nullopt);
     QByteArrayList locks;
     if (takePendingBegin())
         locks = {"BEGIN", kTakeLock};
@@ -344,10 +344,10 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
     // comes between the two, and its failure can spoil no transaction.
     if (what != Sending::Read || !locks.isEmpty() || inTransaction())
         readAfter.reset();
-    std::vector<PgLater> later = std::exchange(m_later, {});
+    std::vector<PgBound> later = std::exchange(m_later, {});
     const size_t ahead = static_cast<size_t>(locks.size()) + later.size();
-    auto sendPrepared = [this](const PgLater &s) {
-        const std::vector<const char *> values = PgLater::pointers(s.values, s.null);
+    auto sendPrepared = [this](const PgBound &s) {
+        const std::vector<const char *> values = PgBound::pointers(s.values, s.null);
         return PQsendQueryPrepared(m_conn, s.prepared->name.constData(), static_cast<int>(values.size()),
                                    values.data(), nullptr, nullptr, 0) != 0;
     };
@@ -361,12 +361,12 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
             for (const QByteArray &sql : std::as_const(locks))
                 if (!PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
                     return false;
-            for (const PgLater &w : later)
+            for (const PgBound &w : later)
                 if (!sendPrepared(w))
                     return false;
             return (!send || send(m_conn)) && (!readAfter || sendPrepared(*readAfter));
         });
-        for (PgLater &w : later)
+        for (PgBound &w : later)
             release(w.prepared);
         // Kept when it was answered; a failed one is left for the read itself to meet.
         if (readAfter && answers.size() == ahead + 2) {
@@ -391,7 +391,7 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
     return r;
 }
 
-pg_result *PgEngine::takeAnswerAhead(const PgLater &read)
+pg_result *PgEngine::takeAnswerAhead(const PgBound &read)
 {
     pg_result *answer = m_answerAhead && m_answeredAhead == read ? std::exchange(m_answerAhead, nullptr) : nullptr;
     dropAnswerAhead();
@@ -413,7 +413,7 @@ void PgEngine::sendPending()
 
 void PgEngine::dropLater()
 {
-    for (PgLater &w : m_later)
+    for (PgBound &w : m_later)
         release(w.prepared);
     m_later.clear();
 }

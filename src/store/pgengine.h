@@ -28,9 +28,9 @@ struct PgPrepared
     ~PgPrepared();
 };
 
-// A write of a transaction that waits to go out with the transaction's next
-// statement or its commit, with the values bound to it.
-struct PgLater
+// A prepared statement with the values bound to it, kept to be sent with
+// another one: a write of a transaction, a read ahead.
+struct PgBound
 {
     std::shared_ptr<PgPrepared> prepared;
     std::vector<QByteArray> values;
@@ -43,7 +43,7 @@ struct PgLater
             p[i] = null[i] ? nullptr : values[i].constData();
         return p;
     }
-    bool operator==(const PgLater &other) const
+    bool operator==(const PgBound &other) const
     {
         return prepared == other.prepared && values == other.values && null == other.null;
     }
@@ -143,14 +143,14 @@ public:
     pg_result *execute(Sending what, const std::function<bool(pg_conn *)> &send);
     // Keeps a write of the open transaction (prepared, values bound) for its next
     // statement or its commit: no round trip of its own.
-    void sendLater(PgLater write) { m_later.push_back(std::move(write)); }
+    void sendLater(PgBound write) { m_later.push_back(std::move(write)); }
     // A read that is likely to be asked for right after the next one, outside a
     // transaction: sent with that read, in its round trip, and its answer kept
     // for the very next statement alone (both read the same moment).
-    void readAhead(PgLater read) { m_readAhead = std::move(read); }
+    void readAhead(PgBound read) { m_readAhead = std::move(read); }
     // The kept answer of a read ahead when `read` is that read (the caller
     // owns it), else null; any kept answer is gone afterwards.
-    pg_result *takeAnswerAhead(const PgLater &read);
+    pg_result *takeAnswerAhead(const PgBound &read);
     // Throws the failure a result reports (and frees it).
     [[noreturn]] void fail(pg_result *result) const;
     [[noreturn]] void failConnection() const;
@@ -189,9 +189,9 @@ private:
     int m_startLockTimeout = 0; // what a session starts with
     int m_generation = 0;
     bool m_beginPending = false; // begin() called, BEGIN not sent yet
-    std::vector<PgLater> m_later; // writes of the transaction not sent yet
-    std::optional<PgLater> m_readAhead; // to be sent with the next read
-    PgLater m_answeredAhead;             // what m_answerAhead answers
+    std::vector<PgBound> m_later; // writes of the transaction not sent yet
+    std::optional<PgBound> m_readAhead; // to be sent with the next read
+    PgBound m_answeredAhead;             // what m_answerAhead answers
     pg_result *m_answerAhead = nullptr;
     quint64 m_statementNumber = 0;
     QByteArrayList m_discarded;

@@ -168,7 +168,7 @@ void PgStatement::bind(int index, const QVariant &value)
 
 bool PgStatement::send(pg_conn *session) const
 {
-    const std::vector<const char *> values = PgLater::pointers(m_parameters, m_null);
+    const std::vector<const char *> values = PgBound::pointers(m_parameters, m_null);
     return m_prepared ? PQsendQueryPrepared(session, m_prepared->name.constData(), static_cast<int>(values.size()),
                                             values.data(), nullptr, nullptr, 0)
                       : PQsendQueryParams(session, m_sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
@@ -195,28 +195,29 @@ void PgStatement::execute()
         describe(r);
 }
 
+PgBound PgStatement::bound()
+{
+    ensureDescribed();
+    if (m_prepared->generation != m_engine.generation())
+        m_prepared = m_engine.prepared(m_sql);
+    return {m_prepared, m_parameters, m_null};
+}
+
 bool PgStatement::runLater()
 {
     // Only a transaction's write can wait: whatever it changes is seen by the
     // transaction's next statement, which carries it, and by others at the commit.
     if (!m_write || !m_engine.inTransaction())
         return false;
-    ensureDescribed();
-    if (m_prepared->generation != m_engine.generation())
-        m_prepared = m_engine.prepared(m_sql);
-    m_engine.sendLater({m_prepared, m_parameters, m_null});
+    m_engine.sendLater(bound());
     m_changes = 0;
     return true;
 }
 
 void PgStatement::readAhead()
 {
-    if (m_write || m_streamed)
-        return;
-    ensureDescribed();
-    if (m_prepared->generation != m_engine.generation())
-        m_prepared = m_engine.prepared(m_sql);
-    m_engine.readAhead({m_prepared, m_parameters, m_null});
+    if (!m_write && !m_streamed)
+        m_engine.readAhead(bound());
 }
 
 bool PgStatement::stepStreamed()
@@ -263,7 +264,7 @@ bool PgStatement::stepStreamed()
 
 bool PgStatement::openStream()
 {
-    const std::vector<const char *> values = PgLater::pointers(m_parameters, m_null);
+    const std::vector<const char *> values = PgBound::pointers(m_parameters, m_null);
     const QByteArray declare = "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql;
     const QByteArray fetch = "FETCH " + QByteArray::number(kFirstRows) + " FROM torvane_rows";
     // One snapshot for the whole read: a cursor in a read-only transaction of its own session,

@@ -10,6 +10,7 @@ struct pg_conn;
 struct pg_result;
 class PgEngine;
 struct PgPrepared;
+struct PgBound;
 
 // One statement on the server, prepared there once its columns are asked for
 // or values are bound to it (else parsed and run in one go). Its rows arrive whole when it runs;
@@ -48,6 +49,8 @@ private:
     enum class Kind : quint8 { Integer, Boolean, Float, Numeric, Text, Blob };
 
     void ensureDescribed() const;
+    // Prepared, with the values bound now, to be sent with another statement.
+    PgBound bound();
     void describe(const pg_result *description);
     void execute();
     // Queues this statement with its values on a session; false when the session is broken.
