@@ -189,6 +189,13 @@ private slots:
         }
         QCOMPARE(other.scalar(total).toInt(), 16);
         QCOMPARE(other.scalar(QStringLiteral("select jifen from jifenallow where kh='L2'")).toInt(), 2);
+        // A command of nothing but such writes still has them to commit.
+        {
+            TransactionGuard command(c);
+            c.executeLater(QStringLiteral("delete from jifenallow where kh='L3'"));
+            command.commit();
+        }
+        QCOMPARE(other.scalar(total).toInt(), 12);
     }
 
     void readAhead_data()
