@@ -210,8 +210,7 @@ void PgEngine::checkArchive(Purpose purpose)
 
 void PgEngine::run(const QString &sql)
 {
-    dropAnswerAhead();
-    m_readAhead.reset();
+    forgetReadAhead();
     sendPending();
     if (!PQsendQuery(m_conn, sql.toUtf8().constData()))
         failConnection();
@@ -235,8 +234,7 @@ void PgEngine::ensureConnected()
     ++m_generation;
     m_lockTimeout = m_startLockTimeout; // the new session starts with what the first one started with
     m_discarded.clear();
-    dropAnswerAhead();
-    m_readAhead.reset();
+    forgetReadAhead();
     m_prepared.clear();
     m_preparedOrder.clear();
     m_catalog->forget();
@@ -391,11 +389,20 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
     return r;
 }
 
-pg_result *PgEngine::takeAnswerAhead(const PgBound &read)
+pg_result *PgEngine::takeAnswerAhead(const PgPrepared *prepared, const std::vector<QByteArray> &values,
+                                     const std::vector<bool> &null)
 {
-    pg_result *answer = m_answerAhead && m_answeredAhead == read ? std::exchange(m_answerAhead, nullptr) : nullptr;
+    const bool same = m_answerAhead && m_answeredAhead.prepared.get() == prepared && m_answeredAhead.values == values
+                      && m_answeredAhead.null == null;
+    pg_result *answer = same ? std::exchange(m_answerAhead, nullptr) : nullptr;
     dropAnswerAhead();
     return answer;
+}
+
+void PgEngine::forgetReadAhead()
+{
+    dropAnswerAhead();
+    m_readAhead.reset();
 }
 
 void PgEngine::dropAnswerAhead()
@@ -608,7 +615,7 @@ void PgEngine::commit()
 void PgEngine::rollback() noexcept
 {
     dropLater();
-    m_readAhead.reset();
+    forgetReadAhead();
     if (takePendingBegin())
         return;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);

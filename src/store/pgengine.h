@@ -43,10 +43,6 @@ struct PgBound
             p[i] = null[i] ? nullptr : values[i].constData();
         return p;
     }
-    bool operator==(const PgBound &other) const
-    {
-        return prepared == other.prepared && values == other.values && null == other.null;
-    }
 };
 
 // An archive on a PostgreSQL server, which several counters write at once.
@@ -148,9 +144,10 @@ public:
     // transaction: sent with that read, in its round trip, and its answer kept
     // for the very next statement alone (both read the same moment).
     void readAhead(PgBound read) { m_readAhead = std::move(read); }
-    // The kept answer of a read ahead when `read` is that read (the caller
-    // owns it), else null; any kept answer is gone afterwards.
-    pg_result *takeAnswerAhead(const PgBound &read);
+    // The kept answer of a read ahead when this statement with these values is
+    // that read (the caller owns it), else null; any kept answer is gone afterwards.
+    pg_result *takeAnswerAhead(const PgPrepared *prepared, const std::vector<QByteArray> &values,
+                               const std::vector<bool> &null);
     // Throws the failure a result reports (and frees it).
     [[noreturn]] void fail(pg_result *result) const;
     [[noreturn]] void failConnection() const;
@@ -165,6 +162,8 @@ private:
     bool sendAhead(bool write, size_t &answers);
     void dropLater();
     void dropAnswerAhead();
+    // A read ahead, sent or not, is of no use once anything else was sent.
+    void forgetReadAhead();
     // A command was begun and nothing of it sent yet: true once, for whatever sends BEGIN.
     bool takePendingBegin() { return std::exchange(m_beginPending, false); }
     // Waits for a session's answer, with the busy pointer after a moment.

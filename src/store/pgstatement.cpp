@@ -184,7 +184,7 @@ void PgStatement::execute()
     // The session was opened again since: the statement is prepared anew (its columns are the same).
     if (m_prepared && m_prepared->generation != m_engine.generation())
         m_prepared = m_engine.prepared(m_sql);
-    PGresult *r = m_prepared ? m_engine.takeAnswerAhead({m_prepared, m_parameters, m_null}) : nullptr;
+    PGresult *r = m_prepared ? m_engine.takeAnswerAhead(m_prepared.get(), m_parameters, m_null) : nullptr;
     if (!r)
         r = m_engine.execute(m_write ? PgEngine::Sending::Write : PgEngine::Sending::Read,
                              [this](pg_conn *session) { return send(session); });
