@@ -77,8 +77,9 @@ void FrmJfzr::cmdOK_Click()
     if (!m_list->isOpen() || from.isEmpty() || to.isEmpty() || m_list->bof() || m_list->eof())
         return;
     const qint64 id = m_list->value(QStringLiteral("id")).toLongLong();
-    PointsCommands::transferRowWithMessages(m_state.connection(), from, to, id);
-    // Moved, or moved elsewhere by another seat meanwhile: the list shows what is left.
+    const double shown = m_list->value(QStringLiteral("jifenyue")).toDouble();
+    PointsCommands::transferRowWithMessages(m_state.connection(), from, to, id, shown);
+    // Moved, or changed or moved elsewhere by another seat meanwhile: the list shows what is now there.
     ErrorBoundary::run([this] { m_list->requery(); });
 }
 

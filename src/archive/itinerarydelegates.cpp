@@ -143,19 +143,26 @@ QWidget *ListCellDelegate::createEditor(QWidget *parent, const QStyleOptionViewI
     } catch (const DbException &) {
         // An unreadable list leaves the drop-down empty; typing still works.
     }
+    // Only a value chosen from the list (mouse or arrow keys) or typed is a choice.
+    connect(combo, &QComboBox::activated, combo, [combo] { combo->setProperty("picked", true); });
+    connect(combo->lineEdit(), &QLineEdit::textEdited, combo, [combo] { combo->setProperty("picked", true); });
     return opened(combo);
 }
 
 void ListCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
+    auto *combo = static_cast<QComboBox *>(editor);
     const QString text = index.data(Qt::EditRole).toString();
     if (!text.isEmpty())
-        static_cast<QComboBox *>(editor)->setCurrentText(text);
+        combo->setCurrentText(text);
+    combo->setProperty("picked", false);
 }
 
 void ListCellDelegate::setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const
 {
+    // Passing through writes nothing: the list's first value is shown, not chosen,
+    // and an empty required column must still be caught on save.
     const QString text = static_cast<QComboBox *>(editor)->currentText();
-    if (!text.isEmpty())
+    if (!text.isEmpty() && editor->property("picked").toBool())
         model->setData(index, text.toUpper());
 }

@@ -168,15 +168,22 @@ PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connecti
 }
 
 PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connection, const QString &from,
-                                                            const QString &to, qint64 id)
+                                                            const QString &to, qint64 id,
+                                                            std::optional<double> shownRemaining)
 {
     TransactionGuard transaction(connection);
     const TransferOutcome check = checkNumbers(connection, from, to);
     if (check != TransferOutcome::Moved)
         return check;
-    // The row moves only while it is still the giver's.
-    connection.executeLater(kCopy + QStringLiteral("id=? and kh=?"), {to, id, from});
-    if (connection.execute(QStringLiteral("update hyxc set kh=? where id=? and kh=?"), {to, id, from}) == 0)
+    // The row moves only while it is still the giver's and holds the points the operator saw.
+    QString which = QStringLiteral("id=? and kh=?");
+    QVariantList values = {id, from};
+    if (shownRemaining) {
+        which += QStringLiteral(" and jifenyue=?");
+        values << *shownRemaining;
+    }
+    connection.executeLater(kCopy + which, QVariantList{to} + values);
+    if (connection.execute(QStringLiteral("update hyxc set kh=? where ") + which, QVariantList{to} + values) == 0)
         throw DbException::conflict();
     transaction.commit();
     return TransferOutcome::Moved;
@@ -206,10 +213,10 @@ void PointsCommands::transferAllWithMessages(Connection &connection, const QStri
 }
 
 bool PointsCommands::transferRowWithMessages(Connection &connection, const QString &from, const QString &to,
-                                             qint64 id)
+                                             qint64 id, double shownRemaining)
 {
     TransferOutcome outcome = TransferOutcome::Nothing;
-    if (!ErrorBoundary::run([&] { outcome = transferRow(connection, from, to, id); }))
+    if (!ErrorBoundary::run([&] { outcome = transferRow(connection, from, to, id, shownRemaining); }))
         return false;
     switch (outcome) {
     case TransferOutcome::SameNumber:

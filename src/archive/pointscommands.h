@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QVector>
 
@@ -38,9 +40,12 @@ QString transferableRowsSql();
 // Every row of `from` moves to `to`, each copied into the transfer log first.
 TransferOutcome transferAll(Connection &connection, const QString &from, const QString &to);
 // One row (by id) moves from `from` to `to`, copied into the transfer log
-// first; a row that is no longer `from`'s is not moved (DbErrorKind::Conflict).
-TransferOutcome transferRow(Connection &connection, const QString &from, const QString &to, qint64 id);
+// first; a row that is no longer `from`'s, or no longer holds the remaining
+// points `shownRemaining` the operator saw, is not moved (DbErrorKind::Conflict).
+TransferOutcome transferRow(Connection &connection, const QString &from, const QString &to, qint64 id,
+                            std::optional<double> shownRemaining = std::nullopt);
 void transferAllWithMessages(Connection &connection, const QString &from, const QString &to);
 // The one-row form's messages; true when the row moved.
-bool transferRowWithMessages(Connection &connection, const QString &from, const QString &to, qint64 id);
+bool transferRowWithMessages(Connection &connection, const QString &from, const QString &to, qint64 id,
+                             double shownRemaining);
 }

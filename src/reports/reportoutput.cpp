@@ -5,6 +5,7 @@
 #include "reports/reportrenderer.h"
 #include "ui/busycursor.h"
 #include "store/dberror.h"
+#include "store/sqlitelocks.h"
 #include "ui/dialogs.h"
 #include "ui/errorboundary.h"
 
@@ -78,6 +79,11 @@ bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path
     } catch (const DbException &e) {
         if (error)
             *error = e.description();
+        return false;
+    }
+    if (const QString refusal = SqliteLocks::refusalToWrite(path); !refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
         return false;
     }
     QFile file(path);

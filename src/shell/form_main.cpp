@@ -376,8 +376,10 @@ void form_main::relogin()
     frmLogin login(m_state, this, this);
     if (!ErrorBoundary::run([&] { login.load(); }))
         return;
+    // Cancelling ends the program the way 退出 does: a window with an unsaved
+    // record may still ask, and going back there keeps the program running.
     if (login.exec() != QDialog::Accepted)
-        m_state.endProgram();
+        close();
 }
 
 void form_main::backup()
@@ -441,8 +443,12 @@ void form_main::printSetup()
 
 void form_main::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window ends the program and every window in it.
-    m_area->closeAllSubWindows();
+    // Closing the main window ends the program and every window in it, unless
+    // a window with an unsaved record is told to stay (its 取消).
+    if (!m_state.endRequested() && !closeDataWindows()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (!m_state.endRequested())
         m_state.endProgram();

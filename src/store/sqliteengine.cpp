@@ -4,6 +4,7 @@
 #include "store/jetsql.h"
 #include "store/privatefile.h"
 #include "store/sqlfunctions.h"
+#include "store/sqlitelocks.h"
 #include "store/wholefile.h"
 
 #include <QDateTime>
@@ -159,6 +160,7 @@ SqliteEngine::SqliteEngine(const QString &path) : m_path(path)
     if (path.isEmpty() || !info.exists() || !info.isFile())
         failWith(QStringLiteral("找不到数据库文件“%1”").arg(path));
 
+    SqliteLocks::keepLocksAcrossCloses();
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);

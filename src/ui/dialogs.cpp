@@ -1,7 +1,10 @@
 #include "ui/dialogs.h"
 
+#include <QAbstractFileIconProvider>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QPageSetupDialog>
@@ -10,29 +13,65 @@
 
 namespace {
 
+// Icons and types from the name alone. The stock provider reads a file whose
+// name does not tell its type (the archive's -wal and -shm files among them),
+// and closing what it opened would drop the engine's locks on it.
+class NameOnlyIconProvider : public QAbstractFileIconProvider
+{
+public:
+    QIcon icon(IconType type) const override { return m_stock.icon(type); }
+    QIcon icon(const QFileInfo &info) const override
+    {
+        return m_stock.icon(info.isDir() ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File);
+    }
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return QStringLiteral("文件夹");
+        const QMimeType mime = m_mimes.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+        return mime.isDefault() ? QStringLiteral("文件") : mime.comment();
+    }
+
+private:
+    QFileIconProvider m_stock;
+    QMimeDatabase m_mimes;
+};
+
+// Every file dialog of the program: Qt's own, so the provider above is the one used.
+QString runFileDialog(QWidget *parent, const QString &caption, const QString &filter, QFileDialog::AcceptMode accept,
+                      QFileDialog::FileMode mode, const QString &suggested = QString())
+{
+    static NameOnlyIconProvider icons;
+    const QFileInfo start(suggested);
+    QFileDialog dialog(parent, caption, suggested.isEmpty() ? QString() : start.absolutePath(), filter);
+    dialog.setObjectName(QStringLiteral("fileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
+    dialog.setAcceptMode(accept);
+    dialog.setFileMode(mode);
+    if (!suggested.isEmpty())
+        dialog.selectFile(start.fileName());
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                    : QString();
+}
+
 class RealDialogs : public Dialogs
 {
 public:
     QString openFileName(QWidget *parent, const QString &caption, const QString &filter) override
     {
-        return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+        return runFileDialog(parent, caption, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
     }
     QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) override
     {
-        return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+        return runFileDialog(parent, caption, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
     }
     QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
                              const QString &suggested) override
     {
         // An open dialog that also takes a name not there yet, so a new
         // database can be placed in an empty folder.
-        const QFileInfo start(suggested);
-        QFileDialog dialog(parent, caption, start.absolutePath(), filter);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.selectFile(start.fileName());
-        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                        : QString();
+        return runFileDialog(parent, caption, filter, QFileDialog::AcceptOpen, QFileDialog::AnyFile, suggested);
     }
     std::optional<QString> password(QWidget *parent, const QString &caption, const QString &label) override
     {

@@ -2,6 +2,7 @@
 
 #include "reports/csvexport.h"
 #include "reports/xlsxexport.h"
+#include "store/sqlitelocks.h"
 #include "ui/busycursor.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
@@ -29,6 +30,8 @@ ExportResult ExportFile::write(const ExportTable &table, Kind kind, const QStrin
         progress.setValue(done); // a modal bar lets the cancel button be pressed here
         return !progress.wasCanceled();
     };
+    if (const QString refusal = SqliteLocks::refusalToWrite(path); !refusal.isEmpty())
+        return ExportResult{false, false, refusal};
     BusyCursor busy;
     return kind == Kind::Excel ? XlsxExport::write(table, path, tell) : CsvExport::write(table, path, tell);
 }
