@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -51,6 +52,30 @@ const QHash<QString, QString> &windowOfAction()
 }
 
 const QString kPeriodIncome = QStringLiteral("frmsdSRFind");
+
+// A window's own 退出 closes its frame too, exactly as the frame's × does;
+// a window that refuses to close (an unsaved record kept) keeps it.
+class FrameCloser : public QObject
+{
+public:
+    explicit FrameCloser(QMdiSubWindow *frame) : QObject(frame), m_frame(frame) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close) {
+            QPointer<QWidget> window = static_cast<QWidget *>(watched);
+            QTimer::singleShot(0, m_frame, [frame = m_frame, window] {
+                if (window && !window->isVisible() && frame->isVisible())
+                    frame->close();
+            });
+        }
+        return false;
+    }
+
+private:
+    QMdiSubWindow *m_frame;
+};
 
 } // namespace
 
@@ -293,6 +318,7 @@ QWidget *form_main::showWindow(QWidget *window, WindowEntry::Kind kind)
         QMdiSubWindow *sub = m_area->addSubWindow(window);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setObjectName(window->objectName() + QStringLiteral("_frame"));
+        window->installEventFilter(new FrameCloser(sub));
         sub->show();
         window->show();
         m_area->setActiveSubWindow(sub);

@@ -12,6 +12,8 @@
 #include "support/windowload.h"
 
 #include <QComboBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QSet>
 #include <QTest>
 
@@ -75,6 +77,10 @@ private slots:
     void refused();
     void rightsOpenTheirCommands_data();
     void rightsOpenTheirCommands();
+    void ownCloseClosesFrame_data();
+    void ownCloseClosesFrame();
+    void leavingWithPendingEdit_data();
+    void leavingWithPendingEdit();
 };
 
 void MainWindowTest::commandOpensItsWindow_data()
@@ -200,6 +206,96 @@ void MainWindowTest::rightsOpenTheirCommands()
     QVERIFY(f.logIn(name, QStringLiteral("pw")));
     QCOMPARE(f.enabledControlled(), (QSet<QString>{QStringLiteral("menu_set_0"), enabled}));
     QCOMPARE(f.state.currentOperator(), name);
+}
+
+void MainWindowTest::ownCloseClosesFrame_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control"); // a tool bar key or a button
+    const QList<std::tuple<const char *, const char *, const char *>> rows = {
+        {"HYDJ", "FRMHYDA", "exit"},          {"menu_sys_0", "Frm_czyset", "exit"},
+        {"menu_sys_1", "Frm_czyrz", "exit"},  {"menu_set_0", "FRM_KXLX", "exit"},
+        {"menu_reportSet", "FrmreportSet", "cmdtc"}, {"hykxstj", "frmhangkongFind", "Cmdquit"},
+        {"menu_hyxc", "frmHuiYuanFind", "Cmdquit"},  {"hyjstj", "frmkhFind", "Cmdquit"},
+        {"mFind_2", "frmsdSRFind", "Cmdquit"}};
+    for (const auto &[command, window, control] : rows)
+        QTest::newRow(window) << command << window << control;
+}
+
+void MainWindowTest::ownCloseClosesFrame()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    AppFixture f;
+    form_main w(f.state);
+    w.load();
+    w.show();
+    auto *area = w.findChild<QMdiArea *>(QStringLiteral("MDIArea"));
+    for (int round = 0; round < 2; ++round) {
+        run(w.action(command));
+        QWidget *shown = w.findChild<QWidget *>(window);
+        QVERIFY(shown && shown->isVisible());
+        QCOMPARE(area->subWindowList().size(), 1);
+        if (auto *key = shown->findChild<QAction *>(control))
+            key->trigger();
+        else
+            click(shown, control);
+        // The frame goes with the window; the command opens it again.
+        QTRY_COMPARE(area->subWindowList().size(), 0);
+    }
+}
+
+void MainWindowTest::leavingWithPendingEdit_data()
+{
+    QTest::addColumn<bool>("relogin"); // leaving by cancelling 重新登陆 instead of 退出
+    QTest::addColumn<int>("answer");   // to "save the record?"
+    QTest::addColumn<bool>("ends");
+    QTest::addColumn<QString>("stored");
+    for (bool relogin : {false, true}) {
+        const char *how = relogin ? "relogin cancelled" : "exit";
+        QTest::addRow("%s, go back", how) << relogin << int(Msg::Answer::Cancel) << false << "客户";
+        QTest::addRow("%s, discard", how) << relogin << int(Msg::Answer::No) << true << "客户";
+        QTest::addRow("%s, save", how) << relogin << int(Msg::Answer::Yes) << true << "改过的名字";
+    }
+}
+
+void MainWindowTest::leavingWithPendingEdit()
+{
+    QFETCH(bool, relogin);
+    QFETCH(int, answer);
+    QFETCH(bool, ends);
+    QFETCH(QString, stored);
+    AppFixture f;
+    f.addCustomer(QStringLiteral("8800000001"));
+    form_main w(f.state);
+    w.load();
+    w.show();
+    run(w.action(QStringLiteral("HYDJ")));
+    QWidget *customers = w.findChild<QWidget *>(QStringLiteral("FRMHYDA"));
+    press(customers, QStringLiteral("edit"));
+    paste(box(customers, QStringLiteral("txtspzd_1")), QStringLiteral("改过的名字"));
+    f.messages.answer = Msg::Answer(answer);
+    QStringList events;
+    ModalScript script(&events);
+    if (relogin) {
+        script.then(QStringLiteral("frmLogin"), [](QWidget *login) { login->close(); });
+        w.action(QStringLiteral("file3"))->trigger();
+    } else {
+        w.action(QStringLiteral("file5"))->trigger();
+    }
+    QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("当前记录尚未保存，是否保存？")});
+    QCOMPARE(f.state.endRequested(), ends);
+    QCOMPARE(w.isVisible(), !ends);
+    QCOMPARE(f.scalar("select xm from hyda where kh='8800000001'").toString(), stored);
+    if (!ends) {
+        // Back where it was: the window and the edit are still there, and saving works.
+        QVERIFY(customers->isVisible());
+        QCOMPARE(box(customers, QStringLiteral("txtspzd_1"))->text(), QStringLiteral("改过的名字"));
+        press(customers, QStringLiteral("save"));
+        QCOMPARE(f.scalar("select xm from hyda where kh='8800000001'").toString(), QStringLiteral("改过的名字"));
+    }
 }
 
 QTEST_MAIN(MainWindowTest)
