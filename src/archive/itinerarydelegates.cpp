@@ -155,6 +155,8 @@ void ListCellDelegate::setEditorData(QWidget *editor, const QModelIndex &index) 
     const QString text = index.data(Qt::EditRole).toString();
     if (!text.isEmpty())
         combo->setCurrentText(text);
+    else
+        combo->lineEdit()->selectAll(); // the value shown is a suggestion: typing replaces it
     combo->setProperty("picked", false);
 }
 

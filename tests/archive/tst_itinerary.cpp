@@ -10,6 +10,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -304,6 +306,48 @@ private slots:
         }
         QCOMPARE(model->cell(row, column), cell);
         QCOMPARE(f.area.grid()->currentIndex(), model->index(current.y(), current.x()));
+    }
+
+    // A pick-list cell of a new row is written only with a value picked or typed:
+    // passing through leaves it empty for the required-column check.
+    void listCellsWriteOnlyAChoice_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("how");
+        for (const auto &[name, column] : {std::pair{"airline", int(Airline)}, std::pair{"domestic", int(Domestic)},
+                                           std::pair{"clerk", int(Clerk)}, std::pair{"courier", int(Courier)}})
+            for (const char *how : {"passed through", "typed", "picked"})
+                QTest::addRow("%s, %s", name, how) << column << QString::fromLatin1(how);
+    }
+    void listCellsWriteOnlyAChoice()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, how);
+        Tickets f;
+        f.show();
+        f.area.setEditMode();
+        f.area.add_Click();
+        ItineraryModel *model = f.area.model();
+        const int row = model->rowCount() - 1;
+        f.area.grid()->setCurrentIndex(model->index(row, column));
+        QCoreApplication::processEvents();
+        auto *combo = qobject_cast<QComboBox *>(f.editor());
+        QVERIFY(combo);
+        QString expected;
+        if (how == QLatin1String("typed")) {
+            QTest::keyClicks(combo->lineEdit(), QStringLiteral("xq"));
+            expected = QStringLiteral("XQ");
+        } else if (how == QLatin1String("picked")) {
+            QVERIFY(combo->count() > 1);
+            combo->showPopup();
+            QTest::keyClick(combo->view(), Qt::Key_Down);
+            QTest::keyClick(combo->view(), Qt::Key_Return);
+            expected = combo->itemText(1).toUpper();
+        } else {
+            QVERIFY(!combo->currentText().isEmpty()); // the first value is shown, not chosen
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(model->cell(row, column), expected);
     }
 };
 
