@@ -143,6 +143,36 @@ private slots:
         QCOMPARE(dialog.list()->recordCount(), 2);
     }
 
+    // Another seat changes the shown row between showing and moving: nothing moves.
+    void transferOneRowChangedMeanwhile_data()
+    {
+        QTest::addColumn<QString>("change"); // run by the other seat on the shown row
+        QTest::addColumn<int>("listed");     // rows listed afterwards
+        QTest::newRow("points cleared") << "update hyxc set jifenyue=jifenyue-10 where id=?" << 3;
+        QTest::newRow("points earned") << "update hyxc set jifenyue=jifenyue+5 where id=?" << 3;
+        QTest::newRow("moved to another customer") << "update hyxc set kh='C003' where id=?" << 2;
+        QTest::newRow("deleted") << "delete from hyxc where id=?" << 2;
+    }
+    void transferOneRowChangedMeanwhile()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, listed);
+        Points f;
+        FrmJfzr dialog(f.state);
+        box(&dialog, "Text1")->setText("C001");
+        QTest::keyClick(box(&dialog, "Text1"), Qt::Key_Return);
+        box(&dialog, "Text2")->setText("C004");
+        dialog.list()->moveTo(1);
+        Connection otherSeat;
+        otherSeat.open(f.state.connectionText());
+        otherSeat.execute(change, {f.ids.at(1)});
+        const QString before = f.tickets();
+        click(&dialog, "cmdOK");
+        QCOMPARE(f.messages.texts(), QStringList{DbMessages::conflict()});
+        QCOMPARE(f.tickets(), before);
+        QCOMPARE(f.count("hyxczhuanrang"), 0);
+        QCOMPARE(dialog.list()->recordCount(), listed);
+    }
 };
 
 QTEST_MAIN(PointsTest)
