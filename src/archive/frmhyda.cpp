@@ -329,37 +329,44 @@ void FRMHYDA::Cmdmove_Click(int index)
     if (m_mode != Mode::Browsing || !m_customers->hasRow(0))
         return;
     try {
+        const int current = m_customers->currentIndex();
         switch (index) {
         case 0:
-            m_customers->moveFirst();
+            showCustomerAt(0);
             cmd_yd(false, true);
             break;
         case 1:
-            cmd_yd(true, true);
-            if (m_customers->currentIndex() <= 0) {
-                m_customers->moveFirst();
-                cmd_yd(false, true);
-            } else {
-                m_customers->movePrevious();
-            }
+            showCustomerAt(std::max(current - 1, 0));
+            cmd_yd(current > 0, true);
             break;
         case 2:
-            cmd_yd(true, true);
-            if (!m_customers->hasRow(m_customers->currentIndex() + 1)) {
-                m_customers->moveLast();
-                cmd_yd(true, false);
+            if (m_customers->hasRow(current + 1)) {
+                showCustomerAt(current + 1);
+                cmd_yd(true, true);
             } else {
-                m_customers->moveNext();
+                showCustomerAt(m_customers->recordCount() - 1);
+                cmd_yd(true, false);
             }
             break;
         case 3:
-            m_customers->moveLast();
+            showCustomerAt(m_customers->recordCount() - 1);
             cmd_yd(true, false);
             break;
         }
     } catch (const DbException &e) {
         ErrorBoundary::report(e.error());
     }
+}
+
+void FRMHYDA::showCustomerAt(int row)
+{
+    // The customer's tickets and totals are read before the window moves: if
+    // they cannot be read, it stays on the customer it shows, whole.
+    const QString numberField = m_boxes.first()->property("tag").toString();
+    if (row != m_customers->currentIndex() && !numberField.isEmpty())
+        m_itinerary->prepareCustomer(m_customers->valueAt(row, m_customers->fieldIndex(numberField)).toString());
+    m_customers->moveTo(row);
+    m_itinerary->forgetPrepared();
 }
 
 void FRMHYDA::toolbarClicked(const QString &key)
@@ -524,7 +531,7 @@ void FRMHYDA::findRecord()
         Msg::exclamation(QStringLiteral("未查到数据!"));
         return; // the customer shown stays
     }
-    m_customers->moveTo(found);
+    showCustomerAt(found);
     cmd_yd(found > 0, m_customers->hasRow(found + 1));
 }
 

@@ -42,6 +42,7 @@ public:
     void toolbarClicked(const QString &key);
     void Cmdmove_Click(int index);
     void cmd_yd(bool move_qian, bool move_hou);
+    void showCustomerAt(int row);
     void spzdbt_set();
 
     // Help of the field box that has the focus.

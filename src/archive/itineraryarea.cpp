@@ -187,6 +187,28 @@ void ItineraryArea::setCustomer(const QString &kh)
     runway_fill();
 }
 
+void ItineraryArea::prepareCustomer(const QString &kh)
+{
+    forgetPrepared();
+    if (m_locked || !m_dictionary->isOpen())
+        return;
+    auto rows = std::make_unique<Recordset>(this);
+    auto totals = std::make_unique<Recordset>(this);
+    // The totals below are read in the same round trip as the rows.
+    m_state.connection().readAhead(TicketCommands::totalsSql(), {kh});
+    rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {kh});
+    if (rows->recordCount() > 0)
+        totals->open(TicketCommands::totalsSql(), &m_state.connection(), LockType::ReadOnly, {kh});
+    m_prepared = {kh, rows.release(), totals.release()};
+}
+
+void ItineraryArea::forgetPrepared()
+{
+    delete m_prepared.rows;
+    delete m_prepared.totals;
+    m_prepared = {};
+}
+
 void ItineraryArea::setLocked(bool locked)
 {
     m_locked = locked;
@@ -202,9 +224,19 @@ void ItineraryArea::fill()
         m_rows->close();
         m_model->clearToBlankRow(m_dictionary->recordCount() + 1);
     } else {
-        // The totals below are read in the same round trip as the rows.
-        m_state.connection().readAhead(TicketCommands::totalsSql(), {m_kh});
-        m_rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {m_kh});
+        m_summary->unbind();
+        if (m_prepared.rows && m_prepared.kh == m_kh) {
+            // Read before the window moved here: shown as read.
+            std::swap(m_rows, m_prepared.rows);
+            std::swap(m_totals, m_prepared.totals);
+            forgetPrepared();
+        } else {
+            forgetPrepared();
+            m_totals->close();
+            // The totals below are read in the same round trip as the rows.
+            m_state.connection().readAhead(TicketCommands::totalsSql(), {m_kh});
+            m_rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {m_kh});
+        }
         if (m_rows->recordCount() > 0)
             m_model->fill(*m_rows);
         else
@@ -258,7 +290,8 @@ void ItineraryArea::jifenhuizhong()
         m_totals->close();
         return;
     }
-    m_totals->open(TicketCommands::totalsSql(), &m_state.connection(), LockType::ReadOnly, {m_kh});
+    if (!m_totals->isOpen())
+        m_totals->open(TicketCommands::totalsSql(), &m_state.connection(), LockType::ReadOnly, {m_kh});
     m_summary->bind(m_totals);
     for (int c = 0; c < m_totals->fieldCount(); ++c)
         m_summary->setColumnWidthTwips(c, 1400);

@@ -30,6 +30,12 @@ public:
     void setCustomerNameSource(std::function<QString()> source) { m_customerName = std::move(source); }
     // Shows the tickets of a customer number (runway_fill).
     void setCustomer(const QString &kh);
+    // Reads customer kh's tickets and totals without showing them (throws when
+    // they cannot be read); the next setCustomer(kh) shows them as read. A
+    // window moving to another customer calls this first, so a failed read
+    // leaves it on the customer it shows, whole.
+    void prepareCustomer(const QString &kh);
+    void forgetPrepared();
     QString customer() const { return m_kh; }
     // While a customer is being added there is no customer to hold tickets:
     // the area shows none and takes none.
@@ -78,6 +84,12 @@ private:
     Recordset *m_dictionary;
     Recordset *m_rows;
     Recordset *m_totals;
+    struct Prepared
+    {
+        QString kh;
+        Recordset *rows = nullptr;
+        Recordset *totals = nullptr;
+    } m_prepared;
     ItineraryModel *m_model;
     QTableView *m_grid;
     QList<ItineraryDelegate *> m_delegates;

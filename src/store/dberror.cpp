@@ -10,6 +10,11 @@ DbException DbException::busy()
     return DbException(DbErrorCode::Locked, DbMessages::busy(), DbErrorKind::Busy);
 }
 
+DbException DbException::connectionLost()
+{
+    return DbException(DbErrorCode::GeneralFailure, DbMessages::connectionLost(), DbErrorKind::ConnectionLost);
+}
+
 DbException DbException::conflict()
 {
     return DbException(DbErrorCode::ChangedMeanwhile, DbMessages::conflict(), DbErrorKind::Conflict);

@@ -10,6 +10,7 @@ enum class DbErrorKind {
     Conflict, // the row changed or went since this window read it; nothing was written
     Refused,  // a check refused a pending edit and has already said why
     Duplicate, // a key that must be unique is taken
+    ConnectionLost, // the server went away mid-command; the command was not done
 };
 
 // Number and description of a failed database operation, as the windows show them.
@@ -38,6 +39,10 @@ constexpr long ChangedMeanwhile = 3197;
 namespace DbMessages {
 inline QString busy() { return QStringLiteral("数据库正被其他操作员使用，请稍后再试。"); }
 inline QString conflict() { return QStringLiteral("记录已被其他操作员修改，已重新读取。"); }
+inline QString connectionLost()
+{
+    return QStringLiteral("与数据库服务器的连接已中断，本次操作没有完成，数据没有改动。请检查网络或服务器后重试。");
+}
 }
 
 class DbException : public std::exception
@@ -48,6 +53,7 @@ public:
 
     static DbException busy();
     static DbException conflict();
+    static DbException connectionLost();
     static DbException refused();
 
     const DbError &error() const { return m_error; }

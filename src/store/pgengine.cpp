@@ -448,7 +448,10 @@ void PgEngine::fail(pg_result *result) const
 
 void PgEngine::failConnection() const
 {
-    failWith(QStringLiteral("与数据库服务器“%1”的连接已中断，本次操作未完成: %2").arg(m_location, messageOf(m_conn)));
+    // What libpq says (its own state words among it) is for the support log;
+    // the operator is told what happened and what to do, once.
+    qWarning("Torvane: the server connection was lost: %s", qUtf8Printable(messageOf(m_conn)));
+    throw DbException::connectionLost();
 }
 
 const PgColumnFacts *PgEngine::columnFacts(unsigned table, int attribute)

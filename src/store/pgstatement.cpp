@@ -302,7 +302,7 @@ void PgStatement::checkStreamed(pg_result *result)
         return;
     endStream();
     if (!result)
-        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("与数据库服务器的连接已中断，本次读取未完成"));
+        throw DbException::connectionLost();
     m_engine.fail(result);
 }
 

@@ -3,6 +3,7 @@
 #include "ui/messagebox.h"
 #include "ui/modcwcl.h"
 
+#include <QTimer>
 #include <exception>
 #include <new>
 
@@ -17,6 +18,16 @@ void ErrorBoundary::report(const DbError &error)
         break;
     case DbErrorKind::Refused:
         break;
+    case DbErrorKind::ConnectionLost: {
+        // A command and the window's refresh after it fail alike: said once per command.
+        static bool said = false;
+        if (said)
+            break;
+        Msg::stop(DbMessages::connectionLost());
+        said = true;
+        QTimer::singleShot(0, [] { said = false; });
+        break;
+    }
     case DbErrorKind::Failure:
     case DbErrorKind::Duplicate:
         Msg::stop(ModCWCl::errorText(error));

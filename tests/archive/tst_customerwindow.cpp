@@ -7,6 +7,7 @@
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
 #include "support/appfixture.h"
+#include "ui/boundgrid.h"
 #include "support/controls.h"
 #include "support/windowload.h"
 
@@ -48,6 +49,10 @@ struct Customers : AppFixture
         for (int r = 0; r < w.itinerary()->model()->rowCount(); ++r)
             ids << w.itinerary()->model()->cell(r, 0);
         QCOMPARE(ids.join(','), column("select id from hyxc where kh=? order by id", {kh}).join(','));
+        // The totals line is the same customer's (empty for one without tickets).
+        auto *totals = child<BoundGrid>(&w, "Flhj")->recordset();
+        const QVariant left = scalar("select sum(jifenyue) from hyxc where kh=?", {kh});
+        QCOMPARE(totals && totals->isOpen() ? totals->valueAt(0, 5).toDouble() : -1.0, left.isNull() ? -1.0 : left.toDouble());
     }
     void activate()
     {
@@ -237,6 +242,45 @@ private slots:
         press(&f.w, "save");
         QCOMPARE(f.messages.count(), 0);
         QCOMPARE(f.rows("select xb, cyhk from hyda where kh='C001'"), QStringLiteral("男|国航 南航 厦航 "));
+    }
+
+    // The tickets of the customer moved to cannot be read: the window stays on
+    // the one it shows, whole; once they can, the move and a save work.
+    void failedMoveStaysWhole_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("next") << "Cmdmove_2" << "C002";
+        QTest::newRow("last") << "Cmdmove_3" << "C003";
+        QTest::newRow("find") << "find" << "C002";
+    }
+    void failedMoveStaysWhole()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, target);
+        Customers f({"update hyda set sfzh=null"}); // the save below asks nothing
+        const auto move = [&] {
+            if (how == QLatin1String("find")) {
+                box(&f.w, "Txtfind")->setText(QStringLiteral("李四"));
+                press(&f.w, "find");
+            } else {
+                click(&f.w, how);
+            }
+        };
+        Connection otherSeat;
+        otherSeat.open(f.state.connectionText());
+        otherSeat.execute(QStringLiteral("alter table hyxc rename to hyxc_away"));
+        move();
+        QCOMPARE(f.messages.count(), 1);
+        otherSeat.execute(QStringLiteral("alter table hyxc_away rename to hyxc"));
+        f.shows(QStringLiteral("C001"));
+        move();
+        QCOMPARE(f.messages.count(), 1);
+        f.shows(target);
+        press(&f.w, "edit");
+        paste(slot(f.w, 1), QStringLiteral("新名字"));
+        press(&f.w, "save");
+        QCOMPARE(f.scalar("select xm from hyda where kh=?", {target}).toString(), QStringLiteral("新名字"));
     }
 
     void ticketsLockedWhileAdding()

@@ -143,6 +143,37 @@ private slots:
         QCOMPARE(dialog.list()->recordCount(), 2);
     }
 
+    // The server goes away and refuses to take the seat back: the clearing and
+    // the window's refresh after it fail alike, and the operator is told once.
+    void lostServerSaidOnce()
+    {
+        if (!TestDatabase::onServer())
+            QSKIP("a file has no server to lose");
+        Points f;
+        Connection admin;
+        admin.openLocation(f.db.path());
+        const auto limit = [&admin](int n) {
+            admin.execute(QStringLiteral("do $$ begin execute 'alter database ' || quote_ident(current_database()) "
+                                         "|| ' connection limit %1'; end $$")
+                              .arg(n));
+        };
+        limit(0);
+        const QString others = QStringLiteral("select count(%1) from pg_stat_activity where datname=current_database() and pid<>pg_backend_pid()");
+        admin.scalar(others.arg(QStringLiteral("pg_terminate_backend(pid)")));
+        QTRY_COMPARE(admin.scalar(others.arg(QStringLiteral("*"))).toInt(), 0);
+        box(&f.w, "Text3")->setText("C001");
+        box(&f.w, "Text4")->setText("10");
+        click(&f.w, "Command2");
+        QCOMPARE(f.messages.texts(), QStringList{DbMessages::connectionLost()});
+        QCOMPARE(admin.scalar("select count(*) from jifenallow").toInt(), 0);
+        // Back again: the next command connects anew and is done.
+        limit(-1);
+        QTest::qWait(1);
+        click(&f.w, "Command2");
+        QCOMPARE(f.messages.last(), QStringLiteral("C001会员 10分已清除!"));
+        QCOMPARE(admin.scalar("select sum(jifenyue) from hyxc where kh='C001'").toDouble(), 110.0);
+    }
+
     // Another seat changes the shown row between showing and moving: nothing moves.
     void transferOneRowChangedMeanwhile_data()
     {
