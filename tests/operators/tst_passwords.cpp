@@ -10,6 +10,7 @@
 #include "operators/frm_czyset.h"
 #include "operators/operatorcommands.h"
 #include "shell/form_main.h"
+#include "shell/frmlogin.h"
 #include "shell/rights.h"
 #include "store/backup.h"
 #include "store/passwordhash.h"
@@ -48,21 +49,46 @@ private slots:
     void oldPassword_data()
     {
         QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("inClear"); // kept as an archive from before hashing kept it
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("right") << "Pass Word" << "Pass Word" << true;
-        QTest::newRow("case changed") << "Pass Word" << "pass word" << false;
-        QTest::newRow("cut at a NUL") << QStringLiteral("Pass") + QChar(0) + QStringLiteral("Word") << "Pass" << false;
+        QTest::newRow("right") << "Pass Word" << false << "Pass Word" << true;
+        QTest::newRow("case changed") << "Pass Word" << false << "pass word" << false;
+        QTest::newRow("cut at a NUL") << QStringLiteral("Pass") + QChar(0) + QStringLiteral("Word") << false << "Pass" << false;
+        // A clear value is compared exactly too, at login and here, and hashed once it matched.
+        QTest::newRow("clear, right") << "Pass Word" << true << "Pass Word" << true;
+        QTest::newRow("clear, a typed prefix") << "Pass Word" << true << "Pass" << false;
+        QTest::newRow("clear, one character more") << "Pass Word" << true << "Pass Words" << false;
+        QTest::newRow("clear, nothing typed") << "Pass Word" << true << "" << false;
+        QTest::newRow("clear, case changed") << "Pass Word" << true << "pass word" << false;
+        QTest::newRow("clear, a trailing blank") << "Pass Word" << true << "Pass Word " << false;
+        QTest::newRow("clear, stored with a trailing blank") << "Pass Word " << true << "Pass Word" << false;
     }
 
     void oldPassword()
     {
         QFETCH(QString, stored);
+        QFETCH(bool, inClear);
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         AppFixture f;
-        const QVariant value = PasswordHash::make(stored);
+        const QVariant value = inClear ? QVariant(stored) : PasswordHash::make(stored);
         f.exec(QStringLiteral("update czyzd set czy_pass=? where czy_name='王芳'"), {value});
+        if (inClear) {
+            frmLogin login(f.state, nullptr);
+            loaded(login);
+            child<QComboBox>(&login, "combname")->setCurrentText(QStringLiteral("王芳"));
+            box(&login, "txtPassword")->setText(typed);
+            login.cmdOK_Click();
+            QCOMPARE(login.result() == QDialog::Accepted, accepted);
+            QCOMPARE(f.messages.texts(), accepted ? QStringList() : QStringList{QStringLiteral("口令错误!")});
+            const QVariant now = f.scalar(kOwnPassword);
+            QCOMPARE(PasswordHash::isHash(now), accepted);
+            QVERIFY(PasswordHash::matches(now, stored));
+            // Again in clear for the password window.
+            f.exec(QStringLiteral("update czyzd set czy_pass=? where czy_name='王芳'"), {value});
+            f.messages.clear();
+        }
         frm_czy_password w(f.state);
         loaded(w);
         w.show();
