@@ -47,10 +47,12 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
+#include <QCommandLineParser>
 #include <QTableView>
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -67,29 +69,74 @@ struct Options
     bool fresh = false;
 };
 
+// The options as the program reads its own; --help and --version answer and
+// end the run, anything that cannot be read ends it with the usage and exit 2.
 Options parse(const QStringList &args)
 {
-    Options o;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString a = args.at(i);
-        const QString next = i + 1 < args.size() ? args.at(i + 1) : QString();
-        if (a == QLatin1String("--customers"))
-            o.customers = next.toInt(), ++i;
-        else if (a == QLatin1String("--tickets"))
-            o.tickets = next.toInt(), ++i;
-        else if (a == QLatin1String("--repeat"))
-            o.repeat = next.toInt(), ++i;
-        else if (a == QLatin1String("--db"))
-            o.db = next, ++i;
-        else if (a == QLatin1String("--out"))
-            o.out = next, ++i;
-        else if (a == QLatin1String("--database"))
-            o.server = next, ++i;
-        else if (a == QLatin1String("--sections"))
-            o.sections = next.split(QLatin1Char(',')), ++i;
-        else if (a == QLatin1String("--fresh"))
-            o.fresh = true;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Times the program's own code paths on a generated archive."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption customers(QStringLiteral("customers"), QStringLiteral("Customers to generate (100000)."),
+                                       QStringLiteral("N"));
+    const QCommandLineOption tickets(QStringLiteral("tickets"), QStringLiteral("Tickets to generate (1000000)."),
+                                     QStringLiteral("N"));
+    const QCommandLineOption repeat(QStringLiteral("repeat"), QStringLiteral("Runs of each operation (0: the full counts)."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("The SQLite archive to use or generate."),
+                                QStringLiteral("FILE"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Where the TSV table goes."), QStringLiteral("FILE"));
+    const QCommandLineOption server(QStringLiteral("database"),
+                                    QStringLiteral("Also run on this server location (postgresql://...)."),
+                                    QStringLiteral("URI"));
+    const QCommandLineOption sections(QStringLiteral("sections"), QStringLiteral("Only these sections, comma-separated."),
+                                      QStringLiteral("LIST"));
+    const QCommandLineOption fresh(QStringLiteral("fresh"), QStringLiteral("Generate the archive anew."));
+    parser.addOptions({customers, tickets, repeat, db, out, server, sections, fresh});
+
+    // Read before the application object exists, so the usage names the program itself.
+    const auto usage = [&parser] {
+        return parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("torvane-bench"));
+    };
+    const auto refuse = [&usage](const QString &why) {
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(why), qPrintable(usage()));
+        std::exit(2);
+    };
+    if (!parser.parse(args))
+        refuse(parser.errorText());
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(usage()));
+        std::exit(0);
     }
+    if (parser.isSet(version)) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        std::exit(0);
+    }
+    if (!parser.positionalArguments().isEmpty())
+        refuse(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().first());
+    const auto number = [&](const QCommandLineOption &option, int fallback, int least) {
+        if (!parser.isSet(option))
+            return fallback;
+        bool ok = false;
+        const int n = parser.value(option).toInt(&ok);
+        if (!ok || n < least)
+            refuse(QStringLiteral("--%1 needs a whole number of at least %2, not \"%3\"")
+                       .arg(option.names().first())
+                       .arg(least)
+                       .arg(parser.value(option)));
+        return n;
+    };
+    Options o;
+    o.customers = number(customers, o.customers, 1);
+    o.tickets = number(tickets, o.tickets, 0);
+    o.repeat = number(repeat, o.repeat, 0);
+    o.db = parser.value(db);
+    o.out = parser.value(out);
+    o.server = parser.value(server);
+    if (parser.isSet(sections))
+        o.sections = parser.value(sections).split(QLatin1Char(','));
+    o.fresh = parser.isSet(fresh);
     if (o.db.isEmpty())
         o.db = QStringLiteral("/tmp/torvane-bench-%1-%2.db").arg(o.customers).arg(o.tickets);
     if (o.out.isEmpty())
@@ -541,8 +588,14 @@ void prepareServer(const Options &options)
 
 int main(int argc, char *argv[])
 {
+    // Read before any window system is needed, so --help works anywhere.
+    QCoreApplication::setApplicationName(QStringLiteral("torvane-bench"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TORVANE_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Options options = parse(arguments);
     QApplication app(argc, argv);
-    const Options options = parse(QCoreApplication::arguments());
     int messages = 0;
     Msg::setHandler([&messages](const Msg::Shown &) {
         ++messages;
