@@ -6,7 +6,8 @@ source scripts/packages.sh
 torvane_install_packages
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
+# Only the program it starts (the tests, benchmark and fuzz helpers are ./test.sh's).
+cmake --build build -j"$(nproc)" --target torvane
 
 data_dir="${XDG_DATA_HOME:-$HOME/.local/share}/Avelor"
 db="$data_dir/kvora.db"

@@ -1,5 +1,5 @@
 # A throwaway PostgreSQL cluster for the tests: initdb into a folder of the
-# build, a Unix socket there and no TCP listener, run as the unprivileged
+# build (or of /tmp when the server user cannot reach the build), a Unix socket there and no TCP listener, run as the unprivileged
 # "postgres" user when we are root. Sourced by test.sh; usable by hand too:
 #   source scripts/pgcluster.sh && torvane_pg_start build/pgtest && echo "$TORVANE_TEST_PG"
 #   torvane_pg_stop
@@ -17,6 +17,14 @@ torvane_pg_start() {
     if [ "$(id -u)" -eq 0 ]; then
         chown postgres "$dir"
         as=(runuser -u postgres --)
+        # A checkout in a private folder (root's home is 0700) is out of the
+        # server user's reach: the cluster then lives in a folder of its own
+        # under /tmp, removed again by torvane_pg_stop.
+        if ! "${as[@]}" test -w "$dir"; then
+            rm -rf "$dir"
+            dir="$(mktemp -d /tmp/torvane-pgtest.XXXXXX)"
+            chown postgres "$dir"
+        fi
     fi
     # The socket lives in this private folder, so any port number is free there.
     port=$((20000 + RANDOM % 40000))

@@ -21,6 +21,8 @@ expected="./usr/bin/torvane
 ./usr/share/applications/torvane.desktop
 ./usr/share/avelor/backroca.svg
 ./usr/share/avelor/torvane.svg
+./usr/share/doc/torvane/changelog.Debian.gz
+./usr/share/doc/torvane/copyright
 ./usr/share/icons/hicolor/scalable/apps/torvane.svg"
 [ "$files" = "$expected" ] || fail "files differ:"$'\n'"$files"
 [ "$(dpkg-deb -f "$deb" Package)" = torvane ] || fail "package name"
@@ -31,6 +33,13 @@ dpkg-deb -x "$deb" "$out/root"
 for path in "$build" "$source"; do
     ! grep -qaF "$path" "$out/root/usr/bin/torvane" || fail "the program holds the path $path"
 done
+
+# Debian's policy: a copyright file, a changelog of this version, a description that says where the data live.
+doc="$out/root/usr/share/doc/torvane"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$doc/copyright" || fail "copyright format"
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(gzip -dc "$doc/changelog.Debian.gz" | dpkg-parsechangelog -l - -S Version)" = "$version" ] || fail "changelog is not of $version"
+for engine in SQLite PostgreSQL; do dpkg-deb -f "$deb" Description | grep -q "$engine" || fail "description says nothing of $engine"; done
 
 entry="$out/root/usr/share/applications/torvane.desktop"
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry" || fail "desktop entry"; fi
