@@ -1,6 +1,8 @@
 #include "archive/customerentrychecks.h"
 
 #include "archive/customercommands.h"
+#include "archive/fieldhelp.h"
+#include "store/jetdate.h"
 #include "store/idnumber.h"
 #include "store/recordset.h"
 #include "ui/messagebox.h"
@@ -33,6 +35,28 @@ QString duplicateQuestion(const QStringList &sameIdNumber, const QStringList &sa
     return lines.join(QLatin1Char('\n'));
 }
 
+// A good number that says another sex or birth date than the ones typed:
+// each disagreement names both values; `focusField` the first field concerned.
+QString contradictionOf(const Recordset &customers, const QString &number, const IdNumber &id, QString *focusField)
+{
+    QStringList lines;
+    const QString sex = FieldHelp::sexShorthand(field(customers, kSex));
+    if (!sex.isEmpty() && sex != id.sex) {
+        lines << QStringLiteral("证件号码“%1”表示性别为%2，与录入的性别“%3”不符。").arg(number, id.sex, sex);
+        *focusField = kSex;
+    }
+    const QString birthText = field(customers, kBirth);
+    const auto birth = parseJetDate(birthText);
+    if (!birthText.isEmpty() && (!birth || birth->date != id.birth)) {
+        lines << QStringLiteral("证件号码“%1”表示出生日期为%2，与录入的出生日期“%3”不符。")
+                     .arg(number, id.birth.toString(QStringLiteral("yyyy-MM-dd")),
+                          birth ? birth->date.toString(QStringLiteral("yyyy-MM-dd")) : birthText);
+        if (focusField->isEmpty())
+            *focusField = kBirth;
+    }
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QStringLiteral("请核对。");
+}
+
 } // namespace
 
 bool CustomerEntryChecks::confirmSave(Connection &connection, Recordset &customers, bool adding, QString *focusField)
@@ -50,6 +74,13 @@ bool CustomerEntryChecks::confirmSave(Connection &connection, Recordset &custome
         && !saveAnyway(QStringLiteral("证件号码“%1”中的出生日期不存在，请核对。").arg(number))) {
         *focusField = kIdNumber;
         return false;
+    }
+
+    if (id.verdict == IdNumber::Verdict::Valid) {
+        const QString contradiction = contradictionOf(customers, number, id, focusField);
+        if (!contradiction.isEmpty() && !saveAnyway(contradiction))
+            return false;
+        focusField->clear();
     }
 
     if (adding) {

@@ -103,7 +103,7 @@ private slots:
 
     void save_data()
     {
-        QTest::addColumn<QStringList>("typed"); // slots 1 (name) and 2 (identity number) of a new customer N1
+        QTest::addColumn<QStringList>("typed"); // slots 1 (name), 2 (identity number), 3 (sex) and 4 (birth) of a new customer N1
         QTest::addColumn<bool>("goOn");         // the answer to a question
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("stored"); // birth date, sex and name of N1; empty: not saved
@@ -118,6 +118,16 @@ private slots:
             << "证件号码“440305199001011257”的校验位不对（按前17位应为 6），请核对。" + again << "||孙丽";
         QTest::newRow("same number, go back") << QStringList{"孙丽", "11010519491231002x"} << false
                                               << "证件号码相同的客户已有档案，卡号：C001、C002" + again << "";
+        const QString number = QStringLiteral("证件号码“440305199001011256”表示");
+        QTest::newRow("number says another sex, go back")
+            << QStringList{"孙丽", "440305199001011256", "女", ""} << false
+            << number + "性别为男，与录入的性别“女”不符。请核对。" + again << "";
+        QTest::newRow("number says another birth date and sex, save")
+            << QStringList{"孙丽", "440305199001011256", "2", "1990-1-2"} << true
+            << number + "性别为男，与录入的性别“女”不符。\n" + number + "出生日期为1990-01-01，与录入的出生日期“1990-01-02”不符。请核对。" + again
+            << "1990-01-02|2|孙丽";
+        QTest::newRow("agreeing sex and birth date typed") << QStringList{"孙丽", "440305199001011256", "1", "1990-01-01"}
+                                                           << true << "" << "1990-01-01|1|孙丽";
     }
 
     void save()
@@ -135,7 +145,8 @@ private slots:
             QCOMPARE(slot(f.w, i)->isReadOnly(), i == 19);
         paste(slot(f.w, 0), "N1");
         paste(slot(f.w, 1), typed.at(0));
-        paste(slot(f.w, 2), typed.at(1));
+        for (int i = 1; i < typed.size(); ++i)
+            paste(slot(f.w, i + 1), typed.at(i));
         f.messages.answer = goOn ? Msg::Answer::Yes : Msg::Answer::No;
         press(&f.w, "save");
         QCOMPARE(f.messages.texts().join("\n"), shown);
