@@ -98,6 +98,7 @@ void DatabaseCreator::writeSchema(Connection &connection)
         return;
     }
     connection.executeScript(dataFileText(QStringLiteral("schema-postgres.sql")));
+    connection.executeScript(dataFileText(QStringLiteral("jet-functions-postgres.sql")));
     // The server's counterpart of the file's application id.
     connection.executeScript(QStringLiteral("CREATE FUNCTION torvane_application_id() RETURNS integer "
                                             "LANGUAGE sql IMMUTABLE AS 'SELECT %1'")

@@ -4,6 +4,7 @@
 #include "store/engine.h"
 #include "store/findcriterion.h"
 #include "store/jetdate.h"
+#include "store/sqllexer.h"
 #include "store/transactionguard.h"
 #include "store/valuecheck.h"
 
@@ -36,44 +37,27 @@ bool isNumericType(const QString &declType)
 // to be written back to, though SQLite still hands out a rowid for it.
 bool foldsRows(const QString &sql)
 {
+    using SqlLexer::Kind;
     static const QStringList aggregates = {QStringLiteral("count"), QStringLiteral("sum"), QStringLiteral("avg"),
                                            QStringLiteral("min"),   QStringLiteral("max"), QStringLiteral("total"),
                                            QStringLiteral("group_concat")};
-    int depth = 0;
+    const std::vector<SqlLexer::Token> tokens = SqlLexer::tokenize(sql);
     bool inColumnList = true;
     QString previous;
-    qsizetype i = 0;
-    while (i < sql.size()) {
-        const QChar c = sql.at(i);
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('[')) {
-            const qsizetype end = sql.indexOf(c == QLatin1Char('[') ? QLatin1Char(']') : c, i + 1);
-            i = end < 0 ? sql.size() : end + 1;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const SqlLexer::Token &t = tokens[i];
+        if (t.kind != Kind::Word || t.depth != 0)
             continue;
-        }
-        if (c == QLatin1Char('(') || c == QLatin1Char(')')) {
-            depth += c == QLatin1Char('(') ? 1 : -1;
-            ++i;
-            continue;
-        }
-        if (!c.isLetter() && c != QLatin1Char('_')) {
-            ++i;
-            continue;
-        }
-        qsizetype end = i;
-        while (end < sql.size() && (sql.at(end).isLetterOrNumber() || sql.at(end) == QLatin1Char('_')))
-            ++end;
-        const QString word = sql.mid(i, end - i).toLower();
-        i = end;
-        if (depth != 0)
-            continue;
+        const QString word = sql.mid(t.begin, t.end - t.begin).toLower();
         if (word == QLatin1String("having") || (word == QLatin1String("by") && previous == QLatin1String("group")))
             return true;
         if (word == QLatin1String("from"))
             inColumnList = false;
         if (inColumnList && aggregates.contains(word)) {
-            while (end < sql.size() && sql.at(end).isSpace())
-                ++end;
-            if (end < sql.size() && sql.at(end) == QLatin1Char('('))
+            size_t next = i + 1;
+            while (next < tokens.size() && (tokens[next].kind == Kind::Space || tokens[next].kind == Kind::Comment))
+                ++next;
+            if (next < tokens.size() && sql.at(tokens[next].begin) == QLatin1Char('('))
                 return true;
         }
         previous = word;

@@ -22,18 +22,31 @@ qint64 number(Engine &engine, const QString &sql)
     return statement.next() ? statement.value(0).toLongLong() : 0;
 }
 
-// The day index of the airline statistics, on an archive made before it.
-void addDayIndex(Engine &engine, bool server)
+// The day index of the airline statistics, on an archive made before it; on a
+// server, also the Jet functions of an archive made before them.
+void addDayIndexAndFunctions(Engine &engine, bool server)
 {
-    // One question per opening: the table is there and its index is not.
+    // One question per opening: the table is there and its index is not (1); the
+    // archive is there and the latest Jet function is not (2).
     const QString missing =
         // On the server by name, not through the catalogue views: a new session plans those slowly.
         server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
-                                "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END")
+                                "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END "
+                                "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
+                                "AND to_regprocedure('public.jet_named_format(text,text)') IS NULL THEN 2 ELSE 0 END")
                : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
                                 "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
                                 "AND name = 'SUMhangkong_day')");
-    if (number(engine, missing) != 1)
+    const qint64 found = number(engine, missing);
+    if (found & 2) {
+        try {
+            engine.executeScript(dataFileText(QStringLiteral("jet-functions-postgres.sql")));
+        } catch (const DbException &e) {
+            qWarning("the Jet functions could not be added to %s: %s", qPrintable(engine.location()),
+                     qPrintable(e.description()));
+        }
+    }
+    if (!(found & 1))
         return;
     try {
         engine.executeScript(QStringLiteral("CREATE INDEX IF NOT EXISTS SUMhangkong_day ON SUMhangkong "
@@ -49,7 +62,7 @@ void addDayIndex(Engine &engine, bool server)
 void SchemaUpgrade::apply(Engine &engine)
 {
     const bool server = engine.isServer();
-    addDayIndex(engine, server);
+    addDayIndexAndFunctions(engine, server);
     // Customers without the kept points: an archive of an earlier version (an empty
     // file or server database being created has neither).
     const QString probe = server ? QStringLiteral("SELECT (to_regclass('public.hyda') IS NOT NULL)::int "

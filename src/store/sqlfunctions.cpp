@@ -1,11 +1,15 @@
 #include "store/sqlfunctions.h"
 
 #include "store/jetdate.h"
+#include "store/jetfunctions.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QStringList>
 #include <sqlite3.h>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -43,10 +47,14 @@ QString formatNumber(double value, const QString &pattern)
     const QString intPart = dot < 0 ? body : body.left(dot);
     const QString fracPart = dot < 0 ? QString() : body.mid(dot + 1);
     const int decimals = static_cast<int>(fracPart.count(QLatin1Char('0')) + fracPart.count(QLatin1Char('#')));
+    const int required = static_cast<int>(fracPart.count(QLatin1Char('0')));
     const int minInt = static_cast<int>(intPart.count(QLatin1Char('0')));
 
     value = roundDecimal(value, decimals);
     QString text = QString::number(std::fabs(value), 'f', decimals);
+    // '#' places after the point are written only where they hold a digit other than a last 0.
+    for (int optional = decimals - required; optional > 0 && text.endsWith(QLatin1Char('0')); --optional)
+        text.chop(1);
     bool negative = false;
     if (value < 0)
         for (const QChar c : text)
@@ -58,6 +66,11 @@ QString formatNumber(double value, const QString &pattern)
         text.remove(0, 1); // '#' places print nothing for a zero integer part
     else if (intDigits < minInt)
         text.prepend(QString(minInt - intDigits, QLatin1Char('0')));
+    if (intPart.contains(QLatin1Char(','))) {
+        qsizetype digits = text.indexOf(QLatin1Char('.'));
+        for (digits = digits < 0 ? text.size() : digits; digits > 3; digits -= 3)
+            text.insert(digits - 3, QLatin1Char(','));
+    }
     if (negative)
         text.prepend(QLatin1Char('-'));
     if (percent)
@@ -81,7 +94,16 @@ QString formatDate(const QDateTime &dt, const QString &pattern)
     auto two = [](int v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); };
     while (i < pattern.size()) {
         const QChar c = pattern.at(i).toLower();
-        if (pattern.mid(i, 4).compare(QLatin1String("ampm"), Qt::CaseInsensitive) == 0) {
+        if (c == QLatin1Char('"')) {
+            // Text in double quotes is written as it stands.
+            qsizetype close = pattern.indexOf(QLatin1Char('"'), i + 1);
+            close = close < 0 ? pattern.size() : close;
+            out += pattern.mid(i + 1, close - i - 1);
+            i = close + 1;
+        } else if (c == QLatin1Char('\\')) {
+            out += pattern.mid(i + 1, 1);
+            i += 2;
+        } else if (pattern.mid(i, 4).compare(QLatin1String("ampm"), Qt::CaseInsensitive) == 0) {
             out += dt.time().hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
             i += 4;
         } else if (pattern.mid(i, 5).compare(QLatin1String("am/pm"), Qt::CaseInsensitive) == 0) {
@@ -170,14 +192,53 @@ void dateFunction(sqlite3_context *ctx, int, sqlite3_value **)
     setText(ctx, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
 }
 
+
+// Format's named formats that stand for a pattern, or the pattern as given.
+QString namedPattern(const QString &pattern)
+{
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("fixed"), QStringLiteral("0.00")},           {QStringLiteral("standard"), QStringLiteral("#,##0.00")},
+        {QStringLiteral("percent"), QStringLiteral("0.00%")},        {QStringLiteral("short date"), QStringLiteral("yyyy/m/d")},
+        {QStringLiteral("long date"), QStringLiteral("yyyy年m月d日")}, {QStringLiteral("short time"), QStringLiteral("hh:nn")},
+        {QStringLiteral("long time"), QStringLiteral("h:nn:ss")}};
+    return named.value(pattern.trimmed().toLower(), pattern);
+}
+
+// Format's named formats that are no pattern: the text they give, or nullopt.
+std::optional<QString> namedResult(const QVariant &value, const QString &pattern)
+{
+    const QString name = pattern.trimmed().toLower();
+    if (name == QLatin1String("general number"))
+        return JetFunctions::text(value).toString();
+    if (name == QLatin1String("yes/no") || name == QLatin1String("true/false") || name == QLatin1String("on/off")) {
+        bool ok = false;
+        const double number = value.toString().trimmed().toDouble(&ok);
+        if (!ok)
+            return value.toString();
+        const QStringList words = name.split(QLatin1Char('/'));
+        const QString word = number != 0 ? words.at(0) : words.at(1);
+        return word.left(1).toUpper() + word.mid(1);
+    }
+    if (name == QLatin1String("general date")) {
+        const auto date = JetFunctions::dateOf(value);
+        if (!date)
+            return value.toString();
+        return formatDate(*date, date->time() == QTime(0, 0) ? QStringLiteral("yyyy/m/d") : QStringLiteral("yyyy/m/d h:nn:ss"));
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-QVariant jetFormat(const QVariant &value, const QString &pattern)
+QVariant jetFormat(const QVariant &value, const QString &givenPattern)
 {
     if (value.isNull())
         return {};
-    if (pattern.isEmpty())
+    if (givenPattern.isEmpty())
         return value.toString();
+    if (const auto named = namedResult(value, givenPattern))
+        return *named;
+    const QString pattern = namedPattern(givenPattern);
     if (isDatePattern(pattern)) {
         // Dates handed over from code keep their own type; their text form is not ours to parse.
         if (value.typeId() == QMetaType::QDateTime)
@@ -202,4 +263,5 @@ void registerSqlFunctions(sqlite3 *db)
                                formatFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "now", 0, SQLITE_UTF8, nullptr, nowFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "date", 0, SQLITE_UTF8, nullptr, dateFunction, nullptr, nullptr, nullptr);
+    JetFunctions::registerOn(db);
 }
