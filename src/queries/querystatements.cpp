@@ -1,5 +1,7 @@
 #include "queries/querystatements.h"
 
+#include "store/reportorder.h"
+
 #include "store/sqlquote.h"
 
 QString QueryStatements::conditionFieldsSql(const QString &source, bool asStored)
@@ -24,11 +26,11 @@ QString QueryStatements::cardTermOrAnyOf(const QString &term, const QStringList 
 QString QueryStatements::customerPointsSql(const QString &columns, const QString &condition)
 {
     if (condition.isEmpty())
-        return QStringLiteral("select id,") + columns + QStringLiteral(" from SUMJIFEN  ");
-    return QStringLiteral("select id,") + columns + QStringLiteral(" from SUMJIFEN   WHERE ") + condition;
+        return ReportOrder::ordered(QStringLiteral("select id,") + columns + QStringLiteral(" from SUMJIFEN  "));
+    return ReportOrder::ordered(QStringLiteral("select id,") + columns + QStringLiteral(" from SUMJIFEN   WHERE ") + condition);
 }
 
 QString QueryStatements::catalogueReportSql(const QString &reportSql, const QString &condition)
 {
-    return condition.isEmpty() ? reportSql : reportSql + QStringLiteral("  WHERE ") + condition;
+    return ReportOrder::ordered(condition.isEmpty() ? reportSql : reportSql + QStringLiteral("  WHERE ") + condition);
 }

@@ -4,6 +4,7 @@
 #include "reports/reportoutput.h"
 #include "reports/reporttemplate.h"
 #include "reports/reportdocument.h"
+#include "store/reportorder.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"
 #include "ui/errorboundary.h"
@@ -85,6 +86,7 @@ Report buildFromSource(Connection &connection, const QString &tableCode, const Q
     QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
+    sql = ReportOrder::ordered(sql);
     return layoutOver(columns, style, connection, sql, charted ? columns.first().tableCode : QString(), period);
 }
 

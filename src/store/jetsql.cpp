@@ -224,7 +224,8 @@ bool expandOneTop(QString &sql)
         QString limit;
         const QString rows = rest.isEmpty() ? QString() : QStringLiteral(" FROM (SELECT %1 %2)")
                                                               .arg(distinct ? QStringLiteral("DISTINCT ") + list.trimmed() : QStringLiteral("1"), rest.trimmed());
-        const QString share = QStringLiteral("(SELECT CAST((count(*) * %1 + 99.999999) / 100 AS INTEGER)%2)").arg(number, rows);
+        // n percent of the rows, rounded up; the same arithmetic on both engines.
+        const QString share = QStringLiteral("(SELECT CAST(jet_fix(count(*) * %1 / 100.0 + 0.999999) AS INTEGER)%2)").arg(number, rows);
         if (order < n && !distinct && !rest.isEmpty()) {
             const QString rank = rankKeys(t, last + 1, from, keys, end, depth);
             limit = QStringLiteral("(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY %1) AS jet_rank %2) WHERE jet_rank <= %3)")
@@ -413,6 +414,106 @@ private:
     size_t m_at = 0, m_end = 0;
 };
 
+// ---- The outermost select ----------------------------------------------------
+
+const QSet<QString> &listEnds()
+{
+    static const QSet<QString> words = {QStringLiteral("from"),   QStringLiteral("where"), QStringLiteral("group"),
+                                        QStringLiteral("having"), QStringLiteral("order"), QStringLiteral("limit"),
+                                        QStringLiteral("union"),  QStringLiteral("except"), QStringLiteral("intersect"),
+                                        QStringLiteral("into")};
+    return words;
+}
+
+// An item of the outermost select list that Jet's forms rewrite keeps the
+// name it was written with (both engines would name it by the rewritten text).
+QString keepWrittenNames(const QString &sql)
+{
+    const Tokens t(sql);
+    const size_t n = t.list.size();
+    size_t i = t.next(static_cast<size_t>(-1), n);
+    if (i >= n || t.word(i) != QLatin1String("select") || t.list[i].depth != 0)
+        return sql;
+    const size_t afterSelect = t.next(i, n);
+    static const QSet<QString> quantifiers = {QStringLiteral("distinct"), QStringLiteral("distinctrow"), QStringLiteral("all")};
+    const size_t first = quantifiers.contains(t.word(afterSelect)) ? afterSelect + 1 : i + 1;
+    size_t end = first;
+    while (end < n && !(t.list[end].depth == 0 && (listEnds().contains(t.word(end)) || t.punct(end, QLatin1String(";")))))
+        ++end;
+    QList<std::pair<qsizetype, QString>> names;
+    for (const auto &[from, to] : t.split(first, end, 0)) {
+        std::vector<size_t> sig;
+        for (size_t k = from; k < to; ++k)
+            if (!t.blank(k))
+                sig.push_back(k);
+        if (sig.empty() || (sig.size() == 1 && t.punct(sig[0], QLatin1String("*"))))
+            continue;
+        const size_t last = sig.back();
+        const bool named = sig.size() >= 2 && (t.list[last].kind == Kind::Ident || (t.list[last].kind == Kind::Word
+                                                                                   && !structureWords().contains(t.word(last))))
+                           && !t.punct(sig[sig.size() - 2], QLatin1String("."))
+                           && operators().value(t.word(sig[sig.size() - 2]).isEmpty() ? t.text(sig[sig.size() - 2])
+                                                                                      : t.word(sig[sig.size() - 2]))
+                                  .precedence == 0;
+        if (named)
+            continue;
+        const QString written = t.span(sig.front(), last + 1).trimmed();
+        if (Rewriter(t).level(sig.front(), last + 1).trimmed() == written)
+            continue;
+        QString quoted = written;
+        quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+        names.append({t.list[last].end, QStringLiteral(" AS \"") + quoted + QLatin1Char('"')});
+    }
+    QString out = sql;
+    for (auto it = names.crbegin(); it != names.crend(); ++it)
+        out.insert(it->first, it->second);
+    return out;
+}
+
+// Rows that tie on the order asked for come in the order of their groups on
+// both engines (each would otherwise pick its own).
+QString orderTiesByGroup(const QString &sql)
+{
+    const Tokens t(sql);
+    const size_t n = t.list.size();
+    size_t groupKeys = n, groupEnd = n, orderKeys = n, orderEnd = n;
+    for (size_t i = 0; i < n; ++i) {
+        if (t.list[i].depth != 0)
+            continue;
+        const QString w = t.word(i);
+        if (w == QLatin1String("union") || w == QLatin1String("except") || w == QLatin1String("intersect"))
+            return sql;
+        const bool by = t.word(t.next(i, n)) == QLatin1String("by");
+        if (w == QLatin1String("group") && by)
+            groupKeys = t.next(t.next(i, n), n);
+        else if (w == QLatin1String("order") && by)
+            orderKeys = t.next(t.next(i, n), n);
+        if (groupKeys < n && groupEnd == n && i > groupKeys && (w == QLatin1String("having") || w == QLatin1String("order")))
+            groupEnd = i;
+        if (orderKeys < n && i > orderKeys && (w == QLatin1String("limit") || t.punct(i, QLatin1String(";"))))
+            orderEnd = std::min(orderEnd, i);
+    }
+    if (groupKeys >= n || orderKeys >= n)
+        return sql;
+    QStringList ordered;
+    for (const auto &[from, to] : t.split(orderKeys, orderEnd, 0))
+        ordered << t.span(from, to).trimmed().toLower();
+    QString extra;
+    for (const auto &[from, to] : t.split(groupKeys, groupEnd, 0)) {
+        const QString key = t.span(from, to).trimmed();
+        if (!key.isEmpty() && !ordered.contains(key.toLower()) && !ordered.contains(key.toLower() + QStringLiteral(" asc")))
+            extra += QStringLiteral(", ") + key;
+    }
+    if (extra.isEmpty())
+        return sql;
+    QString out = sql;
+    qsizetype at = orderEnd < n ? t.list[orderEnd].begin : sql.size();
+    while (at > 0 && sql.at(at - 1).isSpace())
+        --at;
+    out.insert(at, extra);
+    return out;
+}
+
 } // namespace
 
 QString translateJet(const QString &sql)
@@ -422,6 +523,8 @@ QString translateJet(const QString &sql)
     // Each TOP becomes a LIMIT; bounded by the TOPs the statement holds.
     for (int guard = 0; guard < 64 && expandOneTop(text); ++guard) {
     }
+    text = orderTiesByGroup(text);
+    text = keepWrittenNames(text);
     const Tokens tokens(text);
     return Rewriter(tokens).level(0, tokens.list.size());
 }

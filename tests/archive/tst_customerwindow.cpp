@@ -31,7 +31,7 @@ struct Customers : AppFixture
     // `setup` runs before the window loads.
     explicit Customers(const QStringList &setup = {}) : w(state)
     {
-        exec("insert into hyda(kh, xm, xb, sfzh, sj) values('C001', '张三', '男', '11010519491231002X', '13900000001'),"
+        exec("insert into hyda(kh, xm, xb, sfzh, sj) values('C001', '张三', '女', '11010519491231002X', '13900000001'),"
              "('C002', '李四', '女', ' 11010519491231002x', '13900000002'), ('C003', '王五', '男', null, null)");
         addTicket("C001");
         addTicket("C001", {{"daoda", "广州"}});
@@ -226,7 +226,7 @@ private slots:
 
     void pickLists()
     {
-        Customers f({"update hyda set xb=null, cyhk='东航 ' where kh='C001'"});
+        Customers f({"update hyda set xb=null, sfzh=null, cyhk='东航 ' where kh='C001'"});
         f.activate();
         auto *combo = child<QComboBox>(&f.w, "combHelp_0");
         auto *list = child<QListWidget>(&f.w, "ListHELP_0");
