@@ -87,7 +87,7 @@ void Frm_czyrz::showEvent(QShowEvent *event)
 void Frm_czyrz::openList(const QString &condition)
 {
     BusyCursor busy;
-    m_listedAt = Mod_czywrite::now();
+    m_listedAt = Mod_czywrite::now(m_state.connection());
     m_rs->open(Mod_czywrite::listSql(condition), &m_state.connection());
     m_grid->bind(m_rs);
     msgrid_set();
@@ -112,7 +112,7 @@ void Frm_czyrz::deleteClosed()
     // Only what had been closed when the list was read goes: an entry another
     // seat closed since then was never shown here.
     const int deleted = Mod_czywrite::deleteClosed(m_state.connection(), m_listedAt);
-    m_listedAt = Mod_czywrite::now();
+    m_listedAt = Mod_czywrite::now(m_state.connection());
     m_rs->requery();
     m_grid->bind(m_rs);
     msgrid_set();

@@ -3,11 +3,10 @@
 #include "store/connection.h"
 #include "store/sqlquote.h"
 
-#include <QDateTime>
 
-QString Mod_czywrite::now()
+QString Mod_czywrite::now(Connection &connection)
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return connection.scalar(QStringLiteral("select now()")).toString();
 }
 
 void Mod_czywrite::czyrz_open(Connection &connection, const QString &operatorName, const QString &content)
@@ -17,14 +16,15 @@ void Mod_czywrite::czyrz_open(Connection &connection, const QString &operatorNam
 
 void Mod_czywrite::czyrz_close(Connection &connection, const QString &content)
 {
-    connection.execute(QStringLiteral("update czyrz set last_time=? where czyxm=? and last_time is null"),
-                       {now(), content});
+    // Times come from the database's clock (the server's, on a server), so that
+    // entries from seats whose clocks differ sort in the order they happened.
+    connection.execute(QStringLiteral("update czyrz set last_time=now() where czyxm=? and last_time is null"), {content});
 }
 
 void Mod_czywrite::writeClosed(Connection &connection, const QString &operatorName, const QString &content)
 {
-    connection.executeLater(QStringLiteral("insert into czyrz(czyname,czyxm,last_time) values(?,?,?)"),
-                       {operatorName, content, now()});
+    connection.executeLater(QStringLiteral("insert into czyrz(czyname,czyxm,last_time) values(?,?,now())"),
+                            {operatorName, content});
 }
 
 QString Mod_czywrite::listSql(const QString &condition)

@@ -22,6 +22,6 @@ QString findCondition(const QString &name, const QDate &startDate);
 // Deletes the closed entries that had been closed by `listedAt` (the time the
 // viewer read them); entries closed since then, and open ones, stay.
 int deleteClosed(Connection &connection, const QString &listedAt);
-// The database's clock as the log writes it, for `deleteClosed`.
-QString now();
+// The database's clock as the log writes it (the server's on a server), for `deleteClosed`.
+QString now(Connection &connection);
 }

@@ -3,9 +3,12 @@
 // lock and then changes nothing, and seats clearing in separate processes
 // never clear more points than a customer holds.
 #include "archive/pointscommands.h"
+#include "operators/mod_czywrite.h"
+#include "store/transactionguard.h"
 #include "store/recordset.h"
 #include "support/testdatabase.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QTest>
 
@@ -161,6 +164,30 @@ private slots:
         QCOMPARE(lines.count(QStringLiteral("cleared")), 20);
         QCOMPARE(lines.count(QStringLiteral("refused")), 8);
         QCOMPARE(db.count(QStringLiteral("hyxc where jifenyue<>0")), 0);
+    }
+
+    // The operator log takes the database's clock, not the seat's: entries of
+    // seats whose clocks differ sort in the order they happened.
+    void logTimesFromTheDatabase()
+    {
+        if (!TestDatabase::onServer())
+            QSKIP("on a file the database's clock is the seat's");
+        TestDatabase db;
+        Connection &c = db.connection();
+        // The server's day as a seat fourteen hours ahead of ours would see it.
+        c.executeScript(QStringLiteral("SET TIME ZONE 'Pacific/Kiritimati'"));
+        Mod_czywrite::czyrz_open(c, QStringLiteral("王芳"), QStringLiteral("客户档案"));
+        Mod_czywrite::czyrz_close(c, QStringLiteral("客户档案"));
+        TransactionGuard command(c);
+        Mod_czywrite::writeClosed(c, QStringLiteral("王芳"), QStringLiteral("退票"));
+        command.commit();
+        const QDateTime server = QDateTime::fromString(Mod_czywrite::now(c), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY(std::abs(server.secsTo(QDateTime::currentDateTime())) > 3600);
+        for (const QVariant &written : {c.scalar(QStringLiteral("select last_time from czyrz where czyxm='客户档案'")),
+                                        c.scalar(QStringLiteral("select last_time from czyrz where czyxm='退票'"))}) {
+            const QDateTime at = QDateTime::fromString(written.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            QVERIFY2(std::abs(at.secsTo(server)) < 60, qPrintable(written.toString()));
+        }
     }
 };
 
