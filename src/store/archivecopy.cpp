@@ -5,6 +5,7 @@
 #include "store/engine.h"
 #include "store/pgengine.h"
 #include "store/schemafacts.h"
+#include "store/transactionguard.h"
 #include "store/wholefile.h"
 
 #include <QFileInfo>
@@ -129,7 +130,7 @@ QStringList copyInto(Connection &from, Connection &to, bool replace = false)
     QStringList report;
     from.engine().beginSnapshot();
     try {
-        to.begin();
+        TransactionGuard transaction(to);
         if (replace) {
             for (const QString &table : SchemaFacts::delivered().tables())
                 to.execute(QStringLiteral("DELETE FROM ") + table);
@@ -151,9 +152,8 @@ QStringList copyInto(Connection &from, Connection &to, bool replace = false)
             report << QStringLiteral("%1\t%2").arg(table).arg(copied);
         }
         checkTotals(from, to);
-        to.commit();
+        transaction.commit();
     } catch (...) {
-        to.rollback();
         from.rollback();
         throw;
     }

@@ -7,6 +7,7 @@
 #include "store/passwordhash.h"
 #include "store/pgengine.h"
 #include "store/privatefile.h"
+#include "store/transactionguard.h"
 #include "store/wholefile.h"
 
 #include <QFile>
@@ -31,7 +32,7 @@ void hashSeedPasswords(Connection &connection)
 
 void fill(Connection &connection, const DemoSize *demo, quint64 seed, const QString *adminPassword)
 {
-    connection.begin();
+    TransactionGuard transaction(connection);
     DatabaseCreator::writeSchema(connection);
     connection.executeScript(dataFileText(QStringLiteral("seed.sql")));
     if (adminPassword
@@ -41,7 +42,7 @@ void fill(Connection &connection, const DemoSize *demo, quint64 seed, const QStr
     hashSeedPasswords(connection);
     if (demo)
         DemoData::generate(connection, *demo, seed);
-    connection.commit();
+    transaction.commit();
     connection.executeScript(QStringLiteral("ANALYZE"));
 }
 

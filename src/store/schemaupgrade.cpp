@@ -3,6 +3,7 @@
 #include "store/datafiles.h"
 #include "store/dberror.h"
 #include "store/engine.h"
+#include "store/transactionguard.h"
 
 namespace {
 
@@ -78,12 +79,11 @@ void SchemaUpgrade::apply(Engine &engine)
     // An archive that cannot take it now (read-only, another seat writing) works
     // as it is, summing the tickets; the next opening tries again.
     try {
-        engine.begin();
+        TransactionGuard transaction(engine);
         if (number(engine, probe) == 1)
             engine.executeScript(QStringLiteral("DROP VIEW IF EXISTS SUMJIFEN;\n") + keptPointsPart(server) + fill);
-        engine.commit();
+        transaction.commit();
     } catch (const DbException &e) {
-        engine.rollback();
         qWarning("the kept points could not be added to %s: %s", qPrintable(engine.location()),
                  qPrintable(e.description()));
     }
