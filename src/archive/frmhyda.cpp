@@ -3,10 +3,11 @@
 #include "archive/customercommands.h"
 #include "archive/customerentrychecks.h"
 #include "archive/fieldhelp.h"
+#include "archive/fieldhelppopup.h"
 #include "archive/itineraryarea.h"
 #include "archive/pinyinindex.h"
 #include "archive/pinyinmatcher.h"
-#include "archive/pointscommands.h"
+#include "archive/pointspanel.h"
 #include "reports/frmjfdzd.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
@@ -19,18 +20,16 @@
 #include "ui/messagebox.h"
 #include "ui/modcheck.h"
 #include "ui/toolbar.h"
+#include "ui/twips.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDate>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -63,7 +62,7 @@ const SlotPlace kPlaces[FRMHYDA::kSlots] = {
 
 int px(double twips)
 {
-    return static_cast<int>(twips / 15.0 + 0.5);
+    return Twips::toPixels(twips);
 }
 
 } // namespace
@@ -182,21 +181,9 @@ QWidget *FRMHYDA::buildEntryTab()
     }
     connect(m_boxes.first(), &QLineEdit::textChanged, this, [this] { refillItinerary(); });
 
-    m_combHelp = new QComboBox(m_fields);
-    m_combHelp->setObjectName(QStringLiteral("combHelp_0"));
-    m_combHelp->setFixedWidth(22);
-    m_combHelp->hide();
-    m_combHelp->installEventFilter(this);
-    connect(m_combHelp, &QComboBox::activated, this, [this] { combHelpChosen(); });
-    m_cmdHelp = new QPushButton(QStringLiteral("…"), m_fields);
-    m_cmdHelp->setObjectName(QStringLiteral("CmdHELP_0"));
-    m_cmdHelp->setFixedSize(22, px(335));
-    m_cmdHelp->hide();
-    connect(m_cmdHelp, &QPushButton::clicked, this, &FRMHYDA::CmdHELP_Click);
     // The check list hangs under its field, over whatever is below.
-    m_listHelp = new QListWidget(page);
-    m_listHelp->setObjectName(QStringLiteral("ListHELP_0"));
-    m_listHelp->hide();
+    m_help = new FieldHelpPopup(m_fields, page, m_state.connection(), m_customers);
+    connect(m_help, &FieldHelpPopup::chosenByEnter, this, [this] { focusNextChild(); });
 
     m_itinerary = new ItineraryArea(m_state, page);
     m_itinerary->setCustomerNameSource([this] { return m_slotCount > 1 ? m_boxes.at(1)->text() : QString(); });
@@ -215,49 +202,12 @@ QWidget *FRMHYDA::buildBrowseTab()
     m_grid->setObjectName(QStringLiteral("Gridhyda"));
     connect(m_grid, &BoundGrid::rowChosen, this, [this] { cmd_yd(true, true); });
 
-    auto *clearing = new QGroupBox(QStringLiteral("清除所选客户积分："), page);
-    clearing->setObjectName(QStringLiteral("Frame2"));
-    m_clearKh = new QLineEdit(clearing);
-    m_clearKh->setObjectName(QStringLiteral("Text3"));
-    m_clearPoints = new QLineEdit(clearing);
-    m_clearPoints->setObjectName(QStringLiteral("Text4"));
-    m_clearRemark = new QLineEdit(clearing);
-    m_clearRemark->setObjectName(QStringLiteral("Txtbz"));
-    auto *clear = new QPushButton(QStringLiteral("积分清除(&C)"), clearing);
-    clear->setObjectName(QStringLiteral("Command2"));
-    connect(clear, &QPushButton::clicked, this, &FRMHYDA::Command2_Click);
-    auto *clearForm = new QHBoxLayout(clearing);
-    clearForm->addWidget(new QLabel(QStringLiteral("客户编号"), clearing));
-    clearForm->addWidget(m_clearKh);
-    clearForm->addWidget(new QLabel(QStringLiteral("积分数："), clearing));
-    clearForm->addWidget(m_clearPoints);
-    clearForm->addWidget(new QLabel(QStringLiteral("备注"), clearing));
-    clearForm->addWidget(m_clearRemark, 1);
-    clearForm->addWidget(clear);
-
-    auto *transfer = new QHBoxLayout;
-    auto *fromLabel = new QLabel(QStringLiteral("从客户编号："), page);
-    fromLabel->setObjectName(QStringLiteral("Label4"));
-    m_fromKh = new QLineEdit(page);
-    m_fromKh->setObjectName(QStringLiteral("Text1"));
-    auto *toLabel = new QLabel(QStringLiteral("转到："), page);
-    toLabel->setObjectName(QStringLiteral("Label5"));
-    m_toKh = new QLineEdit(page);
-    m_toKh->setObjectName(QStringLiteral("Text2"));
-    auto *move = new QPushButton(QStringLiteral("积分转让(&G)"), page);
-    move->setObjectName(QStringLiteral("cmdOK"));
-    connect(move, &QPushButton::clicked, this, &FRMHYDA::cmdOK_Click);
-    transfer->addWidget(fromLabel);
-    transfer->addWidget(m_fromKh);
-    transfer->addWidget(toLabel);
-    transfer->addWidget(m_toKh);
-    transfer->addWidget(move);
-    transfer->addStretch();
+    auto *points = new PointsPanel(m_state, page);
+    connect(points, &PointsPanel::pointsChanged, this, [this] { refillItinerary(); });
 
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(m_grid, 1);
-    layout->addWidget(clearing);
-    layout->addLayout(transfer);
+    layout->addWidget(points);
     return page;
 }
 
@@ -299,13 +249,7 @@ void FRMHYDA::lockAll(bool locked)
 
 void FRMHYDA::setHelpEnabled(bool enabled)
 {
-    m_cmdHelp->setEnabled(enabled);
-    m_combHelp->setEnabled(enabled);
-    if (!enabled) {
-        m_combHelp->hide();
-        m_cmdHelp->hide();
-        m_listHelp->hide();
-    }
+    m_help->setEnabled(enabled);
 }
 
 void FRMHYDA::cmd_yd(bool move_qian, bool move_hou)
@@ -550,38 +494,15 @@ void FRMHYDA::placeHelp(int slot)
     const QString code = box->property("tag").toString();
     if (!FieldDictionary::findByCode(*m_dictionary, code))
         return;
-    const QString kind = m_dictionary->text(QStringLiteral("CON_TYPE")).toUpper();
-    const QString table = m_dictionary->text(QStringLiteral("check_table"));
-    const QString column = m_dictionary->text(QStringLiteral("check_colm"));
-    const QString value = m_dictionary->text(QStringLiteral("check_value"));
-    const QString shown = m_dictionary->text(QStringLiteral("check_colmvalue"));
+    FieldHelpPopup::Source source;
+    source.field = code;
+    source.kind = m_dictionary->text(QStringLiteral("CON_TYPE")).toUpper();
+    source.table = m_dictionary->text(QStringLiteral("check_table"));
+    source.column = m_dictionary->text(QStringLiteral("check_colm"));
+    source.value = m_dictionary->text(QStringLiteral("check_value"));
+    source.shown = m_dictionary->text(QStringLiteral("check_colmvalue"));
     try {
-        if (kind == QLatin1String("COMB")) {
-            m_cmdHelp->hide();
-            m_listHelp->hide();
-            m_combHelp->setProperty("tag", code);
-            m_combHelp->setFixedHeight(box->height());
-            m_combHelp->move(box->x() + box->width() - m_combHelp->width(), box->y());
-            FieldHelp::ShowHelp(m_state.connection(), kind, table, column, value, shown, m_combHelp, nullptr);
-            m_combHelp->show();
-            m_combHelp->raise();
-        } else if (kind == QLatin1String("LIST")) {
-            m_combHelp->hide();
-            if (m_listHelp->property("tag").toString() != code)
-                m_listHelp->hide();
-            m_listHelp->setProperty("tag", code);
-            m_cmdHelp->setProperty("tag", code);
-            const QPoint under = m_fields->mapTo(m_listHelp->parentWidget(), box->geometry().bottomLeft());
-            m_listHelp->setGeometry(under.x(), under.y() + 1, box->width(), 160);
-            m_cmdHelp->setFixedHeight(box->height());
-            m_cmdHelp->move(box->x() + box->width() - m_cmdHelp->width(), box->y());
-            FieldHelp::ShowHelp(m_state.connection(), kind, table, column, value, shown, nullptr, m_listHelp);
-            m_cmdHelp->show();
-            m_cmdHelp->raise();
-        } else {
-            m_cmdHelp->hide();
-            m_listHelp->hide();
-        }
+        m_help->place(box, source);
     } catch (const DbException &e) {
         ErrorBoundary::report(e.error());
     }
@@ -589,37 +510,12 @@ void FRMHYDA::placeHelp(int slot)
 
 void FRMHYDA::combHelpChosen()
 {
-    const QString text = m_combHelp->currentText();
-    if (text.isEmpty() || m_customers->bof() || m_customers->eof())
-        return;
-    ErrorBoundary::run([&] { m_customers->setValue(m_combHelp->property("tag").toString(), text); });
+    m_help->comboChosen();
 }
 
 void FRMHYDA::CmdHELP_Click()
 {
-    if (m_listHelp->isHidden()) {
-        m_listHelp->show();
-        m_listHelp->raise();
-        return;
-    }
-    m_listHelp->hide();
-    const QString joined = FieldHelp::checkedText(m_listHelp);
-    if (joined.isEmpty() || m_customers->bof() || m_customers->eof())
-        return;
-    ErrorBoundary::run([&] { m_customers->setValue(m_cmdHelp->property("tag").toString(), joined); });
-}
-
-void FRMHYDA::Command2_Click()
-{
-    PointsCommands::clearPointsWithMessages(m_state.connection(), m_clearKh->text(), m_clearPoints->text(),
-                                            m_clearRemark->text(), m_state.currentOperator());
-    refillItinerary();
-}
-
-void FRMHYDA::cmdOK_Click()
-{
-    PointsCommands::transferAllWithMessages(m_state.connection(), m_fromKh->text(), m_toKh->text());
-    refillItinerary();
+    m_help->listButtonClicked();
 }
 
 void FRMHYDA::showClearingLog()
@@ -636,19 +532,6 @@ bool FRMHYDA::eventFilter(QObject *watched, QEvent *event)
         && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
         showClearingLog();
         return false;
-    }
-    if (watched == m_combHelp) {
-        if (event->type() == QEvent::FocusOut && !m_combHelp->view()->isVisible())
-            m_combHelp->hide();
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                combHelpChosen();
-                focusNextChild();
-                return true;
-            }
-        }
-        return LoggedWindow::eventFilter(watched, event);
     }
     const int slot = static_cast<int>(m_boxes.indexOf(qobject_cast<QLineEdit *>(watched)));
     if (slot < 0)

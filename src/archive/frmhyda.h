@@ -7,6 +7,7 @@
 
 class BoundGrid;
 class FieldBinding;
+class FieldHelpPopup;
 class ItineraryArea;
 class PinyinIndex;
 class QComboBox;
@@ -19,8 +20,8 @@ class QTabWidget;
 class Recordset;
 
 // The customer archive: one customer at a time in 20 dictionary-driven field
-// slots, the customer's tickets underneath, a browse grid of all customers,
-// and the points clearing and transfer controls.
+// slots, the customer's tickets underneath, a browse grid of all customers
+// with the points clearing and transfer (PointsPanel) under it.
 class FRMHYDA : public LoggedWindow
 {
     Q_OBJECT
@@ -50,9 +51,7 @@ public:
     void combHelpChosen();
     void CmdHELP_Click();
 
-    // Clearing and transfer on the browse tab.
-    void Command2_Click();
-    void cmdOK_Click();
+    // The clearing log on the third tab.
     void showClearingLog();
 
 protected:
@@ -96,12 +95,8 @@ private:
     QList<FieldBinding *> m_bindings;
     QLineEdit *m_find = nullptr;
     QList<QPushButton *> m_moves;
-    QComboBox *m_combHelp = nullptr;
-    QListWidget *m_listHelp = nullptr;
-    QPushButton *m_cmdHelp = nullptr;
+    FieldHelpPopup *m_help = nullptr;
     ItineraryArea *m_itinerary = nullptr;
     BoundGrid *m_grid = nullptr;
     BoundGrid *m_clearingGrid = nullptr;
-    QLineEdit *m_clearKh = nullptr, *m_clearPoints = nullptr, *m_clearRemark = nullptr;
-    QLineEdit *m_fromKh = nullptr, *m_toKh = nullptr;
 };

@@ -13,6 +13,7 @@
 #include "ui/fieldbinding.h"
 #include "ui/messagebox.h"
 #include "ui/toolbar.h"
+#include "ui/twips.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -35,7 +36,7 @@ constexpr int kBoxLeft = 1400, kBoxTop = 270, kBoxWidth = 3200, kBoxHeight = 360
 
 int px(int twips)
 {
-    return twips / 15;
+    return Twips::toPixels(twips);
 }
 
 } // namespace

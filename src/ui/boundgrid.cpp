@@ -1,5 +1,7 @@
 #include "ui/boundgrid.h"
 
+#include "ui/twips.h"
+
 #include "store/recordset.h"
 #include "ui/errorboundary.h"
 #include "ui/gridexport.h"
@@ -94,7 +96,7 @@ void applyColumnWidthTwips(QTableView *view, int column, int twips)
     view->setColumnHidden(column, false);
     // Our fonts run wider than the ones the widths were measured with: never cut the text shown.
     const int header = view->horizontalHeader()->sectionSizeHint(column);
-    view->setColumnWidth(column, std::max({twips / 15, static_cast<QAbstractItemView *>(view)->sizeHintForColumn(column), header}));
+    view->setColumnWidth(column, std::max({Twips::toPixels(twips), static_cast<QAbstractItemView *>(view)->sizeHintForColumn(column), header}));
 }
 
 void BoundGrid::setColumnWidthTwips(int column, int twips)
