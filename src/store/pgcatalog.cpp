@@ -1,5 +1,7 @@
 #include "store/pgcatalog.h"
 
+#include "store/pgresult.h"
+
 #include <libpq-fe.h>
 
 namespace {
@@ -32,15 +34,14 @@ const PgColumnFacts *PgCatalog::column(unsigned table, int attribute)
     if (found == m_tables.end()) {
         const QByteArray oid = QByteArray::number(table);
         const char *values[] = {oid.constData()};
-        PGresult *r = PQexecParams(m_connection,
+        const PgResult result{PQexecParams(m_connection,
                                    "SELECT c.relname, c.relkind, a.attnum, a.attname, t.typname "
                                    "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
                                    "JOIN pg_type t ON t.oid = a.atttypid WHERE c.oid = $1 AND NOT a.attisdropped",
-                                   1, nullptr, values, nullptr, nullptr, 0);
-        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
-            PQclear(r);
+                                   1, nullptr, values, nullptr, nullptr, 0)};
+        const pg_result *r = result.get();
+        if (PQresultStatus(r) != PGRES_TUPLES_OK)
             return nullptr;
-        }
         QHash<int, PgColumnFacts> columns;
         for (int i = 0; i < PQntuples(r); ++i) {
             PgColumnFacts facts;
@@ -50,7 +51,6 @@ const PgColumnFacts *PgCatalog::column(unsigned table, int attribute)
             facts.declType = declaredType(QByteArray(PQgetvalue(r, i, 4)));
             columns.insert(QByteArray(PQgetvalue(r, i, 2)).toInt(), facts);
         }
-        PQclear(r);
         found = m_tables.insert(table, columns);
     }
     const auto column = found->constFind(attribute);

@@ -125,8 +125,8 @@ pg_conn *PgEngine::takeSession()
 {
     pg_conn *session = std::exchange(m_spare, nullptr);
     // The last read's rollback, answered meanwhile.
-    while (PGresult *r = session ? PQgetResult(session) : nullptr)
-        PQclear(r);
+    while (PgResult r{session ? PQgetResult(session) : nullptr}) {
+    }
     if (PQstatus(session) == CONNECTION_OK && PQtransactionStatus(session) == PQTRANS_IDLE)
         return session;
     PQfinish(session);
@@ -186,12 +186,10 @@ void PgEngine::setUpSession()
 void PgEngine::checkArchive(Purpose purpose)
 {
     auto number = [this](const char *sql) {
-        PGresult *r = PQexec(m_conn, sql);
-        if (failed(r))
-            fail(r);
-        const QByteArray value = PQntuples(r) > 0 ? QByteArray(PQgetvalue(r, 0, 0)) : QByteArray();
-        PQclear(r);
-        return value;
+        const PgResult r{PQexec(m_conn, sql)};
+        if (failed(r.get()))
+            fail(r.get());
+        return PQntuples(r.get()) > 0 ? QByteArray(PQgetvalue(r.get(), 0, 0)) : QByteArray();
     };
     if (purpose == Purpose::Create) {
         if (number("SHOW server_encoding") != "UTF8")
@@ -214,10 +212,9 @@ void PgEngine::run(const QString &sql)
     sendPending();
     if (!PQsendQuery(m_conn, sql.toUtf8().constData()))
         failConnection();
-    PGresult *r = collect();
-    if (failed(r))
-        fail(r);
-    PQclear(r);
+    const PgResult r = collect();
+    if (failed(r.get()))
+        fail(r.get());
 }
 
 void PgEngine::ensureConnected()
@@ -257,21 +254,17 @@ bool PgEngine::waitForAnswer(pg_conn *session, QElapsedTimer &clock, bool &waiti
     return true;
 }
 
-pg_result *PgEngine::collect()
+PgResult PgEngine::collect()
 {
     QElapsedTimer clock;
     clock.start();
     bool waiting = false;
     waitForAnswer(m_conn, clock, waiting);
-    PGresult *kept = nullptr;
-    while (PGresult *r = PQgetResult(m_conn)) {
+    PgResult kept;
+    while (PgResult r{PQgetResult(m_conn)}) {
         // The first failure tells what went wrong; otherwise the last answer is the one asked for.
-        if (!kept || (failed(r) && !failed(kept)) || !failed(kept)) {
-            PQclear(kept);
-            kept = r;
-        } else {
-            PQclear(r);
-        }
+        if (!kept || !failed(kept.get()))
+            kept = std::move(r);
     }
     if (waiting)
         notifyWaiting(false);
@@ -280,7 +273,7 @@ pg_result *PgEngine::collect()
     return kept;
 }
 
-std::vector<pg_result *> PgEngine::pipeline(pg_conn *session, const std::function<bool()> &send)
+std::vector<PgResult> PgEngine::pipeline(pg_conn *session, const std::function<bool()> &send)
 {
     if (!PQenterPipelineMode(session) || !send() || !PQpipelineSync(session)) {
         PQexitPipelineMode(session);
@@ -289,47 +282,41 @@ std::vector<pg_result *> PgEngine::pipeline(pg_conn *session, const std::functio
     QElapsedTimer clock;
     clock.start();
     bool waiting = false;
-    std::vector<PGresult *> answers;
+    std::vector<PgResult> answers;
     bool whole = false;
     // Each statement's answer is followed by a null; the sync's answer ends the pipeline.
     while (waitForAnswer(session, clock, waiting) && PQstatus(session) == CONNECTION_OK) {
-        PGresult *r = PQgetResult(session);
+        PgResult r{PQgetResult(session)};
         if (!r)
             continue;
-        if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
-            PQclear(r);
+        if (PQresultStatus(r.get()) == PGRES_PIPELINE_SYNC) {
             whole = true;
             break;
         }
-        answers.push_back(r);
+        answers.push_back(std::move(r));
     }
     if (waiting)
         notifyWaiting(false);
     PQexitPipelineMode(session);
-    if (!whole) {
-        for (PGresult *r : answers)
-            PQclear(r);
+    if (!whole)
         failConnection();
-    }
     return answers;
 }
 
-pg_result *PgEngine::keepOne(std::vector<pg_result *> &answers, size_t wanted)
+PgResult PgEngine::keepOne(std::vector<PgResult> &answers, size_t wanted)
 {
-    pg_result *kept = wanted < answers.size() ? answers[wanted] : nullptr;
-    for (pg_result *answer : answers)
-        if (failed(answer)) {
-            kept = answer;
+    size_t kept = wanted;
+    for (size_t i = 0; i < answers.size(); ++i)
+        if (failed(answers[i].get())) {
+            kept = i;
             break;
         }
-    for (pg_result *answer : answers)
-        if (answer != kept)
-            PQclear(answer);
+    PgResult answer = kept < answers.size() ? std::move(answers[kept]) : PgResult();
     answers.clear();
-    return kept;
+    return answer;
 }
 
-pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> &send)
+PgResult PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> &send)
 {
     dropAnswerAhead();
     std::optional<PgBound> readAfter = std::exchange(m_readAhead, std::nullopt);
@@ -349,13 +336,13 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
         return PQsendQueryPrepared(m_conn, s.prepared->name.constData(), static_cast<int>(values.size()),
                                    values.data(), nullptr, nullptr, 0) != 0;
     };
-    pg_result *r = nullptr;
+    PgResult r;
     if (ahead == 0 && !readAfter) {
         if (!send(m_conn))
             failConnection();
         r = collect();
     } else {
-        std::vector<PGresult *> answers = pipeline(m_conn, [&] {
+        std::vector<PgResult> answers = pipeline(m_conn, [&] {
             for (const QByteArray &sql : std::as_const(locks))
                 if (!PQsendQueryParams(m_conn, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0))
                     return false;
@@ -368,13 +355,11 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
             release(w.prepared);
         // Kept when it was answered; a failed one is left for the read itself to meet.
         if (readAfter && answers.size() == ahead + 2) {
-            PGresult *answer = answers.back();
+            PgResult answer = std::move(answers.back());
             answers.pop_back();
-            if (PQresultStatus(answer) == PGRES_TUPLES_OK) {
-                m_answerAhead = answer;
+            if (PQresultStatus(answer.get()) == PGRES_TUPLES_OK) {
+                m_answerAhead = std::move(answer);
                 m_answeredAhead = std::move(*readAfter);
-            } else {
-                PQclear(answer);
             }
         }
         // The statement's answer comes last, unless something ahead of it failed (a lock
@@ -383,18 +368,18 @@ pg_result *PgEngine::execute(Sending what, const std::function<bool(pg_conn *)> 
         if (!r)
             failConnection();
     }
-    const ExecStatusType status = PQresultStatus(r);
+    const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
-        fail(r);
+        fail(r.get());
     return r;
 }
 
-pg_result *PgEngine::takeAnswerAhead(const PgPrepared *prepared, const std::vector<QByteArray> &values,
+PgResult PgEngine::takeAnswerAhead(const PgPrepared *prepared, const std::vector<QByteArray> &values,
                                      const std::vector<bool> &null)
 {
     const bool same = m_answerAhead && m_answeredAhead.prepared.get() == prepared && m_answeredAhead.values == values
                       && m_answeredAhead.null == null;
-    pg_result *answer = same ? std::exchange(m_answerAhead, nullptr) : nullptr;
+    PgResult answer = same ? std::move(m_answerAhead) : PgResult();
     dropAnswerAhead();
     return answer;
 }
@@ -407,7 +392,7 @@ void PgEngine::forgetReadAhead()
 
 void PgEngine::dropAnswerAhead()
 {
-    PQclear(std::exchange(m_answerAhead, nullptr));
+    m_answerAhead.reset();
     release(m_answeredAhead.prepared);
     m_answeredAhead = {};
 }
@@ -415,7 +400,7 @@ void PgEngine::dropAnswerAhead()
 void PgEngine::sendPending()
 {
     if (m_beginPending || !m_later.empty())
-        PQclear(execute(Sending::Control, {}));
+        execute(Sending::Control, {});
 }
 
 void PgEngine::dropLater()
@@ -425,7 +410,7 @@ void PgEngine::dropLater()
     m_later.clear();
 }
 
-void PgEngine::fail(pg_result *result) const
+void PgEngine::fail(const pg_result *result) const
 {
     const QByteArray state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     QString text = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY));
@@ -434,7 +419,6 @@ void PgEngine::fail(pg_result *result) const
         text += QStringLiteral(" (") + detail + QLatin1Char(')');
     if (text.isEmpty())
         text = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
-    PQclear(result);
     if (PQstatus(m_conn) != CONNECTION_OK)
         failConnection();
     // Another seat's lock outlasted our wait, a deadlock, or a snapshot that
@@ -459,11 +443,6 @@ const PgColumnFacts *PgEngine::columnFacts(unsigned table, int attribute)
     return m_catalog->column(table, attribute);
 }
 
-PgPrepared::~PgPrepared()
-{
-    PQclear(description);
-}
-
 std::shared_ptr<PgPrepared> PgEngine::prepared(const QByteArray &sql)
 {
     ensureConnected();
@@ -478,17 +457,17 @@ std::shared_ptr<PgPrepared> PgEngine::prepared(const QByteArray &sql)
     statement->name = "jet_" + QByteArray::number(++m_statementNumber);
     statement->generation = m_generation;
     // Parse and describe in one round trip, not two.
-    std::vector<PGresult *> answers = pipeline(m_conn, [&] {
+    std::vector<PgResult> answers = pipeline(m_conn, [&] {
         return PQsendPrepare(m_conn, statement->name.constData(), sql.constData(), 0, nullptr)
                && PQsendDescribePrepared(m_conn, statement->name.constData());
     });
     // The prepare's answer, then the description (or "aborted" after a failed prepare).
-    PGresult *description = keepOne(answers, 1);
+    PgResult description = keepOne(answers, 1);
     if (!description)
         failConnection();
-    if (failed(description))
-        fail(description);
-    statement->description = description;
+    if (failed(description.get()))
+        fail(description.get());
+    statement->description = std::move(description);
     // The texts the windows splice values into are many; the oldest go.
     m_prepared.insert(sql, statement);
     m_preparedOrder << sql;
@@ -521,7 +500,7 @@ void PgEngine::flushDiscarded()
     for (const QByteArray &name : std::as_const(m_discarded))
         sql += "DEALLOCATE " + name + ";";
     m_discarded.clear();
-    PQclear(PQexec(m_conn, sql.constData()));
+    PgResult{PQexec(m_conn, sql.constData())};
 }
 
 QString PgEngine::rowOrderColumn(const QString &relation) const
@@ -533,7 +512,7 @@ QString PgEngine::rowOrderColumn(const QString &relation) const
     const char *values[] = {name.constData()};
     // The bookkeeping column, else the counter, else the key (a one-column
     // key is SQLite's rowid alias; the statistics are read in key order).
-    PGresult *r = PQexecParams(
+    const PgResult r{PQexecParams(
         m_conn,
         "SELECT coalesce((SELECT a.attname FROM pg_attribute a WHERE a.attrelid = c.oid AND a.attnum > 0 "
         "                 AND NOT a.attisdropped AND (a.attname = 'jet_rowid' OR a.attidentity <> '') "
@@ -543,13 +522,10 @@ QString PgEngine::rowOrderColumn(const QString &relation) const
         "                 WHERE p.conrelid = c.oid AND p.contype = 'p' AND a.attrelid = c.oid), '') "
         "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
         "WHERE n.nspname = 'public' AND c.relname = $1 AND c.relkind IN ('r', 'p')",
-        1, nullptr, values, nullptr, nullptr, 0);
-    if (failed(r)) {
-        PQclear(r);
+        1, nullptr, values, nullptr, nullptr, 0)};
+    if (failed(r.get()))
         return {};
-    }
-    const QString column = PQntuples(r) > 0 ? QString::fromUtf8(PQgetvalue(r, 0, 0)) : QString();
-    PQclear(r);
+    const QString column = PQntuples(r.get()) > 0 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 0)) : QString();
     m_rowOrder.insert(relation, column);
     return column;
 }
@@ -605,13 +581,11 @@ void PgEngine::commit()
     if (m_later.empty() && takePendingBegin())
         return;
     // Writes sent later go with it, in its round trip.
-    PGresult *r = execute(Sending::Control, [](pg_conn *session) {
+    const PgResult r = execute(Sending::Control, [](pg_conn *session) {
         return PQsendQueryParams(session, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
     });
     // A transaction that failed earlier is rolled back by COMMIT: that is no success.
-    const bool rolledBack = qstrcmp(PQcmdStatus(r), "ROLLBACK") == 0;
-    PQclear(r);
-    if (rolledBack)
+    if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
         failWith(QStringLiteral("事务中有语句失败，所有更改已撤消"));
 }
 
@@ -623,7 +597,7 @@ void PgEngine::rollback() noexcept
         return;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     if (status == PQTRANS_INTRANS || status == PQTRANS_INERROR)
-        PQclear(PQexec(m_conn, "ROLLBACK"));
+        PgResult{PQexec(m_conn, "ROLLBACK")};
 }
 
 bool PgEngine::inTransaction() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/engine.h"
+#include "store/pgresult.h"
 
 #include <QByteArrayList>
 #include <QElapsedTimer>
@@ -20,12 +21,11 @@ struct PgColumnFacts;
 struct PgPrepared
 {
     QByteArray name;
-    pg_result *description = nullptr;
+    PgResult description;
     int generation = 0;
     PgPrepared() = default;
     PgPrepared(const PgPrepared &) = delete;
     PgPrepared &operator=(const PgPrepared &) = delete;
-    ~PgPrepared();
 };
 
 // A prepared statement with the values bound to it, kept to be sent with
@@ -116,27 +116,27 @@ public:
     // Reconnects a connection the server dropped, when no transaction was lost with it.
     void ensureConnected();
     // Collects what the server answered to the query just sent, showing the
-    // busy pointer while it waits; the caller owns the result.
-    pg_result *collect();
+    // busy pointer while it waits.
+    PgResult collect();
     // Sends what `send` queues on a session as one pipeline ending in a sync
     // and collects every answer up to it (an aborted one where an earlier
     // failed), waiting as collect() does: several statements, one round trip.
     // Statements queued without a BEGIN run as one transaction, committed at
-    // the sync or, if any fails, not at all. The caller owns the answers.
+    // the sync or, if any fails, not at all.
     // Throws when the session breaks.
-    std::vector<pg_result *> pipeline(pg_conn *session, const std::function<bool()> &send);
+    std::vector<PgResult> pipeline(pg_conn *session, const std::function<bool()> &send);
     // Of a pipeline's answers, the first failure, else the one at `wanted` (null
     // when there is none); every other answer is freed.
-    static pg_result *keepOne(std::vector<pg_result *> &answers, size_t wanted);
+    static PgResult keepOne(std::vector<PgResult> &answers, size_t wanted);
     // Runs one statement that `send` queues on the main session and returns
-    // its answer (the caller owns it); throws its failure. What its
+    // its answer; throws its failure. What its
     // transaction needs goes ahead of it in the same round trip: BEGIN and the
     // write lock for a command's first statement, the write lock shared for a
     // single write outside a command (so it never lands in the middle of one).
     // A transaction's writes handed over by sendLater() go ahead of it too, and
     // a read asked for by readAhead() after it. `send` empty: only what waits.
     enum class Sending { Read, Write, Control };
-    pg_result *execute(Sending what, const std::function<bool(pg_conn *)> &send);
+    PgResult execute(Sending what, const std::function<bool(pg_conn *)> &send);
     // Keeps a write of the open transaction (prepared, values bound) for its next
     // statement or its commit: no round trip of its own.
     void sendLater(PgBound write) { m_later.push_back(std::move(write)); }
@@ -145,11 +145,11 @@ public:
     // for the very next statement alone (both read the same moment).
     void readAhead(PgBound read) { m_readAhead = std::move(read); }
     // The kept answer of a read ahead when this statement with these values is
-    // that read (the caller owns it), else null; any kept answer is gone afterwards.
-    pg_result *takeAnswerAhead(const PgPrepared *prepared, const std::vector<QByteArray> &values,
+    // that read, else null; any kept answer is gone afterwards.
+    PgResult takeAnswerAhead(const PgPrepared *prepared, const std::vector<QByteArray> &values,
                                const std::vector<bool> &null);
-    // Throws the failure a result reports (and frees it).
-    [[noreturn]] void fail(pg_result *result) const;
+    // Throws the failure a result reports.
+    [[noreturn]] void fail(const pg_result *result) const;
     [[noreturn]] void failConnection() const;
     const PgColumnFacts *columnFacts(unsigned table, int attribute);
     QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
@@ -191,7 +191,7 @@ private:
     std::vector<PgBound> m_later; // writes of the transaction not sent yet
     std::optional<PgBound> m_readAhead; // to be sent with the next read
     PgBound m_answeredAhead;             // what m_answerAhead answers
-    pg_result *m_answerAhead = nullptr;
+    PgResult m_answerAhead;
     quint64 m_statementNumber = 0;
     QByteArrayList m_discarded;
     QHash<QByteArray, std::shared_ptr<PgPrepared>> m_prepared;

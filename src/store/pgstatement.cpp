@@ -50,13 +50,12 @@ void PgStatement::ensureDescribed() const
     // Asked about its columns before it runs: parsed and described now (or taken from before).
     auto *self = const_cast<PgStatement *>(this);
     self->m_prepared = self->m_engine.prepared(m_sql);
-    self->describe(m_prepared->description);
+    self->describe(m_prepared->description.get());
 }
 
 PgStatement::~PgStatement()
 {
     endStream();
-    PQclear(m_result);
     if (*m_engineAlive)
         m_engine.release(m_prepared);
 }
@@ -184,15 +183,15 @@ void PgStatement::execute()
     // The session was opened again since: the statement is prepared anew (its columns are the same).
     if (m_prepared && m_prepared->generation != m_engine.generation())
         m_prepared = m_engine.prepared(m_sql);
-    PGresult *r = m_prepared ? m_engine.takeAnswerAhead(m_prepared.get(), m_parameters, m_null) : nullptr;
+    PgResult r = m_prepared ? m_engine.takeAnswerAhead(m_prepared.get(), m_parameters, m_null) : PgResult();
     if (!r)
         r = m_engine.execute(m_write ? PgEngine::Sending::Write : PgEngine::Sending::Read,
                              [this](pg_conn *session) { return send(session); });
-    m_result = r;
+    m_result = std::move(r);
     m_row = -1;
-    m_changes = std::atoi(PQcmdTuples(r));
+    m_changes = std::atoi(PQcmdTuples(m_result.get()));
     if (!m_described)
-        describe(r);
+        describe(m_result.get());
 }
 
 PgBound PgStatement::bound()
@@ -236,25 +235,24 @@ bool PgStatement::stepStreamed()
             ensureDescribed();
         return openStream();
     }
-    if (m_result && m_row + 1 < PQntuples(m_result)) {
+    if (m_result && m_row + 1 < PQntuples(m_result.get())) {
         ++m_row;
         return true;
     }
     const int asked = std::min(2 * m_asked, kMostRows);
     // A page shorter than asked was the last one.
-    if (m_result && PQntuples(m_result) < m_asked) {
+    if (m_result && PQntuples(m_result.get()) < m_asked) {
         endStream();
         m_streamEnded = true;
         return false;
     }
-    PQclear(m_result);
-    m_result = nullptr;
-    pg_result *page = PQexec(m_session, "FETCH " + QByteArray::number(asked) + " FROM torvane_rows");
-    checkStreamed(page);
-    m_result = page;
+    m_result.reset();
+    PgResult page{PQexec(m_session, "FETCH " + QByteArray::number(asked) + " FROM torvane_rows")};
+    checkStreamed(page.get());
+    m_result = std::move(page);
     m_asked = asked;
     m_row = 0;
-    if (PQntuples(page) == 0) {
+    if (PQntuples(m_result.get()) == 0) {
         endStream();
         m_streamEnded = true;
         return false;
@@ -269,7 +267,7 @@ bool PgStatement::openStream()
     const QByteArray fetch = "FETCH " + QByteArray::number(kFirstRows) + " FROM torvane_rows";
     // One snapshot for the whole read: a cursor in a read-only transaction of its own session,
     // begun, declared and its first page read in one round trip.
-    std::vector<pg_result *> answers;
+    std::vector<PgResult> answers;
     try {
         answers = m_engine.pipeline(m_session, [&] {
             return PQsendQueryParams(m_session, "BEGIN READ ONLY", 0, nullptr, nullptr, nullptr, nullptr, 0)
@@ -282,21 +280,21 @@ bool PgStatement::openStream()
         throw;
     }
     // The first failure tells what went wrong; else the third answer is the first page.
-    pg_result *page = PgEngine::keepOne(answers, 2);
-    checkStreamed(page);
+    PgResult page = PgEngine::keepOne(answers, 2);
+    checkStreamed(page.get());
     if (!m_described)
-        describe(page);
-    m_result = page;
+        describe(page.get());
+    m_result = std::move(page);
     m_asked = kFirstRows;
     m_row = 0;
-    if (PQntuples(page) > 0)
+    if (PQntuples(m_result.get()) > 0)
         return true;
     endStream();
     m_streamEnded = true;
     return false;
 }
 
-void PgStatement::checkStreamed(pg_result *result)
+void PgStatement::checkStreamed(const pg_result *result)
 {
     if (result && PQresultStatus(result) == PGRES_TUPLES_OK)
         return;
@@ -328,28 +326,27 @@ bool PgStatement::step()
         return stepStreamed();
     if (!m_result)
         execute();
-    if (m_row < PQntuples(m_result))
+    if (m_row < PQntuples(m_result.get()))
         ++m_row;
-    return m_row < PQntuples(m_result);
+    return m_row < PQntuples(m_result.get());
 }
 
 void PgStatement::reset()
 {
     endStream();
     m_streamEnded = false;
-    PQclear(m_result);
-    m_result = nullptr;
+    m_result.reset();
     m_row = -1;
 }
 
 const char *PgStatement::raw(int i) const
 {
-    return PQgetvalue(m_result, m_row, m_visible[static_cast<size_t>(i)]);
+    return PQgetvalue(m_result.get(), m_row, m_visible[static_cast<size_t>(i)]);
 }
 
 ValueType PgStatement::type(int i) const
 {
-    if (PQgetisnull(m_result, m_row, m_visible[static_cast<size_t>(i)]))
+    if (PQgetisnull(m_result.get(), m_row, m_visible[static_cast<size_t>(i)]))
         return ValueType::Null;
     switch (m_kinds[static_cast<size_t>(i)]) {
     case Kind::Integer:
@@ -405,5 +402,5 @@ QByteArrayView PgStatement::bytes(int i) const
         PQfreemem(data);
         return m_blob;
     }
-    return QByteArrayView(raw(i), PQgetlength(m_result, m_row, column));
+    return QByteArrayView(raw(i), PQgetlength(m_result.get(), m_row, column));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/pgresult.h"
 #include "store/statement.h"
 
 #include <QByteArray>
@@ -59,7 +60,7 @@ private:
     // Starts a read in parts on its session and takes its first page.
     bool openStream();
     // Throws what the read's session answered unless it is a page of rows.
-    void checkStreamed(pg_result *result);
+    void checkStreamed(const pg_result *result);
     void endStream();
     const char *raw(int i) const;
 
@@ -74,7 +75,7 @@ private:
     std::vector<int> m_visible; // server columns shown, in order
     std::vector<Kind> m_kinds;
     std::vector<ColumnInfo> m_columns;
-    pg_result *m_result = nullptr;
+    PgResult m_result;
     int m_row = -1;
     int m_changes = 0;
     bool m_streamed = false;
