@@ -66,6 +66,11 @@ public:
     {
         return runFileDialog(parent, caption, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
     }
+    QString saveFileNameAs(QWidget *parent, const QString &caption, const QString &filter,
+                           const QString &suggested) override
+    {
+        return runFileDialog(parent, caption, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile, suggested);
+    }
     QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
                              const QString &suggested) override
     {

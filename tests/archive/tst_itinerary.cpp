@@ -7,6 +7,8 @@
 #include "archive/ticketcolumn.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/xlsxsheet.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -264,6 +266,18 @@ private slots:
         // Rate and the prices behind the points go to 0; the published price stays.
         QCOMPARE(f.ticket("printf('%g %g', jfbl + amount2 + amount3 + sxf, amount1)", id), ticket == "used" ? "0 500" : "0 1000");
         QCOMPARE(f.count("czyrz where czyxm like ?", {after.section(' ', 0, 0) + "%"}), 1);
+    }
+
+    void exportSaysWhoseTicketsItHolds()
+    {
+        Tickets f;
+        f.area.setCustomerNameSource([] { return QStringLiteral("张三"); });
+        f.show();
+        FakeDialogs dialogs(f.db.tempDir() + "/tickets.xlsx");
+        QTest::mouseClick(f.area.grid()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        child<QAction>(f.area.grid(), "gridExportExcel")->trigger();
+        QCOMPARE(dialogs.suggested, "会员行程_C001_张三.xlsx");
+        QCOMPARE(XlsxSheet(dialogs.file).at("A1").value, "会员行程 C001 张三");
     }
 
     void cellEditors_data()
