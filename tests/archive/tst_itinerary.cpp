@@ -226,13 +226,15 @@ private slots:
     {
         Tickets f;
         f.addTicket("C002", {{"amount1", 7777}});
+        for (const double fen : {0.03, 0.1}) // 1800 + 0.03 + 0.1 is 1800.1299999999999 in binary
+            f.addTicket("C001", {{"amount1", 0}, {"amount2", fen}, {"amount3", 0}, {"jifen", 0}, {"jifenyue", 0}});
         f.area.setCustomer("C001");
         const QAbstractItemModel *sums = child<QTableView>(&f.area, "Flhj")->model();
         QStringList values;
         for (int c = 0; c < sums->columnCount(); ++c)
             values << sums->index(0, c).data().toString();
         // Count, prices (once per ticket: 1 x 1000/900/850 and 2 x 500/450/400), points earned and left.
-        QCOMPARE(values, (QStringList{"3", "2000", "1800", "1650", "75.00", "60.00"}));
+        QCOMPARE(values, (QStringList{"5", "2000", "1800.13", "1650", "75.00", "60.00"}));
     }
 
     void refundAndVoid_data()
