@@ -6,6 +6,7 @@
 #include "store/connection.h"
 #include "store/databasecreator.h"
 #include "store/recordset.h"
+#include "store/sqlquote.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -58,7 +59,8 @@ QString cellText(const QVariant &v)
 {
     if (v.isNull())
         return QString();
-    QString text = v.toString();
+    // 1000000, not 1e+06; 0.30000000000000004 as stored.
+    QString text = v.typeId() == QMetaType::Double ? sqlNumber(v.toDouble()) : v.toString();
     text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text;
 }

@@ -545,6 +545,9 @@ bool ItineraryArea::eventFilter(QObject *watched, QEvent *event)
                 m_grid->setCurrentIndex(at);
                 m_grid->setEditTriggers(triggers);
             }
+            // An export says whose tickets it holds: the sheet's title and the file name offered.
+            const QString name = m_customerName ? m_customerName() : QString();
+            m_grid->setWindowTitle(QStringLiteral("会员行程 %1 %2").arg(m_kh, name).simplified());
             if (ticketMenuAllowed())
                 m_stateMenu->popup(mouse->globalPosition().toPoint());
             else

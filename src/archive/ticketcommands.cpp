@@ -12,8 +12,9 @@ QString TicketCommands::itinerarySql(const QStringList &fieldCodes)
 
 QString TicketCommands::totalsSql()
 {
-    return QStringLiteral("select sum(ZS) as 张数,sum(amount1*ZS) as 公布价,sum(amount2*ZS) as 销售价,"
-                          "sum(amount3*ZS) as [净价],format(sum(jifen),'###00.00')  as 积分合计,"
+    // Money sums to the fen: a sum of prices with fen in binary carries a remainder (1800.1299999999999).
+    return QStringLiteral("select sum(ZS) as 张数,round(sum(amount1*ZS),2) as 公布价,round(sum(amount2*ZS),2) as 销售价,"
+                          "round(sum(amount3*ZS),2) as [净价],format(sum(jifen),'###00.00')  as 积分合计,"
                           "format(sum(jifenyue),'##00.00') as 剩余积分 from hyxc where kh=?");
 }
 

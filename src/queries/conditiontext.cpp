@@ -61,12 +61,16 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
         // value shows there as typed, its quotes not doubled.
         QString shown;
         const QString asTyped = QLatin1Char('\'') + row.value + QLatin1Char('\'');
+        // And in words, under a report's title: dates as dates, text in Chinese quotes.
+        QString word = QStringLiteral("“%1”").arg(row.value);
         const auto kind = types.constFind(field->type);
         if (kind == types.constEnd()) {
             // A type word the window does not know: a number stays a number, anything else is text.
             const bool number = Modcheck::isNumeric(row.value);
             value = number ? numberFrom(row.value) : sqlQuote(row.value);
             shown = number ? row.value.trimmed() : asTyped;
+            if (number)
+                word = shown;
         } else {
             switch (*kind) {
             case ValueKind::Quoted:
@@ -86,6 +90,7 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
                 value = *kind == ValueKind::HashDate ? QLatin1Char('#') + row.value.trimmed() + QLatin1Char('#')
                                                       : sqlQuote(date->toIso());
                 shown = *kind == ValueKind::HashDate ? value : asTyped;
+                word = date->toIso();
                 break;
             }
             case ValueKind::Numeric:
@@ -96,6 +101,7 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
                 }
                 value = numberFrom(row.value);
                 shown = row.value.trimmed();
+                word = shown;
                 break;
             }
         }
@@ -113,14 +119,23 @@ ConditionText strtjset(const QVector<ConditionRow> &rows, const QStringList &con
             term = rewrite(*field, row, term).value_or(term);
         const QString captionTerm =
             like ? field->caption + QStringLiteral(" like ") + shown : field->caption + op + shown;
+        static const QHash<QString, QString> opWords = {
+            {QStringLiteral("<"), QStringLiteral("小于")},   {QStringLiteral("<="), QStringLiteral("小于等于")},
+            {QStringLiteral(">"), QStringLiteral("大于")},   {QStringLiteral(">="), QStringLiteral("大于等于")},
+            {QStringLiteral("="), QStringLiteral("等于")},   {QStringLiteral("<>"), QStringLiteral("不等于")}};
+        const QString opWord = like ? QStringLiteral("匹配") : opWords.value(op);
+        const QString wordTerm = field->caption + QLatin1Char(' ') + opWord + QLatin1Char(' ') + word;
         if (result.text.isEmpty()) {
             result.text = term;
             result.captionText = captionTerm;
+            result.words = wordTerm;
         } else {
             const QString connector = i >= 1 && i - 1 < connectorWords.size() ? connectorWords.at(i - 1)
                                                                               : QStringLiteral("and");
             result.text += QLatin1Char(' ') + connector + QLatin1Char(' ') + term;
             result.captionText += QLatin1Char(' ') + connector + QLatin1Char(' ') + captionTerm;
+            const QString connectorWord = connector == QLatin1String("or") ? QStringLiteral("或者") : QStringLiteral("并且");
+            result.words += QLatin1Char(' ') + connectorWord + QLatin1Char(' ') + wordTerm;
         }
         ++result.acceptedRows;
         if (accepted)

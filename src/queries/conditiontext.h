@@ -37,6 +37,7 @@ struct ConditionText
 {
     QString text;          // the WHERE condition built so far
     QString captionText;   // the same naming each field by its caption, text values as typed
+    QString words;         // the same in words: "出票日期 大于等于 2024-01-01 并且 航空公司 等于 “国航”"
     QStringList values;    // each row's value as it was written into the condition (empty when skipped)
     bool stopped = false;  // a value was refused (or a field unknown)
     bool unknownField = false;

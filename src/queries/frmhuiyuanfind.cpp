@@ -106,7 +106,9 @@ void frmHuiYuanFind::previewOrPrint(bool preview)
     const ConditionText text = conditionText();
     if (text.unknownField || text.text.isEmpty())
         return;
-    showReport([&] { return ModReport::statisticsFindSet(queryConnection(), QStringLiteral("hyxc"), text.text); },
+    const QString covers = QStringLiteral("条件：") + text.words;
+    showReport([&] { return ModReport::statisticsFindSet(queryConnection(), QStringLiteral("hyxc"), text.text,
+                                                         PeriodTotals::Period::Day, covers); },
                preview);
     m_conditions->txtsjclear();
 }

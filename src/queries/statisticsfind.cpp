@@ -58,7 +58,9 @@ Report StatisticsFind::strtjset()
     const ConditionText text = m_conditions->strtjset(TypeWordTables::statistics());
     if (text.acceptedRows == 0)
         return nullptr;
-    return ModReport::statisticsFindSet(queryConnection(), m_source.tableCode, text.text, period());
+    // The printed page says what it covers.
+    const QString covers = QStringLiteral("条件：%1；统计方式：%2").arg(text.words, m_period->currentText());
+    return ModReport::statisticsFindSet(queryConnection(), m_source.tableCode, text.text, period(), covers);
 }
 
 void StatisticsFind::showStatistics(bool preview)

@@ -2,7 +2,6 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QLocale>
 #include <QSaveFile>
 
 namespace {
@@ -15,7 +14,7 @@ QByteArray CsvExport::field(const QVariant &value)
         return {};
     const QVariant typed = ExportValue::typed(value);
     if (ExportValue::isNumber(typed))
-        return QByteArray::number(typed.toDouble(), 'g', QLocale::FloatingPointShortest);
+        return ExportValue::text(typed).toUtf8();
     if (typed.typeId() == QMetaType::QDate)
         return typed.toDate().toString(Qt::ISODate).toUtf8();
     if (typed.typeId() == QMetaType::QDateTime)

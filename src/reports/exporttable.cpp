@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QDateTime>
 
+#include "store/sqlquote.h"
+
 bool ExportTable::hasTotals() const
 {
     for (const ExportColumn &c : columns)
@@ -40,4 +42,12 @@ QVariant ExportValue::typed(const QVariant &value)
     }
     const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return dt.isValid() ? QVariant(dt) : value;
+}
+
+QString ExportValue::text(const QVariant &number)
+{
+    // Whole numbers beyond a double's 53 bits stay exact.
+    if (number.typeId() != QMetaType::Double && number.typeId() != QMetaType::Float)
+        return number.toString();
+    return sqlNumber(number.toDouble());
 }

@@ -5,13 +5,12 @@
 #include <QVector>
 #include <functional>
 
-// A table on its way to a spreadsheet file: captions, widths and number
-// formats of the columns, and the cells read one at a time, so 100,000 rows
+// A table on its way to a spreadsheet file: captions and number formats of
+// the columns, and the cells read one at a time, so 100,000 rows
 // are never held twice. Reports and data grids both become one of these.
 struct ExportColumn
 {
     QString caption;
-    double widthTwips = 1440;
     QString numberFormat; // the report's format ("#####0.00", "#####0.00%") or empty
     bool total = false;   // summed in a totals row under the data
 };
@@ -37,6 +36,8 @@ namespace ExportValue {
 // "yyyy-MM-dd HH:mm:ss") become dates, numbers stay numbers, the rest is text.
 QVariant typed(const QVariant &value);
 bool isNumber(const QVariant &value);
+// A number as a file holds it: the shortest text that reads back as the same value.
+QString text(const QVariant &number);
 }
 
 // Where an export failed, or that it was cancelled.

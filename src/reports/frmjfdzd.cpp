@@ -2,6 +2,7 @@
 
 #include "reports/memberstatement.h"
 #include "shell/appstate.h"
+#include "ui/messagebox.h"
 
 #include <QDate>
 #include <QDateEdit>
@@ -58,6 +59,12 @@ void FrmJfdzd::output(bool preview)
     if (kh.isEmpty())
         return;
     const QDate from = m_from->date(), to = m_to->date();
+    // A reversed period would open on the balance of its end: refused, nothing shown.
+    if (to < from) {
+        Msg::exclamation(QStringLiteral("结束日期 %1 早于开始日期 %2，请重新选择。")
+                             .arg(to.toString(Qt::ISODate), from.toString(Qt::ISODate)));
+        return;
+    }
     ModReport::output(
         [&] { return MemberStatements::report(m_state.connection(), MemberStatements::build(m_state.connection(), kh, from, to)); },
         preview, this);

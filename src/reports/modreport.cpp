@@ -67,10 +67,12 @@ Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style,
         return nullptr;
     ReportTemplate report;
     ModReport::layout(report, columns, style);
-    if (period == PeriodTotals::Period::Day)
-        return ReportDocument::buildGrowing(report, std::move(data), [chartSource](const Recordset &rows) {
-            return chartOf(chartSource, rows);
-        });
+    if (period == PeriodTotals::Period::Day) {
+        std::function<ReportChart(const Recordset &)> charted;
+        if (ReportCharts::planFor(chartSource))
+            charted = [chartSource](const Recordset &rows) { return chartOf(chartSource, rows); };
+        return ReportDocument::buildGrowing(report, std::move(data), charted);
+    }
     PeriodTotals::Rows grouped = PeriodTotals::group(*data, period);
     auto doc = ReportDocument::buildFromRows(report, grouped.fields, std::move(grouped.rows));
     doc->setChart(chartOf(chartSource, *data));
@@ -212,6 +214,10 @@ int ModReport::layout(ReportTemplate &report, const QVector<PrintColumn> &column
         }
     }
 
+    // A long subtitle (the conditions of a wide report) may use the report's whole width.
+    ReportControl *subtitle = at(QStringLiteral("labname"));
+    subtitle->width = std::max(subtitle->width, left + width - subtitle->left);
+
     // The slot counter stands one past the last column when the loop ends.
     const double span = (n + 1) * kFixedColumnWidth;
     ReportControl *title = at(QStringLiteral("labbt"));
@@ -240,10 +246,12 @@ bool ModReport::generate(Connection &connection, const QString &tableCode, Recor
 }
 
 Report ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
-                                   PeriodTotals::Period period)
+                                   PeriodTotals::Period period, const QString &subtitle)
 {
+    ReportStyle style = statisticsStyle();
+    style.subtitle = subtitle;
     // The member itinerary shares this builder; only the kept statistics get a chart.
-    return buildFromSource(connection, tableCode, condition, statisticsStyle(), true, period);
+    return buildFromSource(connection, tableCode, condition, style, true, period);
 }
 
 Report ModReport::archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
@@ -286,5 +294,5 @@ bool ModReport::output(const std::function<Report()> &build, bool preview, QWidg
         return false;
     if (preview)
         return ReportOutput::preview(report, parent) != nullptr;
-    return ReportOutput::print(*report, parent);
+    return ReportOutput::print(*report, parent, ReportOutput::chartWanted(*report));
 }

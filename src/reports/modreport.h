@@ -68,9 +68,10 @@ bool generate(Connection &connection, const QString &tableCode, Recordset &data,
               QWidget *parent = nullptr, const QString &subtitle = QString());
 
 // The builders that open their own data ("select * from <table_code> WHERE <condition>"):
-// statistics (one row per day, per month or for the whole period) and member itinerary;
+// statistics (one row per day, per month or for the whole period) and member itinerary,
+// with what they cover (conditions, period) under the title;
 Report statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
-                         PeriodTotals::Period period = PeriodTotals::Period::Day);
+                         PeriodTotals::Period period = PeriodTotals::Period::Day, const QString &subtitle = QString());
 // the customer window's customer list or one customer's itinerary ("姓名： " + name for hyxc);
 Report archiveFindSet(Connection &connection, const QString &tableCode, const QString &condition,
                       const QString &customerName);

@@ -60,6 +60,8 @@ public:
 
     // The picture drawn on a page after the table, if the report has one.
     const ReportChart *chart() const;
+    // Whether the report has a chart page, or will once its rows are read.
+    bool chartExpected() const { return m_chartOf || !m_chart.isEmpty(); }
     void setChart(ReportChart chart) { m_chart = std::move(chart); }
 
     // Plain-text dump of the laid-out bands with their values and totals.

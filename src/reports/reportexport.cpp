@@ -26,7 +26,6 @@ ExportTable ReportExport::table(const ReportDocument &document)
         const QString slot = box.name.mid(4);
         const ReportControl *caption = named(document.section(2), QStringLiteral("label") + slot);
         column.caption = caption ? caption->caption : box.dataField;
-        column.widthTwips = caption ? caption->width : box.width;
         column.numberFormat = box.format;
         // Footer sums are matched by the column they add up, not by slot number.
         for (const ReportControl &sum : document.section(5))

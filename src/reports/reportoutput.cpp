@@ -3,11 +3,13 @@
 #include "reports/reportdocument.h"
 #include "reports/reportpreview.h"
 #include "reports/reportrenderer.h"
+#include "shell/settings.h"
 #include "ui/busycursor.h"
 #include "store/dberror.h"
 #include "store/sqlitelocks.h"
 #include "ui/dialogs.h"
 #include "ui/errorboundary.h"
+#include "ui/messagebox.h"
 
 #include <QApplication>
 #include <QFile>
@@ -42,7 +44,29 @@ QWidget *ReportOutput::preview(std::shared_ptr<const ReportDocument> document, Q
     return window;
 }
 
-bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
+namespace {
+const QString kChartSection = QStringLiteral("report_chart");
+
+QString chartKey(const ReportDocument &document)
+{
+    QString key = document.title().trimmed();
+    return key.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+}
+} // namespace
+
+bool ReportOutput::chartWanted(const ReportDocument &document)
+{
+    return Settings::read(Msg::programTitle(), kChartSection, chartKey(document), QStringLiteral("1"))
+           != QLatin1String("0");
+}
+
+void ReportOutput::setChartWanted(const ReportDocument &document, bool wanted)
+{
+    Settings::write(Msg::programTitle(), kChartSection, chartKey(document),
+                    wanted ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool ReportOutput::print(const ReportDocument &document, QWidget *parent, bool withChart)
 {
     {
         BusyCursor busy;
@@ -50,7 +74,7 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
             return false;
     }
     QPrinter &printer = Dialogs::printer();
-    const ReportRenderer proposed(document, chosenPage());
+    const ReportRenderer proposed(document, chosenPage(), withChart);
     printer.setPageLayout(proposed.pageLayout());
     printer.setDocName(document.title().trimmed());
     printer.setFromTo(0, 0);
@@ -58,7 +82,7 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
     if (!Dialogs::current().print(parent, &printer))
         return false;
     // The dialog may have changed the printer, paper or orientation: lay the pages out again.
-    const ReportRenderer renderer(document, printer.pageLayout());
+    const ReportRenderer renderer(document, printer.pageLayout(), withChart);
     int first = 1, last = renderer.pageCount();
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
         first = printer.fromPage();
@@ -71,7 +95,7 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent)
     return true;
 }
 
-bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path, QString *error)
+bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path, QString *error, bool withChart)
 {
     BusyCursor busy;
     try {
@@ -97,7 +121,7 @@ bool ReportOutput::exportPdf(const ReportDocument &document, const QString &path
         writer.setResolution(600);
         writer.setTitle(document.title().trimmed());
         writer.setCreator(QStringLiteral("Avelor"));
-        ReportRenderer(document, chosenPage()).render(&writer);
+        ReportRenderer(document, chosenPage(), withChart).render(&writer);
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {

@@ -46,13 +46,22 @@ ReportPageView::ReportPageView(std::shared_ptr<const ReportDocument> document, c
 void ReportPageView::rowsRead()
 {
     const int before = m_renderer->pageCount();
-    m_renderer.emplace(*m_document, m_chosen);
+    m_renderer.emplace(*m_document, m_chosen, m_withChart);
     // The page in view changes only while it is the last one, or when the totals come.
     if (m_page >= before - 1 || m_renderer->isComplete())
         m_sheet->update();
     emit pageChanged();
     if (m_renderer->isComplete() && !m_document->readError().isEmpty())
         Msg::stop(QStringLiteral("报表数据没有读完，所示报表不完整: ") + m_document->readError());
+}
+
+void ReportPageView::setWithChart(bool withChart)
+{
+    m_withChart = withChart;
+    m_renderer.emplace(*m_document, m_chosen, m_withChart);
+    m_page = std::min(m_page, m_renderer->pageCount() - 1);
+    m_sheet->update();
+    emit pageChanged();
 }
 
 void ReportPageView::showLastPage()

@@ -26,6 +26,8 @@ public:
     void zoomOut();
     void fitToWidth();
     void fitInView();
+    // Whether the chart page is shown (it is at first).
+    void setWithChart(bool withChart);
 
 signals:
     void pageChanged();
@@ -44,6 +46,7 @@ private:
     std::optional<ReportRenderer> m_renderer;
     Page *m_sheet;
     int m_page = 0;
+    bool m_withChart = true;
     double m_zoom = 1.0; // screen pixels per point
     enum class Fit { None, Width, Whole } m_fit = Fit::Width;
 };

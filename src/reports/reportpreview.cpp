@@ -9,6 +9,7 @@
 #include "ui/exportfile.h"
 #include "ui/messagebox.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -56,6 +57,20 @@ ReportPreview::ReportPreview(std::shared_ptr<const ReportDocument> document, QWi
     m_pageLabel->setAlignment(Qt::AlignCenter);
     bar->addWidget(m_pageLabel);
     bar->addSeparator();
+    // The chart page is the operator's choice, kept per report for the next preview and print.
+    if (m_document->chartExpected()) {
+        auto *withChart = new QCheckBox(QStringLiteral("附图表"), bar);
+        withChart->setObjectName(QStringLiteral("withChart"));
+        m_withChart = ReportOutput::chartWanted(*m_document);
+        withChart->setChecked(m_withChart);
+        m_view->setWithChart(m_withChart);
+        connect(withChart, &QCheckBox::toggled, this, [this](bool on) {
+            m_withChart = on;
+            ReportOutput::setChartWanted(*m_document, on);
+            m_view->setWithChart(on);
+        });
+        bar->addWidget(withChart);
+    }
     connect(add(QStringLiteral("print"), QStringLiteral("打印"), QKeySequence::Print), &QAction::triggered, this,
             &ReportPreview::printReport);
     connect(add(QStringLiteral("exportPdf"), QStringLiteral("导出PDF")), &QAction::triggered, this,
@@ -88,7 +103,7 @@ void ReportPreview::updatePageLabel()
 
 void ReportPreview::printReport()
 {
-    ReportOutput::print(*m_document, this);
+    ReportOutput::print(*m_document, this, m_withChart);
 }
 
 void ReportPreview::exportPdf()
@@ -99,7 +114,7 @@ void ReportPreview::exportPdf()
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         path += QStringLiteral(".pdf");
     QString error;
-    if (!ReportOutput::exportPdf(*m_document, path, &error))
+    if (!ReportOutput::exportPdf(*m_document, path, &error, m_withChart))
         Msg::stop(QStringLiteral("导出PDF失败: ") + error);
 }
 

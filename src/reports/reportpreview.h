@@ -28,5 +28,6 @@ private:
 
     std::shared_ptr<const ReportDocument> m_document;
     ReportPageView *m_view = nullptr;
+    bool m_withChart = true;
     QLabel *m_pageLabel = nullptr;
 };

@@ -253,7 +253,8 @@ void drawText(QPainter &painter, const QRectF &rect, const QString &text, Qt::Al
 
 } // namespace
 
-ReportRenderer::ReportRenderer(const ReportDocument &document, const std::optional<QPageLayout> &chosen)
+ReportRenderer::ReportRenderer(const ReportDocument &document, const std::optional<QPageLayout> &chosen,
+                               bool withChart)
     : m_doc(document)
 {
     if (chosen && chosen->isValid()) {
@@ -273,7 +274,7 @@ ReportRenderer::ReportRenderer(const ReportDocument &document, const std::option
     // the totals and the chart come with the last row.
     m_complete = m_doc.isComplete();
     m_rows = m_doc.rowsRead();
-    m_chart = m_complete ? m_doc.chart() : nullptr;
+    m_chart = m_complete && withChart ? m_doc.chart() : nullptr;
     m_pages = std::max(1, (m_rows + m_rowsPerPage - 1) / m_rowsPerPage);
     // The totals go under the last row; when they do not fit there they get a page of their own.
     const int lastRows = m_rows - (m_pages - 1) * m_rowsPerPage;

@@ -18,8 +18,10 @@ class ReportRenderer
 {
 public:
     // On the page the operator chose, or else on A4 with 15 mm margins, turned
-    // to landscape when the columns are wider than the page.
-    explicit ReportRenderer(const ReportDocument &document, const std::optional<QPageLayout> &chosen = std::nullopt);
+    // to landscape when the columns are wider than the page; the document's
+    // chart, if any, on a last page of its own unless left out.
+    explicit ReportRenderer(const ReportDocument &document, const std::optional<QPageLayout> &chosen = std::nullopt,
+                            bool withChart = true);
 
     QPageLayout pageLayout() const;
     int pageCount() const { return m_pages; }

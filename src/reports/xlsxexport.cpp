@@ -10,14 +10,58 @@
 
 #include <xlsxwriter.h>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
 constexpr int kProgressStep = 2000;
-constexpr double kTwipsPerPixel = 15;
-constexpr double kPixelsPerCharacter = 7; // Excel's default font
-constexpr int kCellCharacters = 32767;    // the most a spreadsheet cell holds
+constexpr int kCellCharacters = 32767; // the most a spreadsheet cell holds
+// Column widths in characters of Excel's default font: the longest cell and
+// a little room, never so narrow that a caption vanishes nor so wide that a
+// remark pushes every other column off the screen.
+constexpr double kMinWidth = 6, kMaxWidth = 60, kWidthPadding = 2;
+constexpr int kGeneralDigits = 11; // what a "General" cell shows of a long fraction
+
+// Width of a text in characters, a Chinese (wide) character counted as two; the longest line.
+int textWidth(const QString &text)
+{
+    int widest = 0, line = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\n') {
+            line = 0;
+            continue;
+        }
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+                          || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F)
+                          || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6) || c.isHighSurrogate();
+        line += c.isLowSurrogate() ? 0 : wide ? 2 : 1;
+        widest = std::max(widest, line);
+    }
+    return widest;
+}
+
+// Decimal places a report format shows ("#####0.00" 2, "#####0.00%" 4 of the
+// value, which shows as a percentage); -1 for none given.
+int decimalsOf(const QString &reportFormat)
+{
+    if (reportFormat.isEmpty())
+        return -1;
+    const qsizetype point = reportFormat.indexOf(QLatin1Char('.'));
+    int places = 0;
+    for (qsizetype i = point + 1; point >= 0 && i < reportFormat.size() && reportFormat.at(i) == QLatin1Char('0'); ++i)
+        ++places;
+    return places + (reportFormat.contains(QLatin1Char('%')) ? 2 : 0);
+}
+
+double roundedTo(double value, int decimals)
+{
+    if (decimals < 0)
+        return value;
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
 
 lxw_datetime toLxw(const QDateTime &dt)
 {
@@ -126,14 +170,28 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
 
     const int columns = static_cast<int>(table.columns.size());
     QVector<lxw_format *> cellFormats(columns), totalFormats(columns);
+    QVector<int> decimals(columns), widths(columns);
+    QVector<bool> percent(columns);
     for (int c = 0; c < columns; ++c) {
         const ExportColumn &col = table.columns.at(c);
         const QString code = spreadsheetFormat(col.numberFormat);
         cellFormats[c] = formats.number(code);
         totalFormats[c] = formats.number(code, true);
-        const double characters = std::max(1.0, (col.widthTwips / kTwipsPerPixel - 5) / kPixelsPerCharacter);
-        worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), characters, nullptr);
+        decimals[c] = decimalsOf(col.numberFormat);
+        percent[c] = col.numberFormat.contains(QLatin1Char('%'));
+        widths[c] = textWidth(col.caption);
     }
+    // Widths are measured as the cells are written, and set before the book closes.
+    auto measure = [&](int c, double number) {
+        int shown = 0;
+        if (decimals.at(c) < 0)
+            shown = std::min<int>(static_cast<int>(ExportValue::text(number).size()), kGeneralDigits);
+        else if (percent.at(c))
+            shown = static_cast<int>(QString::number(number * 100, 'f', decimals.at(c) - 2).size()) + 1;
+        else
+            shown = static_cast<int>(QString::number(number, 'f', decimals.at(c)).size());
+        widths[c] = std::max(widths.at(c), shown);
+    };
     lxw_format *dateFormat = formats.number(QStringLiteral("yyyy-mm-dd"));
     lxw_format *timeFormat = formats.number(QStringLiteral("yyyy-mm-dd hh:mm:ss"));
 
@@ -161,18 +219,22 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
             case QMetaType::QDate: {
                 const lxw_datetime dt = toLxw(QDateTime(value.toDate(), QTime(0, 0)));
                 worksheet_write_datetime(sheet, row, col, const_cast<lxw_datetime *>(&dt), dateFormat);
+                widths[c] = std::max(widths.at(c), 10);
                 break;
             }
             case QMetaType::QDateTime: {
                 const lxw_datetime dt = toLxw(value.toDateTime());
                 worksheet_write_datetime(sheet, row, col, const_cast<lxw_datetime *>(&dt), timeFormat);
+                widths[c] = std::max(widths.at(c), 19);
                 break;
             }
             default:
                 if (ExportValue::isNumber(value)) {
-                    const double number = value.toDouble();
+                    // Held as the report shows it: 85.00000000000001 in a two-decimal column is 85.
+                    const double number = roundedTo(value.toDouble(), decimals.at(c));
                     sums[c] += number;
                     worksheet_write_number(sheet, row, col, number, cellFormats.at(c));
+                    measure(c, number);
                 } else if (QString text = value.toString(); !text.isEmpty()) {
                     // A longer text is cut to what a cell holds; the library would drop it whole.
                     if (text.size() > kCellCharacters) {
@@ -181,6 +243,7 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
                             text.chop(1);
                     }
                     worksheet_write_string(sheet, row, col, text.toUtf8().constData(), nullptr);
+                    widths[c] = std::max(widths.at(c), textWidth(text));
                 }
             }
         }
@@ -202,10 +265,15 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
                 continue;
             const QString name = columnName(c);
             const QString formula = QStringLiteral("=SUM(%1%2:%1%3)").arg(name).arg(firstData + 1).arg(row);
+            const double sum = roundedTo(sums.at(c), decimals.at(c));
             worksheet_write_formula_num(sheet, row, static_cast<lxw_col_t>(c), formula.toUtf8().constData(),
-                                        totalFormats.at(c), sums.at(c));
+                                        totalFormats.at(c), sum);
+            measure(c, sum);
         }
     }
+    for (int c = 0; c < columns; ++c)
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                             std::clamp(widths.at(c) + kWidthPadding, kMinWidth, kMaxWidth), nullptr);
 
     const lxw_error closed = workbook_close(book);
     if (closed != LXW_NO_ERROR) {

@@ -3,8 +3,9 @@
 #include "reports/exporttable.h"
 
 // Writes a table as an Excel workbook: title and subtitle in the first rows,
-// the captions frozen under them, widths from the layout, numbers and dates
-// as such with the report's formats, and the totals as SUM formulas. The
+// the captions frozen under them, each column as wide as its longest cell,
+// numbers and dates as such with the report's formats (numbers rounded to
+// the places the format shows), and the totals as SUM formulas. The
 // file appears only once it is whole: a cancelled or failed export leaves
 // whatever stood at `path` before.
 namespace XlsxExport {

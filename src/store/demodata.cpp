@@ -156,7 +156,7 @@ void DemoData::generate(Connection &db, const DemoSize &size, quint64 seed)
             .bind(8, QStringLiteral("999-%1").arg(rnd.below(1000000000), 10, 10, QLatin1Char('0')))
             .bind(9, count)
             .bind(10, published)
-            .bind(11, discount * 100)
+            .bind(11, std::round(discount * 100)) // whole percent, as typed: not 85.00000000000001
             .bind(12, sale)
             .bind(13, rate)
             .bind(14, kAirlines[airline])

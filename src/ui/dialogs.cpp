@@ -43,7 +43,8 @@ QString runFileDialog(QWidget *parent, const QString &caption, const QString &fi
 {
     static NameOnlyIconProvider icons;
     const QFileInfo start(suggested);
-    QFileDialog dialog(parent, caption, suggested.isEmpty() ? QString() : start.absolutePath(), filter);
+    // A bare file name leaves the dialog in the folder it used last.
+    QFileDialog dialog(parent, caption, start.isAbsolute() ? start.absolutePath() : QString(), filter);
     dialog.setObjectName(QStringLiteral("fileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&icons);
@@ -65,6 +66,11 @@ public:
     QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) override
     {
         return runFileDialog(parent, caption, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile);
+    }
+    QString saveFileNameAs(QWidget *parent, const QString &caption, const QString &filter,
+                           const QString &suggested) override
+    {
+        return runFileDialog(parent, caption, filter, QFileDialog::AcceptSave, QFileDialog::AnyFile, suggested);
     }
     QString locationFileName(QWidget *parent, const QString &caption, const QString &filter,
                              const QString &suggested) override

@@ -15,6 +15,13 @@ public:
     // Full path of the chosen file, or empty when cancelled.
     virtual QString openFileName(QWidget *parent, const QString &caption, const QString &filter) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) = 0;
+    // The same, offering `suggested` (a file name) in the name box.
+    virtual QString saveFileNameAs(QWidget *parent, const QString &caption, const QString &filter,
+                                   const QString &suggested)
+    {
+        Q_UNUSED(suggested);
+        return saveFileName(parent, caption, filter);
+    }
     // True when the operator confirmed printing; the printer then holds the
     // chosen printer, pages, paper and orientation.
     virtual bool print(QWidget *parent, QPrinter *printer) = 0;

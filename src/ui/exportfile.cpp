@@ -8,6 +8,7 @@
 #include "ui/messagebox.h"
 
 #include <QProgressDialog>
+#include <QRegularExpression>
 
 namespace {
 QString caption(ExportFile::Kind kind)
@@ -39,11 +40,15 @@ ExportResult ExportFile::write(const ExportTable &table, Kind kind, const QStrin
 bool ExportFile::save(const ExportTable &table, Kind kind, QWidget *parent)
 {
     const bool excel = kind == Kind::Excel;
-    QString path = Dialogs::current().saveFileName(
-        parent, caption(kind), excel ? QStringLiteral("Excel 文件 (*.xlsx)") : QStringLiteral("CSV 文件 (*.csv)"));
+    const QString suffix = excel ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
+    // The title names the file offered, without what a file name cannot hold.
+    QString name = table.title.simplified();
+    name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>| ]+")), QStringLiteral("_"));
+    QString path = Dialogs::current().saveFileNameAs(
+        parent, caption(kind), excel ? QStringLiteral("Excel 文件 (*.xlsx)") : QStringLiteral("CSV 文件 (*.csv)"),
+        name.isEmpty() ? QString() : name + suffix);
     if (path.isEmpty())
         return false;
-    const QString suffix = excel ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
     const ExportResult result = write(table, kind, path, parent);

@@ -9,10 +9,6 @@
 #include <QPointer>
 #include <QTableView>
 
-namespace {
-constexpr double kTwipsPerPixel = 15;
-}
-
 ExportTable GridExport::table(const QAbstractItemView *view)
 {
     ExportTable table;
@@ -32,7 +28,6 @@ ExportTable GridExport::table(const QAbstractItemView *view)
         shown.append(logical);
         ExportColumn column;
         column.caption = model->headerData(logical, Qt::Horizontal).toString();
-        column.widthTwips = (grid ? grid->columnWidth(logical) : 100) * kTwipsPerPixel;
         table.columns.append(column);
     }
     table.rowCount = model->rowCount();

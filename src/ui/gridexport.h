@@ -7,7 +7,7 @@ class QMenu;
 class QPoint;
 
 // "导出Excel" and "导出CSV" on the context menu of a data grid: the shown
-// columns in the shown order, with their captions and widths, every row of
+// columns in the shown order, with their captions, every row of
 // the grid's model, numbers and dates typed where the model says what it holds.
 namespace GridExport {
 // Gives the grid the menu (on the right mouse button).

@@ -1,9 +1,8 @@
 #include "ui/recordsetmodel.h"
 
 #include "store/recordset.h"
+#include "store/sqlquote.h"
 #include "ui/errorboundary.h"
-
-#include <cmath>
 
 RecordsetModel::RecordsetModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -85,12 +84,10 @@ QString RecordsetModel::displayText(const QVariant &value)
 {
     if (value.isNull())
         return {};
-    if (value.typeId() == QMetaType::Double) {
-        const double d = value.toDouble();
-        if (d == std::floor(d) && std::fabs(d) < 1e15)
-            return QString::number(static_cast<qint64>(d));
-        return QString::number(d, 'g', 12);
-    }
+    // The shortest text that reads back as the stored number: an edit that
+    // leaves the cell alone writes back what was there.
+    if (value.typeId() == QMetaType::Double)
+        return sqlNumber(value.toDouble());
     return value.toString();
 }
 

@@ -7,6 +7,8 @@
 #include "archive/ticketcolumn.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
+#include "support/fakedialogs.h"
+#include "support/xlsxsheet.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -224,13 +226,15 @@ private slots:
     {
         Tickets f;
         f.addTicket("C002", {{"amount1", 7777}});
+        for (const double fen : {0.03, 0.1}) // 1800 + 0.03 + 0.1 is 1800.1299999999999 in binary
+            f.addTicket("C001", {{"amount1", 0}, {"amount2", fen}, {"amount3", 0}, {"jifen", 0}, {"jifenyue", 0}});
         f.area.setCustomer("C001");
         const QAbstractItemModel *sums = child<QTableView>(&f.area, "Flhj")->model();
         QStringList values;
         for (int c = 0; c < sums->columnCount(); ++c)
             values << sums->index(0, c).data().toString();
         // Count, prices (once per ticket: 1 x 1000/900/850 and 2 x 500/450/400), points earned and left.
-        QCOMPARE(values, (QStringList{"3", "2000", "1800", "1650", "75.00", "60.00"}));
+        QCOMPARE(values, (QStringList{"5", "2000", "1800.13", "1650", "75.00", "60.00"}));
     }
 
     void refundAndVoid_data()
@@ -264,6 +268,18 @@ private slots:
         // Rate and the prices behind the points go to 0; the published price stays.
         QCOMPARE(f.ticket("printf('%g %g', jfbl + amount2 + amount3 + sxf, amount1)", id), ticket == "used" ? "0 500" : "0 1000");
         QCOMPARE(f.count("czyrz where czyxm like ?", {after.section(' ', 0, 0) + "%"}), 1);
+    }
+
+    void exportSaysWhoseTicketsItHolds()
+    {
+        Tickets f;
+        f.area.setCustomerNameSource([] { return QStringLiteral("张三"); });
+        f.show();
+        FakeDialogs dialogs(f.db.tempDir() + "/tickets.xlsx");
+        QTest::mouseClick(f.area.grid()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        child<QAction>(f.area.grid(), "gridExportExcel")->trigger();
+        QCOMPARE(dialogs.suggested, "会员行程_C001_张三.xlsx");
+        QCOMPARE(XlsxSheet(dialogs.file).at("A1").value, "会员行程 C001 张三");
     }
 
     void cellEditors_data()

@@ -42,6 +42,8 @@ private slots:
         QTest::newRow("stray argument") << QStringList{"%DB%"} << 2 << "" << "^torvane: Unexpected argument '.*demo.db'" << "";
         QTest::newRow("sql in the Jet dialect") << QStringList{"--sql", "%DB%", "delete * from czyrz where last_time < #2000-1-1#"} << 0
                                                 << "^0 row\\(s\\) changed\n$" << "" << "";
+        QTest::newRow("sql numbers read back as stored") << QStringList{"--sql", "%DB%", "select 0.1 + 0.2 a, 85.00000000000001 b, 1000000.0 c"}
+                                                         << 0 << "^a\tb\tc\n0\\.30000000000000004\t85\\.00000000000001\t1000000\n$" << "" << "";
         QTest::newRow("sql on a missing file") << QStringList{"--sql", "%DIR%/absent.db", "select 1"} << 1 << "" << "^-?\\d+ \\S" << "";
         QTest::newRow("create over a database") << QStringList{"--create-database", "%DB%"} << 1 << "" << "^-?\\d+ \\S" << "";
         QTest::newRow("create") << QStringList{"--create-database", "%DIR%/new.db"} << 0 << "^created empty database .*/new\\.db\n$" << "" << "new.db";

@@ -1,10 +1,14 @@
 // A member's points statement after tickets, a refund, a clearing and
 // transfers both ways: it closes on the points the member's tickets hold.
 #include "archive/pointscommands.h"
+#include "reports/frmjfdzd.h"
 #include "reports/memberstatement.h"
 #include "reports/reportdocument.h"
 #include "support/appfixture.h"
+#include "support/controls.h"
+#include "support/shownreport.h"
 
+#include <QDateEdit>
 #include <QTest>
 
 namespace {
@@ -18,6 +22,7 @@ private slots:
     void initTestCase();
     void statement_data();
     void statement();
+    void reversedPeriodRefused();
 
 private:
     qint64 add(const QString &kh, const char *day, double points)
@@ -86,6 +91,16 @@ void TestMemberStatement::statement()
     QCOMPARE(doc->cell(doc->rowCount() - 1, 7), QString::number(closing, 'f', 2));
     QCOMPARE(doc->sumText("function6"), QString::number(in, 'f', 2));
     QCOMPARE(doc->sumText("function7"), QString::number(out, 'f', 2));
+}
+
+void TestMemberStatement::reversedPeriodRefused()
+{
+    FrmJfdzd w(m_f.state, A);
+    child<QDateEdit>(&w, "dtpFrom")->setDate(QDate(2024, 6, 30));
+    child<QDateEdit>(&w, "dtpTo")->setDate(QDate(2024, 1, 1));
+    w.cmdyes_Click();
+    QCOMPARE(m_f.messages.texts(), QStringList{"结束日期 2024-01-01 早于开始日期 2024-06-30，请重新选择。"});
+    QVERIFY(openPreviews().isEmpty());
 }
 
 QTEST_MAIN(TestMemberStatement)

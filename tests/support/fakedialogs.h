@@ -23,6 +23,10 @@ public:
         return file;
     }
     QString saveFileName(QWidget *w, const QString &c, const QString &f) override { return openFileName(w, c, f); }
+    QString saveFileNameAs(QWidget *w, const QString &c, const QString &f, const QString &name) override
+    {
+        return suggested = name, openFileName(w, c, f);
+    }
     bool print(QWidget *, QPrinter *printer) override
     {
         ++printAsked;
@@ -42,6 +46,7 @@ public:
 
     QString file;
     QString printTo;
+    QString suggested; // the file name a save dialog offered
     QStringList passwords;
     int fileAsked = 0;
     int printAsked = 0;

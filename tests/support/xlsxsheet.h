@@ -45,6 +45,8 @@ struct XlsxSheet
                 cells[ref].value = sheet.readElementText();
             } else if (name == QLatin1String("f")) {
                 cells[ref].formula = sheet.readElementText();
+            } else if (name == QLatin1String("col")) { // the width as set; the file adds a few pixels
+                widths[a.value("min").toInt()] = static_cast<int>(a.value("width").toDouble());
             }
         }
         if (cells.isEmpty() || sheet.hasError())
@@ -54,6 +56,7 @@ struct XlsxSheet
     XlsxCell at(const QString &ref) const { return cells.value(ref); }
 
     QHash<QString, XlsxCell> cells;
+    QHash<int, int> widths; // column (from 1) -> width in characters
 
 private:
     static QByteArray part(const QString &path, const QString &name)
