@@ -104,8 +104,8 @@ void RestoreTest::backupAndRestoreFromMenu()
     QVERIFY(restore->isEnabled());
     f.addCustomer("IN-BACKUP");
     w.action(QStringLiteral("menu_sys_4"))->trigger();
-    QCOMPARE(messages.texts(), QStringList{kDone});
-    QCOMPARE(messages.icon(), Msg::Icon::Question);
+    QCOMPARE(messages.texts(), QStringList{kDone + QStringLiteral("\n备份文件: ") + backup});
+    QCOMPARE(messages.icon(), Msg::Icon::Information);
     QVERIFY(!QFile::exists(backup + QStringLiteral(".part")));
     f.addCustomer("AFTER-BACKUP");
 
