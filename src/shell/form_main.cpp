@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -432,8 +433,10 @@ bool form_main::closeDataWindows()
 
 void form_main::restore()
 {
+    // Opens where 数据备份 puts its files.
+    const QString backups = QFileInfo(Modulback::backupPathFor(m_state.connection().location())).absolutePath();
     const QString backup = Dialogs::current().openFileName(this, QStringLiteral("数据恢复"),
-                                                           QStringLiteral("备份文件 (*.bak);;所有文件 (*)"));
+                                                           QStringLiteral("备份文件 (*.bak);;所有文件 (*)"), backups);
     if (backup.isEmpty())
         return;
     if (Msg::show(QStringLiteral("将用“%1”中的数据替换当前全部数据（当前数据另存一份）。确认恢复吗？").arg(backup),

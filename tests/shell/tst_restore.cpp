@@ -120,6 +120,7 @@ void RestoreTest::backupAndRestoreFromMenu()
     restore->trigger();
 
     QCOMPARE(events, (QStringList{"message", "message", "message", "frmLogin"}));
+    QCOMPARE(dialogs.folder, QFileInfo(backup).absolutePath()); // opened where backups go
     QVERIFY(messages.text(1).startsWith(QStringLiteral("将用“%1”中的数据替换当前全部数据").arg(backup)));
     const QString kept = f.db.path() + QStringLiteral(".before-restore");
     QCOMPARE(messages.text(2), QStringLiteral("数据恢复完成! 恢复前的数据已保存为“%1”。请重新登录。").arg(kept));
