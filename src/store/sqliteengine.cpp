@@ -254,6 +254,22 @@ void SqliteEngine::fail(int rc) const
     if (isBusy(rc))
         throw DbException::busy();
     QString text = m_db ? errorText(m_db) : QStringLiteral("数据库未打开");
+    // Trouble with the file or the disk is the operator's to act on: said in
+    // Chinese, the engine's words kept for the support log.
+    switch (m_db ? sqlite3_errcode(m_db) & 0xff : SQLITE_OK) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+        text = SqliteReason::of(m_db, m_path);
+        break;
+    default:
+        break;
+    }
     if (m_db && (rc == SQLITE_CONSTRAINT_COMMITHOOK || sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_COMMITHOOK))
         text = QStringLiteral("数据库文件“%1”已被删除或移走，本次更改未保存").arg(m_path);
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
