@@ -324,9 +324,12 @@ void MainWindowTest::manualCoversTheMenus_data()
         for (const QAction *a : menu->actions())
             if (a->isVisible() && !a->isSeparator()) // the report items, made from the catalogue, share one topic
                 QTest::newRow(qPrintable(a->objectName())) << (a->objectName().startsWith("mFind_") ? QStringLiteral("mFind") : a->objectName());
-    for (const QString &page : Manual::pages())
-        for (const QString &link : Manual::links(page))
+    for (const QString &page : Manual::pages()) {
+        QStringList links = Manual::links(page);
+        links.removeDuplicates();
+        for (const QString &link : links)
             QTest::addRow("%s: %s", qPrintable(page), qPrintable(link)) << link;
+    }
 }
 
 void MainWindowTest::manualCoversTheMenus()
