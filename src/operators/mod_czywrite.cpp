@@ -29,8 +29,9 @@ void Mod_czywrite::writeClosed(Connection &connection, const QString &operatorNa
 
 QString Mod_czywrite::listSql(const QString &condition)
 {
-    QString sql = QStringLiteral("select tag,czyname,czyxm,format(init_time,'yyyy-mm-dd hh:mm:ss amPM'),"
-                                 "format(last_time,'yyyy-mm-dd hh:mm:ss amPM')  from czyrz where last_time is not null");
+    // 24-hour times, as every other time the program shows.
+    QString sql = QStringLiteral("select tag,czyname,czyxm,format(init_time,'yyyy-mm-dd hh:nn:ss'),"
+                                 "format(last_time,'yyyy-mm-dd hh:nn:ss')  from czyrz where last_time is not null");
     if (!condition.isEmpty())
         sql += QStringLiteral(" and ") + condition;
     return sql;

@@ -3,11 +3,13 @@
 #include "shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/frm_pathset.h"
+#include "shell/frmhelp.h"
 #include "shell/frmlogin.h"
 #include "shell/keystate.h"
 #include "shell/modulback.h"
 #include "shell/modulrestore.h"
 #include "shell/rights.h"
+#include "shell/systeminfo.h"
 #include "reports/clsmenu.h"
 #include "store/recordset.h"
 #include "ui/errorboundary.h"
@@ -18,6 +20,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
@@ -175,10 +178,13 @@ void form_main::buildMenus()
     addItem(system, QStringLiteral("menu_sys_7"), QStringLiteral("选择数据库"));
 
     QMenu *help = menu(QStringLiteral("hlep"), QStringLiteral("帮助(&H)"));
-    addItem(help, QStringLiteral("hlep1"), QStringLiteral("内容"));
-    addItem(help, QStringLiteral("help2"), QStringLiteral("索引"));
+    connect(addItem(help, QStringLiteral("hlep1"), QStringLiteral("内容")), &QAction::triggered, this,
+            [this] { showHelp(false); });
+    connect(addItem(help, QStringLiteral("help2"), QStringLiteral("索引")), &QAction::triggered, this,
+            [this] { showHelp(true); });
     addItem(help, QStringLiteral("hlep3"), QStringLiteral("-"));
-    addItem(help, QStringLiteral("hlep4"), QStringLiteral("技术支持"));
+    connect(addItem(help, QStringLiteral("hlep4"), QStringLiteral("技术支持")), &QAction::triggered, this,
+            [] { Msg::information(SystemInfo::supportText(SystemInfo::settingsFile()), QStringLiteral("技术支持")); });
     addItem(help, QStringLiteral("hlep5"), QStringLiteral("关于...."));
 
     // Rights open these; nothing closes them again.
@@ -432,8 +438,10 @@ bool form_main::closeDataWindows()
 
 void form_main::restore()
 {
+    // Opens where 数据备份 puts its files.
+    const QString backups = QFileInfo(Modulback::backupPathFor(m_state.connection().location())).absolutePath();
     const QString backup = Dialogs::current().openFileName(this, QStringLiteral("数据恢复"),
-                                                           QStringLiteral("备份文件 (*.bak);;所有文件 (*)"));
+                                                           QStringLiteral("备份文件 (*.bak);;所有文件 (*)"), backups);
     if (backup.isEmpty())
         return;
     if (Msg::show(QStringLiteral("将用“%1”中的数据替换当前全部数据（当前数据另存一份）。确认恢复吗？").arg(backup),
@@ -458,6 +466,12 @@ void form_main::restore()
         return;
     }
     relogin();
+}
+
+void form_main::showHelp(bool index)
+{
+    if (auto *manual = qobject_cast<frmHelp *>(openWindow(QStringLiteral("frmHelp"))))
+        index ? manual->showIndex() : manual->showContents();
 }
 
 void form_main::printSetup()

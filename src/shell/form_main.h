@@ -66,6 +66,8 @@ private:
     // Closes every window but this one; false when one stays open (a record kept unsaved).
     bool closeDataWindows();
     void printSetup();
+    // 帮助 › 内容 (false) or 索引 (true), in the one manual window.
+    void showHelp(bool index);
 
     AppState &m_state;
     BackgroundArea *m_area = nullptr;

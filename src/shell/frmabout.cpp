@@ -1,14 +1,16 @@
 #include "shell/frmabout.h"
 
+#include "shell/appstate.h"
 #include "shell/backgroundarea.h"
+#include "shell/frmsysinfo.h"
+#include "ui/errorboundary.h"
 #include "ui/messagebox.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QSvgWidget>
 #include <QVBoxLayout>
 
@@ -75,13 +77,15 @@ QString frmAbout::versionText()
 
 void frmAbout::StartSysInfo()
 {
-    // The desktop's own system information tools, in order of preference.
-    const QStringList tools = {QStringLiteral("hardinfo"), QStringLiteral("hardinfo2"), QStringLiteral("kinfocenter"),
-                               QStringLiteral("gnome-system-monitor")};
-    for (const QString &tool : tools) {
-        const QString path = QStandardPaths::findExecutable(tool);
-        if (!path.isEmpty() && QProcess::startDetached(path, {}))
-            return;
+    // The program says what support needs to know itself: versions, the
+    // engine, the archive's place, size and rows.
+    AppState *state = AppState::current();
+    if (!state || !state->connection().isOpen()) {
+        Msg::show(QStringLiteral("此时系统信息不可用"), Msg::Icon::None);
+        return;
     }
-    Msg::show(QStringLiteral("此时系统信息不可用"), Msg::Icon::None);
+    ErrorBoundary::run([&] {
+        frmSysInfo info(state->connection(), QApplication::activeWindow());
+        info.exec();
+    });
 }

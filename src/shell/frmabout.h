@@ -10,6 +10,6 @@ public:
     explicit frmAbout(QWidget *parent = nullptr);
 
     static QString versionText();
-    // Starts a system information program if one is installed, otherwise says it cannot.
+    // Shows the system information of the program and its open archive.
     static void StartSysInfo();
 };

@@ -5,6 +5,8 @@
 #include "ui/busycursor.h"
 #include "ui/messagebox.h"
 
+#include <QDir>
+
 QString Modulback::backupPathFor(const QString &location)
 {
     return ::backupPathFor(location);
@@ -12,12 +14,14 @@ QString Modulback::backupPathFor(const QString &location)
 
 void Modulback::data_backup(Connection &connection)
 {
+    const QString target = ::backupPathFor(connection.location());
     try {
         BusyCursor busy;
-        backupDatabase(connection, ::backupPathFor(connection.location()));
+        backupDatabase(connection, target);
     } catch (const DbException &e) {
         Msg::stop(QStringLiteral("数据备份失败: ") + e.description());
         return;
     }
-    Msg::show(QStringLiteral("数据备份完成!"), Msg::Icon::Question);
+    // Where the file went, so the operator can copy it off the PC.
+    Msg::information(QStringLiteral("数据备份完成!\n备份文件: %1").arg(QDir::toNativeSeparators(target)));
 }

@@ -5,6 +5,7 @@
 #include "archive/frmhyda.h"
 #include "archive/frmjfzr.h"
 #include "operators/frm_czy_password.h"
+#include "shell/frmhelp.h"
 #include "queries/frmhuiyuanfind.h"
 #include "queries/frmkhfind.h"
 #include "queries/frmsdsrfind.h"
@@ -63,4 +64,6 @@ void registerProgramWindows(WindowRegistry &registry)
                  }});
     registry.add(QStringLiteral("frmAbout"),
                  {WindowEntry::Kind::Modeless, [](QWidget *parent, int) -> QWidget * { return new frmAbout(parent); }});
+    registry.add(QStringLiteral("frmHelp"),
+                 {WindowEntry::Kind::Modeless, [](QWidget *parent, int) -> QWidget * { return new frmHelp(parent); }});
 }

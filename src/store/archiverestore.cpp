@@ -6,6 +6,7 @@
 #include "store/databasecreator.h"
 #include "store/engine.h"
 #include "store/schemaupgrade.h"
+#include "store/sqlitereason.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -31,10 +32,10 @@ namespace {
 class Handle
 {
 public:
-    Handle(const QString &path, int flags)
+    Handle(const QString &path, int flags) : m_path(path)
     {
         if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-            const QString why = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+            const QString why = SqliteReason::of(m_db, path);
             sqlite3_close(m_db);
             m_db = nullptr;
             refuse(QStringLiteral("无法打开文件“%1”: %2").arg(path, why));
@@ -46,7 +47,9 @@ public:
     Handle &operator=(const Handle &) = delete;
 
     sqlite3 *db() const { return m_db; }
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+    // Why the last call failed, in Chinese (the engine's words go to the log).
+    QString error() const { return SqliteReason::of(m_db, m_path); }
+    int code() const { return sqlite3_errcode(m_db); }
 
     // Every row of the first column; nothing when the statement fails (`failed` says so).
     QStringList column(const char *sql, bool *failed = nullptr) const
@@ -64,6 +67,7 @@ public:
     }
 
 private:
+    QString m_path;
     sqlite3 *m_db = nullptr;
 };
 
@@ -98,13 +102,24 @@ void check(const Handle &backup, const QString &path)
 {
     bool failed = false;
     const QStringList header = backup.column("PRAGMA application_id", &failed);
-    if (failed)
-        refuse(QStringLiteral("文件“%1”不是数据库或已损坏: %2").arg(path, backup.error()));
+    if (failed) {
+        const QString why = backup.error();
+        const int code = backup.code() & 0xff;
+        if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+            refuse(QStringLiteral("文件“%1”不是数据库或已损坏").arg(path));
+        refuse(QStringLiteral("无法读取文件“%1”: %2").arg(path, why));
+    }
     if (header.value(0).toInt() != kTorvaneApplicationId)
         refuse(QStringLiteral("文件“%1”不是本系统的数据库").arg(path));
     const QStringList problems = backup.column("PRAGMA integrity_check(5)", &failed);
-    if (failed || problems != QStringList{QStringLiteral("ok")})
-        refuse(QStringLiteral("备份文件“%1”已损坏: %2").arg(path, failed ? backup.error() : problems.join(QStringLiteral("; "))));
+    if (failed || problems != QStringList{QStringLiteral("ok")}) {
+        // What the check found is for the support log; the operator needs another backup.
+        if (failed)
+            backup.error();
+        else
+            qWarning("%s: integrity check: %s", qUtf8Printable(path), qUtf8Printable(problems.join(QStringLiteral("; "))));
+        refuse(QStringLiteral("备份文件“%1”已损坏，不能用来恢复").arg(path));
+    }
     const int version = backup.column("PRAGMA user_version").value(0).toInt();
     if (version > kTorvaneSchemaVersion)
         refuse(QStringLiteral("备份文件“%1”来自较新版本的程序（数据结构第 %2 版，本程序只认识到第 %3 版）")

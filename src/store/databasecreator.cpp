@@ -7,6 +7,7 @@
 #include "store/passwordhash.h"
 #include "store/pgengine.h"
 #include "store/privatefile.h"
+#include "store/sqlitereason.h"
 #include "store/transactionguard.h"
 #include "store/wholefile.h"
 
@@ -74,7 +75,7 @@ void DatabaseCreator::createMarkedFile(const QString &path)
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr)
         != SQLITE_OK) {
-        const QString why = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
+        const QString why = SqliteReason::of(db, path);
         sqlite3_close(db);
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));
     }
@@ -85,8 +86,8 @@ void DatabaseCreator::createMarkedFile(const QString &path)
             .arg(kTorvaneSchemaVersion)
             .toUtf8();
     const int rc = sqlite3_exec(db, pragmas.constData(), nullptr, nullptr, &message);
-    const QString why = QString::fromUtf8(message ? message : "");
     sqlite3_free(message);
+    const QString why = rc == SQLITE_OK ? QString() : SqliteReason::of(db, path);
     sqlite3_close(db);
     if (rc != SQLITE_OK)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法创建文件“%1”: %2").arg(path, why));

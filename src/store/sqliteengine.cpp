@@ -5,6 +5,7 @@
 #include "store/privatefile.h"
 #include "store/sqlfunctions.h"
 #include "store/sqlitelocks.h"
+#include "store/sqlitereason.h"
 #include "store/wholefile.h"
 
 #include <QDateTime>
@@ -165,7 +166,7 @@ SqliteEngine::SqliteEngine(const QString &path) : m_path(path)
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        const QString why = db ? errorText(db) : QStringLiteral("out of memory");
+        const QString why = SqliteReason::of(db, path);
         sqlite3_close(db);
         failWith(QStringLiteral("无法打开数据库文件“%1”: %2").arg(path, why));
     }
@@ -188,11 +189,11 @@ SqliteEngine::SqliteEngine(const QString &path) : m_path(path)
         // Only the engine's "not a database" means a foreign file; anything else
         // (a read-only medium, a lock, an I/O error) is a database we could not open.
         const int code = sqlite3_errcode(m_db);
-        const QString why = errorText(m_db);
+        const QString why = SqliteReason::of(m_db, path);
         sqlite3_close(m_db);
         m_db = nullptr;
         if ((code & 0xff) == SQLITE_NOTADB)
-            failWith(QStringLiteral("文件“%1”不是数据库 (%2)").arg(path, why));
+            failWith(QStringLiteral("文件“%1”不是数据库").arg(path));
         if (isBusy(code))
             throw DbException::busy();
         failWith(QStringLiteral("无法打开数据库文件“%1”: %2").arg(path, why));
@@ -253,6 +254,22 @@ void SqliteEngine::fail(int rc) const
     if (isBusy(rc))
         throw DbException::busy();
     QString text = m_db ? errorText(m_db) : QStringLiteral("数据库未打开");
+    // Trouble with the file or the disk is the operator's to act on: said in
+    // Chinese, the engine's words kept for the support log.
+    switch (m_db ? sqlite3_errcode(m_db) & 0xff : SQLITE_OK) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+        text = SqliteReason::of(m_db, m_path);
+        break;
+    default:
+        break;
+    }
     if (m_db && (rc == SQLITE_CONSTRAINT_COMMITHOOK || sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_COMMITHOOK))
         text = QStringLiteral("数据库文件“%1”已被删除或移走，本次更改未保存").arg(m_path);
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
@@ -365,7 +382,7 @@ void SqliteEngine::copyToFile(const QString &target)
         };
         if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &source, SQLITE_OPEN_READONLY, nullptr)
             != SQLITE_OK) {
-            const QString why = source ? errorText(source) : QString();
+            const QString why = SqliteReason::of(source, m_path);
             closeBoth();
             failWith(QStringLiteral("无法读取数据库: ") + why);
         }
@@ -380,19 +397,19 @@ void SqliteEngine::copyToFile(const QString &target)
         if (sqlite3_open_v2(QFile::encodeName(temp).constData(), &dest, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             nullptr)
             != SQLITE_OK) {
-            const QString why = dest ? errorText(dest) : QString();
+            const QString why = SqliteReason::of(dest, temp);
             closeBoth();
             failWith(QStringLiteral("无法写入备份文件“%1”: %2").arg(temp, why));
         }
         sqlite3_backup *backup = sqlite3_backup_init(dest, "main", source, "main");
         if (!backup) {
-            const QString why = errorText(dest);
+            const QString why = SqliteReason::of(dest, temp);
             closeBoth();
             failWith(QStringLiteral("备份失败: ") + why);
         }
         const int rc = sqlite3_backup_step(backup, -1);
         sqlite3_backup_finish(backup);
-        const QString why = errorText(dest);
+        const QString why = rc == SQLITE_DONE ? QString() : SqliteReason::of(dest, temp);
         // The copy is a plain file of its own, readable without its journal.
         if (rc == SQLITE_DONE)
             sqlite3_exec(dest, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);

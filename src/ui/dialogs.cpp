@@ -39,12 +39,12 @@ private:
 
 // Every file dialog of the program: Qt's own, so the provider above is the one used.
 QString runFileDialog(QWidget *parent, const QString &caption, const QString &filter, QFileDialog::AcceptMode accept,
-                      QFileDialog::FileMode mode, const QString &suggested = QString())
+                      QFileDialog::FileMode mode, const QString &suggested = QString(), const QString &folder = QString())
 {
     static NameOnlyIconProvider icons;
     const QFileInfo start(suggested);
-    // A bare file name leaves the dialog in the folder it used last.
-    QFileDialog dialog(parent, caption, start.isAbsolute() ? start.absolutePath() : QString(), filter);
+    // A bare file name leaves the dialog in the folder it used last, unless a folder is given.
+    QFileDialog dialog(parent, caption, start.isAbsolute() ? start.absolutePath() : folder, filter);
     dialog.setObjectName(QStringLiteral("fileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&icons);
@@ -59,9 +59,10 @@ QString runFileDialog(QWidget *parent, const QString &caption, const QString &fi
 class RealDialogs : public Dialogs
 {
 public:
-    QString openFileName(QWidget *parent, const QString &caption, const QString &filter) override
+    QString openFileName(QWidget *parent, const QString &caption, const QString &filter, const QString &folder) override
     {
-        return runFileDialog(parent, caption, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFile);
+        return runFileDialog(parent, caption, filter, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, QString(),
+                             folder);
     }
     QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) override
     {

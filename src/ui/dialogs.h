@@ -12,8 +12,10 @@ class Dialogs
 {
 public:
     virtual ~Dialogs() = default;
-    // Full path of the chosen file, or empty when cancelled.
-    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &filter) = 0;
+    // Full path of the chosen file, or empty when cancelled. The dialog opens
+    // in `folder` (empty: the working folder).
+    virtual QString openFileName(QWidget *parent, const QString &caption, const QString &filter,
+                                 const QString &folder) = 0;
     virtual QString saveFileName(QWidget *parent, const QString &caption, const QString &filter) = 0;
     // The same, offering `suggested` (a file name) in the name box.
     virtual QString saveFileNameAs(QWidget *parent, const QString &caption, const QString &filter,
@@ -35,7 +37,7 @@ public:
                                      const QString &suggested)
     {
         Q_UNUSED(suggested);
-        return openFileName(parent, caption, filter);
+        return openFileName(parent, caption, filter, QString());
     }
     // A password typed into a masked box; nullopt when cancelled. Test doubles
     // that do not answer it cancel.

@@ -3,7 +3,8 @@
 // three strikes; no byte of the archive, its journal or its backup holds a
 // password, the files are private whatever the umask, and the administrator
 // resets a forgotten password from the terminal. The log viewer finds by any
-// day and deletes closed entries only; rights saved are seen at the next login.
+// day, shows 24-hour times and deletes closed entries only; rights saved are
+// seen at the next login.
 
 #include "operators/frm_czy_password.h"
 #include "operators/frm_czyrz.h"
@@ -25,6 +26,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <sys/stat.h>
 
@@ -204,12 +206,16 @@ private slots:
         child<QDateEdit>(&w, "txtkssj")->setDate(QDate(2000, 1, 1));
         // Without a date every closed entry is listed; 2000-01-01 is a day like any other.
         using Find = std::tuple<bool, QString, int>;
-        for (const auto &[byDate, name, found] : {Find{false, "", 3}, Find{true, "", 2}, Find{true, "王芳", 1}}) {
+        for (const auto &[byDate, name, found] : {Find{false, "", 3}, Find{true, "", 2}, Find{true, "admin", 1}}) {
             child<QCheckBox>(&w, "chkkssj")->setChecked(byDate);
             box(&w, "txtname")->setText(name);
             w.toolbarClicked(QStringLiteral("find"));
             QCOMPARE(w.recordset()->recordCount(), found);
         }
+        // Times read on a 24-hour clock, as everywhere else.
+        const QAbstractItemModel *grid = child<QTableView>(&w, "MSGrid")->model();
+        QCOMPARE(grid->index(0, 3).data().toString() + '|' + grid->index(0, 4).data().toString(),
+                 QStringLiteral("2000-01-01 23:59:59|2000-01-02 00:10:00"));
         // Deleting spares the open entries: the viewer's own and the other window's.
         w.toolbarClicked(QStringLiteral("delete"));
         QCOMPARE(f.messages.texts(), QStringList{"确认删除所有日志吗?"});

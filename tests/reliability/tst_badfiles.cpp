@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <optional>
@@ -28,11 +29,13 @@ template <class F> std::optional<DbError> failureOf(F &&call)
     return std::nullopt;
 }
 
-// A message the operator can act on: the engine's failure number and a description naming what is wrong.
+// A message the operator can act on: the engine's failure number and a
+// description naming what is wrong, in Chinese (nothing but the quoted file names in Latin letters).
 bool clear(const std::optional<DbError> &error, const QString &naming = QString())
 {
     return error && error->number == DbErrorCode::GeneralFailure && !error->description.trimmed().isEmpty()
-           && error->description.contains(naming, Qt::CaseInsensitive);
+           && error->description.contains(naming, Qt::CaseInsensitive)
+           && !QString(error->description).remove(QRegularExpression("“[^”]*”")).contains(QRegularExpression("[A-Za-z]"));
 }
 const QString kGone = QStringLiteral("删除或移走");
 
@@ -53,6 +56,7 @@ private slots:
     void refusedAtOpen();
     void deletedWhileOpen_data();
     void deletedWhileOpen();
+    void damagedWhileOpen();
 
 private:
     QString freshCopy(const QString &name);
@@ -158,6 +162,19 @@ void BadFilesTest::deletedWhileOpen()
         QCOMPARE(after.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         QCOMPARE(after.scalar(QStringLiteral("select count(*) from hyxc")), tickets);
     }
+}
+
+// Pages damaged under the program (a failing disk): reading them says so.
+void BadFilesTest::damagedWhileOpen()
+{
+    const QString path = freshCopy(QStringLiteral("damaged.db"));
+    Connection c;
+    c.openLocation(path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(8192));
+    file.write(QByteArray(file.size() - 8192, '\x55'));
+    file.close();
+    QVERIFY(clear(failureOf([&] { c.scalar(QStringLiteral("select sum(length(kh)) from hyxc")); }), QStringLiteral("已损坏")));
 }
 
 QTEST_MAIN(BadFilesTest)

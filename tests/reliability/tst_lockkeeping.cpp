@@ -45,7 +45,7 @@ void act(AppState &state, const QString &action, const QString &file)
     Connection &c = state.connection();
     if (action == QLatin1String("open dialog")) {
         cancelDialogSoon();
-        Dialogs::current().openFileName(nullptr, QStringLiteral("数据恢复"), QStringLiteral("所有文件 (*)"));
+        Dialogs::current().openFileName(nullptr, QStringLiteral("数据恢复"), QStringLiteral("所有文件 (*)"), folder);
     } else if (action == QLatin1String("save dialog")) {
         cancelDialogSoon();
         Dialogs::current().saveFileName(nullptr, QStringLiteral("导出CSV"), QStringLiteral("所有文件 (*)"));

@@ -1,10 +1,15 @@
 // The main window by what it does: each command opens its window (once), the
 // rights-controlled commands start disabled, a missing report catalogue stops
 // loading. The login: the password is compared exactly, a refused login
-// leaves the window up, and each right opens its one command.
+// leaves the window up, and each right opens its one command. Help: every
+// command has its page in the manual, every link there leads somewhere, the
+// index finds by a typed word, and 系统信息 names the engine and the rows.
 
 #include "shell/form_main.h"
 #include "shell/frmlogin.h"
+#include "shell/frmabout.h"
+#include "shell/frmhelp.h"
+#include "shell/manual.h"
 #include "shell/rights.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
@@ -12,8 +17,14 @@
 #include "support/windowload.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
 #include <QSet>
 #include <QTest>
 
@@ -79,8 +90,12 @@ private slots:
     void rightsOpenTheirCommands();
     void ownCloseClosesFrame_data();
     void ownCloseClosesFrame();
+    void systemInformation(); // its dialog runs a loop: before the program is ended below
     void leavingWithPendingEdit_data();
     void leavingWithPendingEdit();
+    void manualCoversTheMenus_data();
+    void manualCoversTheMenus();
+    void manualIndexFinds();
 };
 
 void MainWindowTest::commandOpensItsWindow_data()
@@ -93,7 +108,8 @@ void MainWindowTest::commandOpensItsWindow_data()
         {"menu_gerenchupiao", "frmgerenFind"}, {"menu_daoda", "frmdaodaFind"},  {"menu_hyxc", "frmHuiYuanFind"},
         {"MENU_SDSRfIND", "frmsdSRFind"},   {"menu_sys_0", "Frm_czyset"},       {"menu_sys_1", "Frm_czyrz"},
         {"menu_sys_2", "frm_czy_password"}, {"menu_sys_7", "Frm_pathset"},      {"hlep5", "frmAbout"},
-        {"mFind_0", "frmkhFind"},           {"mFind_2", "frmsdSRFind"}};
+        {"mFind_0", "frmkhFind"},           {"mFind_2", "frmsdSRFind"},         {"hlep1", "frmHelp"},
+        {"help2", "frmHelp"}};
     for (const auto &[command, window] : rows)
         QTest::newRow(command) << command << window;
 }
@@ -296,6 +312,76 @@ void MainWindowTest::leavingWithPendingEdit()
         press(customers, QStringLiteral("save"));
         QCOMPARE(f.scalar("select xm from hyda where kh='8800000001'").toString(), QStringLiteral("改过的名字"));
     }
+}
+
+void MainWindowTest::manualCoversTheMenus_data()
+{
+    QTest::addColumn<QString>("link"); // a command's topic (no '.') or a link found on a page
+    AppFixture f;
+    form_main w(f.state);
+    w.load();
+    for (const QMenu *menu : w.menuBar()->findChildren<QMenu *>())
+        for (const QAction *a : menu->actions())
+            if (a->isVisible() && !a->isSeparator()) // the report items, made from the catalogue, share one topic
+                QTest::newRow(qPrintable(a->objectName())) << (a->objectName().startsWith("mFind_") ? QStringLiteral("mFind") : a->objectName());
+    for (const QString &page : Manual::pages()) {
+        QStringList links = Manual::links(page);
+        links.removeDuplicates();
+        for (const QString &link : links)
+            QTest::addRow("%s: %s", qPrintable(page), qPrintable(link)) << link;
+    }
+}
+
+void MainWindowTest::manualCoversTheMenus()
+{
+    QFETCH(QString, link);
+    QVERIFY(Manual::resolves(link.contains('.') ? link : Manual::topic(link)));
+}
+
+void MainWindowTest::manualIndexFinds()
+{
+    AppFixture f;
+    form_main w(f.state);
+    w.load();
+    run(w.action("hlep1"));
+    auto *help = w.findChild<frmHelp *>("frmHelp");
+    QCOMPARE(child<QListWidget>(help, "lstContents")->count(), Manual::contents().size());
+    QCOMPARE(help->currentPage(), QStringLiteral("contents.html"));
+    run(w.action("help2"));
+    paste(box(help, "txtFind"), QStringLiteral("备份"));
+    const QListWidget *index = child<QListWidget>(help, "lstIndex");
+    QStringList shown;
+    for (int i = 0; i < index->count(); ++i)
+        if (!index->item(i)->isHidden())
+            shown << index->item(i)->text();
+    QCOMPARE(shown, (QStringList{"备份文件", "数据备份"})); // in pinyin order
+    QTest::keyClick(box(help, "txtFind"), Qt::Key_Return);
+    QCOMPARE(help->currentPage(), QStringLiteral("system.html#menu_sys_4"));
+    QVERIFY(child<QTextBrowser>(help, "txtHelp")->toPlainText().contains(QStringLiteral("数据备份完成!")));
+}
+
+void MainWindowTest::systemInformation()
+{
+    AppFixture f;
+    f.addCustomer("8800000001");
+    f.addCustomer("8800000002");
+    f.addTicket("8800000001");
+    QString shown;
+    QStringList events;
+    ModalScript script(&events);
+    script.then("frmSysInfo", [&shown](QWidget *info) {
+        shown = child<QPlainTextEdit>(info, "txtInfo")->toPlainText();
+        info->close();
+    });
+    frmAbout::StartSysInfo();
+    const QStringList lines = shown.split('\n');
+    for (const QString &line : {"数据库引擎: SQLite " + f.scalar("select sqlite_version()").toString(),
+                                QStringLiteral("数据位置: ") + QDir::cleanPath(f.db.path()),
+                                QStringLiteral("文件大小: %1 字节").arg(QFileInfo(f.db.path()).size()),
+                                QStringLiteral("客户档案 (hyda): 2 行"), QStringLiteral("机票行程 (hyxc): 1 行"),
+                                QStringLiteral("操作员 (czyzd): %1 行").arg(f.count("czyzd"))})
+        QVERIFY2(std::any_of(lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(line); }),
+                 qPrintable(line + " not in:\n" + shown));
 }
 
 QTEST_MAIN(MainWindowTest)

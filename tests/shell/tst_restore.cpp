@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QMdiArea>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -104,8 +105,8 @@ void RestoreTest::backupAndRestoreFromMenu()
     QVERIFY(restore->isEnabled());
     f.addCustomer("IN-BACKUP");
     w.action(QStringLiteral("menu_sys_4"))->trigger();
-    QCOMPARE(messages.texts(), QStringList{kDone});
-    QCOMPARE(messages.icon(), Msg::Icon::Question);
+    QCOMPARE(messages.texts(), QStringList{kDone + QStringLiteral("\n备份文件: ") + backup});
+    QCOMPARE(messages.icon(), Msg::Icon::Information);
     QVERIFY(!QFile::exists(backup + QStringLiteral(".part")));
     f.addCustomer("AFTER-BACKUP");
 
@@ -120,6 +121,7 @@ void RestoreTest::backupAndRestoreFromMenu()
     restore->trigger();
 
     QCOMPARE(events, (QStringList{"message", "message", "message", "frmLogin"}));
+    QCOMPARE(dialogs.folder, QFileInfo(backup).absolutePath()); // opened where backups go
     QVERIFY(messages.text(1).startsWith(QStringLiteral("将用“%1”中的数据替换当前全部数据").arg(backup)));
     const QString kept = f.db.path() + QStringLiteral(".before-restore");
     QCOMPARE(messages.text(2), QStringLiteral("数据恢复完成! 恢复前的数据已保存为“%1”。请重新登录。").arg(kept));
@@ -142,8 +144,9 @@ void RestoreTest::badBackupChangesNothing_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
+    QTest::newRow("not a database") << "junk" << "不是数据库或已损坏";
     QTest::newRow("truncated") << "truncated" << "不是数据库或已损坏";
-    QTest::newRow("a damaged page") << "damaged" << "”已损坏: database disk image is malformed";
+    QTest::newRow("a damaged page") << "damaged" << "”已损坏，不能用来恢复";
     QTest::newRow("another program's database") << "foreign" << "不是本系统的数据库";
     QTest::newRow("newer schema") << "newer" << "来自较新版本的程序（数据结构第 2 版，本程序只认识到第 1 版）";
     QTest::newRow("a trigger missing") << "trigger" << "缺少 trigger hyxc_statistics_add";
@@ -159,6 +162,9 @@ void RestoreTest::badBackupChangesNothing()
     const QString bad = f.db.tempDir() + "/bad.bak";
     if (kind == QLatin1String("foreign")) {
         runSql(bad, "create table hyda(kh text); insert into hyda values('OTHER');");
+    } else if (kind == QLatin1String("junk")) {
+        QFile junk(bad);
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(5000, 'j')));
     } else if (kind != QLatin1String("missing")) {
         f.addCustomer("IN-BACKUP");
         backupDatabase(f.db.connection(), bad);
@@ -177,6 +183,9 @@ void RestoreTest::badBackupChangesNothing()
     QCOMPARE(f.messages.count(), 1);
     QCOMPARE(f.messages.icon(), Msg::Icon::Stop);
     QVERIFY2(f.messages.text().contains(reason), qPrintable(f.messages.text()));
+    // Said in Chinese: no word of the engine's beside the file's and the schema's names.
+    QVERIFY2(!f.messages.text().remove(bad).remove(reason).contains(QRegularExpression("[A-Za-z]")),
+             qPrintable(f.messages.text()));
     QVERIFY(f.messages.text().endsWith("当前数据没有改动。"));
     QCOMPARE(f.column("select kh from hyda"), QStringList{"KEEP"});
     QVERIFY(!QFile::exists(ArchiveRestore::keptPathFor(f.db.path())));
