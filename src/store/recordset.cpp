@@ -656,6 +656,7 @@ bool Recordset::rereadRow(int index)
 
 void Recordset::dropRow(int index)
 {
+    emit rowAboutToBeRemoved(index);
     m_store.removeRow(index);
     m_identities.erase(m_identities.begin() + index);
     emit rowRemoved(index);

@@ -126,6 +126,8 @@ signals:
     void fieldChanged(int column);
     void rowChanged(int row);
     void rowInserted(int row);
+    // Around a row's removal: before it goes, and once it is gone.
+    void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void rowsReset();
     void rowsFetched(int first, int last);

@@ -4,6 +4,8 @@
 #include "store/sqlquote.h"
 #include "ui/errorboundary.h"
 
+#include <utility>
+
 RecordsetModel::RecordsetModel(QObject *parent) : QAbstractTableModel(parent) {}
 
 void RecordsetModel::setRecordset(Recordset *recordset)
@@ -27,14 +29,15 @@ void RecordsetModel::setRecordset(Recordset *recordset)
             ++m_rows;
             endInsertRows();
         });
-        connect(m_rs, &Recordset::rowRemoved, this, [this](int row) {
-            if (row >= m_rows)
+        // The views are told before the row goes, while it still reads as it was.
+        connect(m_rs, &Recordset::rowAboutToBeRemoved, this, [this](int row) {
+            m_removing = row < m_rows;
+            if (m_removing)
+                beginRemoveRows({}, row, row);
+        });
+        connect(m_rs, &Recordset::rowRemoved, this, [this] {
+            if (!std::exchange(m_removing, false))
                 return;
-            // The recordset has already dropped the row; while the views are told
-            // it is about to go, the rows below it must still read as they were.
-            m_removedRow = row;
-            beginRemoveRows({}, row, row);
-            m_removedRow = -1;
             --m_rows;
             endRemoveRows();
         });
@@ -95,10 +98,7 @@ QVariant RecordsetModel::data(const QModelIndex &index, int role) const
 {
     if (!m_rs || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns)
         return {};
-    if (index.row() == m_removedRow)
-        return {};
-    const int row = m_removedRow >= 0 && index.row() > m_removedRow ? index.row() - 1 : index.row();
-    const QVariant value = m_rs->valueAt(row, index.column());
+    const QVariant value = m_rs->valueAt(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
         return displayText(value);

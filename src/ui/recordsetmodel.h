@@ -41,7 +41,7 @@ private:
     QPointer<Recordset> m_rs;
     int m_rows = 0;
     int m_columns = 0;
-    int m_removedRow = -1; // while a removal is announced: the row the recordset has already dropped
+    bool m_removing = false; // between a row's about-to-be-removed and its removal
     bool m_editable = false;
     QHash<int, QString> m_headers;
 };

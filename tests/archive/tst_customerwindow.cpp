@@ -8,9 +8,11 @@
 #include "archive/itinerarymodel.h"
 #include "support/appfixture.h"
 #include "ui/boundgrid.h"
+#include "ui/recordsetmodel.h"
 #include "support/controls.h"
 #include "support/windowload.h"
 
+#include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QDate>
 #include <QLabel>
@@ -171,6 +173,9 @@ private slots:
     void deleteCustomer()
     {
         Customers f;
+        // The browse grid's model keeps its promises to the views through every removal.
+        QAbstractItemModelTester tester(child<BoundGrid>(&f.w, "Gridhyda")->recordsetModel(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         f.messages.answer = Msg::Answer::Cancel;
         press(&f.w, "delete");
         f.shows("C001");
@@ -184,6 +189,7 @@ private slots:
         press(&f.w, "delete");
         f.shows("C001");
         QCOMPARE(f.messages.texts(), QStringList(3, "确认删除当前记录"));
+        QCOMPARE(child<BoundGrid>(&f.w, "Gridhyda")->recordsetModel()->rowCount(), 1);
     }
 
     // The rest of the customers could not be read: the operator is told the list is short, and why.
