@@ -12,20 +12,6 @@ namespace {
 
 const QDate kDayZero(1899, 12, 30); // Jet's day 0
 
-QVariant valueOf(sqlite3_value *v)
-{
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant::fromValue<qint64>(sqlite3_value_int64(v));
-    case SQLITE_FLOAT:
-        return sqlite3_value_double(v);
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
-    }
-}
-
 // What a call was given, and what it answers: each function reads its
 // arguments through these and stops at the first one it cannot use.
 struct Call
@@ -235,6 +221,20 @@ void dispatch(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 }
 
 } // namespace
+
+QVariant valueOf(sqlite3_value *v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QVariant::fromValue<qint64>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    }
+}
 
 QVariant text(const QVariant &value)
 {

@@ -6,6 +6,7 @@
 #include <optional>
 
 struct sqlite3;
+struct sqlite3_value;
 
 // Jet's expression functions and operators as SQL functions (jet_left,
 // jet_dateadd, jet_cat for &, ...): catalogue statements brought from Jet give
@@ -13,6 +14,8 @@ struct sqlite3;
 // meaning; translateJet writes Jet's names as these.
 namespace JetFunctions {
 
+// An argument of an SQL function as the program holds values (null, qint64, double, text).
+QVariant valueOf(sqlite3_value *value);
 // A value as Jet's CStr writes it: whole numbers as digits, others with up
 // to 15 significant digits; null stays null.
 QVariant text(const QVariant &value);

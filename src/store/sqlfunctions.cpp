@@ -152,20 +152,6 @@ QString formatDate(const QDateTime &dt, const QString &pattern)
     return out;
 }
 
-QVariant columnValue(sqlite3_value *v)
-{
-    switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        return QVariant::fromValue<qint64>(sqlite3_value_int64(v));
-    case SQLITE_FLOAT:
-        return sqlite3_value_double(v);
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)),
-                                 sqlite3_value_bytes(v));
-    }
-}
 
 void setText(sqlite3_context *ctx, const QString &text)
 {
@@ -175,7 +161,7 @@ void setText(sqlite3_context *ctx, const QString &text)
 
 void formatFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
-    const QVariant result = jetFormat(columnValue(argv[0]), columnValue(argv[1]).toString());
+    const QVariant result = jetFormat(JetFunctions::valueOf(argv[0]), JetFunctions::valueOf(argv[1]).toString());
     if (result.isNull())
         sqlite3_result_null(ctx);
     else
