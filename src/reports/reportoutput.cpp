@@ -81,6 +81,13 @@ bool ReportOutput::print(const ReportDocument &document, QWidget *parent, bool w
     printer.setPrintRange(QPrinter::AllPages);
     if (!Dialogs::current().print(parent, &printer))
         return false;
+    // Printing into a file never writes over the open archive's files.
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        if (const QString refusal = SqliteLocks::refusalToWrite(printer.outputFileName()); !refusal.isEmpty()) {
+            Msg::stop(QStringLiteral("打印失败: ") + refusal);
+            return false;
+        }
+    }
     // The dialog may have changed the printer, paper or orientation: lay the pages out again.
     const ReportRenderer renderer(document, printer.pageLayout(), withChart);
     int first = 1, last = renderer.pageCount();

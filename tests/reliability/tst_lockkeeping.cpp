@@ -4,11 +4,15 @@
 // survive a kill -9. The program's side runs in a child process (this test
 // run with --hold), so the other process and the kill are real.
 #include "reports/exporttable.h"
+#include "reports/modreport.h"
+#include "reports/reportdocument.h"
+#include "reports/reportoutput.h"
 #include "shell/appstate.h"
 #include "shell/modulback.h"
 #include "shell/modulrestore.h"
 #include "store/sqlitelocks.h"
 #include "store/transactionguard.h"
+#include "support/fakedialogs.h"
 #include "support/messagelog.h"
 #include "support/rawsqlite.h"
 #include "support/testdatabase.h"
@@ -71,6 +75,11 @@ void act(AppState &state, const QString &action, const QString &file)
         // Onto the archive itself: refused, the archive untouched.
         if (ExportFile::write(table, ExportFile::Kind::Csv, file, nullptr).ok
             || ExportFile::write(table, ExportFile::Kind::Excel, file + QStringLiteral("-wal"), nullptr).ok)
+            std::_Exit(4);
+        // Nor does printing into a file.
+        FakeDialogs printing;
+        printing.printTo = file;
+        if (ReportOutput::print(*ModReport::codeListFindSet(c, QStringLiteral("dict")), nullptr, false))
             std::_Exit(4);
     } else if (action == QLatin1String("backup")) {
         Modulback::data_backup(c);
