@@ -1,6 +1,6 @@
 #include "fuzzchecks.h"
 
-#include "queries/conditiontext.h"
+#include "domain/queries/conditiontext.h"
 #include "store/findcriterion.h"
 #include "store/jetdate.h"
 #include "store/jetsql.h"

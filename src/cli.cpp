@@ -1,6 +1,6 @@
 #include "cli.h"
 
-#include "operators/passwordreset.h"
+#include "domain/operators/passwordreset.h"
 #include "shell/settings.h"
 #include "store/archivecopy.h"
 #include "store/connection.h"

@@ -1,6 +1,6 @@
 #include "archive/customerentrychecks.h"
 
-#include "archive/customercommands.h"
+#include "domain/archive/customercommands.h"
 #include "archive/fieldhelp.h"
 #include "store/jetdate.h"
 #include "store/idnumber.h"

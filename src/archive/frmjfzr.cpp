@@ -1,6 +1,6 @@
 #include "archive/frmjfzr.h"
 
-#include "archive/pointscommands.h"
+#include "archive/pointsmessages.h"
 #include "shell/appstate.h"
 #include "ui/errorboundary.h"
 #include "ui/modcwcl.h"

@@ -2,9 +2,9 @@
 
 #include "archive/itinerarydelegates.h"
 #include "archive/itinerarymodel.h"
-#include "archive/pointsrule.h"
-#include "archive/ticketcolumn.h"
-#include "archive/ticketcommands.h"
+#include "domain/archive/pointsrule.h"
+#include "domain/archive/ticketcolumn.h"
+#include "domain/archive/ticketcommands.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
 #include "store/fielddictionary.h"

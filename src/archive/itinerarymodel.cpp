@@ -1,6 +1,6 @@
 #include "archive/itinerarymodel.h"
 
-#include "archive/ticketcolumn.h"
+#include "domain/archive/ticketcolumn.h"
 #include "store/recordset.h"
 #include "ui/recordsetmodel.h"
 

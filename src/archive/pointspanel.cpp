@@ -1,6 +1,6 @@
 #include "archive/pointspanel.h"
 
-#include "archive/pointscommands.h"
+#include "archive/pointsmessages.h"
 #include "shell/appstate.h"
 
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #include "operators/frm_czy_password.h"
 
 #include "shell/appstate.h"
-#include "operators/operatorcommands.h"
+#include "domain/operators/operatorcommands.h"
 #include "ui/errorboundary.h"
 #include "ui/modcwcl.h"
 #include "ui/messagebox.h"

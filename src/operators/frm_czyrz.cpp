@@ -1,6 +1,6 @@
 #include "operators/frm_czyrz.h"
 
-#include "operators/mod_czywrite.h"
+#include "domain/operators/mod_czywrite.h"
 #include "shell/appstate.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"

@@ -1,6 +1,6 @@
 #include "operators/frm_czyset.h"
 
-#include "operators/operatorcommands.h"
+#include "domain/operators/operatorcommands.h"
 #include "shell/appstate.h"
 #include "shell/rights.h"
 #include "store/recordset.h"

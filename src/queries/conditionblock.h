@@ -1,6 +1,6 @@
 #pragma once
 
-#include "queries/conditiontext.h"
+#include "domain/queries/conditiontext.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
 #include "queries/frmhuiyuanfind.h"
 
-#include "archive/customercommands.h"
-#include "archive/pinyinindex.h"
-#include "archive/pinyinmatcher.h"
-#include "queries/querystatements.h"
+#include "domain/archive/customercommands.h"
+#include "domain/archive/pinyinindex.h"
+#include "domain/archive/pinyinmatcher.h"
+#include "domain/queries/querystatements.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
 #include "store/recordset.h"

@@ -2,7 +2,7 @@
 
 #include "reports/modreport.h"
 #include "shell/appstate.h"
-#include "queries/querystatements.h"
+#include "domain/queries/querystatements.h"
 #include "ui/errorboundary.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"

@@ -1,9 +1,9 @@
 #include "queries/frmsdsrfind.h"
 
-#include "reports/clsmenu.h"
+#include "domain/reports/clsmenu.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
-#include "queries/querystatements.h"
+#include "domain/queries/querystatements.h"
 #include "ui/errorboundary.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"

@@ -1,6 +1,6 @@
 #include "queries/statisticsfind.h"
 
-#include "queries/querystatements.h"
+#include "domain/queries/querystatements.h"
 #include "reports/modreport.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "reports/frm_kxlx.h"
 
-#include "reports/codedictionary.h"
+#include "domain/reports/codedictionary.h"
 #include "reports/modreport.h"
 #include "shell/appstate.h"
 #include "store/fielddictionary.h"

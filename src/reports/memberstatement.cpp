@@ -1,7 +1,7 @@
 #include "reports/memberstatement.h"
 
-#include "reports/reportdocument.h"
-#include "reports/reporttemplate.h"
+#include "domain/reports/reportdocument.h"
+#include "domain/reports/reporttemplate.h"
 #include "store/connection.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"

@@ -1,9 +1,9 @@
 #include "reports/modreport.h"
 
-#include "reports/reportchart.h"
+#include "domain/reports/reportchart.h"
 #include "reports/reportoutput.h"
-#include "reports/reporttemplate.h"
-#include "reports/reportdocument.h"
+#include "domain/reports/reporttemplate.h"
+#include "domain/reports/reportdocument.h"
 #include "store/reportorder.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"

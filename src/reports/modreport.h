@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/periodtotals.h"
+#include "domain/reports/periodtotals.h"
 #include "store/dberror.h"
 #include "store/fielddictionary.h"
 

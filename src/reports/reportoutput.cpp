@@ -1,8 +1,8 @@
 #include "reports/reportoutput.h"
 
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "reports/reportpreview.h"
-#include "reports/reportrenderer.h"
+#include "domain/reports/reportrenderer.h"
 #include "shell/settings.h"
 #include "ui/busycursor.h"
 #include "store/dberror.h"

@@ -1,6 +1,6 @@
 #include "reports/reportpageview.h"
 
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "store/recordset.h"
 #include "ui/messagebox.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/reportrenderer.h"
+#include "domain/reports/reportrenderer.h"
 
 #include <QScrollArea>
 #include <memory>

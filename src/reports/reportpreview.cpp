@@ -1,8 +1,8 @@
 #include "reports/reportpreview.h"
 
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "reports/reportoutput.h"
-#include "reports/reportexport.h"
+#include "domain/reports/reportexport.h"
 #include "reports/reportpageview.h"
 #include "ui/dialogs.h"
 #include "ui/errorboundary.h"

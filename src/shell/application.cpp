@@ -1,6 +1,6 @@
 #include "shell/application.h"
 
-#include "shell/programdata.h"
+#include "domain/shell/programdata.h"
 #include "ui/errorboundary.h"
 
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "shell/backgroundarea.h"
 
-#include "shell/programdata.h"
+#include "domain/shell/programdata.h"
 
 #include <QPainter>
 #include <QPixmap>

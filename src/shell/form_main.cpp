@@ -10,7 +10,7 @@
 #include "shell/modulrestore.h"
 #include "shell/rights.h"
 #include "shell/systeminfo.h"
-#include "reports/clsmenu.h"
+#include "domain/reports/clsmenu.h"
 #include "store/recordset.h"
 #include "ui/errorboundary.h"
 #include "ui/loadable.h"

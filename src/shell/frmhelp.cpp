@@ -1,6 +1,6 @@
 #include "shell/frmhelp.h"
 
-#include "shell/manual.h"
+#include "domain/shell/manual.h"
 #include "ui/messagebox.h"
 
 #include <QCollator>

@@ -4,7 +4,7 @@
 #include "shell/backgroundarea.h"
 #include "shell/form_main.h"
 #include "ui/modcwcl.h"
-#include "operators/operatorcommands.h"
+#include "domain/operators/operatorcommands.h"
 #include "shell/rights.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"

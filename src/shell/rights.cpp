@@ -1,6 +1,6 @@
 #include "shell/rights.h"
 
-#include "operators/operatorcommands.h"
+#include "domain/operators/operatorcommands.h"
 
 #include <QAction>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "ui/exportfile.h"
 
-#include "reports/csvexport.h"
-#include "reports/xlsxexport.h"
+#include "domain/reports/csvexport.h"
+#include "domain/reports/xlsxexport.h"
 #include "store/sqlitelocks.h"
 #include "ui/busycursor.h"
 #include "ui/dialogs.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/exporttable.h"
+#include "domain/reports/exporttable.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #include "ui/loggedwindow.h"
 
-#include "operators/mod_czywrite.h"
+#include "domain/operators/mod_czywrite.h"
 #include "shell/appstate.h"
 
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 // Members found by the pinyin of their names and checked by their identity
 // numbers: the matcher and the number check on their own.
 
-#include "archive/pinyinmatcher.h"
+#include "domain/archive/pinyinmatcher.h"
 #include "store/idnumber.h"
 
 #include <QTest>

@@ -4,7 +4,7 @@
 
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
-#include "archive/ticketcolumn.h"
+#include "domain/archive/ticketcolumn.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
 #include "support/fakedialogs.h"

@@ -4,7 +4,7 @@
 
 #include "archive/frmhyda.h"
 #include "archive/frmjfzr.h"
-#include "archive/pointscommands.h"
+#include "domain/archive/pointscommands.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
 #include "support/windowload.h"

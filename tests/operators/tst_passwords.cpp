@@ -9,7 +9,7 @@
 #include "operators/frm_czy_password.h"
 #include "operators/frm_czyrz.h"
 #include "operators/frm_czyset.h"
-#include "operators/operatorcommands.h"
+#include "domain/operators/operatorcommands.h"
 #include "shell/form_main.h"
 #include "shell/frmlogin.h"
 #include "shell/rights.h"

@@ -1,6 +1,6 @@
 // The condition text builder on its own: rows in, WHERE text out, with a
 // small hand-made dictionary standing in for pr_codedict.
-#include "queries/conditiontext.h"
+#include "domain/queries/conditiontext.h"
 #include "store/fielddictionary.h"
 
 #include <QTest>

@@ -6,10 +6,10 @@
 // It writes one line per write(2), so a kill never leaves half a line:
 // "ready" (open, windows built), "begin" and "done" around each command,
 // "exhausted" when nothing is left, "error TEXT" (exit 2) on anything else.
-#include "archive/customercommands.h"
+#include "domain/archive/customercommands.h"
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
-#include "archive/pointscommands.h"
+#include "domain/archive/pointscommands.h"
 #include "shell/appstate.h"
 #include "shell/frm_pathset.h"
 #include "store/recordset.h"

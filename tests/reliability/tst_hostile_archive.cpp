@@ -11,7 +11,7 @@
 #include "archive/itinerarymodel.h"
 #include "operators/frm_czyrz.h"
 #include "operators/frm_czyset.h"
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "shell/frmlogin.h"
 #include "store/passwordhash.h"
 #include "store/recordset.h"

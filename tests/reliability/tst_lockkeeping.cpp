@@ -3,9 +3,9 @@
 // let another process write under it, and a commit made afterwards must
 // survive a kill -9. The program's side runs in a child process (this test
 // run with --hold), so the other process and the kill are real.
-#include "reports/exporttable.h"
+#include "domain/reports/exporttable.h"
 #include "reports/modreport.h"
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "reports/reportoutput.h"
 #include "shell/appstate.h"
 #include "shell/modulback.h"

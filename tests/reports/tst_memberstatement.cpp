@@ -1,9 +1,9 @@
 // A member's points statement after tickets, a refund, a clearing and
 // transfers both ways: it closes on the points the member's tickets hold.
-#include "archive/pointscommands.h"
+#include "domain/archive/pointscommands.h"
 #include "reports/frmjfdzd.h"
 #include "reports/memberstatement.h"
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
 #include "support/shownreport.h"

@@ -1,9 +1,9 @@
 // A laid-out, bound report as plain text, compared with the listing kept here.
 #include "reports/modreport.h"
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "reports/reportoutput.h"
-#include "reports/reportrenderer.h"
-#include "reports/reporttemplate.h"
+#include "domain/reports/reportrenderer.h"
+#include "domain/reports/reporttemplate.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "support/testdatabase.h"

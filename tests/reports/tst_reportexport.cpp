@@ -1,7 +1,7 @@
 // Grids written as Excel and CSV files and read back cell by cell; a cancelled
 // export leaves no half file.
-#include "reports/csvexport.h"
-#include "reports/xlsxexport.h"
+#include "domain/reports/csvexport.h"
+#include "domain/reports/xlsxexport.h"
 #include "store/recordset.h"
 #include "support/fakedialogs.h"
 #include "support/messagelog.h"

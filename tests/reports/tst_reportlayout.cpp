@@ -3,10 +3,10 @@
 // the reports on paper: a long report page by page, what is no report, the
 // statistics by month or period.
 #include "reports/modreport.h"
-#include "reports/reportdocument.h"
+#include "domain/reports/reportdocument.h"
 #include "reports/reportoutput.h"
-#include "reports/reportrenderer.h"
-#include "reports/reporttemplate.h"
+#include "domain/reports/reportrenderer.h"
+#include "domain/reports/reporttemplate.h"
 #include "store/recordset.h"
 #include "support/fakedialogs.h"
 #include "support/messagelog.h"

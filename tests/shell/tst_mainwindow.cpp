@@ -9,7 +9,7 @@
 #include "shell/frmlogin.h"
 #include "shell/frmabout.h"
 #include "shell/frmhelp.h"
-#include "shell/manual.h"
+#include "domain/shell/manual.h"
 #include "shell/rights.h"
 #include "support/appfixture.h"
 #include "support/controls.h"

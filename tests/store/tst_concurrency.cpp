@@ -2,8 +2,8 @@
 // silently undoes another, a command waits a bounded time for another seat's
 // lock and then changes nothing, and seats clearing in separate processes
 // never clear more points than a customer holds.
-#include "archive/pointscommands.h"
-#include "operators/mod_czywrite.h"
+#include "domain/archive/pointscommands.h"
+#include "domain/operators/mod_czywrite.h"
 #include "store/transactionguard.h"
 #include "store/recordset.h"
 #include "support/testdatabase.h"

@@ -1,0 +1,70 @@
+#include "domain/archive/pinyinindex.h"
+
+#include "domain/archive/pinyinmatcher.h"
+#include "store/recordset.h"
+
+PinyinIndex::PinyinIndex(Recordset *rows, const QString &column, QObject *parent)
+    : QObject(parent), m_rows(rows), m_column(column)
+{
+    // Stored values only: a name being typed is not searchable until written.
+    connect(rows, &Recordset::rowsReset, this, [this] {
+        m_built = false;
+        m_names.clear();
+    });
+    connect(rows, &Recordset::rowInserted, this, [this](int row) {
+        if (m_built)
+            m_names.insert(m_names.begin() + row, nameAt(row));
+    });
+    connect(rows, &Recordset::rowChanged, this, [this](int row) {
+        if (m_built)
+            m_names[row] = nameAt(row);
+    });
+    connect(rows, &Recordset::rowRemoved, this, [this](int row) {
+        if (m_built)
+            m_names.erase(m_names.begin() + row);
+    });
+}
+
+std::u32string PinyinIndex::nameAt(int row) const
+{
+    const int column = m_rows->fieldIndex(m_column);
+    return column < 0 ? std::u32string() : m_rows->rowStore().value(row, column).toString().toStdU32String();
+}
+
+void PinyinIndex::build() const
+{
+    if (m_built)
+        return;
+    m_names.clear();
+    m_names.reserve(m_rows->recordCount());
+    for (int row = 0; row < m_rows->recordCount(); ++row)
+        m_names.push_back(nameAt(row));
+    m_built = true;
+}
+
+int PinyinIndex::find(const PinyinMatcher &matcher, int from) const
+{
+    build();
+    const int count = static_cast<int>(m_names.size());
+    if (!matcher.isValid() || count == 0)
+        return -1;
+    from = from < 0 || from >= count ? 0 : from;
+    for (int k = 0; k < count; ++k) {
+        const int row = (from + k) % count;
+        if (matcher.matches(m_names[row].data(), m_names[row].size()))
+            return row;
+    }
+    return -1;
+}
+
+QList<int> PinyinIndex::findAll(const PinyinMatcher &matcher) const
+{
+    build();
+    QList<int> rows;
+    if (!matcher.isValid())
+        return rows;
+    for (int row = 0; row < static_cast<int>(m_names.size()); ++row)
+        if (matcher.matches(m_names[row].data(), m_names[row].size()))
+            rows << row;
+    return rows;
+}

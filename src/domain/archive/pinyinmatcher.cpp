@@ -1,0 +1,96 @@
+#include "domain/archive/pinyinmatcher.h"
+
+#include "domain/archive/pinyintable.h"
+
+#include <QChar>
+
+namespace {
+
+// Positions in the text are bits of one word: texts beyond that are no names.
+constexpr size_t kLongest = 63;
+
+bool isLatinLetter(char32_t c)
+{
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+}
+
+char32_t folded(char32_t c)
+{
+    return c >= U'A' && c <= U'Z' ? c + (U'a' - U'A') : c;
+}
+
+bool isHan(char32_t c)
+{
+    return QChar::script(c) == QChar::Script_Han;
+}
+
+// Marks inside a name that nobody types: the dot of 买买提·艾力, blanks, O'Brien's apostrophe.
+bool isNameSeparator(char32_t c)
+{
+    return c == U' ' || c == U'\'' || c == U'\u00B7' || c == U'\u2022' || c == U'\u30FB' || c == U'.' || c == U'-';
+}
+
+} // namespace
+
+PinyinMatcher::PinyinMatcher(const QString &text) : PinyinMatcher(text, PinyinTable::standard()) {}
+
+PinyinMatcher::PinyinMatcher(const QString &text, const PinyinTable &table) : m_table(table)
+{
+    if (!isPinyinText(text))
+        return;
+    for (const char32_t c : text.toStdU32String())
+        if (c != U' ' && c != U'\'')
+            m_text.push_back(folded(c));
+    m_valid = !m_text.empty() && m_text.size() <= kLongest;
+}
+
+bool PinyinMatcher::isPinyinText(const QString &text)
+{
+    bool letter = false;
+    for (const char32_t c : text.toStdU32String()) {
+        if (isLatinLetter(c))
+            letter = true;
+        else if (c != U' ' && c != U'\'' && !isHan(c))
+            return false;
+    }
+    return letter;
+}
+
+bool PinyinMatcher::matches(const QString &name) const
+{
+    const std::u32string chars = name.toStdU32String();
+    return matches(chars.data(), chars.size());
+}
+
+bool PinyinMatcher::matches(const char32_t *name, size_t length) const
+{
+    if (!m_valid)
+        return false;
+    const size_t n = m_text.size();
+    // Bit j: the name so far can take exactly the first j characters of the text.
+    quint64 reached = 1;
+    for (size_t i = 0; i < length; ++i) {
+        const char32_t c = name[i];
+        if (isNameSeparator(c))
+            continue;
+        const std::span<const quint16> readings = m_table.readings(c);
+        const char32_t own = folded(c);
+        quint64 next = 0;
+        for (size_t j = 0; j < n; ++j) {
+            if (!(reached >> j & 1))
+                continue;
+            if (m_text[j] == own)
+                next |= quint64(1) << (j + 1);
+            for (const quint16 number : readings) {
+                const QByteArrayView syllable = m_table.syllable(number);
+                size_t k = 0;
+                while (j + k < n && k < size_t(syllable.size()) && m_text[j + k] == char32_t(syllable[k]))
+                    next |= quint64(1) << (j + ++k);
+            }
+        }
+        reached = next;
+        if (!reached)
+            return false;
+    }
+    return reached >> n & 1;
+}

@@ -1,0 +1,164 @@
+#include "domain/archive/pointscommands.h"
+
+#include "store/connection.h"
+#include "store/recordset.h"
+#include "store/rowstore.h"
+#include "store/sqlquote.h"
+#include "store/transactionguard.h"
+#include "store/valuecheck.h"
+
+#include <cmath>
+
+namespace {
+
+bool customerExists(Connection &connection, const QString &kh)
+{
+    return connection.scalar(QStringLiteral("select count(*) from hyda where kh=?"), {kh}).toInt() > 0;
+}
+
+bool sameCustomer(const QString &a, const QString &b)
+{
+    // Card numbers compare as the database compares them: letter case aside.
+    return RowStore::foldAscii(a.toUtf8()) == RowStore::foldAscii(b.toUtf8());
+}
+
+} // namespace
+
+qint64 PointsCommands::toHundredths(double points)
+{
+    return std::llround(points * 100.0);
+}
+
+double PointsCommands::fromHundredths(qint64 hundredths)
+{
+    return static_cast<double>(hundredths) / 100.0;
+}
+
+QVector<qint64> PointsCommands::clearingWalk(const QVector<qint64> &remaining, qint64 points)
+{
+    QVector<qint64> result = remaining;
+    qint64 left = points;
+    for (qint64 &row : result) {
+        if (row > left) {
+            row -= left;
+            break;
+        }
+        left -= row;
+        row = 0;
+    }
+    return result;
+}
+
+PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, const QString &kh,
+                                                        const QString &pointsText, const QString &remark,
+                                                        const QString &operatorName)
+{
+    ClearResult result;
+    if (kh.isEmpty())
+        return result;
+    // Only a positive number clears (a negative one would add points); an empty box is no number either.
+    const auto typed = Modcheck::parseNumber(pointsText);
+    if (!typed || toHundredths(*typed) <= 0) {
+        result.outcome = ClearOutcome::NotANumber;
+        return result;
+    }
+    const qint64 points = toHundredths(*typed);
+    result.points = fromHundredths(points);
+
+    TransactionGuard transaction(connection);
+    qint64 total = 0;
+    Statement all = connection.prepare(QStringLiteral("select jifenyue from hyxc where kh=?"));
+    all.bind(1, kh);
+    while (all.next())
+        total += toHundredths(all.real(0));
+    result.total = fromHundredths(total);
+    if (total < points) {
+        result.outcome = ClearOutcome::NotEnough;
+        return result;
+    }
+    Recordset rows;
+    rows.open(QStringLiteral("select * from hyxc where kh=? and jifenyue>0"), &connection, LockType::Optimistic, {kh});
+    QVector<qint64> remaining;
+    const int column = rows.fieldIndex(QStringLiteral("jifenyue"));
+    for (int i = 0; i < rows.recordCount(); ++i)
+        remaining.append(toHundredths(rows.valueAt(i, column).toDouble()));
+    const QVector<qint64> after = clearingWalk(remaining, points);
+    for (int i = 0; i < after.size(); ++i) {
+        if (after.at(i) == remaining.at(i))
+            continue;
+        rows.moveTo(i);
+        rows.setValue(column, fromHundredths(after.at(i)));
+        rows.update();
+    }
+    connection.executeLater(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
+                       {kh, operatorName, result.points, remark.isEmpty() ? QVariant() : QVariant(remark)});
+    transaction.commit();
+    result.outcome = ClearOutcome::Cleared;
+    return result;
+}
+
+
+namespace {
+
+const QString kCopy = QStringLiteral(
+    "insert into hyxczhuanrang(kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,zhuanrangkh)"
+    "  select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,? from hyxc where ");
+
+PointsCommands::TransferOutcome checkNumbers(Connection &connection, const QString &from, const QString &to)
+{
+    using Outcome = PointsCommands::TransferOutcome;
+    if (from.isEmpty() || to.isEmpty())
+        return Outcome::Nothing;
+    if (sameCustomer(from, to))
+        return Outcome::SameNumber;
+    if (!customerExists(connection, to))
+        return Outcome::UnknownReceiver;
+    return Outcome::Moved;
+}
+
+} // namespace
+
+QString PointsCommands::transferableRowsSql()
+{
+    return QStringLiteral(" select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,id"
+                          " from hyxc where kh=? and jifenyue<>0");
+}
+
+PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connection, const QString &from,
+                                                            const QString &to)
+{
+    TransactionGuard transaction(connection);
+    const TransferOutcome check = checkNumbers(connection, from, to);
+    if (check != TransferOutcome::Moved)
+        return check;
+    // The log copy and the move see the same rows: the write lock is held from the start.
+    connection.executeLater(kCopy + QStringLiteral("kh=?"), {to, from});
+    if (connection.execute(QStringLiteral("update hyxc set kh=? where kh=?"), {to, from}) == 0)
+        return TransferOutcome::NoRows;
+    transaction.commit();
+    return TransferOutcome::Moved;
+}
+
+PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connection, const QString &from,
+                                                            const QString &to, qint64 id,
+                                                            std::optional<double> shownRemaining)
+{
+    TransactionGuard transaction(connection);
+    const TransferOutcome check = checkNumbers(connection, from, to);
+    if (check != TransferOutcome::Moved)
+        return check;
+    // The row moves only while it is still the giver's and holds the points the operator saw.
+    QString which = QStringLiteral("id=? and kh=?");
+    QVariantList values = {id, from};
+    if (shownRemaining) {
+        which += QStringLiteral(" and jifenyue=?");
+        values << *shownRemaining;
+    }
+    connection.executeLater(kCopy + which, QVariantList{to} + values);
+    if (connection.execute(QStringLiteral("update hyxc set kh=? where ") + which, QVariantList{to} + values) == 0)
+        throw DbException::conflict();
+    transaction.commit();
+    return TransferOutcome::Moved;
+}
+
+

@@ -1,0 +1,132 @@
+#include "domain/operators/operatorcommands.h"
+
+#include "store/connection.h"
+#include "store/passwordhash.h"
+#include "store/recordset.h"
+#include "store/transactionguard.h"
+
+#include <QDebug>
+#include <optional>
+
+namespace {
+// The stored password (null when the account has none); nothing when there is no such account.
+std::optional<QVariant> storedPassword(Connection &connection, qint64 account)
+{
+    Statement row = connection.prepare(QStringLiteral("select czy_pass from czyzd where czy_no=?"));
+    row.bind(1, account);
+    if (!row.next())
+        return std::nullopt;
+    return row.value(0);
+}
+} // namespace
+
+QString OperatorCommands::allAccountsSql()
+{
+    return QStringLiteral("select czy_no, czy_name, sys_tag from czyzd");
+}
+
+QString OperatorCommands::editableAccountsSql()
+{
+    return QStringLiteral("select czy_no, czy_name, sys_tag from czyzd where sys_tag=false");
+}
+
+QVariant OperatorCommands::ownAccount(Connection &connection, const QString &trimmedName)
+{
+    return connection.scalar(QStringLiteral(" select czy_no from czyzd where trim(czy_name) = ?"), {trimmedName});
+}
+
+OperatorCommands::AddOutcome OperatorCommands::addAccount(Connection &connection, const QString &name,
+                                                          const QString &password, const QString &repeat)
+{
+    auto taken = [&] {
+        return connection.scalar(QStringLiteral("select count(*) from czyzd where czy_name=?"), {name}).toInt() > 0;
+    };
+    if (taken())
+        return AddOutcome::Duplicate;
+    if (name.isEmpty() || password.isEmpty())
+        return AddOutcome::Incomplete;
+    if (password != repeat)
+        return AddOutcome::Mismatch;
+    // Hashing is slow on purpose: done before the write lock is taken, then the name is checked again.
+    const QString hash = PasswordHash::make(password);
+    TransactionGuard transaction(connection);
+    if (taken())
+        return AddOutcome::Duplicate;
+    connection.executeLater(QStringLiteral("insert into czyzd(czy_name,czy_pass) values(?,?)"), {name, hash});
+    transaction.commit();
+    return AddOutcome::Added;
+}
+
+QStringList OperatorCommands::rightsOf(Connection &connection, const QString &name)
+{
+    Statement rows = connection.prepare(QStringLiteral("select nr from czy where name=?"));
+    rows.bind(1, name);
+    QStringList functions;
+    while (rows.next())
+        functions << rows.value(0).toString();
+    return functions;
+}
+
+bool OperatorCommands::saveRights(Connection &connection, const QString &name, const QStringList &functions)
+{
+    TransactionGuard transaction(connection);
+    // The number comes from the account as it is now, not as some window read it.
+    const QVariant number = connection.scalar(QStringLiteral("select czy_no from czyzd where czy_name=?"), {name});
+    if (!number.isValid())
+        return false;
+    connection.executeLater(QStringLiteral("delete from czy where name=?"), {name});
+    Statement insert = connection.prepare(QStringLiteral("insert into czy(name,czy_id,nr) values(?,?,?)"));
+    for (const QString &function : functions) {
+        insert.bindAll({name, number.toLongLong(), function});
+        insert.runLater();
+    }
+    transaction.commit();
+    return true;
+}
+
+void OperatorCommands::deleteAccount(Connection &connection, Recordset &accounts)
+{
+    // A later account of the same name must not inherit the rights.
+    const QString name = accounts.text(QStringLiteral("czy_name"));
+    accounts.deleteCurrentWith([&] { connection.executeLater(QStringLiteral("delete from czy where name=?"), {name}); });
+}
+
+bool OperatorCommands::checkPassword(Connection &connection, qint64 account, const QString &typed)
+{
+    const QVariant stored = storedPassword(connection, account).value_or(QVariant());
+    if (!PasswordHash::matches(stored, typed))
+        return false;
+    if (!PasswordHash::isHash(stored)) {
+        try {
+            // Only if nobody changed it meanwhile; a failure here does not undo the login.
+            connection.execute(QStringLiteral("update czyzd set czy_pass=? where czy_no=? and czy_pass=?"),
+                               {PasswordHash::make(typed), account, stored});
+        } catch (const DbException &e) {
+            qWarning().noquote() << "password of operator" << account << "left unhashed:" << e.description();
+        }
+    }
+    return true;
+}
+
+OperatorCommands::ChangeOutcome OperatorCommands::changePassword(Connection &connection, qint64 account,
+                                                                const QString &oldPassword,
+                                                                const QString &newPassword)
+{
+    const QString hash = PasswordHash::make(newPassword);
+    TransactionGuard transaction(connection);
+    // Checked again under the write lock: another seat may have changed it since the window checked.
+    const std::optional<QVariant> stored = storedPassword(connection, account);
+    if (!stored)
+        return ChangeOutcome::NoAccount;
+    if (!PasswordHash::matches(*stored, oldPassword))
+        return ChangeOutcome::OldRefused;
+    connection.executeLater(QStringLiteral("update czyzd set czy_pass=? where czy_no=?"), {hash, account});
+    transaction.commit();
+    return ChangeOutcome::Changed;
+}
+
+bool OperatorCommands::resetPassword(Connection &connection, const QString &name, const QString &password)
+{
+    const QString hash = PasswordHash::make(password);
+    return connection.execute(QStringLiteral("update czyzd set czy_pass=? where czy_name=?"), {hash, name}) > 0;
+}

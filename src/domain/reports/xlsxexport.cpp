@@ -1,0 +1,292 @@
+#include "domain/reports/xlsxexport.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int kProgressStep = 2000;
+constexpr int kCellCharacters = 32767; // the most a spreadsheet cell holds
+// Column widths in characters of Excel's default font: the longest cell and
+// a little room, never so narrow that a caption vanishes nor so wide that a
+// remark pushes every other column off the screen.
+constexpr double kMinWidth = 6, kMaxWidth = 60, kWidthPadding = 2;
+constexpr int kGeneralDigits = 11; // what a "General" cell shows of a long fraction
+
+// Width of a text in characters, a Chinese (wide) character counted as two; the longest line.
+int textWidth(const QString &text)
+{
+    int widest = 0, line = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\n') {
+            line = 0;
+            continue;
+        }
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3)
+                          || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F)
+                          || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6) || c.isHighSurrogate();
+        line += c.isLowSurrogate() ? 0 : wide ? 2 : 1;
+        widest = std::max(widest, line);
+    }
+    return widest;
+}
+
+// Decimal places a report format shows ("#####0.00" 2, "#####0.00%" 4 of the
+// value, which shows as a percentage); -1 for none given.
+int decimalsOf(const QString &reportFormat)
+{
+    if (reportFormat.isEmpty())
+        return -1;
+    const qsizetype point = reportFormat.indexOf(QLatin1Char('.'));
+    int places = 0;
+    for (qsizetype i = point + 1; point >= 0 && i < reportFormat.size() && reportFormat.at(i) == QLatin1Char('0'); ++i)
+        ++places;
+    return places + (reportFormat.contains(QLatin1Char('%')) ? 2 : 0);
+}
+
+double roundedTo(double value, int decimals)
+{
+    if (decimals < 0)
+        return value;
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
+}
+
+lxw_datetime toLxw(const QDateTime &dt)
+{
+    return {dt.date().year(), dt.date().month(), dt.date().day(), dt.time().hour(), dt.time().minute(),
+            static_cast<double>(dt.time().second())};
+}
+
+// The formats of one workbook, made once each.
+class Formats
+{
+public:
+    explicit Formats(lxw_workbook *book) : m_book(book) {}
+
+    lxw_format *title()
+    {
+        if (!m_title) {
+            m_title = workbook_add_format(m_book);
+            format_set_bold(m_title);
+            format_set_font_size(m_title, 14);
+        }
+        return m_title;
+    }
+    lxw_format *caption()
+    {
+        if (!m_caption) {
+            m_caption = workbook_add_format(m_book);
+            format_set_bold(m_caption);
+            format_set_align(m_caption, LXW_ALIGN_CENTER);
+            format_set_bottom(m_caption, LXW_BORDER_THIN);
+        }
+        return m_caption;
+    }
+    // A number format by its spreadsheet code, bold for totals; null for "General".
+    lxw_format *number(const QString &code, bool bold = false)
+    {
+        if (code.isEmpty() && !bold)
+            return nullptr;
+        const QString key = code + (bold ? QStringLiteral("|b") : QString());
+        lxw_format *&f = m_numbers[key];
+        if (!f) {
+            f = workbook_add_format(m_book);
+            if (!code.isEmpty())
+                format_set_num_format(f, code.toUtf8().constData());
+            if (bold)
+                format_set_bold(f);
+        }
+        return f;
+    }
+
+private:
+    lxw_workbook *m_book;
+    lxw_format *m_title = nullptr;
+    lxw_format *m_caption = nullptr;
+    QHash<QString, lxw_format *> m_numbers;
+};
+
+QString columnName(int column)
+{
+    char name[8];
+    lxw_col_to_name(name, static_cast<lxw_col_t>(column), 0);
+    return QString::fromLatin1(name);
+}
+
+} // namespace
+
+QString XlsxExport::spreadsheetFormat(const QString &reportFormat)
+{
+    // The report's '#' places print nothing; a spreadsheet's "0" does the same for these.
+    QString code = reportFormat;
+    while (code.startsWith(QLatin1Char('#')))
+        code.remove(0, 1);
+    return code;
+}
+
+ExportResult XlsxExport::write(const ExportTable &table, const QString &path, const ExportProgress &progress)
+{
+    ExportResult result;
+    // A sheet holds 1,048,576 rows; rows past that would be lost without a word.
+    const int headerRows = 1 + !table.title.trimmed().isEmpty() + !table.subtitle.isEmpty();
+    if (static_cast<qint64>(table.rowCount) + headerRows + table.hasTotals() > LXW_ROW_MAX) {
+        result.error = QStringLiteral("共 %1 行，超过 Excel 工作表的行数上限，请改用 CSV 导出。").arg(table.rowCount);
+        return result;
+    }
+    // Written under a name of its own beside the target, renamed only when whole.
+    const QFileInfo target(path);
+    QString part;
+    {
+        QTemporaryFile probe(target.absoluteDir().filePath(target.fileName() + QStringLiteral(".XXXXXX")));
+        if (!probe.open()) {
+            result.error = probe.errorString();
+            return result;
+        }
+        part = probe.fileName();
+    }
+    const QByteArray partName = QFile::encodeName(part);
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    lxw_workbook *book = workbook_new_opt(partName.constData(), &options);
+    if (!book) {
+        result.error = QStringLiteral("无法创建文件");
+        return result;
+    }
+    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+    Formats formats(book);
+
+    const int columns = static_cast<int>(table.columns.size());
+    QVector<lxw_format *> cellFormats(columns), totalFormats(columns);
+    QVector<int> decimals(columns), widths(columns);
+    QVector<bool> percent(columns);
+    for (int c = 0; c < columns; ++c) {
+        const ExportColumn &col = table.columns.at(c);
+        const QString code = spreadsheetFormat(col.numberFormat);
+        cellFormats[c] = formats.number(code);
+        totalFormats[c] = formats.number(code, true);
+        decimals[c] = decimalsOf(col.numberFormat);
+        percent[c] = col.numberFormat.contains(QLatin1Char('%'));
+        widths[c] = textWidth(col.caption);
+    }
+    // Widths are measured as the cells are written, and set before the book closes.
+    auto measure = [&](int c, double number) {
+        int shown = 0;
+        if (decimals.at(c) < 0)
+            shown = std::min<int>(static_cast<int>(ExportValue::text(number).size()), kGeneralDigits);
+        else if (percent.at(c))
+            shown = static_cast<int>(QString::number(number * 100, 'f', decimals.at(c) - 2).size()) + 1;
+        else
+            shown = static_cast<int>(QString::number(number, 'f', decimals.at(c)).size());
+        widths[c] = std::max(widths.at(c), shown);
+    };
+    lxw_format *dateFormat = formats.number(QStringLiteral("yyyy-mm-dd"));
+    lxw_format *timeFormat = formats.number(QStringLiteral("yyyy-mm-dd hh:mm:ss"));
+
+    lxw_row_t row = 0;
+    if (!table.title.trimmed().isEmpty())
+        worksheet_write_string(sheet, row++, 0, table.title.trimmed().toUtf8().constData(), formats.title());
+    if (!table.subtitle.isEmpty())
+        worksheet_write_string(sheet, row++, 0, table.subtitle.toUtf8().constData(), nullptr);
+    for (int c = 0; c < columns; ++c)
+        worksheet_write_string(sheet, row, static_cast<lxw_col_t>(c), table.columns.at(c).caption.toUtf8().constData(),
+                               formats.caption());
+    ++row;
+    worksheet_freeze_panes(sheet, row, 0);
+
+    const lxw_row_t firstData = row;
+    QVector<double> sums(columns, 0.0);
+    bool cancelled = false;
+    for (int r = 0; r < table.rowCount && !cancelled; ++r, ++row) {
+        for (int c = 0; c < columns; ++c) {
+            const QVariant value = ExportValue::typed(table.cell(r, c));
+            const auto col = static_cast<lxw_col_t>(c);
+            switch (value.typeId()) {
+            case QMetaType::UnknownType:
+                break;
+            case QMetaType::QDate: {
+                const lxw_datetime dt = toLxw(QDateTime(value.toDate(), QTime(0, 0)));
+                worksheet_write_datetime(sheet, row, col, const_cast<lxw_datetime *>(&dt), dateFormat);
+                widths[c] = std::max(widths.at(c), 10);
+                break;
+            }
+            case QMetaType::QDateTime: {
+                const lxw_datetime dt = toLxw(value.toDateTime());
+                worksheet_write_datetime(sheet, row, col, const_cast<lxw_datetime *>(&dt), timeFormat);
+                widths[c] = std::max(widths.at(c), 19);
+                break;
+            }
+            default:
+                if (ExportValue::isNumber(value)) {
+                    // Held as the report shows it: 85.00000000000001 in a two-decimal column is 85.
+                    const double number = roundedTo(value.toDouble(), decimals.at(c));
+                    sums[c] += number;
+                    worksheet_write_number(sheet, row, col, number, cellFormats.at(c));
+                    measure(c, number);
+                } else if (QString text = value.toString(); !text.isEmpty()) {
+                    // A longer text is cut to what a cell holds; the library would drop it whole.
+                    if (text.size() > kCellCharacters) {
+                        text.truncate(kCellCharacters);
+                        if (text.back().isHighSurrogate())
+                            text.chop(1);
+                    }
+                    worksheet_write_string(sheet, row, col, text.toUtf8().constData(), nullptr);
+                    widths[c] = std::max(widths.at(c), textWidth(text));
+                }
+            }
+        }
+        if (progress && (r + 1) % kProgressStep == 0 && !progress(r + 1, table.rowCount))
+            cancelled = true;
+    }
+    if (cancelled) {
+        lxw_workbook_free(book);
+        QFile::remove(part);
+        result.cancelled = true;
+        return result;
+    }
+
+    if (table.hasTotals() && table.rowCount > 0) {
+        if (!table.columns.first().total)
+            worksheet_write_string(sheet, row, 0, table.totalCaption.toUtf8().constData(), formats.caption());
+        for (int c = 0; c < columns; ++c) {
+            if (!table.columns.at(c).total)
+                continue;
+            const QString name = columnName(c);
+            const QString formula = QStringLiteral("=SUM(%1%2:%1%3)").arg(name).arg(firstData + 1).arg(row);
+            const double sum = roundedTo(sums.at(c), decimals.at(c));
+            worksheet_write_formula_num(sheet, row, static_cast<lxw_col_t>(c), formula.toUtf8().constData(),
+                                        totalFormats.at(c), sum);
+            measure(c, sum);
+        }
+    }
+    for (int c = 0; c < columns; ++c)
+        worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+                             std::clamp(widths.at(c) + kWidthPadding, kMinWidth, kMaxWidth), nullptr);
+
+    const lxw_error closed = workbook_close(book);
+    if (closed != LXW_NO_ERROR) {
+        QFile::remove(part);
+        result.error = QString::fromUtf8(lxw_strerror(closed));
+        return result;
+    }
+    // rename() replaces an earlier file in one step.
+    if (std::rename(partName.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+        QFile::remove(part);
+        result.error = QStringLiteral("无法写入文件“%1”").arg(path);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
