@@ -27,7 +27,7 @@
 #include "domain/reports/reportrenderer.h"
 #include "domain/reports/reporttemplate.h"
 #include "domain/reports/xlsxexport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/form_main.h"
 #include "shell/frm_pathset.h"
 #include "shell/frmlogin.h"

@@ -1,6 +1,6 @@
 #include "cli.h"
 #include "shell/application.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/frm_pathset.h"
 #include "shell/startup.h"
 #include "store/connection.h"

@@ -10,7 +10,7 @@
 #include "archive/pointspanel.h"
 #include "reports/frmjfdzd.h"
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"

@@ -1,7 +1,7 @@
 #include "archive/frmjfzr.h"
 
 #include "archive/pointsmessages.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "ui/errorboundary.h"
 #include "ui/modcwcl.h"
 #include "store/recordset.h"

@@ -6,7 +6,7 @@
 #include "domain/archive/ticketcolumn.h"
 #include "domain/archive/ticketcommands.h"
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"

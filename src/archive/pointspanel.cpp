@@ -1,7 +1,7 @@
 #include "archive/pointspanel.h"
 
 #include "archive/pointsmessages.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

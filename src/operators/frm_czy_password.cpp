@@ -1,6 +1,6 @@
 #include "operators/frm_czy_password.h"
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "domain/operators/operatorcommands.h"
 #include "ui/errorboundary.h"
 #include "ui/modcwcl.h"

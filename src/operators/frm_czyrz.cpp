@@ -1,7 +1,7 @@
 #include "operators/frm_czyrz.h"
 
 #include "domain/operators/mod_czywrite.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/busycursor.h"

@@ -1,7 +1,7 @@
 #include "operators/frm_czyset.h"
 
 #include "domain/operators/operatorcommands.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/rights.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"

@@ -5,7 +5,7 @@
 #include "domain/archive/pinyinmatcher.h"
 #include "domain/queries/querystatements.h"
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/busycursor.h"

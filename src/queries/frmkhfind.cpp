@@ -1,7 +1,7 @@
 #include "queries/frmkhfind.h"
 
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "domain/queries/querystatements.h"
 #include "ui/errorboundary.h"
 #include "store/recordset.h"

@@ -2,7 +2,7 @@
 
 #include "domain/reports/clsmenu.h"
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "domain/queries/querystatements.h"
 #include "ui/errorboundary.h"
 #include "store/fielddictionary.h"

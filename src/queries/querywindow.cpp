@@ -1,7 +1,7 @@
 #include "queries/querywindow.h"
 
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "ui/modcwcl.h"
 #include "store/connection.h"

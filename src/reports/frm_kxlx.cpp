@@ -2,7 +2,7 @@
 
 #include "domain/reports/codedictionary.h"
 #include "reports/modreport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/fielddictionary.h"
 #include "ui/modcheck.h"
 #include "store/recordset.h"

@@ -1,7 +1,7 @@
 #include "reports/frmjfdzd.h"
 
 #include "reports/memberstatement.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "ui/messagebox.h"
 
 #include <QDate>

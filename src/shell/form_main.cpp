@@ -1,6 +1,6 @@
 #include "shell/form_main.h"
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/frm_pathset.h"
 #include "shell/frmhelp.h"
@@ -94,6 +94,11 @@ form_main::form_main(AppState &state, QWidget *parent) : QMainWindow(parent), m_
     registerProgramWindows(m_registry);
     resize(1100, 720);
     qApp->installEventFilter(this);
+    // The program ends: every window goes, this one last.
+    connect(&m_state, &AppState::programEndRequested, this, [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->close();
+    });
 }
 
 form_main::~form_main()

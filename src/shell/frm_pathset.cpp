@@ -1,6 +1,6 @@
 #include "shell/frm_pathset.h"
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/newdatabase.h"
 #include "shell/settings.h"

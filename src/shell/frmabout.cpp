@@ -1,6 +1,6 @@
 #include "shell/frmabout.h"
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/frmsysinfo.h"
 #include "ui/errorboundary.h"

@@ -1,6 +1,6 @@
 #include "shell/frmlogin.h"
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/form_main.h"
 #include "ui/modcwcl.h"

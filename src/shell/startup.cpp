@@ -1,6 +1,6 @@
 #include "shell/startup.h"
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/form_main.h"
 #include "shell/frm_pathset.h"
 #include "shell/frmlogin.h"

@@ -1,4 +1,4 @@
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/frm_pathset.h"
 #include "shell/frmabout.h"
 #include "shell/windowregistry.h"

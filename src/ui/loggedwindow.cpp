@@ -1,7 +1,7 @@
 #include "ui/loggedwindow.h"
 
 #include "domain/operators/mod_czywrite.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 
 #include <QCloseEvent>
 

@@ -8,7 +8,7 @@
 #include "domain/reports/reportdocument.h"
 #include "domain/reports/reportexport.h"
 #include "domain/reports/xlsxexport.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/recordset.h"
 #include "support/controls.h"
 #include "support/fakedialogs.h"

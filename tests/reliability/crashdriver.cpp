@@ -10,7 +10,7 @@
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
 #include "domain/archive/pointscommands.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/frm_pathset.h"
 #include "store/recordset.h"
 #include "ui/messagebox.h"

@@ -7,7 +7,7 @@
 #include "reports/modreport.h"
 #include "domain/reports/reportdocument.h"
 #include "reports/reportoutput.h"
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/modulback.h"
 #include "shell/modulrestore.h"
 #include "store/sqlitelocks.h"

@@ -1,6 +1,6 @@
 // A server as the database location: entered in the location window, tried
 // before it is kept, stored as path + data without a password.
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/frm_pathset.h"
 #include "shell/settings.h"
 #include "support/controls.h"

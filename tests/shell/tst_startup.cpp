@@ -2,7 +2,7 @@
 // for its database, what it does when the file cannot be opened, and what it
 // leaves in the settings for the next start.
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "shell/form_main.h"
 #include "shell/startup.h"
 #include "support/controls.h"

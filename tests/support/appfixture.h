@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/recordset.h"
 #include "support/messagelog.h"
 #include "support/testdatabase.h"

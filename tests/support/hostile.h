@@ -2,7 +2,7 @@
 
 // Hostile text through the windows: the inputs, and a look at the file beside the program.
 
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 #include "store/statement.h"
 #include "support/testdatabase.h"
 #include "support/controls.h"

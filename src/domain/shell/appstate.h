@@ -29,7 +29,7 @@ public:
 
     Connection &connection() { return *m_connection; }
 
-    // Ends the program: every window closes and the event loop stops.
+    // Ends the program: programEndRequested() (every window closes on it) and the event loop stops.
     void endProgram();
     bool endRequested() const { return m_endRequested; }
 

@@ -1,7 +1,6 @@
-#include "shell/appstate.h"
+#include "domain/shell/appstate.h"
 
-#include <QApplication>
-#include <QWidget>
+#include <QCoreApplication>
 
 namespace {
 AppState *g_current = nullptr;
@@ -37,8 +36,7 @@ QString AppState::connectionText() const
 void AppState::endProgram()
 {
     m_endRequested = true;
+    // The windows close on this signal (the main window sees to it).
     emit programEndRequested();
-    for (QWidget *w : QApplication::topLevelWidgets())
-        w->close();
     QCoreApplication::exit(0);
 }
