@@ -1,7 +1,7 @@
 #include "cli.h"
 
 #include "domain/operators/passwordreset.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 #include "store/archivecopy.h"
 #include "store/connection.h"
 #include "store/databasecreator.h"

@@ -2,7 +2,7 @@
 
 #include "domain/operators/operatorcommands.h"
 #include "domain/shell/appstate.h"
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
 #include "ui/errorboundary.h"

@@ -2,12 +2,13 @@
 
 #include "reports/modreport.h"
 #include "domain/shell/appstate.h"
-#include "shell/backgroundarea.h"
+#include "domain/shell/programdata.h"
 #include "ui/modcwcl.h"
 #include "store/connection.h"
 #include "store/recordset.h"
 
 #include <QHBoxLayout>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSvgWidget>

@@ -3,7 +3,7 @@
 #include "domain/reports/reportdocument.h"
 #include "reports/reportpreview.h"
 #include "domain/reports/reportrenderer.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 #include "ui/busycursor.h"
 #include "store/dberror.h"
 #include "store/sqlitelocks.h"

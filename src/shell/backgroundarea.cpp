@@ -6,11 +6,6 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
-QString programPicturePath()
-{
-    return programDataFile(QStringLiteral("backroca.svg"));
-}
-
 BackgroundArea::BackgroundArea(QWidget *parent) : QMdiArea(parent)
 {
     setBackground(QColor(0x2b, 0x4a, 0x6f));

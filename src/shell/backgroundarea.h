@@ -25,4 +25,3 @@ private:
 };
 
 // The program picture backroca.svg, from the program's data folder.
-QString programPicturePath();

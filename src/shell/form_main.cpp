@@ -1,5 +1,6 @@
 #include "shell/form_main.h"
 
+#include "domain/shell/programdata.h"
 #include "domain/shell/appstate.h"
 #include "shell/backgroundarea.h"
 #include "shell/frm_pathset.h"
@@ -8,7 +9,7 @@
 #include "shell/keystate.h"
 #include "shell/modulback.h"
 #include "shell/modulrestore.h"
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 #include "shell/systeminfo.h"
 #include "domain/reports/clsmenu.h"
 #include "store/recordset.h"

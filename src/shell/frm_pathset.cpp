@@ -1,9 +1,9 @@
 #include "shell/frm_pathset.h"
 
+#include "domain/shell/programdata.h"
 #include "domain/shell/appstate.h"
-#include "shell/backgroundarea.h"
 #include "shell/newdatabase.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 #include "store/connection.h"
 #include "ui/busycursor.h"
 #include "ui/dialogs.h"

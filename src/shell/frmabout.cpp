@@ -1,7 +1,7 @@
 #include "shell/frmabout.h"
 
+#include "domain/shell/programdata.h"
 #include "domain/shell/appstate.h"
-#include "shell/backgroundarea.h"
 #include "shell/frmsysinfo.h"
 #include "ui/errorboundary.h"
 #include "ui/messagebox.h"

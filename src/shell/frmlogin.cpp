@@ -1,11 +1,11 @@
 #include "shell/frmlogin.h"
 
+#include "domain/shell/programdata.h"
 #include "domain/shell/appstate.h"
-#include "shell/backgroundarea.h"
 #include "shell/form_main.h"
 #include "ui/modcwcl.h"
 #include "domain/operators/operatorcommands.h"
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
 #include "ui/errorboundary.h"

@@ -4,7 +4,7 @@
 #include "shell/form_main.h"
 #include "shell/frm_pathset.h"
 #include "shell/frmlogin.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 #include "ui/messagebox.h"
 
 #include <QApplication>

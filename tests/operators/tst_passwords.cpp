@@ -12,7 +12,7 @@
 #include "domain/operators/operatorcommands.h"
 #include "shell/form_main.h"
 #include "shell/frmlogin.h"
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 #include "store/backup.h"
 #include "store/passwordhash.h"
 #include "support/appfixture.h"

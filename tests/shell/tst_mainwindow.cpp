@@ -10,7 +10,7 @@
 #include "shell/frmabout.h"
 #include "shell/frmhelp.h"
 #include "domain/shell/manual.h"
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 #include "support/appfixture.h"
 #include "support/controls.h"
 #include "support/modalscript.h"

@@ -5,7 +5,7 @@
 #include "shell/form_main.h"
 #include "shell/modulback.h"
 #include "shell/modulrestore.h"
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 #include "store/archiverestore.h"
 #include "store/backup.h"
 #include "support/appfixture.h"

@@ -2,7 +2,7 @@
 // before it is kept, stored as path + data without a password.
 #include "domain/shell/appstate.h"
 #include "shell/frm_pathset.h"
-#include "shell/settings.h"
+#include "ui/settings.h"
 #include "support/controls.h"
 #include "support/messagelog.h"
 #include "support/testdatabase.h"

@@ -12,3 +12,8 @@ QString programDataFile(const QString &name)
         return installed;
     return programFolder + QLatin1Char('/') + name;
 }
+
+QString programPicturePath()
+{
+    return programDataFile(QStringLiteral("backroca.svg"));
+}

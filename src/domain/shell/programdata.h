@@ -8,3 +8,5 @@
 // or packaged copy finds its own files. Returns the path to use even when the
 // file is missing: the caller then shows nothing.
 QString programDataFile(const QString &name);
+// The program's picture (the main window's background and the query windows' banner).
+QString programPicturePath();

@@ -1,9 +1,8 @@
-#include "shell/rights.h"
+#include "domain/operators/rights.h"
 
 #include "domain/operators/operatorcommands.h"
 
 #include <QAction>
-#include <QWidget>
 
 namespace {
 
@@ -64,7 +63,7 @@ QString Rights::actionFor(const QString &functionName)
     return {};
 }
 
-void Rights::mCzyqx(Connection &connection, QWidget *mainWindow, const QString &strczyname)
+void Rights::mCzyqx(Connection &connection, QObject *mainWindow, const QString &strczyname)
 {
     for (const QString &function : OperatorCommands::rightsOf(connection, strczyname)) {
         const QString action = actionFor(function);

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "ui/settings.h"
 
 #include "ui/messagebox.h"
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 class Connection;
-class QWidget;
+class QObject;
 
 // The twelve functions rights are expressed in, in their fixed order, and the
 // menu command each one enables.
@@ -16,5 +16,5 @@ const QStringList &controlledActions();
 
 // Loads the rights of the named operator and enables the matching commands of
 // the main window. Commands enabled earlier stay enabled.
-void mCzyqx(Connection &connection, QWidget *mainWindow, const QString &strczyname);
+void mCzyqx(Connection &connection, QObject *mainWindow, const QString &strczyname);
 }
