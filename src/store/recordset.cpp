@@ -37,29 +37,23 @@ bool isNumericType(const QString &declType)
 // to be written back to, though SQLite still hands out a rowid for it.
 bool foldsRows(const QString &sql)
 {
-    using SqlLexer::Kind;
     static const QStringList aggregates = {QStringLiteral("count"), QStringLiteral("sum"), QStringLiteral("avg"),
                                            QStringLiteral("min"),   QStringLiteral("max"), QStringLiteral("total"),
                                            QStringLiteral("group_concat")};
-    const std::vector<SqlLexer::Token> tokens = SqlLexer::tokenize(sql);
+    const SqlLexer::Tokens t(sql);
+    const size_t n = t.list.size();
     bool inColumnList = true;
     QString previous;
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        const SqlLexer::Token &t = tokens[i];
-        if (t.kind != Kind::Word || t.depth != 0)
+    for (size_t i = 0; i < n; ++i) {
+        const QString word = t.list[i].depth == 0 ? t.word(i) : QString();
+        if (word.isEmpty())
             continue;
-        const QString word = sql.mid(t.begin, t.end - t.begin).toLower();
         if (word == QLatin1String("having") || (word == QLatin1String("by") && previous == QLatin1String("group")))
             return true;
         if (word == QLatin1String("from"))
             inColumnList = false;
-        if (inColumnList && aggregates.contains(word)) {
-            size_t next = i + 1;
-            while (next < tokens.size() && (tokens[next].kind == Kind::Space || tokens[next].kind == Kind::Comment))
-                ++next;
-            if (next < tokens.size() && sql.at(tokens[next].begin) == QLatin1Char('('))
-                return true;
-        }
+        if (inColumnList && aggregates.contains(word) && t.punct(t.next(i, n), QLatin1String("(")))
+            return true;
         previous = word;
     }
     return false;

@@ -3,6 +3,7 @@
 #include "store/sqllexer.h"
 
 #include <QHash>
+#include <QStringList>
 
 QString ReportOrder::keysOf(const QString &relation)
 {
@@ -19,20 +20,20 @@ QString ReportOrder::keysOf(const QString &relation)
 
 QString ReportOrder::ordered(const QString &sql)
 {
-    using SqlLexer::Kind;
-    const std::vector<SqlLexer::Token> tokens = SqlLexer::tokenize(sql);
+    static const QStringList shaping = {QStringLiteral("order"), QStringLiteral("union"), QStringLiteral("limit"),
+                                        QStringLiteral("join"), QStringLiteral("group")};
+    const SqlLexer::Tokens t(sql);
+    const size_t n = t.list.size();
     QString relation;
     bool afterFrom = false;
-    for (const SqlLexer::Token &t : tokens) {
-        if (t.depth != 0 || t.kind == Kind::Space || t.kind == Kind::Comment)
+    for (size_t i = 0; i < n; ++i) {
+        if (t.list[i].depth != 0 || t.blank(i))
             continue;
-        const QString word = t.kind == Kind::Word ? sql.mid(t.begin, t.end - t.begin).toLower() : QString();
-        static const QStringList shaping = {QStringLiteral("order"), QStringLiteral("union"), QStringLiteral("limit"),
-                                            QStringLiteral("join"), QStringLiteral("group")};
-        if (shaping.contains(word) || (t.kind == Kind::Punct && sql.at(t.begin) == QLatin1Char(',') && !relation.isEmpty()))
+        const QString word = t.word(i);
+        if (shaping.contains(word) || (t.punct(i, QLatin1String(",")) && !relation.isEmpty()))
             return sql;
         if (afterFrom && relation.isEmpty())
-            relation = sql.mid(t.begin, t.end - t.begin);
+            relation = t.text(i);
         afterFrom = afterFrom || word == QLatin1String("from");
     }
     const QString keys = keysOf(relation);

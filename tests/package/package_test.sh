@@ -39,7 +39,8 @@ doc="$out/root/usr/share/doc/torvane"
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$doc/copyright" || fail "copyright format"
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(gzip -dc "$doc/changelog.Debian.gz" | dpkg-parsechangelog -l - -S Version)" = "$version" ] || fail "changelog is not of $version"
-for engine in SQLite PostgreSQL; do dpkg-deb -f "$deb" Description | grep -q "$engine" || fail "description says nothing of $engine"; done
+description=$(dpkg-deb -f "$deb" Description)
+for engine in SQLite PostgreSQL; do grep -q "$engine" <<<"$description" || fail "description says nothing of $engine"; done
 
 entry="$out/root/usr/share/applications/torvane.desktop"
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$entry" || fail "desktop entry"; fi

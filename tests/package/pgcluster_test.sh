@@ -10,7 +10,7 @@ chmod 700 "$private"
 trap 'torvane_pg_stop; rm -rf "$private"' EXIT
 torvane_pg_start "$private/build/pgtest" >/dev/null || fail "the server did not start under a 0700 folder"
 dir=$TORVANE_PG_DIR
-psql -X -qAt "$TORVANE_TEST_PG" -c "select 1" | grep -qx 1 || fail "the server does not answer"
+[ "$(psql -X -qAt "$TORVANE_TEST_PG" -c "select 1")" = 1 ] || fail "the server does not answer"
 torvane_pg_stop
 [ ! -e "$dir" ] || fail "$dir was left behind"
 echo "private folder ok"
