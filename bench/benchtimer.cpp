@@ -8,16 +8,29 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+
+std::function<quint64()> BenchTable::s_tripCounter;
+QVector<double> BenchTable::s_lastTrips;
+
+void BenchTable::countTripsWith(std::function<quint64()> counter)
+{
+    s_tripCounter = std::move(counter);
+}
 
 QVector<double> BenchTable::time(int count, const std::function<void(int)> &operation)
 {
     QVector<double> ms;
     ms.reserve(count);
+    s_lastTrips.clear();
     QElapsedTimer timer;
     for (int i = 0; i < count; ++i) {
+        const quint64 trips = s_tripCounter ? s_tripCounter() : 0;
         timer.start();
         operation(i);
         ms.append(timer.nsecsElapsed() / 1e6);
+        if (s_tripCounter)
+            s_lastTrips.append(double(s_tripCounter() - trips));
     }
     return ms;
 }
@@ -86,6 +99,7 @@ void BenchTable::add(const QString &operation, const QVector<double> &ours, cons
     row.rawMedian = raw.isEmpty() ? -1 : median(raw);
     row.readMedian = rawRead.isEmpty() ? -1 : median(rawRead);
     row.peakMb = peakResidentMb();
+    row.trips = s_lastTrips.isEmpty() ? -1 : median(std::exchange(s_lastTrips, {}));
     row.target = target;
     m_rows.append(row);
     std::printf("  %-44s done (%d x, median %.2f ms)\n", qPrintable(operation), row.count, row.median);
@@ -94,13 +108,14 @@ void BenchTable::add(const QString &operation, const QVector<double> &ours, cons
 
 void BenchTable::print() const
 {
-    std::printf("\n%-40s %6s %10s %10s %9s %9s %8s  %s\n", "operation", "count", "median ms", "p95 ms", "ours/raw",
-                "ours/read", "peak MB", "target");
+    std::printf("\n%-40s %6s %10s %10s %9s %9s %8s %6s  %s\n", "operation", "count", "median ms", "p95 ms", "ours/raw",
+                "ours/read", "peak MB", "trips", "target");
     for (const Row &r : m_rows) {
         const QString ratio = r.rawMedian > 0 ? QString::number(r.median / r.rawMedian, 'f', 2) : QStringLiteral("-");
         const QString read = r.readMedian > 0 ? QString::number(r.median / r.readMedian, 'f', 2) : QStringLiteral("-");
-        std::printf("%-40s %6d %10.2f %10.2f %9s %9s %8.1f  %s\n", qPrintable(r.operation), r.count, r.median, r.p95,
-                    qPrintable(ratio), qPrintable(read), r.peakMb, qPrintable(r.target));
+        const QString trips = r.trips >= 0 ? QString::number(r.trips) : QStringLiteral("-");
+        std::printf("%-40s %6d %10.2f %10.2f %9s %9s %8.1f %6s  %s\n", qPrintable(r.operation), r.count, r.median, r.p95,
+                    qPrintable(ratio), qPrintable(read), r.peakMb, qPrintable(trips), qPrintable(r.target));
     }
 }
 
@@ -110,7 +125,7 @@ bool BenchTable::writeTsv(const QString &path) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QTextStream out(&file);
-    out << "operation\tcount\tmedian_ms\tp95_ms\traw_median_ms\tratio\tread_median_ms\tratio_read\tpeak_mb\ttarget\n";
+    out << "operation\tcount\tmedian_ms\tp95_ms\traw_median_ms\tratio\tread_median_ms\tratio_read\tpeak_mb\ttrips\ttarget\n";
     for (const Row &r : m_rows) {
         out << r.operation << '\t' << r.count << '\t' << QString::number(r.median, 'f', 3) << '\t'
             << QString::number(r.p95, 'f', 3) << '\t'
@@ -118,7 +133,8 @@ bool BenchTable::writeTsv(const QString &path) const
             << (r.rawMedian > 0 ? QString::number(r.median / r.rawMedian, 'f', 3) : QStringLiteral("")) << '\t'
             << (r.readMedian > 0 ? QString::number(r.readMedian, 'f', 3) : QStringLiteral("")) << '\t'
             << (r.readMedian > 0 ? QString::number(r.median / r.readMedian, 'f', 3) : QStringLiteral("")) << '\t'
-            << QString::number(r.peakMb, 'f', 1) << '\t' << r.target << '\n';
+            << QString::number(r.peakMb, 'f', 1) << '\t' << (r.trips >= 0 ? QString::number(r.trips) : QString())
+            << '\t' << r.target << '\n';
     }
     return true;
 }

@@ -21,8 +21,12 @@ public:
         double rawMedian = -1; // < 0: no SQL to compare with
         double readMedian = -1; // the same statements with every column of every row read
         double peakMb = 0;
+        double trips = -1; // round trips to the server per run (median); < 0: not counted
         QString target;
     };
+
+    // Where round trips are read before and after each timed run (none: not counted).
+    static void countTripsWith(std::function<quint64()> counter);
 
     // Runs `operation` `count` times and returns the per-run milliseconds.
     static QVector<double> time(int count, const std::function<void(int)> &operation);
@@ -42,4 +46,6 @@ public:
 
 private:
     QVector<Row> m_rows;
+    static std::function<quint64()> s_tripCounter;
+    static QVector<double> s_lastTrips; // of the last time() run
 };

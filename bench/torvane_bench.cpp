@@ -192,6 +192,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
     auto count = [&](int full) { return options.repeat > 0 ? std::min(full, options.repeat) : full; };
     const auto [folder, fileName] = Frm_pathset::splitLocation(location);
     BenchTable table;
+    BenchTable::countTripsWith({}); // the last run's connection is gone
     // While tuning one thing, the slow sections of the others can be left out.
     const auto on = [&](const char *section) {
         return options.sections.isEmpty() || options.sections.contains(QLatin1String(section));
@@ -226,6 +227,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
     state.connection().open(state.connectionText());
     state.setCurrentOperator(QStringLiteral("admin"));
     Connection &conn = state.connection();
+    BenchTable::countTripsWith([&conn] { return conn.roundTrips(); });
 
     const QString columns = [&] {
         QStringList codes = column(conn, QStringLiteral("select colm_code from dh_codedict where table_code='hyxc' and "

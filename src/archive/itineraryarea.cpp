@@ -194,8 +194,6 @@ void ItineraryArea::prepareCustomer(const QString &kh)
         return;
     auto rows = std::make_unique<Recordset>(this);
     auto totals = std::make_unique<Recordset>(this);
-    // The totals below are read in the same round trip as the rows.
-    m_state.connection().readAhead(TicketCommands::totalsSql(), {kh});
     rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {kh});
     if (rows->recordCount() > 0)
         totals->open(TicketCommands::totalsSql(), &m_state.connection(), LockType::ReadOnly, {kh});
@@ -233,8 +231,6 @@ void ItineraryArea::fill()
         } else {
             forgetPrepared();
             m_totals->close();
-            // The totals below are read in the same round trip as the rows.
-            m_state.connection().readAhead(TicketCommands::totalsSql(), {m_kh});
             m_rows->open(TicketCommands::itinerarySql(get_field()), &m_state.connection(), LockType::Optimistic, {m_kh});
         }
         if (m_rows->recordCount() > 0)

@@ -187,28 +187,18 @@ Statement Connection::prepareStreamed(const QString &sql)
     return Statement(engine.prepareStreamed(translated), translated);
 }
 
-int Connection::execute(const QString &sql, const QVariantList &parameters)
+RowCount Connection::execute(const QString &sql, const QVariantList &parameters)
 {
     Statement statement = prepare(sql);
     statement.bindAll(parameters);
+    if (PendingCount pending = statement.runLater())
+        return RowCount(std::move(pending), [this] { requireOpen().sendPending(); });
     return statement.run();
 }
 
-void Connection::executeLater(const QString &sql, const QVariantList &parameters)
+quint64 Connection::roundTrips() const
 {
-    Statement statement = prepare(sql);
-    statement.bindAll(parameters);
-    statement.runLater();
-}
-
-void Connection::readAhead(const QString &sql, const QVariantList &parameters)
-{
-    // A file's read costs no more later than now.
-    if (!isServer())
-        return;
-    Statement statement = prepare(sql);
-    statement.bindAll(parameters);
-    statement.readAhead();
+    return m_engine ? m_engine->roundTrips() : 0;
 }
 
 QVariant Connection::scalar(const QString &sql, const QVariantList &parameters)

@@ -65,18 +65,13 @@ public:
     Statement prepare(const QString &sql);
     // For a read taken a few rows at a time, first rows first (see Engine::prepareStreamed).
     Statement prepareStreamed(const QString &sql);
-    // Runs one statement that returns no rows; the rows it changed.
-    int execute(const QString &sql, const QVariantList &parameters = {});
-    // A write of a command whose count is not needed (a log row): on a server
-    // it travels with the command's next statement or its commit instead of
-    // taking a round trip of its own; a failure is thrown there. Elsewhere,
-    // and outside a transaction, it runs at once.
-    void executeLater(const QString &sql, const QVariantList &parameters = {});
-    // Announces the read that is to follow the next one (a customer's totals
-    // after the customer's tickets): on a server both go in one round trip and
-    // see the same moment; the answer is kept for the very next statement only,
-    // when it is this read with these values. On a file it does nothing.
-    void readAhead(const QString &sql, const QVariantList &parameters = {});
+    // Runs one statement that returns no rows; the rows it changed. On a
+    // server a write inside a transaction whose count is never read travels
+    // with the transaction's next statement or its commit, and a failure of it
+    // is thrown there.
+    RowCount execute(const QString &sql, const QVariantList &parameters = {});
+    // Round trips to the server so far (none on a file).
+    quint64 roundTrips() const;
     // First column of the first row, or an invalid variant when there is none.
     QVariant scalar(const QString &sql, const QVariantList &parameters = {});
     // Several statements, untranslated (schema scripts).

@@ -32,6 +32,10 @@ public:
     virtual std::unique_ptr<StatementBackend> prepareStreamed(const QString &sql) { return prepare(sql); }
     // Several statements, untranslated (schema scripts).
     virtual void executeScript(const QString &sql) = 0;
+    // Sends now whatever the engine holds back to travel with a later statement.
+    virtual void sendPending() {}
+    // Round trips to a server so far (none for a file), to read a command's cost on a network.
+    virtual quint64 roundTrips() const { return 0; }
 
     // A transaction that holds the write lock from its start, so a command
     // of several statements never fails half-way for a lock.

@@ -181,13 +181,13 @@ void PgStatement::execute()
     if (!m_parameters.empty() || m_prepared)
         ensureDescribed();
     // The session was opened again since: the statement is prepared anew (its columns are the same).
-    if (m_prepared && m_prepared->generation != m_engine.generation())
+    if (m_prepared && m_prepared->generation != m_engine.sessions().generation())
         m_prepared = m_engine.prepared(m_sql);
-    PgResult r = m_prepared ? m_engine.takeAnswerAhead(m_prepared.get(), m_parameters, m_null) : PgResult();
-    if (!r)
-        r = m_engine.execute(m_write ? PgEngine::Sending::Write : PgEngine::Sending::Read,
-                             [this](pg_conn *session) { return send(session); });
-    m_result = std::move(r);
+    const PgBound prepared{m_prepared, m_parameters, m_null};
+    m_result = m_engine.transaction().execute(m_engine.handle(),
+                                              m_write ? PgTransaction::Sending::Write : PgTransaction::Sending::Read,
+                                              m_prepared ? &prepared : nullptr,
+                                              [this](pg_conn *session) { return send(session); });
     m_row = -1;
     m_changes = std::atoi(PQcmdTuples(m_result.get()));
     if (!m_described)
@@ -197,26 +197,22 @@ void PgStatement::execute()
 PgBound PgStatement::bound()
 {
     ensureDescribed();
-    if (m_prepared->generation != m_engine.generation())
+    if (m_prepared->generation != m_engine.sessions().generation())
         m_prepared = m_engine.prepared(m_sql);
     return {m_prepared, m_parameters, m_null};
 }
 
-bool PgStatement::runLater()
+PendingCount PgStatement::runLater()
 {
     // Only a transaction's write can wait: whatever it changes is seen by the
     // transaction's next statement, which carries it, and by others at the commit.
     if (!m_write || !m_engine.inTransaction())
-        return false;
-    m_engine.sendLater(bound());
+        return nullptr;
     m_changes = 0;
-    return true;
-}
-
-void PgStatement::readAhead()
-{
-    if (!m_write && !m_streamed)
-        m_engine.readAhead(bound());
+    // Without values it goes as written: no round trip to prepare it first.
+    if (m_parameters.empty() && !m_prepared)
+        return m_engine.transaction().sendLater(PgBound{nullptr, {}, {}, m_sql});
+    return m_engine.transaction().sendLater(bound());
 }
 
 bool PgStatement::stepStreamed()
@@ -225,7 +221,7 @@ bool PgStatement::stepStreamed()
         return false;
     if (!m_session) {
         // Inside a transaction the rows are read where its writes are seen, whole.
-        if (m_write || m_engine.inTransaction() || !(m_session = m_engine.takeSession())) {
+        if (m_write || m_engine.inTransaction() || !(m_session = m_engine.sessions().take())) {
             // Nothing to read in parts (or no second session to be had): read whole.
             m_streamed = false;
             return step();
@@ -247,6 +243,7 @@ bool PgStatement::stepStreamed()
         return false;
     }
     m_result.reset();
+    m_engine.pipeline().count();
     PgResult page{PQexec(m_session, "FETCH " + QByteArray::number(asked) + " FROM torvane_rows")};
     checkStreamed(page.get());
     m_result = std::move(page);
@@ -269,7 +266,7 @@ bool PgStatement::openStream()
     // begun, declared and its first page read in one round trip.
     std::vector<PgResult> answers;
     try {
-        answers = m_engine.pipeline(m_session, [&] {
+        answers = m_engine.pipeline().run(m_session, [&] {
             return PQsendQueryParams(m_session, "BEGIN READ ONLY", 0, nullptr, nullptr, nullptr, nullptr, 0)
                    && PQsendQueryParams(m_session, declare.constData(), static_cast<int>(values.size()), nullptr,
                                         values.data(), nullptr, nullptr, 0)
@@ -280,7 +277,7 @@ bool PgStatement::openStream()
         throw;
     }
     // The first failure tells what went wrong; else the third answer is the first page.
-    PgResult page = PgEngine::keepOne(answers, 2);
+    PgResult page = PgPipeline::keepOne(answers, 2);
     checkStreamed(page.get());
     if (!m_described)
         describe(page.get());
@@ -317,7 +314,7 @@ void PgStatement::endStream()
     // one, which takes the answer first (no waiting for it now).
     if (PQtransactionStatus(session) != PQTRANS_IDLE)
         PQsendQuery(session, "ROLLBACK");
-    m_engine.giveBack(session);
+    m_engine.sessions().giveBack(session);
 }
 
 bool PgStatement::step()

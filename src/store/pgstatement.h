@@ -41,8 +41,7 @@ public:
     double real(int i) const override;
     QByteArrayView bytes(int i) const override;
     int changes() const override { return m_changes; }
-    bool runLater() override;
-    void readAhead() override;
+    PendingCount runLater() override;
     // Reads its rows on a session of its own, a page at a time as they are asked for.
     void setStreamed() { m_streamed = true; }
 

@@ -1,5 +1,7 @@
 #include "store/statement.h"
 
+#include "store/dberror.h"
+
 #include "store/sqltrace.h"
 
 Q_LOGGING_CATEGORY(lcSql, "torvane.sql", QtWarningMsg)
@@ -79,13 +81,24 @@ int Statement::run()
     return changed;
 }
 
-void Statement::runLater()
+PendingCount Statement::runLater()
 {
-    if (!m_backend->runLater()) {
-        run();
-        return;
-    }
-    qCDebug(lcSql).noquote() << "sent later:" << m_sql;
+    PendingCount pending = m_backend->runLater();
+    if (pending)
+        qCDebug(lcSql).noquote() << "sent later:" << m_sql;
+    return pending;
+}
+
+RowCount::operator int()
+{
+    if (!m_pending)
+        return m_known;
+    if (!*m_pending)
+        m_sendNow();
+    // Sent, and what went ahead of it failed: that failure was thrown at the time.
+    if (!*m_pending)
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("语句没有执行，事务已撤消"));
+    return **m_pending;
 }
 
 void Statement::reset()

@@ -4,7 +4,9 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
+#include <optional>
 
 // How a value came back from the database.
 enum class ValueType : quint8 { Null, Integer, Float, Text, Blob };
@@ -18,6 +20,9 @@ struct ColumnInfo
     QString originColumn;
     QString declType;
 };
+
+// The rows a write held back by the engine changed, known once it has been sent.
+using PendingCount = std::shared_ptr<std::optional<int>>;
 
 // One prepared statement of one engine. Statement wraps it; nothing outside
 // the store sees this interface.
@@ -42,11 +47,8 @@ public:
     // Whether running it leaves the database as it was.
     virtual bool readOnly() const { return true; }
     // Hands a write inside a transaction to the engine to send with the
-    // transaction's next statement or its commit; false when it must run now.
-    virtual bool runLater() { return false; }
-    // Sends the read with the connection's next read when that saves a round
-    // trip, and keeps its answer for the statement that asks for it next.
-    virtual void readAhead() {}
+    // transaction's next statement or its commit; null when it must run now.
+    virtual PendingCount runLater() { return nullptr; }
 };
 
 // A prepared statement that finalizes itself. Rows are read column by column
@@ -70,12 +72,9 @@ public:
 
     bool next();
     int run();
-    // A write whose count nobody needs: on a server, inside a transaction, it
-    // goes out with the next statement or the commit (a failure is thrown there).
-    void runLater();
-    // A read likely to follow the connection's next one: on a server it goes
-    // in that read's round trip (see Connection::readAhead).
-    void readAhead() { m_backend->readAhead(); }
+    // Hands the write to the engine to send when it sees fit (see RowCount);
+    // null when the engine runs it now, which is then for run() to do.
+    PendingCount runLater();
     void reset();
 
     int columnCount() const { return m_backend->columnCount(); }
@@ -96,4 +95,23 @@ private:
     QElapsedTimer m_clock;
     qint64 m_nanoseconds = 0;
     bool m_stepped = false;
+};
+
+// The rows a write changed. A server holds a write of a transaction back to
+// send with the transaction's next statement or its commit, where its failure
+// is thrown; reading the count sends it at once.
+class RowCount
+{
+public:
+    RowCount(int known) : m_known(known) {}
+    RowCount(PendingCount pending, std::function<void()> sendNow)
+        : m_pending(std::move(pending)), m_sendNow(std::move(sendNow))
+    {
+    }
+    operator int();
+
+private:
+    int m_known = 0;
+    PendingCount m_pending;
+    std::function<void()> m_sendNow;
 };

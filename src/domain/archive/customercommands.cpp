@@ -35,7 +35,7 @@ QString CustomerCommands::clearingLogSql()
 void CustomerCommands::deleteCustomer(Connection &connection, Recordset &customers)
 {
     const QString kh = customers.text(QStringLiteral("kh"));
-    customers.deleteCurrentWith([&] { connection.executeLater(QStringLiteral("delete from hyxc where kh=?"), {kh}); });
+    customers.deleteCurrentWith([&] { connection.execute(QStringLiteral("delete from hyxc where kh=?"), {kh}); });
 }
 
 CustomerCommands::Duplicates CustomerCommands::duplicatesOf(Connection &connection, const QString &idNumber,

@@ -90,7 +90,7 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
         rows.setValue(column, fromHundredths(after.at(i)));
         rows.update();
     }
-    connection.executeLater(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
+    connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
                        {kh, operatorName, result.points, remark.isEmpty() ? QVariant() : QVariant(remark)});
     transaction.commit();
     result.outcome = ClearOutcome::Cleared;
@@ -132,7 +132,7 @@ PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connecti
     if (check != TransferOutcome::Moved)
         return check;
     // The log copy and the move see the same rows: the write lock is held from the start.
-    connection.executeLater(kCopy + QStringLiteral("kh=?"), {to, from});
+    connection.execute(kCopy + QStringLiteral("kh=?"), {to, from});
     if (connection.execute(QStringLiteral("update hyxc set kh=? where kh=?"), {to, from}) == 0)
         return TransferOutcome::NoRows;
     transaction.commit();
@@ -154,7 +154,7 @@ PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connecti
         which += QStringLiteral(" and jifenyue=?");
         values << *shownRemaining;
     }
-    connection.executeLater(kCopy + which, QVariantList{to} + values);
+    connection.execute(kCopy + which, QVariantList{to} + values);
     if (connection.execute(QStringLiteral("update hyxc set kh=? where ") + which, QVariantList{to} + values) == 0)
         throw DbException::conflict();
     transaction.commit();

@@ -23,7 +23,7 @@ void Mod_czywrite::czyrz_close(Connection &connection, const QString &content)
 
 void Mod_czywrite::writeClosed(Connection &connection, const QString &operatorName, const QString &content)
 {
-    connection.executeLater(QStringLiteral("insert into czyrz(czyname,czyxm,last_time) values(?,?,now())"),
+    connection.execute(QStringLiteral("insert into czyrz(czyname,czyxm,last_time) values(?,?,now())"),
                             {operatorName, content});
 }
 

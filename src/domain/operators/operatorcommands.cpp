@@ -52,7 +52,7 @@ OperatorCommands::AddOutcome OperatorCommands::addAccount(Connection &connection
     TransactionGuard transaction(connection);
     if (taken())
         return AddOutcome::Duplicate;
-    connection.executeLater(QStringLiteral("insert into czyzd(czy_name,czy_pass) values(?,?)"), {name, hash});
+    connection.execute(QStringLiteral("insert into czyzd(czy_name,czy_pass) values(?,?)"), {name, hash});
     transaction.commit();
     return AddOutcome::Added;
 }
@@ -74,12 +74,10 @@ bool OperatorCommands::saveRights(Connection &connection, const QString &name, c
     const QVariant number = connection.scalar(QStringLiteral("select czy_no from czyzd where czy_name=?"), {name});
     if (!number.isValid())
         return false;
-    connection.executeLater(QStringLiteral("delete from czy where name=?"), {name});
-    Statement insert = connection.prepare(QStringLiteral("insert into czy(name,czy_id,nr) values(?,?,?)"));
-    for (const QString &function : functions) {
-        insert.bindAll({name, number.toLongLong(), function});
-        insert.runLater();
-    }
+    connection.execute(QStringLiteral("delete from czy where name=?"), {name});
+    for (const QString &function : functions)
+        connection.execute(QStringLiteral("insert into czy(name,czy_id,nr) values(?,?,?)"),
+                           {name, number.toLongLong(), function});
     transaction.commit();
     return true;
 }
@@ -88,7 +86,7 @@ void OperatorCommands::deleteAccount(Connection &connection, Recordset &accounts
 {
     // A later account of the same name must not inherit the rights.
     const QString name = accounts.text(QStringLiteral("czy_name"));
-    accounts.deleteCurrentWith([&] { connection.executeLater(QStringLiteral("delete from czy where name=?"), {name}); });
+    accounts.deleteCurrentWith([&] { connection.execute(QStringLiteral("delete from czy where name=?"), {name}); });
 }
 
 bool OperatorCommands::checkPassword(Connection &connection, qint64 account, const QString &typed)
@@ -120,7 +118,7 @@ OperatorCommands::ChangeOutcome OperatorCommands::changePassword(Connection &con
         return ChangeOutcome::NoAccount;
     if (!PasswordHash::matches(*stored, oldPassword))
         return ChangeOutcome::OldRefused;
-    connection.executeLater(QStringLiteral("update czyzd set czy_pass=? where czy_no=?"), {hash, account});
+    connection.execute(QStringLiteral("update czyzd set czy_pass=? where czy_no=?"), {hash, account});
     transaction.commit();
     return ChangeOutcome::Changed;
 }

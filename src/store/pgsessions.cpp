@@ -1,0 +1,159 @@
+#include "store/pgsessions.h"
+
+#include "store/connection.h"
+#include "store/dberror.h"
+#include "store/pgpipeline.h"
+#include "store/pgresult.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <libpq-fe.h>
+
+namespace {
+
+// Passwords typed for a location this run, never written anywhere.
+QHash<QString, QByteArray> &typedPasswords()
+{
+    static QHash<QString, QByteArray> passwords;
+    return passwords;
+}
+
+void quiet(pg_conn *session)
+{
+    PQsetNoticeProcessor(session, [](void *, const char *) {}, nullptr);
+}
+
+} // namespace
+
+PgSessions::PgSessions(const QString &uri) : m_uri(uri), m_location(withoutPassword(uri)) {}
+
+PgSessions::~PgSessions()
+{
+    PQfinish(m_spare);
+    PQfinish(m_main);
+}
+
+QString PgSessions::withoutPassword(const QString &uri)
+{
+    static const QRegularExpression userInfo(QStringLiteral("^(postgres(?:ql)?://[^/@?:]*):[^/@?]*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression parameter(QStringLiteral("([?&])password=[^&]*(&|$)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QString shown = uri;
+    shown.replace(userInfo, QStringLiteral("\\1@"));
+    shown.replace(parameter, QStringLiteral("\\1"));
+    while (shown.endsWith(QLatin1Char('&')) || shown.endsWith(QLatin1Char('?')))
+        shown.chop(1);
+    return shown;
+}
+
+void PgSessions::rememberPassword(const QString &uri)
+{
+    static const QRegularExpression userInfo(QStringLiteral("^postgres(?:ql)?://[^/@?:]*:([^/@?]*)@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression parameter(QStringLiteral("[?&]password=([^&]*)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    QRegularExpressionMatch m = userInfo.match(uri);
+    if (!m.hasMatch())
+        m = parameter.match(uri);
+    if (m.hasMatch())
+        typedPasswords().insert(withoutPassword(uri), QByteArray::fromPercentEncoding(m.captured(1).toUtf8()));
+}
+
+void PgSessions::connect()
+{
+    openMain(typedPasswords().value(m_location));
+    // Asked only when libpq's own means gave none that worked.
+    auto wantsPassword = [this] {
+        return PQconnectionNeedsPassword(m_main)
+               || (PQconnectionUsedPassword(m_main)
+                   && pgSessionMessage(m_main).contains(QLatin1String("password"), Qt::CaseInsensitive));
+    };
+    for (int attempt = 0; attempt < 3 && PQstatus(m_main) != CONNECTION_OK && wantsPassword(); ++attempt) {
+        const QString typed = Connection::askPassword(m_location);
+        if (typed.isEmpty())
+            break;
+        openMain(typed.toUtf8());
+        if (PQstatus(m_main) == CONNECTION_OK)
+            typedPasswords().insert(m_location, typed.toUtf8());
+    }
+    if (PQstatus(m_main) != CONNECTION_OK) {
+        const QString why = pgSessionMessage(m_main);
+        PQfinish(std::exchange(m_main, nullptr));
+        throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("无法连接数据库服务器“%1”: %2").arg(m_location, why));
+    }
+    quiet(m_main);
+}
+
+void PgSessions::openMain(const QByteArray &password)
+{
+    PQfinish(m_main);
+    m_main = open(password);
+    m_startLockTimeout = m_lockTimeout;
+}
+
+bool PgSessions::reconnect()
+{
+    PQreset(m_main);
+    if (PQstatus(m_main) != CONNECTION_OK)
+        return false;
+    ++m_generation;
+    quiet(m_main);
+    return true;
+}
+
+pg_conn *PgSessions::take()
+{
+    pg_conn *session = std::exchange(m_spare, nullptr);
+    // The last read's rollback, answered meanwhile.
+    while (PgResult r{session ? PQgetResult(session) : nullptr}) {
+    }
+    if (PQstatus(session) == CONNECTION_OK && PQtransactionStatus(session) == PQTRANS_IDLE)
+        return session;
+    PQfinish(session);
+    session = open(typedPasswords().value(m_location));
+    if (PQstatus(session) == CONNECTION_OK) {
+        quiet(session);
+        return session;
+    }
+    PQfinish(session);
+    return nullptr;
+}
+
+void PgSessions::giveBack(pg_conn *session)
+{
+    // Idle, or busy ending its transaction.
+    const PGTransactionStatusType status = PQtransactionStatus(session);
+    if (!m_spare && PQstatus(session) == CONNECTION_OK && (status == PQTRANS_IDLE || status == PQTRANS_ACTIVE))
+        m_spare = session;
+    else
+        PQfinish(session);
+}
+
+pg_conn *PgSessions::open(const QByteArray &password) const
+{
+    // The session is set up as it starts, without a round trip of its own: values arrive as
+    // SQLite gives them (exact doubles, ISO dates, text literals where a backslash is a
+    // backslash), and now() and date() give the seat's local time.
+    const QByteArray options = "-c client_min_messages=warning -c standard_conforming_strings=on -c extra_float_digits=3 "
+                               "-c DateStyle=ISO,YMD -c search_path=public -c lock_timeout="
+                               + QByteArray::number(m_lockTimeout);
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    static const QRegularExpression plainZone(QStringLiteral("^[A-Za-z0-9_+/-]+$"));
+    const bool withZone = plainZone.match(QString::fromUtf8(zone)).hasMatch();
+    pg_conn *session = nullptr;
+    for (bool zoned : {withZone, false}) {
+        PQfinish(session);
+        const QByteArray all = zoned ? options + " -c TimeZone=" + zone : options;
+        const QByteArray uri = m_uri.toUtf8();
+        const char *keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout", "options",
+                              password.isEmpty() ? nullptr : "password", nullptr};
+        const char *values[] = {uri.constData(), "Avelor", "UTF8", "10", all.constData(), password.constData(), nullptr};
+        session = PQconnectdbParams(keys, values, 1);
+        // A zone the server does not know: its own stays.
+        if (!zoned || PQstatus(session) == CONNECTION_OK || !pgSessionMessage(session).contains(QLatin1String("TimeZone")))
+            break;
+    }
+    return session;
+}
