@@ -3,34 +3,15 @@
 #include "store/connection.h"
 #include "store/engine.h"
 #include "store/findcriterion.h"
-#include "store/jetdate.h"
 #include "store/sqllexer.h"
+#include "store/statement.h"
 #include "store/transactionguard.h"
-#include "store/valuecheck.h"
 
-#include <QElapsedTimer>
 #include <QStringList>
-#include <QTimer>
 
 namespace {
 
 const char kIdentityAlias[] = "__torvane_rowid__";
-
-bool isDateType(const QString &declType)
-{
-    return declType.contains(QLatin1String("DATE"), Qt::CaseInsensitive)
-           || declType.contains(QLatin1String("TIME"), Qt::CaseInsensitive);
-}
-
-bool isNumericType(const QString &declType)
-{
-    const QString t = declType.toUpper();
-    if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("TEXT")) || t.contains(QLatin1String("CLOB")))
-        return false;
-    return t.contains(QLatin1String("INT")) || t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA"))
-           || t.contains(QLatin1String("DOUB")) || t.contains(QLatin1String("NUM")) || t.contains(QLatin1String("DEC"))
-           || t.contains(QLatin1String("BOOL"));
-}
 
 // Whether a SELECT folds several rows into one at its outer level (an aggregate
 // in the column list, GROUP BY or HAVING): such a row has no single table row
@@ -61,12 +42,16 @@ bool foldsRows(const QString &sql)
 
 } // namespace
 
-Recordset::Recordset(QObject *parent) : QObject(parent) {}
-
-Recordset::~Recordset()
+Recordset::Recordset(QObject *parent) : QObject(parent), m_reader(new RowReader(this))
 {
-    stopReading();
+    connect(m_reader, &RowReader::rowsRead, this, &Recordset::rowsFetched);
+    connect(m_reader, &RowReader::readFailed, this, [this](const DbError &error) {
+        qWarning("reading the rest of %s: %s", qPrintable(m_sql), qPrintable(error.description));
+        emit readFailed(error);
+    });
 }
+
+Recordset::~Recordset() = default;
 
 void Recordset::fail(long number, const QString &description) const
 {
@@ -82,7 +67,7 @@ void Recordset::requireOpen() const
 void Recordset::requireCurrent() const
 {
     requireOpen();
-    if (m_currentDeleted || m_pos < 0 || m_pos >= m_store.rowCount())
+    if (m_currentDeleted || m_pos < 0 || m_pos >= m_reader->rowCount())
         fail(DbErrorCode::NoCurrentRecord, QStringLiteral("BOF 或 EOF 中有一个是“真”，或者当前记录已被删除。"));
 }
 
@@ -109,7 +94,7 @@ void Recordset::open(const QString &sql, Connection *connection, LockType lock, 
     detectBaseTable(sql);
     fetch();
     m_open = true;
-    setPosition((m_store.rowCount() == 0) ? -1 : 0);
+    setPosition((m_reader->rowCount() == 0) ? -1 : 0);
     emit rowsReset();
 }
 
@@ -166,8 +151,7 @@ void Recordset::detectBaseTable(const QString &sql)
 
 void Recordset::fetch()
 {
-    stopReading();
-    m_readError.clear();
+    m_reader->stop();
     // Read in parts, the first rows come first.
     Statement statement = m_firstRows > 0 ? m_connection->prepareStreamed(m_fetchSql) : m_connection->prepare(m_fetchSql);
     statement.bindAll(m_parameters);
@@ -176,8 +160,7 @@ void Recordset::fetch()
     try {
         more = statement.next();
     } catch (...) {
-        m_store.reset(static_cast<int>(m_columns.size()));
-        m_identities.clear();
+        m_reader->clear(static_cast<int>(m_columns.size()));
         throw;
     }
     const int offset = m_hasIdentity ? 1 : 0;
@@ -187,7 +170,7 @@ void Recordset::fetch()
     m_columns.reserve(count);
     for (int i = 0; i < count; ++i) {
         const ColumnInfo info = statement.column(i + offset);
-        Column c{info.name, info.originTable, info.originColumn, info.declType, false};
+        RecordColumn c{info.name, info.originTable, info.originColumn, info.declType, false};
         c.base = m_hasIdentity && !c.originColumn.isEmpty()
                  && c.originTable.compare(m_baseTable, Qt::CaseInsensitive) == 0;
         m_columns.append(c);
@@ -195,129 +178,45 @@ void Recordset::fetch()
     // The first of duplicate names is the one reachable by name.
     for (int i = count - 1; i >= 0; --i)
         m_columnByName.insert(m_columns.at(i).name.toLower(), i);
-
-    m_store.reset(count);
-    m_identities.clear();
-    const Engine &engine = m_connection->engine();
-    try {
-        for (; more; more = statement.next()) {
-            if (m_firstRows > 0 && m_store.rowCount() >= m_firstRows) {
-                // The statement stays on its first unread row.
-                m_pending = std::make_unique<Statement>(std::move(statement));
-                m_connection->addPendingReader(this, [this] { readRows(std::numeric_limits<int>::max()); });
-                if (!m_idleRead) {
-                    m_idleRead = new QTimer(this);
-                    connect(m_idleRead, &QTimer::timeout, this, &Recordset::readInIdleTime);
-                }
-                m_idleRead->start(0);
-                break;
-            }
-            m_store.appendFromStatement(statement, offset);
-            m_identities.push_back(m_hasIdentity ? engine.identityOf(statement, 0) : 0);
-        }
-    } catch (...) {
-        m_store.reset(count);
-        m_identities.clear();
-        throw;
-    }
-    m_editMode = EditMode::None;
+    m_reader->start(std::move(statement), more, count, m_hasIdentity, m_firstRows, *m_connection);
+    m_edit.clear();
     m_currentDeleted = false;
 }
 
 int Recordset::recordCount() const
 {
-    readRows(std::numeric_limits<int>::max());
-    return m_store.rowCount();
+    m_reader->readAll();
+    return m_reader->rowCount();
 }
 
 bool Recordset::hasRow(int index) const
 {
-    return index >= 0 && (index < m_store.rowCount() || readRows(index + 1));
+    return index >= 0 && (index < m_reader->rowCount() || m_reader->readUpTo(index + 1));
 }
 
-bool Recordset::readRows(int wanted) const
+const RowStore &Recordset::rowStore() const
 {
-    if (!m_pending || m_store.rowCount() >= wanted)
-        return m_store.rowCount() >= wanted;
-    auto *self = const_cast<Recordset *>(this);
-    const int first = m_store.rowCount();
-    const int offset = m_hasIdentity ? 1 : 0;
-    const Engine &engine = m_connection->engine();
-    auto announce = [&] {
-        if (m_store.rowCount() > first)
-            emit self->rowsFetched(first, m_store.rowCount() - 1);
-    };
-    auto giveUp = [&] {
-        self->stopReading();
-        announce();
-    };
-    try {
-        while (m_store.rowCount() < wanted) {
-            m_store.appendFromStatement(*m_pending, offset);
-            m_identities.push_back(m_hasIdentity ? engine.identityOf(*m_pending, 0) : 0);
-            if (!m_pending->next()) {
-                self->stopReading();
-                break;
-            }
-        }
-    } catch (const DbException &e) {
-        // Said before the rows are announced, so whoever sees the end sees why.
-        m_readError = e.description();
-        giveUp();
-        throw;
-    } catch (...) {
-        giveUp();
-        throw;
-    }
-    announce();
-    return m_store.rowCount() >= wanted;
-}
-
-void Recordset::readInIdleTime()
-{
-    // A few milliseconds at a time, so the window stays responsive meanwhile.
-    QElapsedTimer slice;
-    slice.start();
-    try {
-        while (m_pending && slice.elapsed() < 4)
-            readRows(m_store.rowCount() + 256);
-    } catch (const DbException &e) {
-        qWarning("reading the rest of %s: %s", qPrintable(m_sql), qPrintable(e.description()));
-        emit readFailed(e.error());
-    }
-}
-
-void Recordset::stopReading()
-{
-    if (!m_pending)
-        return;
-    m_pending.reset();
-    if (m_idleRead)
-        m_idleRead->stop();
-    if (m_connection)
-        m_connection->removePendingReader(this);
+    m_reader->readAll();
+    return m_reader->store();
 }
 
 void Recordset::close()
 {
-    stopReading();
+    m_reader->stop();
     if (!m_open)
         return;
     m_open = false;
-    m_store.reset(0);
-    m_identities.clear();
+    m_reader->clear(0);
     m_columns.clear();
     m_columnByName.clear();
-    m_editMode = EditMode::None;
+    m_edit.clear();
     m_pos = -1;
     emit rowsReset();
 }
 
 RowStore Recordset::takeRows()
 {
-    readRows(std::numeric_limits<int>::max());
-    RowStore rows = std::move(m_store);
-    m_store = RowStore();
+    RowStore rows = m_reader->takeStore();
     close();
     return rows;
 }
@@ -325,9 +224,9 @@ RowStore Recordset::takeRows()
 void Recordset::requery()
 {
     requireOpen();
-    m_editMode = EditMode::None;
+    m_edit.clear();
     fetch();
-    setPosition((m_store.rowCount() == 0) ? -1 : 0);
+    setPosition((m_reader->rowCount() == 0) ? -1 : 0);
     emit rowsReset();
 }
 
@@ -352,7 +251,7 @@ void Recordset::setPosition(int index, bool announce)
 
 void Recordset::flushPending()
 {
-    if (m_editMode != EditMode::None)
+    if (m_edit.mode != EditMode::None)
         update();
 }
 
@@ -361,21 +260,21 @@ void Recordset::moveTo(int index)
     requireOpen();
     flushPending();
     const int target = std::max(index, -1);
-    setPosition(target < 0 || hasRow(target) ? target : m_store.rowCount());
+    setPosition(target < 0 || hasRow(target) ? target : m_reader->rowCount());
 }
 
 void Recordset::moveFirst()
 {
     requireOpen();
     flushPending();
-    setPosition((m_store.rowCount() == 0) ? -1 : 0);
+    setPosition((m_reader->rowCount() == 0) ? -1 : 0);
 }
 
 void Recordset::moveLast()
 {
     requireOpen();
     flushPending();
-    setPosition((m_store.rowCount() == 0) ? -1 : recordCount() - 1);
+    setPosition((m_reader->rowCount() == 0) ? -1 : recordCount() - 1);
 }
 
 void Recordset::moveNext()
@@ -386,7 +285,7 @@ void Recordset::moveNext()
     flushPending();
     // After a delete the next row already sits at the current index.
     const int next = m_currentDeleted ? m_pos : m_pos + 1;
-    setPosition(hasRow(next) ? next : m_store.rowCount());
+    setPosition(hasRow(next) ? next : m_reader->rowCount());
 }
 
 void Recordset::movePrevious()
@@ -412,8 +311,8 @@ int Recordset::indexOf(const QString &criterion, int from) const
     const bool textEquality = parsed->textLiteral && parsed->op == QLatin1String("=");
     const QByteArray folded = textEquality ? RowStore::foldAscii(parsed->literal.toString().toUtf8()) : QByteArray();
     for (int i = std::max(from, 0); hasRow(i); ++i) {
-        if (textEquality && !(m_editMode != EditMode::None && i == m_pos)) {
-            if (const auto equal = m_store.textEquals(i, column, folded)) {
+        if (textEquality && !(m_edit.mode != EditMode::None && i == m_pos)) {
+            if (const auto equal = m_reader->store().textEquals(i, column, folded)) {
                 if (*equal)
                     return i;
                 continue;
@@ -464,39 +363,9 @@ QVariant Recordset::valueAt(int row, int column) const
 {
     if (column < 0 || column >= m_columns.size() || !hasRow(row))
         return {};
-    if (m_editMode != EditMode::None && row == m_pos)
-        return m_edit.at(column);
-    return m_store.value(row, column);
-}
-
-QVariant Recordset::normalizedForColumn(int column, const QVariant &value) const
-{
-    const Column &c = m_columns.at(column);
-    if (value.isNull())
-        return {};
-    const bool isText = value.typeId() == QMetaType::QString;
-    if (isDateType(c.declType) && isText) {
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return {};
-        const auto date = parseJetDate(text);
-        if (!date)
-            fail(DbErrorCode::GeneralFailure, QStringLiteral("字段“%1”需要日期，不能保存“%2”").arg(c.name, text));
-        return date->toIso();
-    }
-    if (isNumericType(c.declType) && isText) {
-        const QString text = value.toString().trimmed();
-        if (text.isEmpty())
-            return {};
-        // The same numbers the field check lets through: "1,234" is 1234.
-        const auto number = Modcheck::parseNumber(text);
-        if (!number)
-            fail(DbErrorCode::GeneralFailure, QStringLiteral("字段“%1”需要数字，不能保存“%2”").arg(c.name, text));
-        if (c.declType.contains(QLatin1String("INT"), Qt::CaseInsensitive) && *number == static_cast<qint64>(*number))
-            return QVariant::fromValue<qint64>(static_cast<qint64>(*number));
-        return *number;
-    }
-    return value;
+    if (m_edit.mode != EditMode::None && row == m_pos)
+        return m_edit.values.at(column);
+    return m_reader->store().value(row, column);
 }
 
 void Recordset::setValue(int column, const QVariant &value)
@@ -505,13 +374,9 @@ void Recordset::setValue(int column, const QVariant &value)
     if (column < 0 || column >= m_columns.size())
         fail(DbErrorCode::GeneralFailure, QStringLiteral("字段序号 %1 超出范围").arg(column));
     requireWritable(column);
-    if (m_editMode == EditMode::None) {
-        m_editMode = EditMode::Editing;
-        m_edit = m_store.row(m_pos);
-        m_dirty = QVector<bool>(m_columns.size(), false);
-    }
-    m_edit[column] = value;
-    m_dirty[column] = true;
+    if (m_edit.mode == EditMode::None)
+        m_edit.begin(EditMode::Editing, m_reader->store().row(m_pos));
+    m_edit.set(column, value);
     emit fieldChanged(column);
 }
 
@@ -528,146 +393,61 @@ void Recordset::addNew()
     requireOpen();
     requireWritable(-1);
     flushPending();
-    m_positionBeforeAdd = m_pos;
-    readRows(std::numeric_limits<int>::max()); // a new row goes after every row
-    m_store.appendEmpty();
-    m_identities.push_back(0);
-    m_editMode = EditMode::Adding;
-    m_edit = QVector<QVariant>(m_columns.size());
-    m_dirty = QVector<bool>(m_columns.size(), false);
+    const int before = m_pos;
+    m_reader->readAll(); // a new row goes after every row
+    m_reader->appendEmpty();
+    m_edit.begin(EditMode::Adding, QVector<QVariant>(m_columns.size()));
+    m_edit.positionBeforeAdd = before;
     const int row = recordCount() - 1;
     emit rowInserted(row);
     setPosition(row);
 }
 
-QString Recordset::baseColumnList(QVector<int> *columns) const
+RowWriter Recordset::writer() const
 {
-    const Engine &engine = m_connection->engine();
-    QStringList names;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (!m_columns.at(i).base)
-            continue;
-        names << engine.quoteIdentifier(m_columns.at(i).originColumn);
-        columns->append(i);
-    }
-    return names.join(QLatin1Char(','));
+    return RowWriter(*m_connection, m_baseTable, m_columns);
 }
 
 void Recordset::update()
 {
     requireOpen();
-    if (m_editMode == EditMode::None)
+    if (m_edit.mode == EditMode::None)
         return;
     requireWritable(-1);
     if (m_writeCheck && !m_writeCheck())
         throw DbException::refused();
-
-    Engine &engine = m_connection->engine();
-    const QString table = engine.quoteIdentifier(m_baseTable);
-    QStringList names;
-    QVariantList values;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (!m_dirty.at(i))
-            continue;
-        names << engine.quoteIdentifier(m_columns.at(i).originColumn);
-        values << normalizedForColumn(i, m_edit.at(i));
+    if (m_edit.mode == EditMode::Editing && !m_edit.dirty.contains(true)) {
+        m_edit.clear();
+        return;
     }
-
-    QString sql;
-    if (m_editMode == EditMode::Adding) {
-        if (names.isEmpty()) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-        } else {
-            const QStringList marks(names.size(), QStringLiteral("?"));
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-        }
-    } else {
-        if (names.isEmpty()) {
-            m_editMode = EditMode::None;
-            return;
-        }
-        // Written only while the row still holds every value this recordset read.
-        QStringList sets, same;
-        for (const QString &name : names)
-            sets << name + QStringLiteral("=?");
-        values << engine.identityParameter(m_identities[m_pos]);
-        for (int i = 0; i < m_columns.size(); ++i) {
-            if (!m_columns.at(i).base)
-                continue;
-            same << engine.sameValue(engine.quoteIdentifier(m_columns.at(i).originColumn));
-            values << m_store.value(m_pos, i);
-        }
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(table, sets.join(QLatin1Char(',')), engine.identityEquals());
-        if (!same.isEmpty())
-            sql += QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
-    }
-    // The row comes back as stored (counter, defaults, values as the columns keep them) with
-    // the write itself, not by reading it again.
-    QVector<int> stored;
-    const QString storedNames = baseColumnList(&stored);
-    sql += QStringLiteral(" RETURNING ") + engine.rowIdentity()
-           + (storedNames.isEmpty() ? QString() : QLatin1Char(',') + storedNames);
-
     // A failure leaves the pending edit as it was, so what was typed is not lost.
-    Statement statement = m_connection->prepare(sql);
-    statement.bindAll(values);
-    if (!statement.next()) {
-        // Nothing matched: someone else changed or deleted the row meanwhile.
-        m_editMode = EditMode::None;
+    if (!writer().write(*m_reader, m_pos, m_edit)) {
         m_edit.clear();
         refreshCurrent();
         throw DbException::conflict();
     }
-    const qint64 identity = engine.identityOf(statement, 0);
-    m_identities[m_pos] = identity;
-    for (int i = 0; i < m_columns.size(); ++i)
-        m_store.setValue(m_pos, i, m_edit.at(i));
-    m_store.setFromStatement(m_pos, statement, stored, 1);
-    statement.run();
-
-    m_editMode = EditMode::None;
     m_edit.clear();
     emit rowChanged(m_pos);
-}
-
-bool Recordset::rereadRow(int index)
-{
-    QVector<int> columns;
-    const QString names = baseColumnList(&columns);
-    if (columns.isEmpty())
-        return true;
-    Engine &engine = m_connection->engine();
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                            .arg(names, engine.quoteIdentifier(m_baseTable), engine.identityEquals());
-    Statement statement = m_connection->prepare(sql);
-    statement.bind(1, engine.identityParameter(m_identities[index]));
-    if (!statement.next())
-        return false;
-    m_store.setFromStatement(index, statement, columns);
-    return true;
 }
 
 void Recordset::dropRow(int index)
 {
     emit rowAboutToBeRemoved(index);
-    m_store.removeRow(index);
-    m_identities.erase(m_identities.begin() + index);
+    m_reader->removeRow(index);
     emit rowRemoved(index);
 }
 
 void Recordset::refreshCurrent()
 {
     requireOpen();
-    if (m_editMode == EditMode::Adding) {
+    if (m_edit.mode == EditMode::Adding) {
         cancelUpdate();
         return;
     }
-    m_editMode = EditMode::None;
     m_edit.clear();
-    if (m_pos < 0 || m_pos >= m_store.rowCount() || m_currentDeleted || !m_hasIdentity)
+    if (m_pos < 0 || m_pos >= m_reader->rowCount() || m_currentDeleted || !m_hasIdentity)
         return;
-    if (rereadRow(m_pos)) {
+    if (writer().reread(*m_reader, m_pos)) {
         emit rowChanged(m_pos);
         return;
     }
@@ -680,16 +460,15 @@ void Recordset::refreshCurrent()
 void Recordset::cancelUpdate()
 {
     requireOpen();
-    if (m_editMode == EditMode::Adding) {
+    if (m_edit.mode == EditMode::Adding) {
         const int row = m_pos;
-        m_editMode = EditMode::None;
+        const int before = m_edit.positionBeforeAdd;
         m_edit.clear();
         dropRow(row);
-        setPosition(m_positionBeforeAdd < recordCount() ? m_positionBeforeAdd : recordCount() - 1, true);
+        setPosition(before < recordCount() ? before : recordCount() - 1, true);
         return;
     }
-    if (m_editMode == EditMode::Editing) {
-        m_editMode = EditMode::None;
+    if (m_edit.mode == EditMode::Editing) {
         m_edit.clear();
         emit rowChanged(m_pos);
     }
@@ -699,30 +478,15 @@ void Recordset::deleteCurrent()
 {
     requireCurrent();
     requireWritable(-1);
-    if (m_editMode == EditMode::Adding) {
+    if (m_edit.mode == EditMode::Adding) {
         cancelUpdate();
         return;
     }
-    Engine &engine = m_connection->engine();
-    QStringList same;
-    QVariantList values{engine.identityParameter(m_identities[m_pos])};
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (!m_columns.at(i).base)
-            continue;
-        same << engine.sameValue(engine.quoteIdentifier(m_columns.at(i).originColumn));
-        values << m_store.value(m_pos, i);
-    }
-    QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(engine.quoteIdentifier(m_baseTable), engine.identityEquals());
-    if (!same.isEmpty())
-        sql += QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
-    Statement statement = m_connection->prepare(sql);
-    statement.bindAll(values);
-    if (statement.run() == 0) {
+    if (!writer().remove(*m_reader, m_pos)) {
         // Changed or deleted meanwhile: nothing is deleted on another seat's word.
         refreshCurrent();
         throw DbException::conflict();
     }
-    m_editMode = EditMode::None;
     m_edit.clear();
     dropRow(m_pos);
     m_currentDeleted = true;

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "store/dberror.h"
-#include "store/rowstore.h"
+#include "store/rowreader.h"
+#include "store/rowwriter.h"
 
 #include <QHash>
 #include <QObject>
@@ -14,18 +15,17 @@
 #include <vector>
 
 class Connection;
-class Statement;
-class QTimer;
 
 // Whether a recordset may write its rows back. Every recordset is a snapshot
 // read at open; an editable one writes a row only while the database still
 // holds it as it was read (optimistic locking).
 enum class LockType { ReadOnly = 1, Optimistic = 3 };
 
-// A client-side snapshot of a query: every row fetched at open (or the first
-// ones, see setFirstRows), the count exact when asked. Edits are held on the current row until update(), which
-// writes the base table (found from the columns' origins) by the row's
-// identity, and only if the row is unchanged since it was read.
+// A client-side snapshot of a query with a current row: its rows are read by
+// a RowReader (every row at open, or the first ones, see setFirstRows), edits
+// are held in an EditBuffer on the current row until update(), and a RowWriter
+// writes them to the base table (found from the columns' origins) by the row's
+// identity, only if the row is unchanged since it was read.
 class Recordset : public QObject
 {
     Q_OBJECT
@@ -44,10 +44,10 @@ public:
     // each announced by rowsFetched. They are the same snapshot either way.
     void setFirstRows(int rows) { m_firstRows = rows; }
     // Rows read so far, and whether that is all of them.
-    int loadedCount() const { return m_store.rowCount(); }
-    bool isComplete() const { return m_pending == nullptr; }
+    int loadedCount() const { return m_reader->rowCount(); }
+    bool isComplete() const { return m_reader->isComplete(); }
     // Why reading the rest stopped short (empty when every row was read).
-    QString readError() const { return m_readError; }
+    QString readError() const { return m_reader->error(); }
     // Whether row `index` exists, reading no further than it.
     bool hasRow(int index) const;
     bool isOpen() const { return m_open; }
@@ -86,11 +86,7 @@ public:
     QVariant value(const QString &name) const;
     QString text(const QString &name) const { return value(name).toString(); }
     // The stored rows as they were last read or written (pending edits aside).
-    const RowStore &rowStore() const
-    {
-        readRows(std::numeric_limits<int>::max());
-        return m_store;
-    }
+    const RowStore &rowStore() const;
     // Hands the rows over (to a report that keeps them) and closes the recordset.
     RowStore takeRows();
     // Value of any row without moving (for item models).
@@ -99,8 +95,8 @@ public:
     void setValue(int column, const QVariant &value);
     void setValue(const QString &name, const QVariant &value);
 
-    enum class EditMode { None, Editing, Adding };
-    EditMode editMode() const { return m_editMode; }
+    using EditMode = EditBuffer::Mode;
+    EditMode editMode() const { return m_edit.mode; }
 
     // Runs before any pending edit is written (update, or a move that writes
     // it): false refuses the write, and the check has said why.
@@ -135,30 +131,16 @@ signals:
     void readFailed(const DbError &error);
 
 private:
-    struct Column
-    {
-        QString name;
-        QString originTable;
-        QString originColumn;
-        QString declType;
-        bool base = false; // a plain column of the base table: written back, and compared before a write
-    };
-
     [[noreturn]] void fail(long number, const QString &description) const;
     void requireOpen() const;
     void requireCurrent() const;
     void requireWritable(int column) const;
     void fetch();
-    bool readRows(int wanted) const;
-    void readInIdleTime();
-    void stopReading();
     void detectBaseTable(const QString &sql);
     void flushPending();
     void setPosition(int index, bool announce = false);
-    bool rereadRow(int index);
     void dropRow(int index);
-    QVariant normalizedForColumn(int column, const QVariant &value) const;
-    QString baseColumnList(QVector<int> *columns) const;
+    RowWriter writer() const;
 
     Connection *m_connection = nullptr;
     QString m_sql;
@@ -169,21 +151,15 @@ private:
     QString m_baseTable;
     bool m_hasIdentity = false;
 
-    QVector<Column> m_columns;
+    QVector<RecordColumn> m_columns;
     QHash<QString, int> m_columnByName;
-    // The snapshot grows while the pending statement is read.
-    mutable RowStore m_store;
-    mutable std::vector<qint64> m_identities;
-    mutable std::unique_ptr<Statement> m_pending;
-    mutable QString m_readError;
+    // Reading the snapshot's rows is the reader's business: a recordset's
+    // const view asks it for them, and it announces them as they arrive.
+    RowReader *m_reader;
     int m_firstRows = 0;
-    QTimer *m_idleRead = nullptr;
     int m_pos = -1;
     bool m_currentDeleted = false;
 
-    EditMode m_editMode = EditMode::None;
-    int m_positionBeforeAdd = -1;
-    QVector<QVariant> m_edit; // the current row while it is being edited or added
-    QVector<bool> m_dirty;
+    EditBuffer m_edit; // the current row while it is being edited or added
     std::function<bool()> m_writeCheck;
 };

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "store/dberror.h"
+#include "store/rowstore.h"
+
+#include <QObject>
+#include <QString>
+#include <limits>
+#include <memory>
+#include <vector>
+
+class Connection;
+class Engine;
+class Statement;
+class QTimer;
+
+// The rows of one read, as one snapshot: the first ones at once, the rest as
+// they are asked for and meanwhile in idle time, each batch announced by
+// rowsRead. Each row keeps its identity beside it when the read asked for one
+// (its first column). A write on the connection first finishes the read, so
+// the rows still to come are those of the moment it started.
+class RowReader : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RowReader(QObject *parent = nullptr);
+    ~RowReader() override;
+
+    // Takes a statement that has stepped onto its first row (`more`) and reads
+    // up to `firstRows` rows of it (0: all); identities are read from column 0
+    // when `withIdentity`, the columns after it are the row.
+    void start(Statement statement, bool more, int columns, bool withIdentity, int firstRows, Connection &connection);
+    // Drops every row (a read that failed, or a recordset closed).
+    void clear(int columns);
+    // Reads until `wanted` rows are there or the read ends; whether they are.
+    bool readUpTo(int wanted);
+    bool readAll() { return readUpTo(std::numeric_limits<int>::max()); }
+    bool isComplete() const { return m_pending == nullptr; }
+    // Why reading the rest stopped short (empty when every row was read).
+    const QString &error() const { return m_error; }
+    // Stops reading: the rows read so far are all there will be.
+    void stop();
+
+    int rowCount() const { return m_store.rowCount(); }
+    RowStore &store() { return m_store; }
+    const RowStore &store() const { return m_store; }
+    qint64 identity(int row) const { return m_identities[static_cast<size_t>(row)]; }
+    void setIdentity(int row, qint64 identity) { m_identities[static_cast<size_t>(row)] = identity; }
+    // A row of the snapshot added or removed by this seat's own writes.
+    void appendEmpty();
+    void removeRow(int row);
+    // Hands the rows over; none are left.
+    RowStore takeStore();
+
+signals:
+    void rowsRead(int first, int last);
+    // Reading the rest while idle failed: the rows read so far are all there will be.
+    void readFailed(const DbError &error);
+
+private:
+    void append(const Statement &statement);
+    void readInIdleTime();
+
+    RowStore m_store;
+    std::vector<qint64> m_identities;
+    std::unique_ptr<Statement> m_pending;
+    Connection *m_connection = nullptr;
+    const Engine *m_engine = nullptr;
+    bool m_withIdentity = false;
+    QString m_error;
+    QTimer *m_idleRead = nullptr;
+};
