@@ -10,7 +10,6 @@ namespace {
 
 using SqlLexer::Kind;
 using SqlLexer::Token;
-using SqlLexer::tokenize;
 
 const QSet<QString> &keywords()
 {
@@ -61,7 +60,7 @@ QString quoteName(const QString &name)
 class Rewriter
 {
 public:
-    Rewriter(const QString &sql, const RowOrderColumn &rowOrder) : m_sql(sql), m_tokens(tokenize(sql))
+    Rewriter(const QString &sql, const RowOrderColumn &rowOrder) : m_sql(sql), m_t(sql), m_tokens(m_t.list)
     {
         const QString relation = singleRelation();
         if (!relation.isEmpty() && rowOrder)
@@ -89,17 +88,10 @@ public:
     }
 
 private:
-    QString text(size_t i) const
-    {
-        const Token &t = m_tokens[i];
-        return m_sql.mid(t.begin, t.end - t.begin);
-    }
-    QString word(size_t i) const
-    {
-        return i < m_tokens.size() && m_tokens[i].kind == Kind::Word ? text(i).toLower() : QString();
-    }
-    bool isPunct(size_t i, const char *p) const { return m_tokens[i].kind == Kind::Punct && text(i) == QLatin1String(p); }
-    bool significant(size_t i) const { return m_tokens[i].kind != Kind::Space && m_tokens[i].kind != Kind::Comment; }
+    QString text(size_t i) const { return m_t.text(i); }
+    QString word(size_t i) const { return m_t.word(i); }
+    bool isPunct(size_t i, const char *p) const { return m_t.punct(i, QLatin1String(p)); }
+    bool significant(size_t i) const { return !m_t.blank(i); }
     bool isName(size_t i) const
     {
         return m_tokens[i].kind == Kind::Ident || (m_tokens[i].kind == Kind::Word && !keywords().contains(word(i)));
@@ -116,13 +108,7 @@ private:
                 return i;
         return m_tokens.size();
     }
-    size_t nextSignificant(size_t i) const
-    {
-        for (++i; i < m_tokens.size(); ++i)
-            if (significant(i))
-                return i;
-        return m_tokens.size();
-    }
+    size_t nextSignificant(size_t i) const { return m_t.next(i, m_tokens.size()); }
     // The name a quoted, bracketed or plain token spells, as written.
     QString nameText(size_t i) const
     {
@@ -433,7 +419,8 @@ private:
     }
 
     const QString &m_sql;
-    std::vector<Token> m_tokens;
+    const SqlLexer::Tokens m_t;
+    const std::vector<Token> &m_tokens;
     std::vector<QString> m_replace;
     std::vector<bool> m_replaced;
     std::vector<QString> m_after;
