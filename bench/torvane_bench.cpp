@@ -8,6 +8,7 @@
 //                 [--database URI] [--sections statistics,points,members,pdf,export,store]
 
 #include "benchtimer.h"
+#include "delayproxy.h"
 #include "processstart.h"
 
 #include "archive/frmhyda.h"
@@ -66,6 +67,7 @@ struct Options
     QString out;
     QString server;
     QStringList sections; // empty: every section
+    int latency = 0;      // milliseconds a round trip to the server takes on top of the socket's
     bool fresh = false;
 };
 
@@ -92,7 +94,10 @@ Options parse(const QStringList &args)
     const QCommandLineOption sections(QStringLiteral("sections"), QStringLiteral("Only these sections, comma-separated."),
                                       QStringLiteral("LIST"));
     const QCommandLineOption fresh(QStringLiteral("fresh"), QStringLiteral("Generate the archive anew."));
-    parser.addOptions({customers, tickets, repeat, db, out, server, sections, fresh});
+    const QCommandLineOption latency(QStringLiteral("latency"),
+                                     QStringLiteral("Run the server through a delay of MS a round trip (0)."),
+                                     QStringLiteral("MS"));
+    parser.addOptions({customers, tickets, repeat, db, out, server, sections, latency, fresh});
 
     // Read before the application object exists, so the usage names the program itself.
     const auto usage = [&parser] {
@@ -131,6 +136,7 @@ Options parse(const QStringList &args)
     o.customers = number(customers, o.customers, 1);
     o.tickets = number(tickets, o.tickets, 0);
     o.repeat = number(repeat, o.repeat, 0);
+    o.latency = number(latency, o.latency, 0);
     o.db = parser.value(db);
     o.out = parser.value(out);
     o.server = parser.value(server);
@@ -636,8 +642,18 @@ int main(int argc, char *argv[])
     } catch (const DbException &e) {
         qFatal("server: %s", qPrintable(e.description()));
     }
-    const BenchTable server = runSuite(options, options.server, nullptr);
-    std::printf("\non the server (%s):\n", qPrintable(Connection::shownLocation(options.server)));
+    // A branch's network: every byte to and from the server waits half the round trip each way.
+    std::unique_ptr<DelayProxy> proxy;
+    QString location = options.server;
+    if (options.latency > 0) {
+        proxy = std::make_unique<DelayProxy>(DelayProxy::upstreamOf(options.server), options.latency / 2);
+        location = DelayProxy::throughPort(options.server, proxy->port());
+        if (!proxy->port() || location.isEmpty())
+            qFatal("could not set up the delay to %s", qPrintable(Connection::shownLocation(options.server)));
+    }
+    const BenchTable server = runSuite(options, location, nullptr);
+    std::printf("\non the server (%s)%s:\n", qPrintable(Connection::shownLocation(options.server)),
+                options.latency > 0 ? qPrintable(QStringLiteral(", %1 ms a round trip").arg(options.latency)) : "");
     server.print();
     const QString serverOut = QString(options.out).replace(QLatin1String(".tsv"), QLatin1String("-server.tsv"));
     if (!server.writeTsv(serverOut))
