@@ -383,3 +383,13 @@ LANGUAGE sql IMMUTABLE AS $$
                 ELSE jet_format_number(value, jet_format_pattern(pattern)) END
 $$;
 
+
+-- A command's statement that must have found or changed a row: none, and the
+-- command fails (TV001) with everything it wrote, in the round trip of its commit.
+CREATE OR REPLACE FUNCTION jet_require(rows_found bigint) RETURNS bigint LANGUAGE plpgsql VOLATILE AS $$
+BEGIN
+    IF rows_found = 0 THEN
+        RAISE EXCEPTION 'no row found or changed' USING ERRCODE = 'TV001';
+    END IF;
+    RETURN rows_found;
+END $$;

@@ -196,6 +196,23 @@ RowCount Connection::execute(const QString &sql, const QVariantList &parameters)
     return statement.run();
 }
 
+void Connection::require(const QString &sql, const QVariantList &parameters, const DbException &unmet)
+{
+    Statement statement = prepare(sql);
+    statement.bindAll(parameters);
+    if (statement.requireLater(unmet))
+        return;
+    int found = 0;
+    while (statement.next())
+        ++found;
+    // A write gives no columns: what it changed is its count.
+    if (statement.columnCount() == 0)
+        found = statement.changes();
+    statement.reset();
+    if (found == 0)
+        throw unmet;
+}
+
 quint64 Connection::roundTrips() const
 {
     return m_engine ? m_engine->roundTrips() : 0;

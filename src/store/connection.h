@@ -70,6 +70,11 @@ public:
     // with the transaction's next statement or its commit, and a failure of it
     // is thrown there.
     RowCount execute(const QString &sql, const QVariantList &parameters = {});
+    // A statement of a command that must find a row (a read) or change one (a
+    // write), else the command fails with `unmet` and keeps nothing. On a
+    // server, inside a transaction, the server checks it where it runs, and it
+    // travels with the command's next statement or its commit.
+    void require(const QString &sql, const QVariantList &parameters, const DbException &unmet);
     // Round trips to the server so far (none on a file).
     quint64 roundTrips() const;
     // First column of the first row, or an invalid variant when there is none.

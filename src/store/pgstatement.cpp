@@ -215,6 +215,18 @@ PendingCount PgStatement::runLater()
     return m_engine.transaction().sendLater(bound());
 }
 
+bool PgStatement::requireLater(const DbException &unmet)
+{
+    if (!m_engine.inTransaction())
+        return false;
+    // The server counts what the statement found or changed, and fails it when that is nothing.
+    const QByteArray checked = m_write ? "WITH jet_changed AS (" + m_sql + " RETURNING 1) SELECT jet_require(count(*)) FROM jet_changed"
+                                       : "SELECT jet_require(count(*)) FROM (" + m_sql + ") jet_rows";
+    std::shared_ptr<PgPrepared> prepared = m_engine.prepared(checked);
+    m_engine.transaction().sendLater(PgBound{std::move(prepared), m_parameters, m_null}, unmet);
+    return true;
+}
+
 bool PgStatement::stepStreamed()
 {
     if (m_streamEnded)

@@ -42,6 +42,7 @@ public:
     QByteArrayView bytes(int i) const override;
     int changes() const override { return m_changes; }
     PendingCount runLater() override;
+    bool requireLater(const DbException &unmet) override;
     // Reads its rows on a session of its own, a page at a time as they are asked for.
     void setStreamed() { m_streamed = true; }
 

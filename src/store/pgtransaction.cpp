@@ -64,11 +64,22 @@ PgResult PgTransaction::execute(pg_conn *session, Sending what, const PgBound *b
                     return false;
             return (!send || send(session)) && (!readAfter || readAfter->send(session));
         });
+        std::optional<DbException> unmet;
         for (size_t i = 0; i < later.size(); ++i) {
             const size_t at = static_cast<size_t>(locks.size()) + i;
-            if (at < answers.size() && PQresultStatus(answers[at].get()) == PGRES_COMMAND_OK)
-                *later[i].count = std::atoi(PQcmdTuples(answers[at].get()));
+            pg_result *answer = at < answers.size() ? answers[at].get() : nullptr;
+            if (answer && PQresultStatus(answer) == PGRES_COMMAND_OK)
+                *later[i].count = std::atoi(PQcmdTuples(answer));
+            // A statement that had to find a row found none: the command fails as its caller said.
+            if (answer && later[i].unmet && !unmet && PQresultStatus(answer) == PGRES_FATAL_ERROR
+                && qstrcmp(PQresultErrorField(answer, PG_DIAG_SQLSTATE), "TV001") == 0)
+                unmet = later[i].unmet;
             m_cache.release(later[i].write.prepared);
+        }
+        if (unmet) {
+            if (readAfter)
+                m_cache.release(readAfter->prepared);
+            throw *unmet;
         }
         // Kept when it was answered; a failed one is left for the read itself to meet.
         if (readAfter) {
@@ -121,10 +132,10 @@ void PgTransaction::learn(const PgBound *read)
         m_lastRead = *read;
 }
 
-PgPendingCount PgTransaction::sendLater(PgBound write)
+PgPendingCount PgTransaction::sendLater(PgBound write, std::optional<DbException> unmet)
 {
     auto count = std::make_shared<std::optional<int>>();
-    m_later.push_back({std::move(write), count});
+    m_later.push_back({std::move(write), count, std::move(unmet)});
     return count;
 }
 

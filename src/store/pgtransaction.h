@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/dberror.h"
 #include "store/pgresult.h"
 #include "store/pgstatementcache.h"
 
@@ -41,7 +42,9 @@ public:
     PgResult execute(pg_conn *session, Sending what, const PgBound *bound, const std::function<bool(pg_conn *)> &send);
     // Keeps a write of the open transaction for its next statement or its
     // commit; its count is known once it has been sent.
-    PgPendingCount sendLater(PgBound write);
+    // `unmet`: the statement must find or change a row (see jet_require), else
+    // the transaction fails with it.
+    PgPendingCount sendLater(PgBound write, std::optional<DbException> unmet = std::nullopt);
     // Sends now whatever waits to go ahead of the next statement; throws its failure.
     void sendPending(pg_conn *session);
 
@@ -57,6 +60,7 @@ private:
     {
         PgBound write;
         PgPendingCount count;
+        std::optional<DbException> unmet;
     };
     struct Follower
     {

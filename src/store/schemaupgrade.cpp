@@ -34,7 +34,7 @@ void addDayIndexAndFunctions(Engine &engine, bool server)
         server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
                                 "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END "
                                 "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
-                                "AND to_regprocedure('public.jet_named_format(text,text)') IS NULL THEN 2 ELSE 0 END")
+                                "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END")
                : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
                                 "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
                                 "AND name = 'SUMhangkong_day')");

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+class DbException;
+
 // How a value came back from the database.
 enum class ValueType : quint8 { Null, Integer, Float, Text, Blob };
 
@@ -49,6 +51,10 @@ public:
     // Hands a write inside a transaction to the engine to send with the
     // transaction's next statement or its commit; null when it must run now.
     virtual PendingCount runLater() { return nullptr; }
+    // Hands a statement of a transaction that must find or change a row to the
+    // engine, to send with the transaction's next statement or its commit and
+    // throw `unmet` there when it found none; false when it must run now.
+    virtual bool requireLater(const DbException &unmet) { Q_UNUSED(unmet); return false; }
 };
 
 // A prepared statement that finalizes itself. Rows are read column by column
@@ -75,6 +81,7 @@ public:
     // Hands the write to the engine to send when it sees fit (see RowCount);
     // null when the engine runs it now, which is then for run() to do.
     PendingCount runLater();
+    bool requireLater(const DbException &unmet) { return m_backend->requireLater(unmet); }
     void reset();
 
     int columnCount() const { return m_backend->columnCount(); }

@@ -90,7 +90,7 @@ private slots:
         db.connection().executeScript(
             server ? QStringLiteral("DROP VIEW sumjifen; DROP TABLE sumkh; DROP FUNCTION hyxc_points_rows CASCADE;"
                                     "DROP FUNCTION hyxc_points_change CASCADE; DROP INDEX sumhangkong_day;"
-                                    "DROP FUNCTION jet_named_format; DROP FUNCTION jet_cat(text, text) CASCADE;")
+                                    "DROP FUNCTION jet_named_format; DROP FUNCTION jet_require; DROP FUNCTION jet_cat(text, text) CASCADE;")
                    : QStringLiteral("DROP VIEW SUMJIFEN; DROP TRIGGER hyxc_points_add; DROP TRIGGER hyxc_points_remove;"
                                     "DROP TRIGGER hyxc_points_change; DROP TABLE SUMkh; DROP INDEX SUMhangkong_day;"));
         db.connection().execute(QStringLiteral("update hyxc set jifen=jifen+1 where id<50"));

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool customerExists(Connection &connection, const QString &kh)
-{
-    return connection.scalar(QStringLiteral("select count(*) from hyda where kh=?"), {kh}).toInt() > 0;
-}
-
 bool sameCustomer(const QString &a, const QString &b)
 {
     // Card numbers compare as the database compares them: letter case aside.
@@ -104,15 +99,40 @@ const QString kCopy = QStringLiteral(
     "insert into hyxczhuanrang(kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,zhuanrangkh)"
     "  select kh,kaishi,daoda,amount1,amount2,amount3,hangkong,neivai,jifen,jifenyue,? from hyxc where ");
 
-PointsCommands::TransferOutcome checkNumbers(Connection &connection, const QString &from, const QString &to)
+// The numbers as typed, before anything is asked of the archive.
+PointsCommands::TransferOutcome checkNumbers(const QString &from, const QString &to)
 {
     using Outcome = PointsCommands::TransferOutcome;
     if (from.isEmpty() || to.isEmpty())
         return Outcome::Nothing;
     if (sameCustomer(from, to))
         return Outcome::SameNumber;
-    if (!customerExists(connection, to))
-        return Outcome::UnknownReceiver;
+    return Outcome::Moved;
+}
+
+// What a transfer's own checks throw, to be told apart from any other failure.
+constexpr long kUnknownReceiver = 1;
+constexpr long kNoRows = 2;
+DbException unmet(long which)
+{
+    return DbException(which, QStringLiteral("转让的条件不成立"), DbErrorKind::Refused);
+}
+
+// Runs a transfer's statements as one command; its checks travel with it (on a
+// server, the whole command is one round trip) and come back as outcomes.
+PointsCommands::TransferOutcome moveAsOne(Connection &connection, const QString &to, const std::function<void()> &move)
+{
+    using Outcome = PointsCommands::TransferOutcome;
+    try {
+        TransactionGuard transaction(connection);
+        connection.require(QStringLiteral("select kh from hyda where kh=?"), {to}, unmet(kUnknownReceiver));
+        move();
+        transaction.commit();
+    } catch (const DbException &e) {
+        if (e.kind() != DbErrorKind::Refused || (e.number() != kUnknownReceiver && e.number() != kNoRows))
+            throw;
+        return e.number() == kUnknownReceiver ? Outcome::UnknownReceiver : Outcome::NoRows;
+    }
     return Outcome::Moved;
 }
 
@@ -127,24 +147,21 @@ QString PointsCommands::transferableRowsSql()
 PointsCommands::TransferOutcome PointsCommands::transferAll(Connection &connection, const QString &from,
                                                             const QString &to)
 {
-    TransactionGuard transaction(connection);
-    const TransferOutcome check = checkNumbers(connection, from, to);
+    const TransferOutcome check = checkNumbers(from, to);
     if (check != TransferOutcome::Moved)
         return check;
     // The log copy and the move see the same rows: the write lock is held from the start.
-    connection.execute(kCopy + QStringLiteral("kh=?"), {to, from});
-    if (connection.execute(QStringLiteral("update hyxc set kh=? where kh=?"), {to, from}) == 0)
-        return TransferOutcome::NoRows;
-    transaction.commit();
-    return TransferOutcome::Moved;
+    return moveAsOne(connection, to, [&] {
+        connection.execute(kCopy + QStringLiteral("kh=?"), {to, from});
+        connection.require(QStringLiteral("update hyxc set kh=? where kh=?"), {to, from}, unmet(kNoRows));
+    });
 }
 
 PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connection, const QString &from,
                                                             const QString &to, qint64 id,
                                                             std::optional<double> shownRemaining)
 {
-    TransactionGuard transaction(connection);
-    const TransferOutcome check = checkNumbers(connection, from, to);
+    const TransferOutcome check = checkNumbers(from, to);
     if (check != TransferOutcome::Moved)
         return check;
     // The row moves only while it is still the giver's and holds the points the operator saw.
@@ -154,11 +171,11 @@ PointsCommands::TransferOutcome PointsCommands::transferRow(Connection &connecti
         which += QStringLiteral(" and jifenyue=?");
         values << *shownRemaining;
     }
-    connection.execute(kCopy + which, QVariantList{to} + values);
-    if (connection.execute(QStringLiteral("update hyxc set kh=? where ") + which, QVariantList{to} + values) == 0)
-        throw DbException::conflict();
-    transaction.commit();
-    return TransferOutcome::Moved;
+    return moveAsOne(connection, to, [&] {
+        connection.execute(kCopy + which, QVariantList{to} + values);
+        connection.require(QStringLiteral("update hyxc set kh=? where ") + which, QVariantList{to} + values,
+                           DbException::conflict());
+    });
 }
 
 
