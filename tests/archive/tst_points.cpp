@@ -70,6 +70,7 @@ private slots:
 
         const QString untouched = QStringLiteral("30 50 40 0");
         QTest::newRow("all of it") << "120" << "C001会员 120分已清除!" << "0 0 0 0";
+        QTest::newRow("oldest rows first") << "70.5" << "C001会员 70.5分已清除!" << "0 9.5 40 0";
         QTest::newRow("one more than the total") << "120.01" << "C001客户总积分120, 小于当前要清除积分:120.01" << untouched;
         QTest::newRow("zero") << "0" << "请输入数字" << untouched;
     }

@@ -61,29 +61,33 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
     result.points = fromHundredths(points);
 
     TransactionGuard transaction(connection);
+    // Every row of the customer, read once under the archive's write lock: the
+    // total and the walk see the same rows, in the order they were written.
     qint64 total = 0;
-    Statement all = connection.prepare(QStringLiteral("select jifenyue from hyxc where kh=?"));
+    QVector<qint64> remaining, ids;
+    QVector<double> stored;
+    Statement all = connection.prepare(QStringLiteral("select jifenyue, id from hyxc where kh=?"));
     all.bind(1, kh);
-    while (all.next())
-        total += toHundredths(all.real(0));
+    while (all.next()) {
+        const qint64 points = toHundredths(all.real(0));
+        total += points;
+        if (all.real(0) > 0) {
+            remaining.append(points);
+            stored.append(all.real(0));
+            ids.append(all.integer(1));
+        }
+    }
     result.total = fromHundredths(total);
     if (total < points) {
         result.outcome = ClearOutcome::NotEnough;
         return result;
     }
-    Recordset rows;
-    rows.open(QStringLiteral("select * from hyxc where kh=? and jifenyue>0"), &connection, LockType::Optimistic, {kh});
-    QVector<qint64> remaining;
-    const int column = rows.fieldIndex(QStringLiteral("jifenyue"));
-    for (int i = 0; i < rows.recordCount(); ++i)
-        remaining.append(toHundredths(rows.valueAt(i, column).toDouble()));
+    // Each row written only while it holds what was read; the writes go with the commit.
     const QVector<qint64> after = clearingWalk(remaining, points);
     for (int i = 0; i < after.size(); ++i) {
-        if (after.at(i) == remaining.at(i))
-            continue;
-        rows.moveTo(i);
-        rows.setValue(column, fromHundredths(after.at(i)));
-        rows.update();
+        if (after.at(i) != remaining.at(i))
+            connection.require(QStringLiteral("update hyxc set jifenyue=? where id=? and jifenyue=?"),
+                               {fromHundredths(after.at(i)), ids.at(i), stored.at(i)}, DbException::conflict());
     }
     connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
                        {kh, operatorName, result.points, remark.isEmpty() ? QVariant() : QVariant(remark)});
