@@ -3,17 +3,14 @@
 #include "reports/modreport.h"
 #include "domain/shell/appstate.h"
 #include "domain/queries/querystatements.h"
-#include "ui/errorboundary.h"
 #include "store/recordset.h"
-#include "ui/busycursor.h"
 #include "ui/gridexport.h"
 
 #include <QPushButton>
 #include <QTableWidget>
 
 frmkhFind::frmkhFind(AppState &state, QWidget *parent)
-    : QueryWindow(state, QStringLiteral("frmkhFind"), QStringLiteral("积分查询"), 3, parent),
-      m_results(new Recordset(this))
+    : QueryWindow(state, QStringLiteral("frmkhFind"), QStringLiteral("积分查询"), 3, parent)
 {
     connect(addButton(QStringLiteral("cmdyes"), QStringLiteral("预览(&Y)")), &QPushButton::clicked, this,
             [this] { run(QStringLiteral("v")); });
@@ -56,13 +53,8 @@ void frmkhFind::run(const QString &mode)
     const ConditionText text = m_conditions->strtjset(TypeWordTables::customerPoints());
     if (text.unknownField || m_columns.isEmpty())
         return;
-    const bool opened = ErrorBoundary::run([&] {
-        BusyCursor busy;
-        m_results->open(QueryStatements::customerPointsSql(m_columns, text.text), &m_state.connection());
-    });
-    if (!opened)
-        return;
-    if (m_results->recordCount() > 0)
-        ModReport::generate(m_state.connection(), QStringLiteral("SUMJIFEN"), *m_results, mode, this);
+    // The first page shows while the rest is read.
+    ModReport::generateFrom(m_state.connection(), QStringLiteral("SUMJIFEN"),
+                            QueryStatements::customerPointsSql(m_columns, text.text), mode, this);
     m_conditions->txtsjclear();
 }

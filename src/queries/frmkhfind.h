@@ -19,5 +19,4 @@ public:
 private:
     QString m_columns;
     QTableWidget *m_grid;
-    Recordset *m_results;
 };

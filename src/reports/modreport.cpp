@@ -245,6 +245,17 @@ bool ModReport::generate(Connection &connection, const QString &tableCode, Recor
                   mode.toUpper() == QLatin1String("V"), parent);
 }
 
+bool ModReport::generateFrom(Connection &connection, const QString &tableCode, const QString &sql, const QString &mode,
+                             QWidget *parent, const QString &subtitle)
+{
+    return output(
+        [&]() -> Report {
+            const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
+            return layoutOver(columns, genericStyle(subtitle), connection, sql, tableCode);
+        },
+        mode.toUpper() == QLatin1String("V"), parent);
+}
+
 Report ModReport::statisticsFindSet(Connection &connection, const QString &tableCode, const QString &condition,
                                    PeriodTotals::Period period, const QString &subtitle)
 {

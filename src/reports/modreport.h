@@ -66,6 +66,10 @@ Report build(Connection &connection, const QString &tableCode, Recordset &data, 
 // failure is shown to the operator. False when nothing was produced.
 bool generate(Connection &connection, const QString &tableCode, Recordset &data, const QString &mode,
               QWidget *parent = nullptr, const QString &subtitle = QString());
+// The same over a statement of its own, whose first page is shown while the
+// rest is read.
+bool generateFrom(Connection &connection, const QString &tableCode, const QString &sql, const QString &mode,
+                  QWidget *parent = nullptr, const QString &subtitle = QString());
 
 // The builders that open their own data ("select * from <table_code> WHERE <condition>"):
 // statistics (one row per day, per month or for the whole period) and member itinerary,
