@@ -144,6 +144,34 @@ private slots:
         QCOMPARE(dialog.list()->recordCount(), 2);
     }
 
+    // On a server a command travels whole with its commit: a transfer is one
+    // round trip, a clearing two (the rows read, then everything written).
+    void commandsInFewRoundTrips()
+    {
+        if (!TestDatabase::onServer())
+            QSKIP("a file has no round trips");
+        Points f;
+        Connection &c = f.state.connection();
+        const auto trips = [&c](const std::function<void()> &command) {
+            const quint64 before = c.roundTrips();
+            command();
+            return c.roundTrips() - before;
+        };
+        // A statement's text is prepared on its first use, in a round trip of its own: the second pass counts.
+        for (int pass = 0; pass < 2; ++pass) {
+            const quint64 moved = trips([&] {
+                QCOMPARE(PointsCommands::transferRow(c, "C001", "C004", f.ids.at(pass)), PointsCommands::TransferOutcome::Moved);
+            });
+            const quint64 cleared = trips([&] { PointsCommands::clearPoints(c, "C004", "1", {}, kOperator); });
+            if (pass == 1) {
+                QCOMPARE(moved, quint64(1));
+                QCOMPARE(cleared, quint64(2));
+            }
+        }
+        QCOMPARE(f.left(), QStringLiteral("40 0"));
+        QCOMPARE(f.scalar("select sum(jifenyue) from hyxc where kh='C004'").toInt(), 70 + 30 + 50 - 2);
+    }
+
     // The server goes away and refuses to take the seat back: the clearing and
     // the window's refresh after it fail alike, and the operator is told once.
     void lostServerSaidOnce()
