@@ -130,7 +130,10 @@ FRMHYDA::FRMHYDA(AppState &state, QWidget *parent)
 FRMHYDA::~FRMHYDA()
 {
     // Customers not yet read are not needed any more: the log entry written
-    // on the way out must not wait for them.
+    // on the way out must not wait for them. The emptied fields show no
+    // customer's tickets any more: nothing is read for them.
+    for (QLineEdit *box : std::as_const(m_boxes))
+        box->disconnect(this);
     m_customers->close();
 }
 
@@ -145,7 +148,9 @@ bool FRMHYDA::loadData()
     // A pending edit is written only through the checks of the save button.
     m_customers->setWriteCheck([this] { return checkFields(); });
     m_tabs->setCurrentIndex(0);
-    m_itinerary->setCustomer(customerNumber());
+    // Binding the fields showed the first customer's tickets already (its number changed).
+    if (m_itinerary->customer() != customerNumber() || customerNumber().isEmpty())
+        m_itinerary->setCustomer(customerNumber());
     cmd_yd(m_customers->hasRow(0), m_customers->hasRow(0));
     return true;
 }
