@@ -23,22 +23,37 @@ qint64 number(Engine &engine, const QString &sql)
     return statement.next() ? statement.value(0).toLongLong() : 0;
 }
 
-// The day index of the airline statistics, on an archive made before it; on a
-// server, also the Jet functions of an archive made before them.
-void addDayIndexAndFunctions(Engine &engine, bool server)
+// What an archive of an earlier version lacks, asked in one question per
+// opening: the statistics' day index (1) and, on a server, the latest Jet
+// function (2); and how many of the customers and the kept points are there
+// (the kept points are added when only the customers are).
+struct Missing
 {
-    // One question per opening: the table is there and its index is not (1); the
-    // archive is there and the latest Jet function is not (2).
-    const QString missing =
-        // On the server by name, not through the catalogue views: a new session plans those slowly.
+    qint64 parts = 0;
+    qint64 keptPoints = 0;
+};
+
+Missing ask(Engine &engine, bool server)
+{
+    // On the server by name, not through the catalogue views: a new session plans those slowly.
+    const QString sql =
         server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
                                 "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END "
                                 "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
-                                "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END")
-               : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
+                                "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END, "
+                                "(to_regclass('public.hyda') IS NOT NULL)::int + (to_regclass('public.sumkh') IS NOT NULL)::int")
+               : QStringLiteral("SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
                                 "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
-                                "AND name = 'SUMhangkong_day')");
-    const qint64 found = number(engine, missing);
+                                "AND name = 'SUMhangkong_day')), "
+                                "(SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('hyda', 'SUMkh'))");
+    Statement statement(engine.prepare(sql), sql);
+    if (!statement.next())
+        return {};
+    return {statement.value(0).toLongLong(), statement.value(1).toLongLong()};
+}
+
+void addDayIndexAndFunctions(Engine &engine, qint64 found)
+{
     if (found & 2) {
         try {
             engine.executeScript(dataFileText(QStringLiteral("jet-functions-postgres.sql")));
@@ -63,15 +78,16 @@ void addDayIndexAndFunctions(Engine &engine, bool server)
 void SchemaUpgrade::apply(Engine &engine)
 {
     const bool server = engine.isServer();
-    addDayIndexAndFunctions(engine, server);
+    const Missing missing = ask(engine, server);
+    addDayIndexAndFunctions(engine, missing.parts);
     // Customers without the kept points: an archive of an earlier version (an empty
     // file or server database being created has neither).
+    if (missing.keptPoints != 1)
+        return;
     const QString probe = server ? QStringLiteral("SELECT (to_regclass('public.hyda') IS NOT NULL)::int "
                                                   "+ (to_regclass('public.sumkh') IS NOT NULL)::int")
                                  : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
                                                   "AND name IN ('hyda', 'SUMkh')");
-    if (number(engine, probe) != 1)
-        return;
     const QString fill = server ? QStringLiteral("INSERT INTO sumkh SELECT kh, count(*), coalesce(sum(jifen), 0), "
                                                  "coalesce(sum(jifenyue), 0) FROM hyxc GROUP BY kh;")
                                 : QStringLiteral("INSERT INTO SUMkh SELECT kh, count(*), total(jifen), total(jifenyue) "
