@@ -3,6 +3,7 @@
 #include "store/datafiles.h"
 #include "store/dberror.h"
 #include "store/engine.h"
+#include "store/serverroles.h"
 #include "store/transactionguard.h"
 
 namespace {
@@ -58,12 +59,31 @@ void addDayIndexAndFunctions(Engine &engine, bool server)
     }
 }
 
+void addKeptPoints(Engine &engine, bool server);
+
 } // namespace
 
 void SchemaUpgrade::apply(Engine &engine)
 {
     const bool server = engine.isServer();
     addDayIndexAndFunctions(engine, server);
+    addKeptPoints(engine, server);
+    // The server's roles, when the owner opens an archive that has none yet
+    // (after the kept points, whose triggers then run with the owner's rights).
+    if (server) {
+        try {
+            if (ServerRoles::wanted(engine))
+                ServerRoles::install(engine, false);
+        } catch (const DbException &e) {
+            qWarning("the server roles could not be set up on %s: %s", qPrintable(engine.location()),
+                     qPrintable(e.description()));
+        }
+    }
+}
+
+namespace {
+void addKeptPoints(Engine &engine, bool server)
+{
     // Customers without the kept points: an archive of an earlier version (an empty
     // file or server database being created has neither).
     const QString probe = server ? QStringLiteral("SELECT (to_regclass('public.hyda') IS NOT NULL)::int "
@@ -88,6 +108,7 @@ void SchemaUpgrade::apply(Engine &engine)
                  qPrintable(e.description()));
     }
 }
+} // namespace
 
 bool SchemaUpgrade::addedOnOpen(const QString &object)
 {
