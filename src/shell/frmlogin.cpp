@@ -120,17 +120,24 @@ void frmLogin::cmdOK_Click()
         known = m_operators->find(QStringLiteral("czy_name=") + sqlQuote(name));
     }
     bool matched = false;
+    QString sessionLocation;
     if (known) {
         const qint64 account = m_operators->value(QStringLiteral("czy_no")).toLongLong();
         if (!ErrorBoundary::run([&] {
-                matched = OperatorCommands::checkPassword(m_state.connection(), account, m_password->text());
+                matched = OperatorCommands::logIn(m_state.connection(), account, m_password->text(), &sessionLocation)
+                          == OperatorCommands::LoginOutcome::LoggedIn;
             }))
             return;
     }
     if (!matched) {
         Msg::stop(QStringLiteral("口令错误!"));
+        // Guessing is not left open: the third wrong password ends the program.
+        if (++m_wrongAttempts >= 3)
+            reject();
         return;
     }
+    if (!sessionLocation.isEmpty())
+        m_state.setSessionLocation(sessionLocation);
     const QString operatorName = m_operators->text(QStringLiteral("czy_name"));
     if (m_main) {
         // Timer1 may not have fired yet; a quick login must not leave the busy pointer on.
@@ -141,5 +148,8 @@ void frmLogin::cmdOK_Click()
     }
     m_state.setCurrentOperator(operatorName);
     ErrorBoundary::run([&] { Rights::mCzyqx(m_state.connection(), m_main, operatorName); });
+    // The report menu as this operator reads it (on a server, the lobby read none).
+    if (m_main && !sessionLocation.isEmpty())
+        ErrorBoundary::run([&] { m_main->menu_load(); });
     accept();
 }

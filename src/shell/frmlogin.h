@@ -13,7 +13,7 @@ class Recordset;
 
 // The login window: an operator from the account list and the password.
 // Accepted on a correct password; rejected (and the caller ends the program)
-// on cancel.
+// on cancel and on the third wrong password.
 class frmLogin : public QDialog, public Loadable
 {
     Q_OBJECT
@@ -34,4 +34,5 @@ private:
     QComboBox *m_name;
     QLineEdit *m_password;
     QTimer *m_timer;
+    int m_wrongAttempts = 0;
 };
