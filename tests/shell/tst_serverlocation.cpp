@@ -1,12 +1,18 @@
 // A server as the database location: entered in the location window, tried
-// before it is kept, stored as path + data without a password.
+// before it is kept, stored as path + data without a password. The login on a
+// server is the server's: the seat then runs as the operator's role, and the
+// third password it refuses ends the program.
 #include "domain/shell/appstate.h"
 #include "shell/frm_pathset.h"
+#include "shell/frmlogin.h"
+#include "store/serverroles.h"
 #include "ui/settings.h"
 #include "support/controls.h"
 #include "support/messagelog.h"
 #include "support/testdatabase.h"
+#include "support/windowload.h"
 
+#include <QComboBox>
 #include <QSettings>
 #include <QTest>
 
@@ -15,52 +21,88 @@ class ServerLocationTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { qputenv("TORVANE_TEST_ENGINE", "postgres"); }
-    void serverRow_data();
-    void serverRow();
-};
-
-void ServerLocationTest::serverRow_data()
-{
-    QTest::addColumn<QString>("typed");   // %1: the test archive with a password, %2: an empty database
-    QTest::addColumn<QString>("message"); // empty: connected and stored
-    QTest::newRow("the archive, with its password") << "%1" << "";
-    QTest::newRow("no server there") << "postgresql://torvane@/kvora?host=/nonexistent&port=1" << "无法连接数据库服务器";
-    QTest::newRow("not an archive") << "%2" << "不是本系统的数据库";
-}
-
-void ServerLocationTest::serverRow()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, message);
-    TestDatabase db;
-    ServerDatabase empty;
-    const QString expected = QString(db.path()).replace(QLatin1String("//torvane@"), QLatin1String("//torvane_pw@"));
-    const QString withPassword = QString(db.path()).replace(QLatin1String("//torvane@"), QLatin1String("//torvane_pw:secret@"));
-    AppState state;
-    state.setLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
-    Settings::saveLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
-    Frm_pathset window(state);
-    MessageLog messages;
-    box(&window, QStringLiteral("Text2"))->setText(typed.replace("%1", withPassword).replace("%2", empty.uri()));
-    click(&window, QStringLiteral("CmdServer"));
-    if (!message.isEmpty()) {
-        QCOMPARE(messages.count(), 1);
-        QVERIFY2(messages.text().contains(message), qPrintable(messages.text()));
-        QCOMPARE(Settings::dataFolder() + Settings::databaseFile(), QStringLiteral("/old/old.db"));
-        return;
+    void serverRow_data()
+    {
+        QTest::addColumn<QString>("typed");   // %1: the test archive with a password, %2: an empty database
+        QTest::addColumn<QString>("message"); // empty: connected and stored
+        QTest::newRow("the archive, with its password") << "%1" << "";
+        QTest::newRow("no server there") << "postgresql://torvane@/kvora?host=/nonexistent&port=1" << "无法连接数据库服务器";
+        QTest::newRow("not an archive") << "%2" << "不是本系统的数据库";
     }
-    QCOMPARE(messages.count(), 0);
-    QCOMPARE(Connection::dataSourceOf(Connection::connectionText(Settings::dataFolder(), Settings::databaseFile())), expected);
-    QCOMPARE(box(&window, QStringLiteral("Text1"))->text(), expected);
-    // The settings file never holds a password, yet this run opens the archive without asking again.
-    QFile ini(QSettings(QSettings::IniFormat, QSettings::UserScope, Msg::programTitle()).fileName());
-    QVERIFY(ini.open(QIODevice::ReadOnly));
-    QVERIFY(!ini.readAll().contains("secret"));
-    Connection::setPasswordProvider([](const QString &) { return QStringLiteral("asked"); });
-    state.connection().open(state.connectionText());
-    Connection::setPasswordProvider({});
-    QCOMPARE(state.connection().location(), expected);
-}
+
+    void serverRow()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        TestDatabase db;
+        ServerDatabase empty;
+        const QString expected = ServerRoles::withUser(db.path(), QStringLiteral("torvane_pw"));
+        const QString withPassword = QString(expected).replace(QLatin1String("//torvane_pw@"), QLatin1String("//torvane_pw:secret@"));
+        AppState state;
+        state.setLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
+        Settings::saveLocation(QStringLiteral("/old/"), QStringLiteral("old.db"));
+        Frm_pathset window(state);
+        MessageLog messages;
+        box(&window, QStringLiteral("Text2"))->setText(typed.replace("%1", withPassword).replace("%2", empty.uri()));
+        click(&window, QStringLiteral("CmdServer"));
+        if (!message.isEmpty()) {
+            QCOMPARE(messages.count(), 1);
+            QVERIFY2(messages.text().contains(message), qPrintable(messages.text()));
+            QCOMPARE(Settings::dataFolder() + Settings::databaseFile(), QStringLiteral("/old/old.db"));
+            return;
+        }
+        QCOMPARE(messages.count(), 0);
+        QCOMPARE(Connection::dataSourceOf(Connection::connectionText(Settings::dataFolder(), Settings::databaseFile())), expected);
+        QCOMPARE(box(&window, QStringLiteral("Text1"))->text(), expected);
+        // The settings file never holds a password, yet this run opens the archive without asking again.
+        QFile ini(QSettings(QSettings::IniFormat, QSettings::UserScope, Msg::programTitle()).fileName());
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QVERIFY(!ini.readAll().contains("secret"));
+        Connection::setPasswordProvider([](const QString &) { return QStringLiteral("asked"); });
+        state.connection().open(state.connectionText());
+        Connection::setPasswordProvider({});
+        QCOMPARE(state.connection().location(), expected);
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<QStringList>("typed"); // the right one is wf1234
+        QTest::newRow("right at once") << QStringList{"wf1234"};
+        QTest::newRow("right at the third try") << QStringList{"WF1234", "wf1234 ", "wf1234"};
+        QTest::newRow("three wrong") << QStringList{"", "wf123", "WF1234"};
+    }
+
+    void login()
+    {
+        QFETCH(QStringList, typed);
+        TestDatabase db;
+        ServerRoles::setPassword(db.connection(), QStringLiteral("王芳"), QStringLiteral("wf1234"));
+        AppState state;
+        MessageLog messages;
+        // The seat comes in as the lobby, which reads the names and nothing more.
+        const QString lobby = db.scalar(QStringLiteral("select torvane_role_name('group', 'lobby')")).toString();
+        const auto [folder, file] = Frm_pathset::splitLocation(ServerRoles::withUser(db.path(), lobby));
+        ServerRoles::rememberPassword(folder + file, lobby);
+        state.setLocation(folder, file);
+        state.connection().open(state.connectionText());
+        QVERIFY_THROWS_EXCEPTION(DbException, state.connection().scalar(QStringLiteral("select count(*) from hyda")));
+        frmLogin login(state, nullptr);
+        child<QComboBox>(&loaded(login), "combname")->setCurrentText(QStringLiteral("王芳"));
+        for (const QString &password : typed) {
+            box(&login, "txtPassword")->setText(password);
+            login.cmdOK_Click();
+        }
+        const bool accepted = typed.last() == QLatin1String("wf1234");
+        QCOMPARE(messages.count(), typed.size() - (accepted ? 1 : 0));
+        QCOMPARE(login.result() == QDialog::Accepted, accepted);
+        // Every session of the seat runs as the operator: this one and a query window's own.
+        const QString role = ServerRoles::roleOf(db.connection(), QStringLiteral("王芳"));
+        Connection own;
+        own.open(state.connectionText());
+        for (Connection *c : {&state.connection(), &own})
+            QCOMPARE(c->scalar(QStringLiteral("select session_user")).toString(), accepted ? role : lobby);
+    }
+};
 
 QTEST_MAIN(ServerLocationTest)
 #include "tst_serverlocation.moc"

@@ -19,7 +19,10 @@ struct AppFixture
                         const DemoSize &size = DemoSize{20, 60})
         : db(content, size)
     {
-        state.setLocation(db.folder(), db.fileName());
+        // The seat runs as the operator (on a server, its role); the helpers below as the owner.
+        const QString seat = db.seatPath(kOperator);
+        const qsizetype cut = seat.lastIndexOf(QLatin1Char('/'), seat.indexOf(QLatin1Char('?'))) + 1;
+        state.setLocation(seat.left(cut), seat.mid(cut));
         state.connection().open(state.connectionText());
         state.setCurrentOperator(kOperator);
     }
