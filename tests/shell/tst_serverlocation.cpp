@@ -3,17 +3,23 @@
 // server is the server's: the seat then runs as the operator's role, and the
 // third password it refuses ends the program.
 #include "domain/shell/appstate.h"
+#include "shell/form_main.h"
 #include "shell/frm_pathset.h"
+#include "domain/operators/rights.h"
 #include "shell/frmlogin.h"
 #include "store/serverroles.h"
 #include "ui/settings.h"
+#include "support/appfixture.h"
 #include "support/controls.h"
 #include "support/messagelog.h"
 #include "support/testdatabase.h"
 #include "support/windowload.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QMdiArea>
 #include <QSettings>
+#include <QTimer>
 #include <QTest>
 
 class ServerLocationTest : public QObject
@@ -62,6 +68,36 @@ private slots:
         state.connection().open(state.connectionText());
         Connection::setPasswordProvider({});
         QCOMPARE(state.connection().location(), expected);
+    }
+
+    // Each right's window (or command) works for an operator holding that right alone: its grants are wide enough.
+    void rightOpensItsWindow_data()
+    {
+        QTest::addColumn<QString>("right");
+        for (const QString &right : Rights::functionNames())
+            QTest::newRow(qPrintable(right)) << right;
+    }
+    void rightOpensItsWindow()
+    {
+        QFETCH(QString, right);
+        AppFixture f;
+        f.exec(QStringLiteral("delete from czy where name=? and nr<>?"), {kOperator, right});
+        form_main main(f.state);
+        main.load();
+        QAction *command = main.action(Rights::actionFor(right));
+        command->setVisible(true);
+        command->setEnabled(true);
+        int modal = 0; // a modal window (积分转让) is up while the command runs
+        QTimer::singleShot(200, [&modal] {
+            if (QWidget *w = QApplication::activeModalWidget())
+                modal += w->close();
+        });
+        command->trigger();
+        // The backup is a command: a whole copy of the archive, said when done.
+        const bool backup = right == QStringLiteral("数据备份");
+        QCOMPARE(f.messages.texts().join(QString()).startsWith(QStringLiteral("数据备份完成")), backup);
+        QCOMPARE(f.messages.count(), backup ? 1 : 0);
+        QCOMPARE(main.mdiArea()->subWindowList().size() + modal, backup ? 0 : 1);
     }
 
     void login_data()
