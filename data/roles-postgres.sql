@@ -279,6 +279,9 @@ BEGIN
     DROP TRIGGER IF EXISTS czyrz_own ON czyrz;
     CREATE TRIGGER czyrz_own BEFORE INSERT ON czyrz FOR EACH ROW EXECUTE FUNCTION torvane_czyrz_own();
 
+    -- What an older archive kept of the passwords goes: the roles hold them now.
+    UPDATE czyzd SET czy_pass = NULL WHERE czy_pass IS NOT NULL;
+
     -- Every account has its role; one made now has no password until the owner sets one.
     FOR operator_name IN SELECT czy_name FROM czyzd ORDER BY czy_no LOOP
         IF fresh OR to_regrole(quote_ident(torvane_role_name('operator', operator_name))) IS NULL
