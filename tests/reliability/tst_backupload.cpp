@@ -39,7 +39,7 @@ private slots:
     {
         TestDatabase db(TestDatabase::Content::Demo, DemoSize{200, 4000});
         const int others = db.count(QStringLiteral("hyxc"));
-        const QString target = db.tempDir() + QStringLiteral("/kvora.bak");
+        const QString target = db.tempDir() + QStringLiteral("/kvora.bak"), seat = db.seatPath(QStringLiteral("王芳"));
         // Another seat commits pairs W<n>-a, W<n>-b, one transaction each, until told to stop.
         std::atomic<qint64> committed{0};
         std::atomic<bool> stop{false};
@@ -47,7 +47,7 @@ private slots:
         std::thread writer([&] {
             try {
                 Connection c;
-                c.openLocation(db.path());
+                c.openLocation(seat);
                 for (qint64 n = 1; !stop; committed = n++) {
                     TransactionGuard transaction(c);
                     insertTicket(c, QStringLiteral("BK-W"), QStringLiteral("W%1-a").arg(n));
@@ -97,7 +97,7 @@ private slots:
         const QString target = db.tempDir() + QStringLiteral("/kvora.bak"), wal = db.path() + QStringLiteral("-wal");
         const int tickets = db.count(QStringLiteral("hyxc"));
         Connection other;
-        other.openLocation(db.path());
+        other.openLocation(db.seatPath(QStringLiteral("王芳")));
         if (!ownSeat)
             other.execute(QStringLiteral("PRAGMA cache_size=8"));
         Connection &writer = ownSeat ? db.connection() : other;
