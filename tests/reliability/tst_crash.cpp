@@ -5,6 +5,7 @@
 // server the server rolls back what the killed seat left open.
 // TORVANE_CRASH_KILLS sets the number of kills (70, 35 on a server), TORVANE_CRASH_SEED the delays.
 #include "store/transactionguard.h"
+#include "store/serverroles.h"
 #include "support/testdatabase.h"
 
 #include <QDeadlineTimer>
@@ -70,6 +71,7 @@ private slots:
         c.openLocation(m_template);
         TransactionGuard transaction(c);
         c.execute(QStringLiteral("insert into czyzd(czy_name,czy_pass,sys_tag) values('CR操作员','x',false)"));
+        c.execute(QStringLiteral("insert into czy(name,czy_id,nr) values('CR操作员',0,'客户登记'),('CR操作员',0,'积分转让')"));
         int serial = 0;
         auto add = [&](const QString &kh, int tickets, std::function<int(int)> points) {
             c.execute(QStringLiteral("insert into hyda(kh,xm,xb) values(?,?,'男')"), {kh, QStringLiteral("测试") + kh});
@@ -116,7 +118,12 @@ private slots:
             QString location = m_dir.filePath(QStringLiteral("crash.db"));
             if (TestDatabase::onServer()) {
                 server = std::make_unique<ServerDatabase>(m_template);
-                location = server->uri();
+                // The driver is a seat: it runs as the operator, whose password its location carries.
+                Connection owner;
+                owner.openLocation(server->uri());
+                ServerRoles::setPassword(owner, QStringLiteral("CR操作员"), QStringLiteral("crash-pw"));
+                location = ServerRoles::withUser(server->uri(), ServerRoles::roleOf(owner, QStringLiteral("CR操作员")))
+                               .replace(QStringLiteral("@/"), QStringLiteral(":crash-pw@/"));
             } else {
                 for (const char *suffix : {"", "-wal", "-shm"})
                     QFile::remove(location + QLatin1String(suffix));
@@ -142,7 +149,7 @@ private slots:
             kills += driver.exitStatus() == QProcess::CrashExit;
 
             Connection c;
-            c.openLocation(location);
+            c.openLocation(server ? server->uri() : location);
             // The killed seat's server process goes once it finds its client gone, rolling back what was open.
             for (QDeadlineTimer gone(20000); server && !gone.hasExpired()
                  && c.scalar(QStringLiteral("select count(*) from pg_stat_activity where datname=current_database() and pid<>pg_backend_pid()")).toInt();)

@@ -156,8 +156,7 @@ private slots:
         QProcess seats[2];
         QStringList lines;
         // Seats of their own processes: a server location carries the operator's password.
-        const QString seat = db.seatPath(QStringLiteral("王芳"));
-        const QString at = TestDatabase::onServer() ? QString(seat).replace(seat.indexOf('@'), 1, QStringLiteral(":seat-pw@")) : seat;
+        const QString at = db.seatPath(QStringLiteral("王芳"), true);
         for (QProcess &p : seats)
             p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("worker"), at, QStringLiteral("14")});
         for (QProcess &p : seats) {

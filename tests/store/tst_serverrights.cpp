@@ -19,15 +19,14 @@ class ServerRightsTest : public QObject
     Q_OBJECT
     std::unique_ptr<ServerDatabase> m_db;
     Connection m_owner;
-    QMap<QString, PGconn *> m_as; // a right (its operator "p<n>") or the lobby
+    QMap<QString, std::shared_ptr<PGconn>> m_as; // a right (its operator "p<n>") or the lobby
 
-    PGconn *connectAs(const QString &role, const QString &password)
+    std::shared_ptr<PGconn> connectAs(const QString &role, const QString &password)
     {
         const QByteArray uri = ServerRoles::withUser(m_db->uri(), role).toUtf8(), pw = password.toUtf8();
         const char *keys[] = {"dbname", "password", nullptr}, *values[] = {uri.constData(), pw.constData(), nullptr};
-        return PQconnectdbParams(keys, values, 1);
+        return {PQconnectdbParams(keys, values, 1), PQfinish};
     }
-    QString operatorAt(const QString &name) { return ServerRoles::withUser(m_db->uri(), ServerRoles::roleOf(m_owner, name)); }
     // Whether the statement ran (then undone); a failure other than a refused privilege fails the test.
     bool runs(PGconn *c, const QString &sql)
     {
@@ -57,13 +56,8 @@ private slots:
         }
         const QString lobby = m_owner.scalar(QStringLiteral("select torvane_role_name('group', 'lobby')")).toString();
         m_as[QStringLiteral("lobby")] = connectAs(lobby, lobby);
-        for (PGconn *c : std::as_const(m_as))
-            QVERIFY2(PQstatus(c) == CONNECTION_OK, PQerrorMessage(c));
-    }
-    void cleanupTestCase()
-    {
-        for (PGconn *c : std::as_const(m_as))
-            PQfinish(c);
+        for (const auto &c : std::as_const(m_as))
+            QVERIFY2(PQstatus(c.get()) == CONNECTION_OK, PQerrorMessage(c.get()));
     }
 
     void privileges_data()
@@ -83,12 +77,12 @@ private slots:
         QFETCH(QString, sql);
         QFETCH(QStringList, allowed);
         for (auto it = m_as.cbegin(); it != m_as.cend(); ++it)
-            QVERIFY2(runs(it.value(), sql) == allowed.contains(it.key()), qPrintable(it.key()));
+            QVERIFY2(runs(it.value().get(), sql) == allowed.contains(it.key()), qPrintable(it.key()));
     }
 
     void keptStatisticsForAClerk()
     {
-        PQclear(PQexec(m_as["客户登记"], "insert into hyxc(kh,cprq,hangkong,dpy,kaishi,daoda,zs,amount1,jifen,jifenyue) values"
+        PQclear(PQexec(m_as["客户登记"].get(), "insert into hyxc(kh,cprq,hangkong,dpy,kaishi,daoda,zs,amount1,jifen,jifenyue) values"
                                         "('8800000001','1999-05-01','CA','刘','京','沪',2,800,5,5); update hyxc set zs = 3 where cprq = '1999-05-01'"));
         for (const char *kept : {"sumhangkong", "sumgeren", "sumdaoda"})
             QCOMPARE(m_owner.scalar(QStringLiteral("select sum(tickets) from %1").arg(kept)).toInt(),
@@ -103,7 +97,7 @@ private slots:
         using A = ServerRoles::Answer;
         QCOMPARE(m_owner.scalar(QStringLiteral("select count(czy_pass) from czyzd")).toInt(), 0);
         // Changed by the operator itself: the new one works, the old one no longer.
-        const QString clerk = operatorAt("王芳");
+        const QString clerk = ServerRoles::withUser(m_db->uri(), ServerRoles::roleOf(m_owner, "王芳"));
         Connection own;
         ServerRoles::rememberPassword(clerk, "wf1234");
         own.openLocation(clerk);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "domain/shell/appstate.h"
+#include "shell/frm_pathset.h"
 #include "store/recordset.h"
 #include "support/messagelog.h"
 #include "support/testdatabase.h"
@@ -20,9 +21,8 @@ struct AppFixture
         : db(content, size)
     {
         // The seat runs as the operator (on a server, its role); the helpers below as the owner.
-        const QString seat = db.seatPath(kOperator);
-        const qsizetype cut = seat.lastIndexOf(QLatin1Char('/'), seat.indexOf(QLatin1Char('?'))) + 1;
-        state.setLocation(seat.left(cut), seat.mid(cut));
+        const auto [folder, file] = Frm_pathset::splitLocation(db.seatPath(kOperator));
+        state.setLocation(folder, file);
         state.connection().open(state.connectionText());
         state.setCurrentOperator(kOperator);
     }

@@ -103,7 +103,7 @@ TestDatabase::TestDatabase(Content content, const DemoSize &size)
     m_connection.open(Connection::connectionText(folder(), fileName()));
 }
 
-QString TestDatabase::seatPath(const QString &name)
+QString TestDatabase::seatPath(const QString &name, bool withPassword)
 {
     if (!onServer())
         return m_path;
@@ -114,7 +114,7 @@ QString TestDatabase::seatPath(const QString &name)
     m_connection.execute(QStringLiteral("insert into czy(name,czy_id,nr) select ?, 0, torvane_rights()"), {name});
     const QString seat = ServerRoles::withUser(m_path, ServerRoles::roleOf(m_connection, name));
     ServerRoles::rememberPassword(seat, password);
-    return seat;
+    return withPassword ? QString(seat).replace(QStringLiteral("@/"), QStringLiteral(":seat-pw@/")) : seat;
 }
 
 // The connection closes before the server drops its database.

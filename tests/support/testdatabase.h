@@ -30,7 +30,8 @@ public:
     QString path() const { return m_path; }
     // Where a seat opens the archive: the file, or on a server the location
     // that logs in as the operator's role (given every right).
-    QString seatPath(const QString &name);
+    // `withPassword`: for another process, the password written into a server location.
+    QString seatPath(const QString &name, bool withPassword = false);
     // path() cut as the settings keep it: folder (with its trailing separator) + file name.
     QString folder() const;
     QString fileName() const;
