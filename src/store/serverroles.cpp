@@ -52,9 +52,25 @@ void ServerRoles::install(Engine &engine, bool fresh)
                                   : QStringLiteral("\nSELECT torvane_setup_roles(false);")));
 }
 
+// A function of the roles missing: an archive its owner has not opened since, or
+// could not set up (no CREATEROLE). Says who can mend it, not what SQL failed.
+[[noreturn]] static void failWithoutRoles(const DbException &e, const Connection &connection, const char *function)
+{
+    if (!e.description().contains(QLatin1String(function)))
+        throw e;
+    throw DbException(DbErrorCode::GeneralFailure,
+                      QStringLiteral("服务器上的这个档案还没有操作员的登录角色。请数据库的所有者（须可建立角色，CREATEROLE）"
+                                     "运行 torvane --reset-password admin --database %1 一次。")
+                          .arg(Connection::shownLocation(connection.location())));
+}
+
 QString ServerRoles::roleOf(Connection &connection, const QString &operatorName)
 {
-    return connection.scalar(QStringLiteral("select torvane_role_name('operator', ?)"), {operatorName}).toString();
+    try {
+        return connection.scalar(QStringLiteral("select torvane_role_name('operator', ?)"), {operatorName}).toString();
+    } catch (const DbException &e) {
+        failWithoutRoles(e, connection, "torvane_role_name");
+    }
 }
 
 QString ServerRoles::withUser(const QString &location, const QString &role)
@@ -124,7 +140,11 @@ QString ServerRoles::verifier(Connection &connection, const QString &password)
 
 void ServerRoles::setPassword(Connection &connection, const QString &operatorName, const QString &password)
 {
-    connection.scalar(QStringLiteral("select torvane_set_password(?, ?)"), {operatorName, verifier(connection, password)});
+    try {
+        connection.scalar(QStringLiteral("select torvane_set_password(?, ?)"), {operatorName, verifier(connection, password)});
+    } catch (const DbException &e) {
+        failWithoutRoles(e, connection, "torvane_set_password");
+    }
 }
 
 bool ServerRoles::encrypted(Connection &connection)
