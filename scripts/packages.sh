@@ -1,6 +1,6 @@
 # Installs the Debian packages Torvane needs, only when something is missing.
 # Sourced by run.sh and test.sh.
-torvane_packages="cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libx11-dev libsqlite3-dev libsodium-dev sqlite3 postgresql libpq-dev fontconfig fonts-wqy-microhei poppler-utils qt6-translations-l10n libxlsxwriter-dev unzip"
+torvane_packages="cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libx11-dev libsqlite3-dev libsodium-dev sqlite3 postgresql libpq-dev fontconfig fonts-wqy-microhei poppler-utils qt6-translations-l10n libxlsxwriter-dev unzip openssl"
 # The Debian package: CPack reads the linked libraries with dpkg-shlibdeps and file.
 torvane_packages+=" dpkg-dev file desktop-file-utils"
 

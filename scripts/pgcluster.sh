@@ -46,7 +46,10 @@ max_connections = 200
 # Test databases come and go; a vacuum worker in one would keep it from being dropped.
 autovacuum = off
 CONF
-    { echo "local all torvane_pw scram-sha-256"; cat "$dir/data/pg_hba.conf"; } >"$dir/hba" \
+    # The owner and the administrator come in by the socket's trust; every other
+    # role (the lobby, the operators) must give its password, as at an agency.
+    { echo "local all torvane_pw scram-sha-256"; echo "local all postgres trust"; echo "local all torvane trust"
+      echo "local all all scram-sha-256"; cat "$dir/data/pg_hba.conf"; } >"$dir/hba" \
         && "${as[@]}" cp "$dir/hba" "$dir/data/pg_hba.conf"
     if ! "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 start >/dev/null; then
         echo "test server: could not start:" >&2
@@ -54,10 +57,11 @@ CONF
         return 1
     fi
     # The tests work as an ordinary role that owns the databases it creates, as
-    # at an agency; torvane_pw must give its password ("secret").
+    # at an agency; torvane_pw must give its password ("secret"). Dropping a test
+    # database ends the sessions of its operators' roles too (pg_signal_backend).
     if ! "${as[@]}" "$bin/psql" -X -q -h "$dir" -p "$port" -U postgres -d postgres \
-            -c "CREATE ROLE torvane LOGIN CREATEDB" -c "CREATE ROLE torvane_pw LOGIN PASSWORD 'secret'" \
-            -c "GRANT torvane TO torvane_pw" >/dev/null; then
+            -c "CREATE ROLE torvane LOGIN CREATEDB CREATEROLE" -c "CREATE ROLE torvane_pw LOGIN PASSWORD 'secret'" \
+            -c "GRANT torvane TO torvane_pw" -c "GRANT pg_signal_backend TO torvane" >/dev/null; then
         echo "test server: could not create the test role" >&2
         return 1
     fi

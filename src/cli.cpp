@@ -105,6 +105,11 @@ int resetPassword(const QString &name, const QString &database)
 {
     QString folder = Settings::dataFolder();
     QString file = Settings::databaseFile();
+    // A server location is opened as given (a file path would be made absolute).
+    if (Connection::isServerLocation(database)) {
+        Connection::rememberPassword(database);
+        return PasswordReset::run(QStringLiteral("data source=") + database, name);
+    }
     if (!database.isEmpty()) {
         const QFileInfo named(database);
         folder = named.absolutePath() + QLatin1Char('/');

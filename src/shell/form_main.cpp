@@ -289,7 +289,10 @@ void form_main::load()
     action(QStringLiteral("hlep5"))->setText(QStringLiteral("关于") + Msg::programTitle());
     // A missing picture must not stop the program: the area stays plain.
     m_area->loadPicture(programPicturePath());
-    menu_load();
+    // On a server nobody has logged in yet: the lobby reads no catalogue, the
+    // login builds the menu as the operator.
+    if (!m_state.connection().isServer() || !m_state.currentOperator().isEmpty())
+        menu_load();
 }
 
 void form_main::endBusyPointer()

@@ -5,6 +5,7 @@
 #include "shell/newdatabase.h"
 #include "ui/settings.h"
 #include "store/connection.h"
+#include "store/serverroles.h"
 #include "ui/busycursor.h"
 #include "ui/dialogs.h"
 #include "ui/messagebox.h"
@@ -57,6 +58,11 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     connectButton->setObjectName(QStringLiteral("CmdServer"));
     connectButton->setAutoDefault(false);
     connect(connectButton, &QPushButton::clicked, this, &Frm_pathset::CmdServer_Click);
+    // Whether what travels to the server (passwords, members' data) is encrypted.
+    m_encryption = new QLabel(this);
+    m_encryption->setObjectName(QStringLiteral("LabelTls"));
+    if (m_state.connection().isServer())
+        showEncryption(m_state.connection());
 
     auto *ok = new QPushButton(QStringLiteral("确定(&Y)"), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
@@ -82,6 +88,7 @@ Frm_pathset::Frm_pathset(AppState &state, QWidget *parent) : QDialog(parent), m_
     layout->addWidget(picture, 0, Qt::AlignHCenter);
     layout->addLayout(row);
     layout->addLayout(serverRow);
+    layout->addWidget(m_encryption);
     layout->addLayout(buttons);
 }
 
@@ -157,6 +164,7 @@ void Frm_pathset::CmdServer_Click()
         BusyCursor busy;
         Connection trial;
         trial.openLocation(uri);
+        showEncryption(trial);
     } catch (const DbException &e) {
         Msg::stop(e.description());
         return;
@@ -168,4 +176,17 @@ void Frm_pathset::CmdServer_Click()
     m_path->setText(shown);
     m_server->setText(shown);
     Settings::saveLocation(folder, file);
+}
+
+void Frm_pathset::showEncryption(Connection &connection)
+{
+    bool encrypted = false;
+    try {
+        encrypted = ServerRoles::encrypted(connection);
+    } catch (const DbException &) {
+        m_encryption->clear();
+        return;
+    }
+    m_encryption->setText(encrypted ? QStringLiteral("与服务器的连接已加密 (TLS)")
+                                    : QStringLiteral("与服务器的连接未加密"));
 }

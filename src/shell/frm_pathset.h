@@ -3,6 +3,8 @@
 #include <QDialog>
 
 class AppState;
+class Connection;
+class QLabel;
 class QLineEdit;
 
 // The database location window: the chosen file's folder and name go to the
@@ -34,7 +36,11 @@ signals:
     void cancelled();
 
 private:
+    // Says in LabelTls whether a server connection travels encrypted.
+    void showEncryption(Connection &connection);
+
     AppState &m_state;
     QLineEdit *m_path;
     QLineEdit *m_server;
+    QLabel *m_encryption;
 };

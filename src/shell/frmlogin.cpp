@@ -120,10 +120,12 @@ void frmLogin::cmdOK_Click()
         known = m_operators->find(QStringLiteral("czy_name=") + sqlQuote(name));
     }
     bool matched = false;
+    QString sessionLocation;
     if (known) {
         const qint64 account = m_operators->value(QStringLiteral("czy_no")).toLongLong();
         if (!ErrorBoundary::run([&] {
-                matched = OperatorCommands::checkPassword(m_state.connection(), account, m_password->text());
+                matched = OperatorCommands::logIn(m_state.connection(), account, m_password->text(), &sessionLocation)
+                          == OperatorCommands::LoginOutcome::LoggedIn;
             }))
             return;
     }
@@ -131,6 +133,8 @@ void frmLogin::cmdOK_Click()
         Msg::stop(QStringLiteral("口令错误!"));
         return;
     }
+    if (!sessionLocation.isEmpty())
+        m_state.setSessionLocation(sessionLocation);
     const QString operatorName = m_operators->text(QStringLiteral("czy_name"));
     if (m_main) {
         // Timer1 may not have fired yet; a quick login must not leave the busy pointer on.
@@ -141,5 +145,8 @@ void frmLogin::cmdOK_Click()
     }
     m_state.setCurrentOperator(operatorName);
     ErrorBoundary::run([&] { Rights::mCzyqx(m_state.connection(), m_main, operatorName); });
+    // The report menu as this operator reads it (on a server, the lobby read none).
+    if (m_main && !sessionLocation.isEmpty())
+        ErrorBoundary::run([&] { m_main->menu_load(); });
     accept();
 }

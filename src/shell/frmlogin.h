@@ -13,7 +13,7 @@ class Recordset;
 
 // The login window: an operator from the account list and the password.
 // Accepted on a correct password; rejected (and the caller ends the program)
-// on cancel.
+// on cancel. A wrong password may be typed again as often as needed.
 class frmLogin : public QDialog, public Loadable
 {
     Q_OBJECT

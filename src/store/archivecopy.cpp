@@ -5,6 +5,7 @@
 #include "store/engine.h"
 #include "store/pgengine.h"
 #include "store/schemafacts.h"
+#include "store/serverroles.h"
 #include "store/transactionguard.h"
 #include "store/wholefile.h"
 
@@ -136,6 +137,9 @@ QStringList copyInto(Connection &from, Connection &to, bool replace = false)
                 to.execute(QStringLiteral("DELETE FROM ") + table);
         } else {
             DatabaseCreator::writeSchema(to);
+            // The operators copied in get their roles as they arrive, without passwords.
+            if (to.isServer())
+                ServerRoles::install(to.engine(), true);
         }
         for (const QString &table : SchemaFacts::delivered().tables()) {
             if (kKeptStatistics.contains(table, Qt::CaseInsensitive) || table.compare(kKeptPoints, Qt::CaseInsensitive) == 0)
@@ -192,6 +196,18 @@ QStringList copyToNewFile(Connection &source, const QString &target, bool backup
 
 } // namespace
 
+// Passwords do not move between engines (a file keeps hashes, a server its
+// roles'): each operator of the copy gets one from whoever administers it.
+static QStringList withoutPasswords(Connection &target, const QString &location)
+{
+    QStringList lines;
+    Statement names = target.prepare(QStringLiteral("select czy_name from czyzd order by czy_no"));
+    while (names.next())
+        lines << QStringLiteral("operator %1 has no password yet: torvane --reset-password %1 --database %2")
+                     .arg(names.value(0).toString(), location);
+    return lines;
+}
+
 QStringList ArchiveCopy::copy(const QString &from, const QString &to)
 {
     if (from == to)
@@ -201,11 +217,17 @@ QStringList ArchiveCopy::copy(const QString &from, const QString &to)
     if (!Engine::isServerLocation(to)) {
         if (QFileInfo::exists(to))
             failWith(QStringLiteral("文件“%1”已存在，不覆盖").arg(to));
-        return copyToNewFile(source, to, false);
+        QStringList report = copyToNewFile(source, to, false);
+        if (source.isServer()) {
+            Connection target;
+            target.openLocation(to);
+            report << withoutPasswords(target, to);
+        }
+        return report;
     }
     Connection target;
     target.adopt(std::make_unique<PgEngine>(to, PgEngine::Purpose::Create));
-    return copyInto(source, target);
+    return copyInto(source, target) << withoutPasswords(target, Connection::shownLocation(to));
 }
 
 void ArchiveCopy::toNewFile(Connection &source, const QString &target)

@@ -7,6 +7,7 @@
 #include "store/passwordhash.h"
 #include "store/pgengine.h"
 #include "store/privatefile.h"
+#include "store/serverroles.h"
 #include "store/sqlitereason.h"
 #include "store/transactionguard.h"
 #include "store/wholefile.h"
@@ -31,11 +32,34 @@ void hashSeedPasswords(Connection &connection)
                            {PasswordHash::make(password), number});
 }
 
+// On a server the operators' passwords are their roles': the seed's are set
+// there from verifiers made here, and the archive keeps none.
+void giveRolesPasswords(Connection &connection, const QString *adminPassword)
+{
+    Statement rows = connection.prepare(QStringLiteral("select czy_name, czy_pass from czyzd where czy_pass is not null"));
+    QList<QPair<QString, QString>> clear;
+    while (rows.next())
+        clear.append({rows.value(0).toString(), rows.value(1).toString()});
+    ServerRoles::install(connection.engine(), true);
+    connection.execute(QStringLiteral("update czyzd set czy_pass=null"));
+    for (const auto &[name, password] : clear)
+        ServerRoles::setPassword(connection, name,
+                                 adminPassword && name == QLatin1String("admin") ? *adminPassword : password);
+}
+
 void fill(Connection &connection, const DemoSize *demo, quint64 seed, const QString *adminPassword)
 {
     TransactionGuard transaction(connection);
     DatabaseCreator::writeSchema(connection);
     connection.executeScript(dataFileText(QStringLiteral("seed.sql")));
+    if (connection.isServer()) {
+        giveRolesPasswords(connection, adminPassword);
+        if (demo)
+            DemoData::generate(connection, *demo, seed);
+        transaction.commit();
+        connection.executeScript(QStringLiteral("ANALYZE"));
+        return;
+    }
     if (adminPassword
         && connection.execute(QStringLiteral("UPDATE czyzd SET czy_pass = ? WHERE czy_name = 'admin'"), {*adminPassword})
                != 1)

@@ -3,6 +3,7 @@
 #include "store/datafiles.h"
 #include "store/dberror.h"
 #include "store/engine.h"
+#include "store/serverroles.h"
 #include "store/transactionguard.h"
 
 namespace {
@@ -25,12 +26,14 @@ qint64 number(Engine &engine, const QString &sql)
 
 // What an archive of an earlier version lacks, asked in one question per
 // opening: the statistics' day index (1) and, on a server, the latest Jet
-// function (2); and how many of the customers and the kept points are there
-// (the kept points are added when only the customers are).
+// function (2); how many of the customers and the kept points are there
+// (the kept points are added when only the customers are); on a server,
+// whether its owner is to set up its roles.
 struct Missing
 {
     qint64 parts = 0;
     qint64 keptPoints = 0;
+    bool roles = false;
 };
 
 Missing ask(Engine &engine, bool server)
@@ -41,7 +44,8 @@ Missing ask(Engine &engine, bool server)
                                 "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END "
                                 "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
                                 "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END, "
-                                "(to_regclass('public.hyda') IS NOT NULL)::int + (to_regclass('public.sumkh') IS NOT NULL)::int")
+                                "(to_regclass('public.hyda') IS NOT NULL)::int + (to_regclass('public.sumkh') IS NOT NULL)::int, ")
+                     + ServerRoles::wantedProbe()
                : QStringLiteral("SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
                                 "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
                                 "AND name = 'SUMhangkong_day')), "
@@ -49,7 +53,8 @@ Missing ask(Engine &engine, bool server)
     Statement statement(engine.prepare(sql), sql);
     if (!statement.next())
         return {};
-    return {statement.value(0).toLongLong(), statement.value(1).toLongLong()};
+    return {statement.value(0).toLongLong(), statement.value(1).toLongLong(),
+            server && statement.value(2).toInt() == 1};
 }
 
 void addDayIndexAndFunctions(Engine &engine, qint64 found)
@@ -73,17 +78,10 @@ void addDayIndexAndFunctions(Engine &engine, qint64 found)
     }
 }
 
-} // namespace
-
-void SchemaUpgrade::apply(Engine &engine)
+// Customers without the kept points: an archive of an earlier version (an empty
+// file or server database being created has neither).
+void addKeptPoints(Engine &engine, bool server)
 {
-    const bool server = engine.isServer();
-    const Missing missing = ask(engine, server);
-    addDayIndexAndFunctions(engine, missing.parts);
-    // Customers without the kept points: an archive of an earlier version (an empty
-    // file or server database being created has neither).
-    if (missing.keptPoints != 1)
-        return;
     const QString probe = server ? QStringLiteral("SELECT (to_regclass('public.hyda') IS NOT NULL)::int "
                                                   "+ (to_regclass('public.sumkh') IS NOT NULL)::int")
                                  : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
@@ -102,6 +100,27 @@ void SchemaUpgrade::apply(Engine &engine)
     } catch (const DbException &e) {
         qWarning("the kept points could not be added to %s: %s", qPrintable(engine.location()),
                  qPrintable(e.description()));
+    }
+}
+
+} // namespace
+
+void SchemaUpgrade::apply(Engine &engine)
+{
+    const bool server = engine.isServer();
+    const Missing missing = ask(engine, server);
+    addDayIndexAndFunctions(engine, missing.parts);
+    if (missing.keptPoints == 1)
+        addKeptPoints(engine, server);
+    // The server's roles, when the owner opens an archive that has none yet
+    // (after the kept points, whose triggers then run with the owner's rights).
+    if (missing.roles) {
+        try {
+            ServerRoles::install(engine, false);
+        } catch (const DbException &e) {
+            qWarning("the server roles could not be set up on %s: %s", qPrintable(engine.location()),
+                     qPrintable(e.description()));
+        }
     }
 }
 

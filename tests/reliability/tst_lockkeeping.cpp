@@ -142,58 +142,54 @@ class LockKeeping : public QObject
 {
     Q_OBJECT
 private slots:
-    void engineLocksAreItsOwn();
-    void othersStayOut_data();
-    void othersStayOut();
+    void engineLocksAreItsOwn()
+    {
+        QVERIFY(SqliteLocks::keptAcrossCloses());
+    }
+
+    void othersStayOut_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char *action : {"open dialog", "save dialog", "location dialog", "a library reads the files",
+                                   "exports into the folder", "backup", "restore refused", "restore done"})
+            QTest::newRow(action) << QString::fromUtf8(action);
+    }
+
+    void othersStayOut()
+    {
+        QFETCH(QString, action);
+        TestDatabase db;
+        const QString file = db.path();
+        db.connection().close();
+
+        QProcess program;
+        program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), file, action});
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(readLine(program, "ready"), qPrintable(program.readAllStandardError()));
+
+        // Another process's write waits for the held transaction and gives up.
+        QProcess other;
+        other.start(QStringLiteral("sqlite3"), {QStringLiteral("-cmd"), QStringLiteral(".timeout 300"), file,
+                                                QStringLiteral("insert into dict(class,lx,sm) values('LK',3,'other');")});
+        QVERIFY(other.waitForFinished(20000));
+        QVERIFY2(other.exitCode() != 0, "another process wrote while the program held its transaction");
+        QVERIFY(other.readAllStandardError().contains("locked"));
+
+        program.write("commit\n");
+        QVERIFY(readLine(program, "committed"));
+        program.kill();
+        program.waitForFinished();
+
+        RawSqlite after(file);
+        sqlite3_stmt *stmt = nullptr;
+        sqlite3_prepare_v2(after, "select group_concat(lx) from (select lx from dict where class='LK' order by lx)", -1,
+                           &stmt, nullptr);
+        QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+        const QString rows = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+        QCOMPARE(rows, QStringLiteral("1,2"));
+    }
 };
-
-void LockKeeping::engineLocksAreItsOwn()
-{
-    QVERIFY(SqliteLocks::keptAcrossCloses());
-}
-
-void LockKeeping::othersStayOut_data()
-{
-    QTest::addColumn<QString>("action");
-    for (const char *action : {"open dialog", "save dialog", "location dialog", "a library reads the files",
-                               "exports into the folder", "backup", "restore refused", "restore done"})
-        QTest::newRow(action) << QString::fromUtf8(action);
-}
-
-void LockKeeping::othersStayOut()
-{
-    QFETCH(QString, action);
-    TestDatabase db;
-    const QString file = db.path();
-    db.connection().close();
-
-    QProcess program;
-    program.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), file, action});
-    QVERIFY(program.waitForStarted());
-    QVERIFY2(readLine(program, "ready"), qPrintable(program.readAllStandardError()));
-
-    // Another process's write waits for the held transaction and gives up.
-    QProcess other;
-    other.start(QStringLiteral("sqlite3"), {QStringLiteral("-cmd"), QStringLiteral(".timeout 300"), file,
-                                            QStringLiteral("insert into dict(class,lx,sm) values('LK',3,'other');")});
-    QVERIFY(other.waitForFinished(20000));
-    QVERIFY2(other.exitCode() != 0, "another process wrote while the program held its transaction");
-    QVERIFY(other.readAllStandardError().contains("locked"));
-
-    program.write("commit\n");
-    QVERIFY(readLine(program, "committed"));
-    program.kill();
-    program.waitForFinished();
-
-    RawSqlite after(file);
-    sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(after, "select group_concat(lx) from (select lx from dict where class='LK' order by lx)", -1,
-                       &stmt, nullptr);
-    QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
-    const QString rows = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    QCOMPARE(rows, QStringLiteral("1,2"));
-}
 
 int main(int argc, char **argv)
 {

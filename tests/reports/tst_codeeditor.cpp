@@ -24,12 +24,88 @@ private slots:
         m_window = std::make_unique<FRM_KXLX>(m_f->state);
         loaded(*m_window).show();
     }
-    void rowKeepsItsClass();
-    void refusalsNameTheirCause_data();
-    void refusalsNameTheirCause();
-    void findStartsAtTheCurrentRow();
-    void deleteAsksFirst();
-    void enterWalksTheBoxesAndBoxTwoIsUpperCase();
+    void rowKeepsItsClass()
+    {
+        // The class list follows the row shown, so saving an airline while another class was last chosen keeps it one.
+        const int airline = rows()->indexOf(QStringLiteral("class='航空公司'"));
+        QVERIFY(airline >= 0);
+        classes()->setCurrentText(QStringLiteral("性别"));
+        rows()->moveTo(airline);
+        QCOMPARE(classes()->currentText(), QStringLiteral("航空公司"));
+        const int lx = rows()->value(QStringLiteral("lx")).toInt();
+        type(3, QStringLiteral("中国国航"));
+        run(QStringLiteral("save"));
+        QCOMPARE(m_f->messages.count(), 0);
+        QCOMPARE(m_f->rows("select class, sm from dict where class='航空公司' and lx=?", {lx}), "航空公司|中国国航");
+    }
+
+    void refusalsNameTheirCause_data()
+    {
+        QTest::addColumn<QString>("lx");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("duplicate") << "1" << "数据重复，请重新输入!"; // lx 1 of 性别 exists
+        QTest::newRow("not a number") << "一" << "编号  请输入数字！";
+    }
+
+    void refusalsNameTheirCause()
+    {
+        QFETCH(QString, lx);
+        QFETCH(QString, message);
+        classes()->setCurrentText(QStringLiteral("性别"));
+        run(QStringLiteral("new"));
+        type(1, lx);
+        type(3, QStringLiteral("不详"));
+        run(QStringLiteral("save"));
+        QCOMPARE(m_f->messages.texts(), QStringList{message});
+        QCOMPARE(m_f->count("dict where sm='不详'"), 0);
+    }
+
+    void findStartsAtTheCurrentRow()
+    {
+        box(m_window.get(), QStringLiteral("Txtfind"))->setText(QStringLiteral("2"));
+        run(QStringLiteral("find"));
+        const int first = rows()->currentIndex();
+        QCOMPARE(rows()->value(QStringLiteral("lx")).toInt(), 2);
+        run(QStringLiteral("find")); // again from the row found: the same row
+        QCOMPARE(rows()->currentIndex(), first);
+        rows()->moveTo(first + 1); // from the row after it: the next class's code 2
+        run(QStringLiteral("find"));
+        QVERIFY(rows()->currentIndex() > first);
+        QCOMPARE(rows()->value(QStringLiteral("lx")).toInt(), 2);
+    }
+
+    void deleteAsksFirst()
+    {
+        const int before = m_f->count("dict");
+        rows()->moveTo(0);
+        m_f->messages.answer = Msg::Answer::Cancel;
+        run(QStringLiteral("delete"));
+        QCOMPARE(m_f->messages.texts(), QStringList{QStringLiteral("确认删除当前记录")});
+        QCOMPARE(m_f->count("dict"), before);
+        m_f->messages.answer = Msg::Answer::Ok;
+        run(QStringLiteral("delete"));
+        QCOMPARE(m_f->count("dict"), before - 1);
+    }
+
+    void enterWalksTheBoxesAndBoxTwoIsUpperCase()
+    {
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        const int last = m_window->fieldCount() - 1;
+        field(1)->setFocus();
+        for (int i = 1; i < last; ++i) {
+            QTest::keyClick(field(i), Qt::Key_Return);
+            QVERIFY2(field(i + 1)->hasFocus(), qPrintable(QString::number(i)));
+        }
+        QTest::keyClick(field(last), Qt::Key_Return);
+        QVERIFY(field(0)->hasFocus());
+        field(2)->setFocus();
+        type(2, QStringLiteral("ca"));
+        field(3)->setFocus();
+        QCOMPARE(field(2)->text(), QStringLiteral("CA"));
+        run(QStringLiteral("save"));
+        QCOMPARE(rows()->text(QStringLiteral("jm")), QStringLiteral("CA"));
+    }
 
 private:
     QLineEdit *field(int i) const { return box(m_window.get(), QStringLiteral("txtspzd_%1").arg(i)); }
@@ -45,89 +121,6 @@ private:
     std::unique_ptr<AppFixture> m_f;
     std::unique_ptr<FRM_KXLX> m_window;
 };
-
-void CodeEditorTest::rowKeepsItsClass()
-{
-    // The class list follows the row shown, so saving an airline while another class was last chosen keeps it one.
-    const int airline = rows()->indexOf(QStringLiteral("class='航空公司'"));
-    QVERIFY(airline >= 0);
-    classes()->setCurrentText(QStringLiteral("性别"));
-    rows()->moveTo(airline);
-    QCOMPARE(classes()->currentText(), QStringLiteral("航空公司"));
-    const int lx = rows()->value(QStringLiteral("lx")).toInt();
-    type(3, QStringLiteral("中国国航"));
-    run(QStringLiteral("save"));
-    QCOMPARE(m_f->messages.count(), 0);
-    QCOMPARE(m_f->rows("select class, sm from dict where class='航空公司' and lx=?", {lx}), "航空公司|中国国航");
-}
-
-void CodeEditorTest::refusalsNameTheirCause_data()
-{
-    QTest::addColumn<QString>("lx");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("duplicate") << "1" << "数据重复，请重新输入!"; // lx 1 of 性别 exists
-    QTest::newRow("not a number") << "一" << "编号  请输入数字！";
-}
-
-void CodeEditorTest::refusalsNameTheirCause()
-{
-    QFETCH(QString, lx);
-    QFETCH(QString, message);
-    classes()->setCurrentText(QStringLiteral("性别"));
-    run(QStringLiteral("new"));
-    type(1, lx);
-    type(3, QStringLiteral("不详"));
-    run(QStringLiteral("save"));
-    QCOMPARE(m_f->messages.texts(), QStringList{message});
-    QCOMPARE(m_f->count("dict where sm='不详'"), 0);
-}
-
-void CodeEditorTest::findStartsAtTheCurrentRow()
-{
-    box(m_window.get(), QStringLiteral("Txtfind"))->setText(QStringLiteral("2"));
-    run(QStringLiteral("find"));
-    const int first = rows()->currentIndex();
-    QCOMPARE(rows()->value(QStringLiteral("lx")).toInt(), 2);
-    run(QStringLiteral("find")); // again from the row found: the same row
-    QCOMPARE(rows()->currentIndex(), first);
-    rows()->moveTo(first + 1); // from the row after it: the next class's code 2
-    run(QStringLiteral("find"));
-    QVERIFY(rows()->currentIndex() > first);
-    QCOMPARE(rows()->value(QStringLiteral("lx")).toInt(), 2);
-}
-
-void CodeEditorTest::deleteAsksFirst()
-{
-    const int before = m_f->count("dict");
-    rows()->moveTo(0);
-    m_f->messages.answer = Msg::Answer::Cancel;
-    run(QStringLiteral("delete"));
-    QCOMPARE(m_f->messages.texts(), QStringList{QStringLiteral("确认删除当前记录")});
-    QCOMPARE(m_f->count("dict"), before);
-    m_f->messages.answer = Msg::Answer::Ok;
-    run(QStringLiteral("delete"));
-    QCOMPARE(m_f->count("dict"), before - 1);
-}
-
-void CodeEditorTest::enterWalksTheBoxesAndBoxTwoIsUpperCase()
-{
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    const int last = m_window->fieldCount() - 1;
-    field(1)->setFocus();
-    for (int i = 1; i < last; ++i) {
-        QTest::keyClick(field(i), Qt::Key_Return);
-        QVERIFY2(field(i + 1)->hasFocus(), qPrintable(QString::number(i)));
-    }
-    QTest::keyClick(field(last), Qt::Key_Return);
-    QVERIFY(field(0)->hasFocus());
-    field(2)->setFocus();
-    type(2, QStringLiteral("ca"));
-    field(3)->setFocus();
-    QCOMPARE(field(2)->text(), QStringLiteral("CA"));
-    run(QStringLiteral("save"));
-    QCOMPARE(rows()->text(QStringLiteral("jm")), QStringLiteral("CA"));
-}
 
 QTEST_MAIN(CodeEditorTest)
 #include "tst_codeeditor.moc"

@@ -72,113 +72,107 @@ class TestReportDocument : public QObject
 {
     Q_OBJECT
 private slots:
-    void dumpMatchesListing();
-    void totalsKeepToTheLastPage_data();
-    void totalsKeepToTheLastPage();
-    void longReportGrows_data();
-    void longReportGrows();
+    void dumpMatchesListing()
+    {
+        Source s(QStringLiteral("二〇〇三年十月"));
+        QCOMPARE(s.shown, 4);
+        QCOMPARE(s.build(QDate(2003, 10, 1))->dump(), QString::fromUtf8(kExpected));
+    }
+
+    void totalsKeepToTheLastPage_data()
+    {
+        // Rows counted from the page: those that leave room for the totals under
+        // them, those that fill the page, and one more of each.
+        QTest::addColumn<int>("extra");
+        QTest::addColumn<bool>("toFull"); // counted from a full page, else from the rows the totals still fit under
+        QTest::addColumn<int>("pages");
+        QTest::newRow("totals just fit") << 0 << false << 1;
+        QTest::newRow("one row more: totals on a page of their own") << 1 << false << 2;
+        QTest::newRow("page just full") << 0 << true << 2;
+        QTest::newRow("a row on the next page, the totals under it") << 1 << true << 2;
+    }
+
+    void totalsKeepToTheLastPage()
+    {
+        QFETCH(int, extra);
+        QFETCH(bool, toFull);
+        QFETCH(int, pages);
+        Source s;
+        const auto rowsOf = [&s](int n) {
+            s.db.connection().execute(QStringLiteral("delete from tjtest"));
+            for (int i = 0; i < n; ++i)
+                s.db.connection().execute(QStringLiteral("insert into tjtest values ('北京', 1, 10, 0.5, '')"));
+            return s.build();
+        };
+        const auto one = rowsOf(1);
+        const ReportRenderer first(*one);
+        const double body = first.pageLayout().paintRect(QPageLayout::Inch).height() * 1440.0 - one->sectionHeight(2)
+                            - one->sectionHeight(4);
+        const int full = first.rowsPerPage();
+        const int fit = static_cast<int>((body - one->sectionHeight(5)) / one->sectionHeight(3));
+        QVERIFY(fit > 1 && fit < full && full * one->sectionHeight(3) <= body);
+        QCOMPARE(ReportRenderer(*rowsOf((toFull ? full : fit) + extra)).pageCount(), pages);
+    }
+
+    void longReportGrows_data()
+    {
+        QTest::addColumn<int>("finish");
+        QTest::newRow("read while idle") << 0;
+        QTest::newRow("the window's connection closes") << 1;
+        QTest::newRow("exported to PDF at once") << 2;
+        QTest::newRow("a row further on fails") << 3;
+    }
+
+    void longReportGrows()
+    {
+        QFETCH(int, finish);
+        TestDatabase db;
+        db.connection().executeScript(QStringLiteral(
+            "INSERT INTO SUMhangkong (hangkong, cprq, neivai, ZSOFSUM, AMOUNT2OFSUM, AMOUNT3OFSUM, tickets) "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+            "SELECT 'CA', date('2020-01-01', '+' || i || ' days'), 'N', 1, 2.5, 1, 1 FROM n;"));
+        Connection own;
+        own.openLocation(db.path());
+        // The failing row's condition overflows once its dates pass 2022.
+        const QString condition = finish == 3 ? "cprq < '2022-01-01' or abs(-9223372036854775808) > 0" : "";
+        const Report report = ModReport::statisticsFindSet(own, QStringLiteral("SUMhangkong"), condition);
+        QVERIFY(report && !report->isComplete());
+        const ReportRenderer first(*report);
+        QCOMPARE(first.pageCount(), (report->rowsRead() + first.rowsPerPage() - 1) / first.rowsPerPage());
+        const QString pdf = db.tempDir() + QStringLiteral("/long.pdf");
+        int pdfPages = 0;
+        if (finish == 3) {
+            // Rows cut short are never printed as if they were all.
+            QTRY_VERIFY(report->isComplete());
+            QVERIFY(!report->readError().isEmpty());
+            QString error;
+            QVERIFY(!ReportOutput::exportPdf(*report, pdf, &error));
+            QVERIFY2(error.contains(report->readError()), qPrintable(error));
+            QVERIFY(!QFile::exists(pdf));
+            return;
+        }
+        if (finish == 0) {
+            QTRY_VERIFY(report->isComplete());
+        } else if (finish == 1) {
+            own.close();
+        } else {
+            QVERIFY(ReportOutput::exportPdf(*report, pdf));
+            QFile file(pdf);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            pdfPages = static_cast<int>(file.readAll().count("/Type /Page\n"));
+        }
+        QVERIFY(report->isComplete());
+        QCOMPARE(report->rowCount(), 1200);
+        QCOMPARE(report->sumText(QStringLiteral("function2")), QStringLiteral("3000.00"));
+        // Every row's page, then the chart's.
+        const ReportRenderer whole(*report);
+        QVERIFY(whole.pageCount() > (1200 + whole.rowsPerPage() - 1) / whole.rowsPerPage());
+        if (finish == 2)
+            QCOMPARE(pdfPages, whole.pageCount());
+    }
 };
-
-void TestReportDocument::dumpMatchesListing()
-{
-    Source s(QStringLiteral("二〇〇三年十月"));
-    QCOMPARE(s.shown, 4);
-    QCOMPARE(s.build(QDate(2003, 10, 1))->dump(), QString::fromUtf8(kExpected));
-}
-
-void TestReportDocument::totalsKeepToTheLastPage_data()
-{
-    // Rows counted from the page: those that leave room for the totals under
-    // them, those that fill the page, and one more of each.
-    QTest::addColumn<int>("extra");
-    QTest::addColumn<bool>("toFull"); // counted from a full page, else from the rows the totals still fit under
-    QTest::addColumn<int>("pages");
-    QTest::newRow("totals just fit") << 0 << false << 1;
-    QTest::newRow("one row more: totals on a page of their own") << 1 << false << 2;
-    QTest::newRow("page just full") << 0 << true << 2;
-    QTest::newRow("a row on the next page, the totals under it") << 1 << true << 2;
-}
-
-void TestReportDocument::totalsKeepToTheLastPage()
-{
-    QFETCH(int, extra);
-    QFETCH(bool, toFull);
-    QFETCH(int, pages);
-    Source s;
-    const auto rowsOf = [&s](int n) {
-        s.db.connection().execute(QStringLiteral("delete from tjtest"));
-        for (int i = 0; i < n; ++i)
-            s.db.connection().execute(QStringLiteral("insert into tjtest values ('北京', 1, 10, 0.5, '')"));
-        return s.build();
-    };
-    const auto one = rowsOf(1);
-    const ReportRenderer first(*one);
-    const double body = first.pageLayout().paintRect(QPageLayout::Inch).height() * 1440.0 - one->sectionHeight(2)
-                        - one->sectionHeight(4);
-    const int full = first.rowsPerPage();
-    const int fit = static_cast<int>((body - one->sectionHeight(5)) / one->sectionHeight(3));
-    QVERIFY(fit > 1 && fit < full && full * one->sectionHeight(3) <= body);
-    QCOMPARE(ReportRenderer(*rowsOf((toFull ? full : fit) + extra)).pageCount(), pages);
-}
-
-void TestReportDocument::longReportGrows_data()
-{
-    QTest::addColumn<int>("finish");
-    QTest::newRow("read while idle") << 0;
-    QTest::newRow("the window's connection closes") << 1;
-    QTest::newRow("exported to PDF at once") << 2;
-    QTest::newRow("a row further on fails") << 3;
-}
 
 // A long report is shown from its first rows; the rest, the totals and the
 // chart come however the reading ends.
-void TestReportDocument::longReportGrows()
-{
-    QFETCH(int, finish);
-    TestDatabase db;
-    db.connection().executeScript(QStringLiteral(
-        "INSERT INTO SUMhangkong (hangkong, cprq, neivai, ZSOFSUM, AMOUNT2OFSUM, AMOUNT3OFSUM, tickets) "
-        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
-        "SELECT 'CA', date('2020-01-01', '+' || i || ' days'), 'N', 1, 2.5, 1, 1 FROM n;"));
-    Connection own;
-    own.openLocation(db.path());
-    // The failing row's condition overflows once its dates pass 2022.
-    const QString condition = finish == 3 ? "cprq < '2022-01-01' or abs(-9223372036854775808) > 0" : "";
-    const Report report = ModReport::statisticsFindSet(own, QStringLiteral("SUMhangkong"), condition);
-    QVERIFY(report && !report->isComplete());
-    const ReportRenderer first(*report);
-    QCOMPARE(first.pageCount(), (report->rowsRead() + first.rowsPerPage() - 1) / first.rowsPerPage());
-    const QString pdf = db.tempDir() + QStringLiteral("/long.pdf");
-    int pdfPages = 0;
-    if (finish == 3) {
-        // Rows cut short are never printed as if they were all.
-        QTRY_VERIFY(report->isComplete());
-        QVERIFY(!report->readError().isEmpty());
-        QString error;
-        QVERIFY(!ReportOutput::exportPdf(*report, pdf, &error));
-        QVERIFY2(error.contains(report->readError()), qPrintable(error));
-        QVERIFY(!QFile::exists(pdf));
-        return;
-    }
-    if (finish == 0) {
-        QTRY_VERIFY(report->isComplete());
-    } else if (finish == 1) {
-        own.close();
-    } else {
-        QVERIFY(ReportOutput::exportPdf(*report, pdf));
-        QFile file(pdf);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        pdfPages = static_cast<int>(file.readAll().count("/Type /Page\n"));
-    }
-    QVERIFY(report->isComplete());
-    QCOMPARE(report->rowCount(), 1200);
-    QCOMPARE(report->sumText(QStringLiteral("function2")), QStringLiteral("3000.00"));
-    // Every row's page, then the chart's.
-    const ReportRenderer whole(*report);
-    QVERIFY(whole.pageCount() > (1200 + whole.rowsPerPage() - 1) / whole.rowsPerPage());
-    if (finish == 2)
-        QCOMPARE(pdfPages, whole.pageCount());
-}
-
 QTEST_MAIN(TestReportDocument)
 #include "tst_reportdocument.moc"

@@ -21,104 +21,98 @@ class TestReportExport : public QObject
 private slots:
     void initTestCase() { m_db = std::make_unique<TestDatabase>(); }
     void cleanup() { QCOMPARE(m_messages.texts(), QStringList()); }
-    void gridToCsvAndExcel();
-    void numbersKeptToTheirFormat_data();
-    void numbersKeptToTheirFormat();
-    void cancelLeavesNoHalfFile_data();
-    void cancelLeavesNoHalfFile();
+    void gridToCsvAndExcel()
+    {
+        const QString kh = "8899000001", name = "王\"小,芳\"\n二行";
+        m_db->connection().execute("insert into hyda(kh, xm, bz, csrq, sfzh) values(?, ?, '=1+1', '1980-02-29', "
+                                   "'11010519491231002X')", {kh, name});
+        m_db->connection().execute("insert into hyxc(kh, amount2, jifen) values(?, 1234.5, ?)", {kh, 0.1 + 0.2});
+        Recordset rows;
+        rows.open("select h.id, h.kh, h.xm, h.bz, h.csrq, x.amount2, x.jifen, h.sfzh from hyda h join hyxc x on x.kh = h.kh "
+                  "where h.kh=?", &m_db->connection(), LockType::ReadOnly, {kh});
+        BoundGrid grid;
+        grid.setWindowTitle("客户列表"); // the sheet's first row
+        grid.bind(&rows);
+        grid.setColumnHidden(0, true);
+        grid.setCaption(2, "姓名");
+        QCOMPARE(grid.model()->index(0, 6).data().toString(), "0.30000000000000004"); // as stored, not 0.3
+        const QString csv = m_db->tempDir() + "/grid.csv", xlsx = m_db->tempDir() + "/grid.xlsx";
+        std::unique_ptr<QMenu> menu(GridExport::menu(&grid));
+        for (const auto &[file, command] : {std::pair{csv, "gridExportCsv"}, std::pair{xlsx, "gridExportExcel"}}) {
+            FakeDialogs dialogs(file);
+            menu->findChild<QAction *>(command)->trigger();
+        }
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF" "kh,姓名,bz,csrq,amount2,jifen,sfzh\r\n"
+                                            "8899000001,\"王\"\"小,芳\"\"\n二行\",'=1+1,1980-02-29,1234.5,"
+                                            "0.30000000000000004,11010519491231002X\r\n"));
+        const XlsxSheet sheet(xlsx);
+        QCOMPARE(sheet.at("B2").value, "姓名");
+        QCOMPARE(sheet.at("A3").type, "inlineStr"); // the card number stays text
+        QCOMPARE(sheet.at("B3").value, name);
+        QCOMPARE(sheet.at("C3").value + '|' + sheet.at("C3").formula, "=1+1|"); // text, never a formula
+        QCOMPARE(sheet.at("D3").format, "yyyy-mm-dd");
+        QCOMPARE(sheet.at("E3").value.toDouble(), 1234.5);
+        // Each column as wide as its longest cell and two: a Chinese character counts twice, the longest line counts.
+        QCOMPARE(sheet.widths, (QHash<int, int>{{1, 12}, {2, 11}, {3, 6}, {4, 12}, {5, 9}, {6, 13}, {7, 20}}));
+    }
+
+    void numbersKeptToTheirFormat_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("stored"); // the cell and the total of two such cells, as the file holds them
+        QTest::newRow("two places") << "#####0.00" << 85.00000000000001 << "85 170";
+        QTest::newRow("percent: two places of the percentage") << "#####0.00%" << 0.123456 << "0.1235 0.247";
+        QTest::newRow("none given") << "" << 1.23456 << "1.23456 2.46912";
+    }
+
+    void numbersKeptToTheirFormat()
+    {
+        QFETCH(QString, format);
+        QFETCH(double, value);
+        QFETCH(QString, stored);
+        const ExportTable table{{}, {}, {{"金额", format, true}}, 2, [value](int, int) { return QVariant(value); }};
+        const QString path = m_db->tempDir() + "/numbers.xlsx";
+        QVERIFY(XlsxExport::write(table, path).ok);
+        const XlsxSheet sheet(path);
+        QCOMPARE(sheet.at("A2").value + ' ' + sheet.at("A4").value, stored);
+    }
+
+    void cancelLeavesNoHalfFile_data()
+    {
+        QTest::addColumn<bool>("excel");
+        QTest::addColumn<bool>("earlier");
+        QTest::newRow("excel, over an earlier file") << true << true;
+        QTest::newRow("csv, new file") << false << false;
+    }
+
+    void cancelLeavesNoHalfFile()
+    {
+        QFETCH(bool, excel);
+        QFETCH(bool, earlier);
+        QTemporaryDir dir;
+        QFile old(dir.filePath(excel ? "out.xlsx" : "out.csv"));
+        QVERIFY(!earlier || (old.open(QIODevice::WriteOnly) && old.write("earlier") == 7));
+        old.close();
+        ExportTable table;
+        table.columns = {{"编号", {}, true}};
+        table.rowCount = 10000;
+        table.cell = [](int row, int) { return QVariant(row); };
+        int told = 0;
+        const ExportProgress cancelAtOnce = [&told](int, int) { return ++told < 2; };
+        const ExportResult result = excel ? XlsxExport::write(table, old.fileName(), cancelAtOnce)
+                                          : CsvExport::write(table, old.fileName(), cancelAtOnce);
+        QVERIFY(result.cancelled && !result.ok);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), earlier ? 1 : 0);
+        QCOMPARE(old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray(), earlier ? QByteArray("earlier") : QByteArray());
+    }
 
 private:
     std::unique_ptr<TestDatabase> m_db;
     MessageLog m_messages;
 };
-
-void TestReportExport::gridToCsvAndExcel()
-{
-    const QString kh = "8899000001", name = "王\"小,芳\"\n二行";
-    m_db->connection().execute("insert into hyda(kh, xm, bz, csrq, sfzh) values(?, ?, '=1+1', '1980-02-29', "
-                               "'11010519491231002X')", {kh, name});
-    m_db->connection().execute("insert into hyxc(kh, amount2, jifen) values(?, 1234.5, ?)", {kh, 0.1 + 0.2});
-    Recordset rows;
-    rows.open("select h.id, h.kh, h.xm, h.bz, h.csrq, x.amount2, x.jifen, h.sfzh from hyda h join hyxc x on x.kh = h.kh "
-              "where h.kh=?", &m_db->connection(), LockType::ReadOnly, {kh});
-    BoundGrid grid;
-    grid.setWindowTitle("客户列表"); // the sheet's first row
-    grid.bind(&rows);
-    grid.setColumnHidden(0, true);
-    grid.setCaption(2, "姓名");
-    QCOMPARE(grid.model()->index(0, 6).data().toString(), "0.30000000000000004"); // as stored, not 0.3
-    const QString csv = m_db->tempDir() + "/grid.csv", xlsx = m_db->tempDir() + "/grid.xlsx";
-    std::unique_ptr<QMenu> menu(GridExport::menu(&grid));
-    for (const auto &[file, command] : {std::pair{csv, "gridExportCsv"}, std::pair{xlsx, "gridExportExcel"}}) {
-        FakeDialogs dialogs(file);
-        menu->findChild<QAction *>(command)->trigger();
-    }
-    QFile file(csv);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF" "kh,姓名,bz,csrq,amount2,jifen,sfzh\r\n"
-                                        "8899000001,\"王\"\"小,芳\"\"\n二行\",'=1+1,1980-02-29,1234.5,"
-                                        "0.30000000000000004,11010519491231002X\r\n"));
-    const XlsxSheet sheet(xlsx);
-    QCOMPARE(sheet.at("B2").value, "姓名");
-    QCOMPARE(sheet.at("A3").type, "inlineStr"); // the card number stays text
-    QCOMPARE(sheet.at("B3").value, name);
-    QCOMPARE(sheet.at("C3").value + '|' + sheet.at("C3").formula, "=1+1|"); // text, never a formula
-    QCOMPARE(sheet.at("D3").format, "yyyy-mm-dd");
-    QCOMPARE(sheet.at("E3").value.toDouble(), 1234.5);
-    // Each column as wide as its longest cell and two: a Chinese character counts twice, the longest line counts.
-    QCOMPARE(sheet.widths, (QHash<int, int>{{1, 12}, {2, 11}, {3, 6}, {4, 12}, {5, 9}, {6, 13}, {7, 20}}));
-}
-
-void TestReportExport::numbersKeptToTheirFormat_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("stored"); // the cell and the total of two such cells, as the file holds them
-    QTest::newRow("two places") << "#####0.00" << 85.00000000000001 << "85 170";
-    QTest::newRow("percent: two places of the percentage") << "#####0.00%" << 0.123456 << "0.1235 0.247";
-    QTest::newRow("none given") << "" << 1.23456 << "1.23456 2.46912";
-}
-
-void TestReportExport::numbersKeptToTheirFormat()
-{
-    QFETCH(QString, format);
-    QFETCH(double, value);
-    QFETCH(QString, stored);
-    const ExportTable table{{}, {}, {{"金额", format, true}}, 2, [value](int, int) { return QVariant(value); }};
-    const QString path = m_db->tempDir() + "/numbers.xlsx";
-    QVERIFY(XlsxExport::write(table, path).ok);
-    const XlsxSheet sheet(path);
-    QCOMPARE(sheet.at("A2").value + ' ' + sheet.at("A4").value, stored);
-}
-
-void TestReportExport::cancelLeavesNoHalfFile_data()
-{
-    QTest::addColumn<bool>("excel");
-    QTest::addColumn<bool>("earlier");
-    QTest::newRow("excel, over an earlier file") << true << true;
-    QTest::newRow("csv, new file") << false << false;
-}
-
-void TestReportExport::cancelLeavesNoHalfFile()
-{
-    QFETCH(bool, excel);
-    QFETCH(bool, earlier);
-    QTemporaryDir dir;
-    QFile old(dir.filePath(excel ? "out.xlsx" : "out.csv"));
-    QVERIFY(!earlier || (old.open(QIODevice::WriteOnly) && old.write("earlier") == 7));
-    old.close();
-    ExportTable table;
-    table.columns = {{"编号", {}, true}};
-    table.rowCount = 10000;
-    table.cell = [](int row, int) { return QVariant(row); };
-    int told = 0;
-    const ExportProgress cancelAtOnce = [&told](int, int) { return ++told < 2; };
-    const ExportResult result = excel ? XlsxExport::write(table, old.fileName(), cancelAtOnce)
-                                      : CsvExport::write(table, old.fileName(), cancelAtOnce);
-    QVERIFY(result.cancelled && !result.ok);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), earlier ? 1 : 0);
-    QCOMPARE(old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray(), earlier ? QByteArray("earlier") : QByteArray());
-}
 
 QTEST_MAIN(TestReportExport)
 #include "tst_reportexport.moc"

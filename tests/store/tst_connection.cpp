@@ -124,8 +124,8 @@ private slots:
         QFETCH(bool, later);
         TestDatabase db;
         Connection &c = db.connection();
-        const QString password = QStringLiteral("select czy_pass from czyzd where czy_name='admin'");
-        const QVariant before = db.scalar(password);
+        const QString edited = QStringLiteral("select sm from dict where rowid=1");
+        const QVariant before = db.scalar(edited);
         // A count nobody reads lets a server send the write with what comes next.
         const auto write = [&c, later](const QString &sql) { later ? void(c.execute(sql)) : void(int(c.execute(sql))); };
         try {
@@ -138,8 +138,8 @@ private slots:
             {
                 TransactionGuard inner(c);
                 Recordset rs;
-                rs.open(QStringLiteral("select * from czyzd where czy_name='admin'"), &c, LockType::Optimistic);
-                rs.setValue(QStringLiteral("czy_pass"), QStringLiteral("changed"));
+                rs.open(QStringLiteral("select * from dict where rowid=1"), &c, LockType::Optimistic);
+                rs.setValue(QStringLiteral("sm"), QStringLiteral("changed"));
                 rs.update();
                 inner.commit();
             }
@@ -158,7 +158,7 @@ private slots:
         QVERIFY(!c.inTransaction());
         const bool kept = commits && !fails;
         QCOMPARE(db.count(QStringLiteral("hyxczhuanrang")), kept ? 1 : 0);
-        QCOMPARE(db.scalar(password), kept ? QVariant(QStringLiteral("changed")) : before);
+        QCOMPARE(db.scalar(edited), kept ? QVariant(QStringLiteral("changed")) : before);
     }
 
     // Writes held back keep the values bound when they were handed over, are

@@ -5,6 +5,7 @@
 #include "store/archivecopy.h"
 #include "store/archiverestore.h"
 #include "store/reportorder.h"
+#include "store/serverroles.h"
 #include "support/testdatabase.h"
 
 #include <QProcess>
@@ -32,17 +33,29 @@ private slots:
         m_file = m_dir.path() + QStringLiteral("/kvora.db");
         const QString back = m_dir.path() + QStringLiteral("/back.db");
         DatabaseCreator::createDemo(m_file, DemoSize{40, 2000});
-        QVERIFY(ArchiveCopy::copy(m_file, m_copied.uri()).contains(QStringLiteral("hyxc\t2000")));
+        const QStringList report = ArchiveCopy::copy(m_file, m_copied.uri());
+        QVERIFY(report.contains(QStringLiteral("hyxc\t2000")));
+        // The operators arrive as roles without passwords, and the report says how to give them one.
+        QCOMPARE(report.filter(QStringLiteral("has no password yet: torvane --reset-password ")).size(), 2);
         // The statistics kept while the tickets came in are left compact: writing them afresh gains nothing.
         Connection copied;
         copied.openLocation(m_copied.uri());
+        const QString clerk = ServerRoles::withUser(m_copied.uri(), ServerRoles::roleOf(copied, QStringLiteral("王芳")));
+        // No login until the owner gives the operator a password, from the terminal.
+        QCOMPARE(ServerRoles::tryPassword(clerk, QStringLiteral("wf1234")), ServerRoles::Answer::Refused);
+        QProcess reset;
+        reset.start(QStringLiteral(TORVANE_PROGRAM), {"--reset-password", "王芳", "--database", m_copied.uri()});
+        reset.write("wf1234\nwf1234\n");
+        reset.closeWriteChannel();
+        QVERIFY(reset.waitForFinished(30000) && reset.exitCode() == 0);
+        QCOMPARE(ServerRoles::tryPassword(clerk, QStringLiteral("wf1234")), ServerRoles::Answer::Accepted);
         for (const char *kept : {"sumhangkong", "sumgeren", "sumdaoda", "sumkh"}) {
             const QString size = QStringLiteral("select pg_relation_size('%1')").arg(kept);
             const qint64 before = copied.scalar(size).toLongLong();
             copied.executeScript(QStringLiteral("VACUUM FULL %1").arg(kept));
             QCOMPARE(copied.scalar(size).toLongLong(), before);
         }
-        ArchiveCopy::copy(m_copied.uri(), back);
+        QCOMPARE(ArchiveCopy::copy(m_copied.uri(), back).filter(QStringLiteral("--reset-password 王芳")).size(), 1);
         // A restore keeps what was there as a file first; a bad backup changes nothing.
         DatabaseCreator::createDemo(m_restored.uri(), DemoSize{10, 50});
         Connection c;

@@ -119,13 +119,13 @@ private slots:
         TestDatabase db(TestDatabase::Content::Demo, {30, 60});
         Recordset lazy;
         lazy.setFirstRows(2);
-        lazy.open(kCustomers, &db.connection(), LockType::Optimistic);
+        Connection seat; // an operator's, reading the rest on a session of its own
+        seat.openLocation(db.seatPath(QStringLiteral("王芳")));
+        lazy.open(kCustomers, &seat, LockType::Optimistic);
         const QVariant kh = lazy.valueAt(20, lazy.fieldIndex(QStringLiteral("kh")));
-        Connection other;
-        other.openLocation(db.path());
-        other.execute(QStringLiteral("update hyda set xm='别人改的' where kh=?"), {kh});
+        db.connection().execute(QStringLiteral("update hyda set xm='别人改的' where kh=?"), {kh});
         // This seat writes too: the rows still to be read are those of the moment of opening.
-        db.connection().execute(QStringLiteral("insert into hyda (kh,xm) values ('8877000002','本座')"));
+        seat.execute(QStringLiteral("insert into hyda (kh,xm) values ('8877000002','本座')"));
         QCOMPARE(lazy.recordCount(), 30);
         lazy.moveTo(20);
         lazy.setValue(QStringLiteral("xm"), QStringLiteral("我改的"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "domain/shell/appstate.h"
+#include "shell/frm_pathset.h"
 #include "store/recordset.h"
 #include "support/messagelog.h"
 #include "support/testdatabase.h"
@@ -19,7 +20,9 @@ struct AppFixture
                         const DemoSize &size = DemoSize{20, 60})
         : db(content, size)
     {
-        state.setLocation(db.folder(), db.fileName());
+        // The seat runs as the operator (on a server, its role); the helpers below as the owner.
+        const auto [folder, file] = Frm_pathset::splitLocation(db.seatPath(kOperator));
+        state.setLocation(folder, file);
         state.connection().open(state.connectionText());
         state.setCurrentOperator(kOperator);
     }

@@ -1,5 +1,7 @@
 #include "support/testdatabase.h"
 
+#include "store/serverroles.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -99,6 +101,20 @@ TestDatabase::TestDatabase(Content content, const DemoSize &size)
             throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("cannot copy the test database to ") + m_path);
     }
     m_connection.open(Connection::connectionText(folder(), fileName()));
+}
+
+QString TestDatabase::seatPath(const QString &name, bool withPassword)
+{
+    if (!onServer())
+        return m_path;
+    // On a server a seat runs as the operator's role, with every right here.
+    const QString password = QStringLiteral("seat-pw");
+    ServerRoles::setPassword(m_connection, name, password);
+    m_connection.execute(QStringLiteral("delete from czy where name=?"), {name});
+    m_connection.execute(QStringLiteral("insert into czy(name,czy_id,nr) select ?, 0, torvane_rights()"), {name});
+    const QString seat = ServerRoles::withUser(m_path, ServerRoles::roleOf(m_connection, name));
+    ServerRoles::rememberPassword(seat, password);
+    return withPassword ? QString(seat).replace(QStringLiteral("@/"), QStringLiteral(":seat-pw@/")) : seat;
 }
 
 // The connection closes before the server drops its database.

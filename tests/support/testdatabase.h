@@ -28,6 +28,10 @@ public:
 
     // The file path or the server URI.
     QString path() const { return m_path; }
+    // Where a seat opens the archive: the file, or on a server the location
+    // that logs in as the operator's role (given every right).
+    // `withPassword`: for another process, the password written into a server location.
+    QString seatPath(const QString &name, bool withPassword = false);
     // path() cut as the settings keep it: folder (with its trailing separator) + file name.
     QString folder() const;
     QString fileName() const;

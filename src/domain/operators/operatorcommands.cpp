@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/passwordhash.h"
 #include "store/recordset.h"
+#include "store/serverroles.h"
 #include "store/transactionguard.h"
 
 #include <QDebug>
@@ -17,6 +18,19 @@ std::optional<QVariant> storedPassword(Connection &connection, qint64 account)
     if (!row.next())
         return std::nullopt;
     return row.value(0);
+}
+
+// On a server the server checks a password: the operator's role, tried with it.
+std::optional<ServerRoles::Answer> tryOnServer(Connection &connection, qint64 account, const QString &typed,
+                                               QString *location = nullptr)
+{
+    const QVariant name = connection.scalar(QStringLiteral("select czy_name from czyzd where czy_no=?"), {account});
+    if (!name.isValid())
+        return std::nullopt;
+    const QString at = ServerRoles::withUser(connection.location(), ServerRoles::roleOf(connection, name.toString()));
+    if (location)
+        *location = at;
+    return ServerRoles::tryPassword(at, typed);
 }
 } // namespace
 
@@ -47,6 +61,16 @@ OperatorCommands::AddOutcome OperatorCommands::addAccount(Connection &connection
         return AddOutcome::Incomplete;
     if (password != repeat)
         return AddOutcome::Mismatch;
+    if (connection.isServer()) {
+        // The account's role comes with the row; its password is the role's.
+        TransactionGuard transaction(connection);
+        if (taken())
+            return AddOutcome::Duplicate;
+        connection.execute(QStringLiteral("insert into czyzd(czy_name) values(?)"), {name});
+        ServerRoles::setPassword(connection, name, password);
+        transaction.commit();
+        return AddOutcome::Added;
+    }
     // Hashing is slow on purpose: done before the write lock is taken, then the name is checked again.
     const QString hash = PasswordHash::make(password);
     TransactionGuard transaction(connection);
@@ -91,6 +115,8 @@ void OperatorCommands::deleteAccount(Connection &connection, Recordset &accounts
 
 bool OperatorCommands::checkPassword(Connection &connection, qint64 account, const QString &typed)
 {
+    if (connection.isServer())
+        return tryOnServer(connection, account, typed) == ServerRoles::Answer::Accepted;
     const QVariant stored = storedPassword(connection, account).value_or(QVariant());
     if (!PasswordHash::matches(stored, typed))
         return false;
@@ -110,6 +136,19 @@ OperatorCommands::ChangeOutcome OperatorCommands::changePassword(Connection &con
                                                                 const QString &oldPassword,
                                                                 const QString &newPassword)
 {
+    if (connection.isServer()) {
+        QString location;
+        const auto answer = tryOnServer(connection, account, oldPassword, &location);
+        if (!answer)
+            return ChangeOutcome::NoAccount;
+        if (*answer != ServerRoles::Answer::Accepted)
+            return ChangeOutcome::OldRefused;
+        const QString name = connection.scalar(QStringLiteral("select czy_name from czyzd where czy_no=?"), {account}).toString();
+        ServerRoles::setPassword(connection, name, newPassword);
+        // The seat's later sessions (query windows, a reconnect) log in with the new one.
+        ServerRoles::rememberPassword(location, newPassword);
+        return ChangeOutcome::Changed;
+    }
     const QString hash = PasswordHash::make(newPassword);
     TransactionGuard transaction(connection);
     // Checked again under the write lock: another seat may have changed it since the window checked.
@@ -125,6 +164,29 @@ OperatorCommands::ChangeOutcome OperatorCommands::changePassword(Connection &con
 
 bool OperatorCommands::resetPassword(Connection &connection, const QString &name, const QString &password)
 {
+    if (connection.isServer()) {
+        if (connection.scalar(QStringLiteral("select count(*) from czyzd where czy_name=?"), {name}).toInt() == 0)
+            return false;
+        ServerRoles::setPassword(connection, name, password);
+        return true;
+    }
     const QString hash = PasswordHash::make(password);
     return connection.execute(QStringLiteral("update czyzd set czy_pass=? where czy_name=?"), {hash, name}) > 0;
+}
+
+OperatorCommands::LoginOutcome OperatorCommands::logIn(Connection &connection, qint64 account, const QString &typed,
+                                                       QString *sessionLocation)
+{
+    if (!connection.isServer())
+        return checkPassword(connection, account, typed) ? LoginOutcome::LoggedIn : LoginOutcome::Refused;
+    QString location;
+    if (tryOnServer(connection, account, typed, &location) != ServerRoles::Answer::Accepted)
+        return LoginOutcome::Refused;
+    // From here on every session of the seat (this one, streamed reads, query
+    // windows) runs as the operator, with the password just accepted.
+    ServerRoles::rememberPassword(location, typed);
+    ServerRoles::openAs(connection, location);
+    if (sessionLocation)
+        *sessionLocation = location;
+    return LoginOutcome::LoggedIn;
 }

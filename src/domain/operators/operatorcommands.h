@@ -27,6 +27,12 @@ AddOutcome addAccount(Connection &connection, const QString &name, const QString
 // by its hash once it has matched.
 bool checkPassword(Connection &connection, qint64 account, const QString &typed);
 
+enum class LoginOutcome { LoggedIn, Refused };
+// The login: on a file the check above; on a server the server checks the
+// password of the operator's role, and the connection then runs as that role
+// (its location, password left out, in `sessionLocation`).
+LoginOutcome logIn(Connection &connection, qint64 account, const QString &typed, QString *sessionLocation = nullptr);
+
 enum class ChangeOutcome { Changed, OldRefused, NoAccount };
 // Stores the hash of a new password, if the old one still matches what is stored now.
 ChangeOutcome changePassword(Connection &connection, qint64 account, const QString &oldPassword,

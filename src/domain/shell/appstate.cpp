@@ -26,10 +26,13 @@ void AppState::setLocation(const QString &folder, const QString &file)
 {
     m_dataFolder = folder;
     m_databaseFile = file;
+    m_sessionLocation.clear();
 }
 
 QString AppState::connectionText() const
 {
+    if (!m_sessionLocation.isEmpty())
+        return QStringLiteral("data source=") + m_sessionLocation;
     return Connection::connectionText(m_dataFolder, m_databaseFile);
 }
 

@@ -24,6 +24,10 @@ public:
     // "data source=" + folder + "/" + file; windows with their own connection open it.
     QString connectionText() const;
 
+    // On a server, once an operator has logged in: the location the seat's
+    // sessions open (the operator's role), which connectionText() then gives.
+    void setSessionLocation(const QString &location) { m_sessionLocation = location; }
+
     QString currentOperator() const { return m_operator; }
     void setCurrentOperator(const QString &name) { m_operator = name; }
 
@@ -40,6 +44,7 @@ private:
     QString m_dataFolder;
     QString m_databaseFile;
     QString m_operator;
+    QString m_sessionLocation;
     std::unique_ptr<Connection> m_connection;
     bool m_endRequested = false;
 };
