@@ -88,7 +88,8 @@ private slots:
         command->setVisible(true);
         command->setEnabled(true);
         int modal = 0; // a modal window (积分转让) is up while the command runs
-        QTimer::singleShot(200, [&modal] {
+        QObject scope; // the check dies with this test when no window was modal
+        QTimer::singleShot(200, &scope, [&modal] {
             if (QWidget *w = QApplication::activeModalWidget())
                 modal += w->close();
         });
