@@ -5,6 +5,7 @@
 #include "store/dberror.h"
 #include "store/engine.h"
 #include "store/pgengine.h"
+#include "store/sqlquote.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -30,9 +31,16 @@ pg_conn *sessionOf(Connection &connection)
 
 } // namespace
 
+namespace {
+// Marks the lobby with the grants it was set up with: a version whose roles
+// file grants otherwise changes it, and its owner's next opening grants anew.
+const QString kRolesMark = QStringLiteral("torvane roles 1");
+}
+
 QString ServerRoles::wantedProbe()
 {
-    // The owner with CREATEROLE, on an archive whose lobby is missing or cannot connect.
+    // The owner with CREATEROLE, on an archive whose lobby is missing, cannot
+    // connect, or was set up with the grants of another version.
     return QStringLiteral(
         "CASE WHEN to_regclass('public.czyzd') IS NULL THEN 0 "
         "WHEN NOT EXISTS (SELECT 1 FROM pg_database d JOIN pg_roles r ON r.oid = d.datdba "
@@ -40,14 +48,19 @@ QString ServerRoles::wantedProbe()
         "WHEN to_regprocedure('public.torvane_setup_roles(boolean)') IS NULL THEN 1 "
         "WHEN to_regrole(quote_ident(current_database() || '_lobby')) IS NULL THEN 1 "
         "WHEN NOT has_database_privilege(current_database() || '_lobby', current_database(), 'CONNECT') THEN 1 "
-        "ELSE 0 END");
+        "WHEN shobj_description(to_regrole(quote_ident(current_database() || '_lobby'))::oid, 'pg_authid') "
+        "IS DISTINCT FROM ")
+           + sqlQuote(kRolesMark) + QStringLiteral(" THEN 1 ELSE 0 END");
 }
 
 void ServerRoles::install(Engine &engine, bool fresh)
 {
     engine.executeScript(dataFileText(QStringLiteral("roles-postgres.sql"))
                          + (fresh ? QStringLiteral("\nSELECT torvane_setup_roles(true);")
-                                  : QStringLiteral("\nSELECT torvane_setup_roles(false);")));
+                                  : QStringLiteral("\nSELECT torvane_setup_roles(false);"))
+                         + QStringLiteral("\nDO $$ BEGIN EXECUTE format('COMMENT ON ROLE %I IS %L', "
+                                          "torvane_role_name('group', 'lobby'), ")
+                         + sqlQuote(kRolesMark) + QStringLiteral("); END $$;"));
 }
 
 // A function of the roles missing: an archive its owner has not opened since, or

@@ -109,6 +109,20 @@ private slots:
         m_owner.execute(QStringLiteral("delete from czyzd where czy_name='王芳'"));
         QCOMPARE(ServerRoles::tryPassword(clerk, "new pass"), A::Refused);
     }
+
+    // Roles set up by a version that granted otherwise are granted anew when the owner opens the archive.
+    void olderGrantsRenewed()
+    {
+        PGconn *clerk = m_as["客户登记"].get();
+        m_owner.executeScript(QStringLiteral("DO $$ BEGIN "
+                                             "EXECUTE format('REVOKE SELECT ON hyda FROM %I', torvane_role_name('group', '客户登记')); "
+                                             "EXECUTE format('COMMENT ON ROLE %I IS NULL', torvane_role_name('group', 'lobby')); "
+                                             "END $$;"));
+        QVERIFY(!runs(clerk, QStringLiteral("select * from hyda")));
+        Connection reopened;
+        reopened.openLocation(m_db->uri());
+        QVERIFY(runs(clerk, QStringLiteral("select * from hyda")));
+    }
 };
 
 QTEST_GUILESS_MAIN(ServerRightsTest)
