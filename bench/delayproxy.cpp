@@ -1,6 +1,5 @@
 #include "delayproxy.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -95,26 +94,17 @@ protected:
         }
         auto *up = new DelayedPipe(client, server, m_delay, client);
         auto *down = new DelayedPipe(server, client, m_delay, client);
+        // Either end going away closes the other once what it sent has passed.
         QPointer<QTcpSocket> guard(client);
-        auto closeServer = [server] {
-            if (auto *l = qobject_cast<QLocalSocket *>(server))
-                l->disconnectFromServer();
-            else
-                static_cast<QTcpSocket *>(server)->disconnectFromHost();
-        };
-        connect(client, &QTcpSocket::disconnected, up, [up, closeServer] { up->closeAfterwards(closeServer); });
-        auto serverGone = [down, guard] {
+        connect(client, &QIODevice::readChannelFinished, up, [up, server] { up->closeAfterwards([server] { server->close(); }); });
+        connect(server, &QIODevice::readChannelFinished, down, [down, guard] {
             down->closeAfterwards([guard] {
                 if (guard) {
-                    guard->disconnectFromHost();
+                    guard->close();
                     guard->deleteLater();
                 }
             });
-        };
-        if (auto *l = qobject_cast<QLocalSocket *>(server))
-            connect(l, &QLocalSocket::disconnected, down, serverGone);
-        else
-            connect(static_cast<QTcpSocket *>(server), &QTcpSocket::disconnected, down, serverGone);
+        });
     }
 
 private:
