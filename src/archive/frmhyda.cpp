@@ -45,6 +45,7 @@ const QString kCaption = QStringLiteral("客户档案");
 const QString kCustomerTable = QStringLiteral("hyda");
 constexpr int kSexSlot = 3;
 constexpr int kNeverTypedSlot = 19;
+constexpr int kCustomersHeld = 4096;
 
 // Field slot places in twips: box left, top, width; label left, label offset below the box top.
 struct SlotPlace
@@ -140,7 +141,10 @@ FRMHYDA::~FRMHYDA()
 bool FRMHYDA::loadData()
 {
     // The first screenful shows at once; the rest of the customers follow.
+    // Of an archive of any size the window holds only the customers it
+    // showed last (and every customer's place).
     m_customers->setFirstRows(100);
+    m_customers->setPagedCache(kCustomersHeld);
     m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
     m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());
     m_itinerary->load();
@@ -468,7 +472,7 @@ void FRMHYDA::findRecord()
     // search does not walk the window through the customers on the way.
     const QString text = m_find->text();
     int found = -1;
-    if (m_customers->recordCount() > 0) {
+    if (m_customers->hasRow(0)) {
         found = m_customers->indexOf(QStringLiteral("xm=") + sqlQuote(text));
         if (found < 0)
             found = m_customers->indexOf(QStringLiteral("kh=") + sqlQuote(text));

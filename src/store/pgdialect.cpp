@@ -8,6 +8,9 @@
 
 namespace {
 
+// The names SQLite knows a row's identity by.
+const QSet<QString> kRowids = {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")};
+
 using SqlLexer::Kind;
 using SqlLexer::Token;
 
@@ -269,8 +272,7 @@ private:
         for (size_t k = 0; column && k < n; ++k)
             column = k % 2 == 0 ? isName(sig[k]) : isPunct(sig[k], ".");
         if (column) {
-            static const QSet<QString> rowids = {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")};
-            if (rowids.contains(word(sig[n - 1])))
+            if (kRowids.contains(word(sig[n - 1])))
                 set(sig[n - 1], rowidColumn() + QStringLiteral(" AS ") + quoteName(text(sig[n - 1])));
             return;
         }
@@ -298,7 +300,8 @@ private:
                 bool hasNulls = false;
                 for (size_t k : item)
                     hasNulls = hasNulls || word(k) == QLatin1String("nulls");
-                if (hasNulls)
+                // A row's identity is never null, and its index serves the order only as it is.
+                if (hasNulls || (item.size() <= 2 && kRowids.contains(word(item.front()))))
                     continue;
                 const QString last = word(item.back());
                 // An output name written in another case than its alias still means the alias.
@@ -383,7 +386,6 @@ private:
             {QStringLiteral("group_concat"), QStringLiteral("jet_group_concat")},
             {QStringLiteral("typeof"), QStringLiteral("jet_typeof")},
             {QStringLiteral("total"), QStringLiteral("jet_total")}};
-        static const QSet<QString> rowids = {QStringLiteral("rowid"), QStringLiteral("_rowid_"), QStringLiteral("oid")};
         int parameter = 0;
         for (size_t i = 0; i < m_tokens.size(); ++i) {
             if (m_replaced[i])
@@ -409,7 +411,7 @@ private:
                     const size_t close = nextSignificant(next);
                     set(i, close < m_tokens.size() && isPunct(close, ")") ? QStringLiteral("jet_today")
                                                                           : QStringLiteral("jet_sqlite_date"));
-                } else if (!call && rowids.contains(w)) {
+                } else if (!call && kRowids.contains(w)) {
                     // Returned, the rowid keeps its name (the bookkeeping column's own name is not shown).
                     const bool returned = i > 0 && word(previousSignificant(i)) == QLatin1String("returning");
                     set(i, returned ? rowidColumn() + QStringLiteral(" AS ") + quoteName(text(i)) : rowidColumn());

@@ -149,12 +149,36 @@ void Recordset::detectBaseTable(const QString &sql)
     m_fetchSql = rewritten;
 }
 
+bool Recordset::readsWholeTable() const
+{
+    const SqlLexer::Tokens t(m_sql);
+    const size_t n = t.list.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (t.list[i].depth != 0 || t.word(i) != QLatin1String("from"))
+            continue;
+        const size_t table = t.next(i, n);
+        if (table == n || (t.list[table].kind != SqlLexer::Kind::Word && t.list[table].kind != SqlLexer::Kind::Ident))
+            return false;
+        const size_t after = t.next(table, n);
+        return after == n || (t.punct(after, QLatin1String(";")) && t.next(after, n) == n);
+    }
+    return false;
+}
+
 void Recordset::fetch()
 {
     m_reader->stop();
+    const bool paged = m_pagedRows > 0 && m_hasIdentity && m_parameters.isEmpty() && readsWholeTable();
+    const QString identity = m_connection->engine().rowIdentity();
+    const int pagedFirst = m_firstRows > 0 ? m_firstRows : RowPages::kPageRows;
     // Read in parts, the first rows come first.
-    Statement statement = m_firstRows > 0 ? m_connection->prepareStreamed(m_fetchSql) : m_connection->prepare(m_fetchSql);
-    statement.bindAll(m_parameters);
+    Statement statement = paged           ? m_connection->prepare(m_fetchSql + QStringLiteral(" order by %1 limit ?").arg(identity))
+                          : m_firstRows > 0 ? m_connection->prepareStreamed(m_fetchSql)
+                                            : m_connection->prepare(m_fetchSql);
+    if (paged)
+        statement.bind(1, pagedFirst);
+    else
+        statement.bindAll(m_parameters);
     // Run first, then read the columns: a server answers both in one round trip.
     bool more = false;
     try {
@@ -178,7 +202,11 @@ void Recordset::fetch()
     // The first of duplicate names is the one reachable by name.
     for (int i = count - 1; i >= 0; --i)
         m_columnByName.insert(m_columns.at(i).name.toLower(), i);
-    m_reader->start(std::move(statement), more, count, m_hasIdentity, m_firstRows, *m_connection);
+    if (paged)
+        m_reader->startPaged(std::make_unique<RowPages>(*m_connection, m_baseTable, m_fetchSql, identity, count, m_pagedRows),
+                             statement, more, pagedFirst);
+    else
+        m_reader->start(std::move(statement), more, count, m_hasIdentity, m_firstRows, *m_connection);
     m_edit.clear();
     m_currentDeleted = false;
 }
@@ -194,10 +222,52 @@ bool Recordset::hasRow(int index) const
     return index >= 0 && (index < m_reader->rowCount() || m_reader->readUpTo(index + 1));
 }
 
+int Recordset::rowsHeld() const
+{
+    const RowPages *pages = m_reader->pages();
+    return pages ? pages->pagesHeld() * RowPages::kPageRows : m_reader->rowCount();
+}
+
 const RowStore &Recordset::rowStore() const
 {
+    if (m_reader->isPaged())
+        fail(DbErrorCode::GeneralFailure, QStringLiteral("记录集只保留最近用过的行"));
     m_reader->readAll();
     return m_reader->store();
+}
+
+QVariant Recordset::storedValueAt(int row, int column) const
+{
+    return column >= 0 && column < m_columns.size() && hasRow(row) ? m_reader->value(row, column) : QVariant();
+}
+
+void Recordset::scanStored(int column, const std::function<void(int, const QVariant &)> &visit) const
+{
+    requireOpen();
+    m_reader->readAll();
+    const int count = m_reader->rowCount();
+    if (!m_reader->isPaged() || !m_columns.at(column).base) {
+        for (int row = 0; row < count; ++row)
+            visit(row, m_reader->value(row, column));
+        return;
+    }
+    // The column alone, walked beside the identities (both in order); a row
+    // gone meanwhile has no value, one added by others is not in this recordset.
+    const Engine &engine = m_connection->engine();
+    const QString identity = engine.rowIdentity();
+    Statement statement = m_connection->prepareStreamed(
+        QStringLiteral("select %1, %2 from %3 order by %1")
+            .arg(identity, engine.quoteIdentifier(m_columns.at(column).originColumn), engine.quoteIdentifier(m_baseTable)));
+    int row = 0;
+    while (row < count && statement.next()) {
+        const qint64 id = engine.identityOf(statement, 0);
+        for (; row < count && m_reader->identity(row) != 0 && m_reader->identity(row) < id; ++row)
+            visit(row, QVariant());
+        if (row < count && m_reader->identity(row) == id)
+            visit(row++, statement.value(1));
+    }
+    for (; row < count; ++row)
+        visit(row, m_reader->identity(row) == 0 ? QVariant() : m_reader->value(row, column));
 }
 
 void Recordset::close()
@@ -216,6 +286,8 @@ void Recordset::close()
 
 RowStore Recordset::takeRows()
 {
+    if (m_reader->isPaged())
+        fail(DbErrorCode::GeneralFailure, QStringLiteral("记录集只保留最近用过的行"));
     RowStore rows = m_reader->takeStore();
     close();
     return rows;
@@ -309,10 +381,13 @@ int Recordset::indexOf(const QString &criterion, int from) const
     // Equality with a text compares the stored bytes as the database's NOCASE
     // does, without making a string of every row.
     const bool textEquality = parsed->textLiteral && parsed->op == QLatin1String("=");
+    // A paged recordset asks the table; a row being edited is compared as typed, so not then.
+    if (textEquality && m_reader->isPaged() && m_columns.at(column).base && m_edit.mode == EditMode::None)
+        return pagedIndexOf(column, parsed->literal, from);
     const QByteArray folded = textEquality ? RowStore::foldAscii(parsed->literal.toString().toUtf8()) : QByteArray();
     for (int i = std::max(from, 0); hasRow(i); ++i) {
         if (textEquality && !(m_edit.mode != EditMode::None && i == m_pos)) {
-            if (const auto equal = m_reader->store().textEquals(i, column, folded)) {
+            if (const auto equal = m_reader->textEquals(i, column, folded)) {
                 if (*equal)
                     return i;
                 continue;
@@ -322,6 +397,31 @@ int Recordset::indexOf(const QString &criterion, int from) const
             return i;
     }
     return -1;
+}
+
+int Recordset::pagedIndexOf(int column, const QVariant &literal, int from) const
+{
+    const int start = std::max(from, 0);
+    if (!hasRow(start))
+        return -1;
+    const Engine &engine = m_connection->engine();
+    const QString identity = engine.rowIdentity();
+    Statement statement = m_connection->prepare(
+        QStringLiteral("select %1 from %2 where %3 = ? and %1 >= ? order by %1 limit 1")
+            .arg(identity, engine.quoteIdentifier(m_baseTable), engine.quoteIdentifier(m_columns.at(column).originColumn)));
+    // A row written by others after these rows were read is not among them: search on past it.
+    for (qint64 after = m_reader->identity(start);;) {
+        statement.bind(1, literal);
+        statement.bind(2, after);
+        if (!statement.next())
+            return -1;
+        const qint64 found = engine.identityOf(statement, 0);
+        statement.reset();
+        const int row = m_reader->rowOf(found);
+        if (row >= start)
+            return row;
+        after = found + 1;
+    }
 }
 
 bool Recordset::find(const QString &criterion)
@@ -365,7 +465,7 @@ QVariant Recordset::valueAt(int row, int column) const
         return {};
     if (m_edit.mode != EditMode::None && row == m_pos)
         return m_edit.values.at(column);
-    return m_reader->store().value(row, column);
+    return m_reader->value(row, column);
 }
 
 void Recordset::setValue(int column, const QVariant &value)
@@ -375,7 +475,7 @@ void Recordset::setValue(int column, const QVariant &value)
         fail(DbErrorCode::GeneralFailure, QStringLiteral("字段序号 %1 超出范围").arg(column));
     requireWritable(column);
     if (m_edit.mode == EditMode::None)
-        m_edit.begin(EditMode::Editing, m_reader->store().row(m_pos));
+        m_edit.begin(EditMode::Editing, m_reader->row(m_pos));
     m_edit.set(column, value);
     emit fieldChanged(column);
 }

@@ -43,6 +43,14 @@ public:
     // record count, move last, find, a new row) and meanwhile in idle time,
     // each announced by rowsFetched. They are the same snapshot either way.
     void setFirstRows(int rows) { m_firstRows = rows; }
+    // From the next open on, a read of a whole table ("select ... from t",
+    // nothing after the table) holds every row's identity but the values of at
+    // most about `rows` rows, the pages last used (0: every value, the default).
+    // Rows are then in the order of their identities, and show as they are now.
+    void setPagedCache(int rows) { m_pagedRows = rows; }
+    bool isPaged() const { return m_reader->isPaged(); }
+    // Values held at most and now, in rows (a paged recordset's bound).
+    int rowsHeld() const;
     // Rows read so far, and whether that is all of them.
     int loadedCount() const { return m_reader->rowCount(); }
     bool isComplete() const { return m_reader->isComplete(); }
@@ -86,7 +94,12 @@ public:
     QVariant value(const QString &name) const;
     QString text(const QString &name) const { return value(name).toString(); }
     // The stored rows as they were last read or written (pending edits aside).
+    // Not for a paged recordset: it throws.
     const RowStore &rowStore() const;
+    // Each row's stored value of a column, in row order (pending edits aside);
+    // a paged recordset reads the column alone.
+    void scanStored(int column, const std::function<void(int row, const QVariant &value)> &visit) const;
+    QVariant storedValueAt(int row, int column) const;
     // Hands the rows over (to a report that keeps them) and closes the recordset.
     RowStore takeRows();
     // Value of any row without moving (for item models).
@@ -136,6 +149,8 @@ private:
     void requireCurrent() const;
     void requireWritable(int column) const;
     void fetch();
+    bool readsWholeTable() const;
+    int pagedIndexOf(int column, const QVariant &literal, int from) const;
     void detectBaseTable(const QString &sql);
     void flushPending();
     void setPosition(int index, bool announce = false);
@@ -157,6 +172,7 @@ private:
     // const view asks it for them, and it announces them as they arrive.
     RowReader *m_reader;
     int m_firstRows = 0;
+    int m_pagedRows = 0;
     int m_pos = -1;
     bool m_currentDeleted = false;
 

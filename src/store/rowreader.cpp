@@ -44,8 +44,26 @@ void RowReader::start(Statement statement, bool more, int columns, bool withIden
     }
 }
 
+void RowReader::startPaged(std::unique_ptr<RowPages> pages, Statement &statement, bool more, int firstRows)
+{
+    stop();
+    m_error.clear();
+    clear(0);
+    pages->start(statement, more, firstRows);
+    m_pages = std::move(pages);
+    if (m_pages->isComplete())
+        return;
+    // No statement stays open: the identities come in chunks, each a read of its own.
+    if (!m_idleRead) {
+        m_idleRead = new QTimer(this);
+        connect(m_idleRead, &QTimer::timeout, this, &RowReader::readInIdleTime);
+    }
+    m_idleRead->start(0);
+}
+
 void RowReader::clear(int columns)
 {
+    m_pages.reset();
     m_store.reset(columns);
     m_identities.clear();
 }
@@ -58,15 +76,20 @@ void RowReader::append(const Statement &statement)
 
 bool RowReader::readUpTo(int wanted)
 {
-    if (!m_pending || m_store.rowCount() >= wanted)
-        return m_store.rowCount() >= wanted;
-    const int first = m_store.rowCount();
+    if (isComplete() || rowCount() >= wanted)
+        return rowCount() >= wanted;
+    const int first = rowCount();
     auto announce = [&] {
-        if (m_store.rowCount() > first)
-            emit rowsRead(first, m_store.rowCount() - 1);
+        if (rowCount() > first)
+            emit rowsRead(first, rowCount() - 1);
     };
     try {
-        while (m_store.rowCount() < wanted) {
+        if (m_pages) {
+            m_pages->readUpTo(wanted);
+            if (m_pages->isComplete())
+                stop();
+        }
+        while (!m_pages && rowCount() < wanted) {
             append(*m_pending);
             if (!m_pending->next()) {
                 stop();
@@ -85,7 +108,7 @@ bool RowReader::readUpTo(int wanted)
         throw;
     }
     announce();
-    return m_store.rowCount() >= wanted;
+    return rowCount() >= wanted;
 }
 
 void RowReader::readInIdleTime()
@@ -94,8 +117,8 @@ void RowReader::readInIdleTime()
     QElapsedTimer slice;
     slice.start();
     try {
-        while (m_pending && slice.elapsed() < 4)
-            readUpTo(m_store.rowCount() + 256);
+        while (!isComplete() && slice.elapsed() < 4)
+            readUpTo(rowCount() + (m_pages ? 1 : 256));
     } catch (const DbException &e) {
         qWarning("reading the rest of a result: %s", qPrintable(e.description()));
         emit readFailed(e.error());
@@ -104,6 +127,11 @@ void RowReader::readInIdleTime()
 
 void RowReader::stop()
 {
+    if (m_pages) {
+        m_pages->stopReading();
+        if (m_idleRead)
+            m_idleRead->stop();
+    }
     if (!m_pending)
         return;
     m_pending.reset();
@@ -115,14 +143,54 @@ void RowReader::stop()
 
 void RowReader::appendEmpty()
 {
+    if (m_pages) {
+        m_pages->appendEmpty();
+        return;
+    }
     m_store.appendEmpty();
     m_identities.push_back(0);
 }
 
 void RowReader::removeRow(int row)
 {
+    if (m_pages) {
+        m_pages->removeRow(row);
+        return;
+    }
     m_store.removeRow(row);
     m_identities.erase(m_identities.begin() + row);
+}
+
+void RowReader::setIdentity(int row, qint64 identity)
+{
+    if (m_pages)
+        m_pages->setIdentity(row, identity);
+    else
+        m_identities[static_cast<size_t>(row)] = identity;
+}
+
+int RowReader::rowOf(qint64 identity)
+{
+    if (m_pages)
+        return m_pages->rowOf(identity);
+    const auto at = std::find(m_identities.begin(), m_identities.end(), identity);
+    return at == m_identities.end() ? -1 : static_cast<int>(at - m_identities.begin());
+}
+
+void RowReader::setValue(int row, int column, const QVariant &value)
+{
+    if (m_pages)
+        m_pages->setValue(row, column, value);
+    else
+        m_store.setValue(row, column, value);
+}
+
+void RowReader::setFromStatement(int row, const Statement &statement, const QVector<int> &columns, int offset)
+{
+    if (m_pages)
+        m_pages->setFromStatement(row, statement, columns, offset);
+    else
+        m_store.setFromStatement(row, statement, columns, offset);
 }
 
 RowStore RowReader::takeStore()

@@ -76,7 +76,7 @@ QString RowWriter::baseColumnList(QVector<int> *columns) const
     return names.join(QLatin1Char(','));
 }
 
-QString RowWriter::sameAsRead(const RowReader &rows, int index, QVariantList &values) const
+QString RowWriter::sameAsRead(const QVector<QVariant> &read, QVariantList &values) const
 {
     const Engine &engine = m_connection.engine();
     QStringList same;
@@ -84,7 +84,7 @@ QString RowWriter::sameAsRead(const RowReader &rows, int index, QVariantList &va
         if (!m_columns.at(i).base)
             continue;
         same << engine.sameValue(engine.quoteIdentifier(m_columns.at(i).originColumn));
-        values << rows.store().value(index, i);
+        values << read.at(i);
     }
     return same.isEmpty() ? QString() : QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
 }
@@ -114,7 +114,7 @@ bool RowWriter::write(RowReader &rows, int index, const EditBuffer &edit) const
             sets << name + QStringLiteral("=?");
         values << engine.identityParameter(rows.identity(index));
         sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(table, sets.join(QLatin1Char(',')), engine.identityEquals())
-              + sameAsRead(rows, index, values);
+              + sameAsRead(edit.read, values);
     }
     // The row comes back as stored with the write itself, not by reading it again.
     QVector<int> stored;
@@ -129,18 +129,18 @@ bool RowWriter::write(RowReader &rows, int index, const EditBuffer &edit) const
         return false;
     rows.setIdentity(index, engine.identityOf(statement, 0));
     for (int i = 0; i < m_columns.size(); ++i)
-        rows.store().setValue(index, i, edit.values.at(i));
-    rows.store().setFromStatement(index, statement, stored, 1);
+        rows.setValue(index, i, edit.values.at(i));
+    rows.setFromStatement(index, statement, stored, 1);
     statement.run();
     return true;
 }
 
-bool RowWriter::remove(const RowReader &rows, int index) const
+bool RowWriter::remove(RowReader &rows, int index) const
 {
     Engine &engine = m_connection.engine();
     QVariantList values{engine.identityParameter(rows.identity(index))};
     const QString sql = QStringLiteral("DELETE FROM %1 WHERE %2").arg(engine.quoteIdentifier(m_table), engine.identityEquals())
-                        + sameAsRead(rows, index, values);
+                        + sameAsRead(rows.row(index), values);
     Statement statement = m_connection.prepare(sql);
     statement.bindAll(values);
     return statement.run() > 0;
@@ -158,6 +158,6 @@ bool RowWriter::reread(RowReader &rows, int index) const
     statement.bind(1, engine.identityParameter(rows.identity(index)));
     if (!statement.next())
         return false;
-    rows.store().setFromStatement(index, statement, columns);
+    rows.setFromStatement(index, statement, columns);
     return true;
 }

@@ -23,6 +23,7 @@ struct EditBuffer
     enum class Mode { None, Editing, Adding };
     Mode mode = Mode::None;
     QVector<QVariant> values;
+    QVector<QVariant> read; // the row as it was when the edit began, for the compare
     QVector<bool> dirty;
     int positionBeforeAdd = -1; // where an added row, given up, returns to
 
@@ -30,6 +31,7 @@ struct EditBuffer
     {
         mode = how;
         dirty = QVector<bool>(row.size(), false);
+        read = row;
         values = std::move(row);
     }
     void set(int column, const QVariant &value)
@@ -41,6 +43,7 @@ struct EditBuffer
     {
         mode = Mode::None;
         values.clear();
+        read.clear();
         dirty.clear();
     }
 };
@@ -61,7 +64,7 @@ public:
     // holds what the table stored (counter, defaults, values as kept).
     bool write(RowReader &rows, int index, const EditBuffer &edit) const;
     // Deletes row `index` from the table; false when it changed or went meanwhile.
-    bool remove(const RowReader &rows, int index) const;
+    bool remove(RowReader &rows, int index) const;
     // Reads row `index` again from the table; false when it is gone.
     bool reread(RowReader &rows, int index) const;
     // A typed value as the column keeps it (a date, a number); throws when it is none.
@@ -71,7 +74,7 @@ private:
     // The base columns, quoted and comma-separated, and their indexes.
     QString baseColumnList(QVector<int> *columns) const;
     // "col1=? AND ..." comparing every base column with the row as read, and its values.
-    QString sameAsRead(const RowReader &rows, int index, QVariantList &values) const;
+    QString sameAsRead(const QVector<QVariant> &read, QVariantList &values) const;
 
     Connection &m_connection;
     QString m_table;

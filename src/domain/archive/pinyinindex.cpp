@@ -27,8 +27,7 @@ PinyinIndex::PinyinIndex(Recordset *rows, const QString &column, QObject *parent
 
 std::u32string PinyinIndex::nameAt(int row) const
 {
-    const int column = m_rows->fieldIndex(m_column);
-    return column < 0 ? std::u32string() : m_rows->rowStore().value(row, column).toString().toStdU32String();
+    return m_rows->storedValueAt(row, m_rows->fieldIndex(m_column)).toString().toStdU32String();
 }
 
 void PinyinIndex::build() const
@@ -36,9 +35,11 @@ void PinyinIndex::build() const
     if (m_built)
         return;
     m_names.clear();
-    m_names.reserve(m_rows->recordCount());
-    for (int row = 0; row < m_rows->recordCount(); ++row)
-        m_names.push_back(nameAt(row));
+    const int column = m_rows->fieldIndex(m_column);
+    if (column < 0)
+        m_names.resize(static_cast<size_t>(m_rows->recordCount()));
+    else
+        m_rows->scanStored(column, [this](int, const QVariant &name) { m_names.push_back(name.toString().toStdU32String()); });
     m_built = true;
 }
 
