@@ -24,10 +24,11 @@ RowStore::Cell RowStore::store(const void *data, size_t length, Type type)
         return c;
     constexpr size_t block = size_t(1) << kBlockBits;
     // A value that does not fit the last block starts a new one; one larger
-    // than a block has a block of its own (nothing fits after it).
+    // than a block has a block of its own (nothing fits after it). The first
+    // block grows as it fills: a page of a few rows needs no megabyte.
     if (m_blocks.empty() || m_blocks.back().size() + length > block) {
         m_blocks.emplace_back();
-        m_blocks.back().reserve(std::max(block, length));
+        m_blocks.back().reserve(std::max(m_blocks.size() == 1 ? size_t(16384) : block, length));
     }
     std::vector<char> &last = m_blocks.back();
     c.offset = static_cast<quint32>(((m_blocks.size() - 1) << kBlockBits) + last.size());

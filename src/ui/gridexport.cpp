@@ -30,6 +30,9 @@ ExportTable GridExport::table(const QAbstractItemView *view)
         column.caption = model->headerData(logical, Qt::Horizontal).toString();
         table.columns.append(column);
     }
+    // Rows the grid's recordset has not read yet belong to the export all the same.
+    if (const auto *records = qobject_cast<const RecordsetModel *>(model); records && records->recordset())
+        records->recordset()->recordCount();
     table.rowCount = model->rowCount();
     table.cell = [model, shown](int row, int column) {
         const QModelIndex index = model->index(row, shown.at(column));

@@ -8,6 +8,7 @@
 #include "archive/itinerarymodel.h"
 #include "support/appfixture.h"
 #include "ui/boundgrid.h"
+#include "ui/gridexport.h"
 #include "ui/recordsetmodel.h"
 #include "support/controls.h"
 #include "support/windowload.h"
@@ -200,6 +201,16 @@ private slots:
         QCOMPARE(f.messages.count(), 1);
         QCOMPARE(f.messages.last(), QStringLiteral("客户档案没有读完，列表中只有已读出的客户: 与数据库服务器的连接已中断"));
         f.shows("C001");
+    }
+
+    // The browse grid's export holds every customer, those not read yet too.
+    void exportHoldsEveryCustomer()
+    {
+        Customers f({"with recursive n(i) as (select 1 union all select i+1 from n where i<300) "
+                     "insert into hyda(kh, xm) select 'E'||i, '名' from n"});
+        auto *grid = child<BoundGrid>(&f.w, "Gridhyda");
+        QVERIFY(grid->recordsetModel()->rowCount() < 303);
+        QCOMPARE(GridExport::table(grid).rowCount, 303);
     }
 
     void find()
