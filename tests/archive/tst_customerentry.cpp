@@ -2,6 +2,7 @@
 // numbers: the matcher and the number check on their own.
 
 #include "domain/archive/pinyinmatcher.h"
+#include "domain/archive/pinyintable.h"
 #include "store/idnumber.h"
 
 #include <QTest>
@@ -19,6 +20,8 @@ private slots:
         QTest::newRow("initials") << "wf" << "王芳" << true;
         QTest::newRow("two-letter initial") << "zhw" << "张伟" << true;
         QTest::newRow("surname reading of 单") << "shanl" << "单磊" << true;
+        QTest::newRow("other reading of 单") << "dl" << "单磊" << true;
+        QTest::newRow("Latin letters of the name") << "ab" << "·Ab" << true;
         QTest::newRow("ü typed v") << "lvm" << "吕明" << true;
         QTest::newRow("dot in the name") << "mmtal" << "买买提·艾力" << true;
         QTest::newRow("name longer than the text") << "wf" << "王芳华" << false;
@@ -31,7 +34,11 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, name);
         QFETCH(bool, matches);
-        QCOMPARE(PinyinMatcher(typed).matches(name), matches);
+        const PinyinMatcher matcher(typed);
+        QCOMPARE(matcher.matches(name), matches);
+        // The quick test ahead of matching never turns a match away.
+        const std::u32string chars = name.toStdU32String();
+        QVERIFY(!matches || matcher.mayMatch(PinyinMatcher::startLetters(chars.data(), chars.size(), PinyinTable::standard())));
     }
 
     void idNumber_data()

@@ -1,6 +1,7 @@
 #include "domain/archive/pinyinindex.h"
 
 #include "domain/archive/pinyinmatcher.h"
+#include "domain/archive/pinyintable.h"
 #include "store/recordset.h"
 
 PinyinIndex::PinyinIndex(Recordset *rows, const QString &column, QObject *parent)
@@ -25,9 +26,16 @@ PinyinIndex::PinyinIndex(Recordset *rows, const QString &column, QObject *parent
     });
 }
 
-std::u32string PinyinIndex::nameAt(int row) const
+PinyinIndex::Name PinyinIndex::indexed(const QVariant &name)
 {
-    return m_rows->storedValueAt(row, m_rows->fieldIndex(m_column)).toString().toStdU32String();
+    Name n{name.toString().toStdU32String(), 0};
+    n.startLetters = PinyinMatcher::startLetters(n.text.data(), n.text.size(), PinyinTable::standard());
+    return n;
+}
+
+PinyinIndex::Name PinyinIndex::nameAt(int row) const
+{
+    return indexed(m_rows->storedValueAt(row, m_rows->fieldIndex(m_column)));
 }
 
 void PinyinIndex::build() const
@@ -39,7 +47,7 @@ void PinyinIndex::build() const
     if (column < 0)
         m_names.resize(static_cast<size_t>(m_rows->recordCount()));
     else
-        m_rows->scanStored(column, [this](int, const QVariant &name) { m_names.push_back(name.toString().toStdU32String()); });
+        m_rows->scanStored(column, [this](int, const QVariant &name) { m_names.push_back(indexed(name)); });
     m_built = true;
 }
 
@@ -52,7 +60,8 @@ int PinyinIndex::find(const PinyinMatcher &matcher, int from) const
     from = from < 0 || from >= count ? 0 : from;
     for (int k = 0; k < count; ++k) {
         const int row = (from + k) % count;
-        if (matcher.matches(m_names[row].data(), m_names[row].size()))
+        const Name &name = m_names[row];
+        if (matcher.mayMatch(name.startLetters) && matcher.matches(name.text.data(), name.text.size()))
             return row;
     }
     return -1;
@@ -65,7 +74,7 @@ QList<int> PinyinIndex::findAll(const PinyinMatcher &matcher) const
     if (!matcher.isValid())
         return rows;
     for (int row = 0; row < static_cast<int>(m_names.size()); ++row)
-        if (matcher.matches(m_names[row].data(), m_names[row].size()))
+        if (matcher.mayMatch(m_names[row].startLetters) && matcher.matches(m_names[row].text.data(), m_names[row].text.size()))
             rows << row;
     return rows;
 }

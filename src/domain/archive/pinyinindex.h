@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QVariant>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,18 @@ public:
     QList<int> findAll(const PinyinMatcher &matcher) const;
 
 private:
-    void build() const;
-    std::u32string nameAt(int row) const;
-
     Recordset *m_rows;
     QString m_column;
     mutable bool m_built = false;
-    mutable std::vector<std::u32string> m_names;
+    // A name, and the letters it can be found by first (see PinyinMatcher::startLetters).
+    struct Name
+    {
+        std::u32string text;
+        quint32 startLetters = 0;
+    };
+    static Name indexed(const QVariant &name);
+    void build() const;
+    Name nameAt(int row) const;
+
+    mutable std::vector<Name> m_names;
 };

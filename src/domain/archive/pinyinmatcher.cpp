@@ -42,6 +42,27 @@ PinyinMatcher::PinyinMatcher(const QString &text, const PinyinTable &table) : m_
         if (c != U' ' && c != U'\'')
             m_text.push_back(folded(c));
     m_valid = !m_text.empty() && m_text.size() <= kLongest;
+    if (m_valid && isLatinLetter(m_text.front()))
+        m_firstLetter = quint32(1) << (m_text.front() - U'a');
+}
+
+quint32 PinyinMatcher::startLetters(const char32_t *name, size_t length, const PinyinTable &table)
+{
+    for (size_t i = 0; i < length; ++i) {
+        const char32_t c = name[i];
+        if (isNameSeparator(c))
+            continue;
+        if (isLatinLetter(c))
+            return quint32(1) << (folded(c) - U'a');
+        quint32 letters = 0;
+        for (const quint16 number : table.readings(c)) {
+            const QByteArrayView syllable = table.syllable(number);
+            if (!syllable.isEmpty() && isLatinLetter(char32_t(syllable[0])))
+                letters |= quint32(1) << (folded(char32_t(syllable[0])) - U'a');
+        }
+        return letters;
+    }
+    return 0;
 }
 
 bool PinyinMatcher::isPinyinText(const QString &text)
