@@ -63,16 +63,14 @@ bool RowPages::readUpTo(int wanted)
     return rowCount() >= wanted;
 }
 
-int RowPages::rowOf(qint64 identity)
+int RowPages::rowOf(qint64 identity) const
 {
-    while (!m_complete && (m_ids.empty() || m_ids.back() < identity))
-        readChunk();
     // A row being added has no identity yet, and sits after all the others.
-    auto end = m_ids.end();
-    if (end != m_ids.begin() && *(end - 1) == 0)
+    auto end = m_ids.cend();
+    if (end != m_ids.cbegin() && *(end - 1) == 0)
         --end;
-    const auto at = std::lower_bound(m_ids.begin(), end, identity);
-    return at != end && *at == identity ? static_cast<int>(at - m_ids.begin()) : -1;
+    const auto at = std::lower_bound(m_ids.cbegin(), end, identity);
+    return at != end && *at == identity ? static_cast<int>(at - m_ids.cbegin()) : -1;
 }
 
 void RowPages::evictOne()

@@ -42,8 +42,8 @@ public:
 
     qint64 identity(int row) const { return m_ids[static_cast<size_t>(row)]; }
     void setIdentity(int row, qint64 identity) { m_ids[static_cast<size_t>(row)] = identity; }
-    // The row of an identity (reading identities as far as it), or -1.
-    int rowOf(qint64 identity);
+    // The row of an identity among those read, or -1.
+    int rowOf(qint64 identity) const;
 
     QVariant value(int row, int column);
     QVector<QVariant> row(int row);

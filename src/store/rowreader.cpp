@@ -171,8 +171,12 @@ void RowReader::setIdentity(int row, qint64 identity)
 
 int RowReader::rowOf(qint64 identity)
 {
-    if (m_pages)
+    if (m_pages) {
+        // Read on, announced, as far as the identity.
+        while (!isComplete() && (rowCount() == 0 || m_pages->identity(rowCount() - 1) < identity))
+            readUpTo(rowCount() + 1);
         return m_pages->rowOf(identity);
+    }
     const auto at = std::find(m_identities.begin(), m_identities.end(), identity);
     return at == m_identities.end() ? -1 : static_cast<int>(at - m_identities.begin());
 }

@@ -47,6 +47,12 @@ private slots:
         lazy.setPagedCache(paged ? 1 : 0);
         lazy.open(kCustomers, &db.connection(), LockType::Optimistic);
         QCOMPARE(lazy.loadedCount(), firstRows);
+        // Every row read later is announced, once, in order (a grid shows what is announced).
+        int announced = firstRows;
+        const auto announcing = connect(&lazy, &Recordset::rowsFetched, this, [&](int from, int to) {
+            QCOMPARE(from, announced);
+            announced = to + 1;
+        });
         const QString lastName = eager.valueAt(29, eager.fieldIndex(QStringLiteral("xm"))).toString();
         const auto ask = [&](Recordset &rs) {
             if (first == QLatin1String("count"))
@@ -66,6 +72,8 @@ private slots:
         QCOMPARE(where(lazy), where(eager));
         QCOMPARE(lazy.isPaged(), paged);
         QCOMPARE(lazy.recordCount(), 30);
+        QCOMPARE(announced, 30);
+        disconnect(announcing);
         for (int row = 0; row < 30; ++row)
             QCOMPARE(lazy.valueAt(row, 1), eager.valueAt(row, 1));
         // A read left half way, then another on the same connection.
