@@ -66,8 +66,11 @@ void BoundGrid::followRecordset(int row)
     const bool wasSyncing = m_syncing;
     m_syncing = true;
     if (row >= 0 && row < m_model->rowCount()) {
-        const int column = std::max(0, currentIndex().column());
-        setCurrentIndex(m_model->index(row, column));
+        // A cell of a hidden column would never be scrolled to.
+        int column = currentIndex().column();
+        for (int visual = 0; (column < 0 || isColumnHidden(column)) && visual < m_model->columnCount(); ++visual)
+            column = horizontalHeader()->logicalIndex(visual);
+        setCurrentIndex(m_model->index(row, std::max(column, 0)));
     } else {
         selectionModel()->clearSelection();
     }

@@ -203,14 +203,20 @@ private slots:
         f.shows("C001");
     }
 
-    // The browse grid's export holds every customer, those not read yet too.
-    void exportHoldsEveryCustomer()
+    // The browse grid's export holds every customer, those not read yet too;
+    // moved to the last while hidden, the grid shows it when it is shown.
+    void browseGridOfMany()
     {
         Customers f({"with recursive n(i) as (select 1 union all select i+1 from n where i<300) "
                      "insert into hyda(kh, xm) select 'E'||i, '名' from n"});
         auto *grid = child<BoundGrid>(&f.w, "Gridhyda");
         QVERIFY(grid->recordsetModel()->rowCount() < 303);
         QCOMPARE(GridExport::table(grid).rowCount, 303);
+        f.activate();
+        f.w.Cmdmove_Click(3);
+        child<QTabWidget>(&f.w, "SSTab1")->setCurrentIndex(1);
+        QCOMPARE(grid->currentIndex().row(), 302);
+        QVERIFY(grid->visualRect(grid->currentIndex()).intersects(grid->viewport()->rect()));
     }
 
     void find()
