@@ -142,6 +142,7 @@ bool FRMHYDA::loadData()
     // The first screenful shows at once; the rest of the customers follow.
     m_customers->setFirstRows(100);
     m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
+    m_itinerary->loadAhead();
     m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());
     m_itinerary->load();
     bindSlots();
