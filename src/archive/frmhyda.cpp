@@ -146,6 +146,7 @@ bool FRMHYDA::loadData()
     m_customers->setFirstRows(100);
     m_customers->setPagedCache(kCustomersHeld);
     m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
+    m_itinerary->loadAhead();
     m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());
     m_itinerary->load();
     bindSlots();

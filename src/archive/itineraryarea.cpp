@@ -7,6 +7,7 @@
 #include "domain/archive/ticketcommands.h"
 #include "reports/modreport.h"
 #include "domain/shell/appstate.h"
+#include "store/connection.h"
 #include "store/fielddictionary.h"
 #include "store/recordset.h"
 #include "ui/boundgrid.h"
@@ -170,6 +171,11 @@ ItineraryArea::~ItineraryArea() = default;
 void ItineraryArea::load()
 {
     m_dictionary->open(FieldDictionary::entrySql(kTable, true), &m_state.connection());
+}
+
+void ItineraryArea::loadAhead()
+{
+    m_state.connection().readAhead(FieldDictionary::entrySql(kTable, true));
 }
 
 QStringList ItineraryArea::get_field() const
@@ -419,6 +425,8 @@ bool ItineraryArea::runway_save(int row)
     ErrorBoundary::run(
         [&] {
             if (stageRow(row)) {
+                // The rows shown next are read in the write's round trip.
+                m_state.connection().readAgainAfterWrite({m_kh});
                 m_rows->update();
                 saved = true;
             }
@@ -453,6 +461,7 @@ void ItineraryArea::khxc_del()
     if (stored >= 0)
         ErrorBoundary::run([&] {
             m_rows->moveTo(stored);
+            m_state.connection().readAgainAfterWrite({m_kh});
             m_rows->deleteCurrent();
         });
     runway_fill();
@@ -491,6 +500,7 @@ void ItineraryArea::changeTicketState(const QString &state)
     ErrorBoundary::run(
         [&] {
             if (stageRow(row)) {
+                m_state.connection().readAgainAfterWrite({m_kh});
                 TicketCommands::saveStateChange(m_state.connection(), *m_rows, m_state.currentOperator(), state,
                                                 airline, id);
                 saved = true;

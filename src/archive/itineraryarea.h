@@ -26,6 +26,8 @@ public:
 
     // Reads the itinerary dictionary (the grid's columns); throws DbException.
     void load();
+    // The dictionary read of load() goes with the statement before it, in its round trip.
+    void loadAhead();
 
     void setCustomerNameSource(std::function<QString()> source) { m_customerName = std::move(source); }
     // Shows the tickets of a customer number (runway_fill).

@@ -6,6 +6,7 @@
 #include "ui/modcwcl.h"
 #include "domain/operators/operatorcommands.h"
 #include "domain/operators/rights.h"
+#include "domain/reports/clsmenu.h"
 #include "store/recordset.h"
 #include "store/sqlquote.h"
 #include "ui/errorboundary.h"
@@ -123,8 +124,12 @@ void frmLogin::cmdOK_Click()
     QString sessionLocation;
     if (known) {
         const qint64 account = m_operators->value(QStringLiteral("czy_no")).toLongLong();
+        // On a server the operator's rights and report menu come with the opening of its session.
+        const QList<QPair<QString, QVariantList>> firstReads = {
+            {OperatorCommands::rightsSql(), {m_operators->text(QStringLiteral("czy_name"))}}, {Clsmenu::catalogueSql(), {}}};
         if (!ErrorBoundary::run([&] {
-                matched = OperatorCommands::logIn(m_state.connection(), account, m_password->text(), &sessionLocation)
+                matched = OperatorCommands::logIn(m_state.connection(), account, m_password->text(), &sessionLocation,
+                                                  m_main ? firstReads : firstReads.mid(0, 1))
                           == OperatorCommands::LoginOutcome::LoggedIn;
             }))
             return;
@@ -144,9 +149,10 @@ void frmLogin::cmdOK_Click()
         m_main->setPanelText(8, kNotice);
     }
     m_state.setCurrentOperator(operatorName);
+    const bool newMenu = m_main && !sessionLocation.isEmpty();
     ErrorBoundary::run([&] { Rights::mCzyqx(m_state.connection(), m_main, operatorName); });
     // The report menu as this operator reads it (on a server, the lobby read none).
-    if (m_main && !sessionLocation.isEmpty())
+    if (newMenu)
         ErrorBoundary::run([&] { m_main->menu_load(); });
     accept();
 }

@@ -124,6 +124,15 @@ void Connection::adopt(std::unique_ptr<Engine> engine)
 void Connection::close()
 {
     finishPendingReaders();
+    // A write held for a later statement is not lost with the connection.
+    if (m_engine) {
+        try {
+            m_engine->sendSoonWrites();
+        } catch (const DbException &e) {
+            qWarning("Torvane: a write held for later could not be sent as the connection closed: %s",
+                     qPrintable(e.description()));
+        }
+    }
     m_engine.reset();
 }
 
@@ -211,6 +220,31 @@ void Connection::require(const QString &sql, const QVariantList &parameters, con
     statement.reset();
     if (found == 0)
         throw unmet;
+}
+
+void Connection::executeSoon(const QString &sql, const QVariantList &parameters, bool mayFail)
+{
+    Statement statement = prepare(sql);
+    statement.bindAll(parameters);
+    if (!statement.runSoon(mayFail))
+        statement.run();
+}
+
+void Connection::readAhead(const QString &sql, const QVariantList &parameters)
+{
+    Statement statement = prepare(sql);
+    statement.bindAll(parameters);
+    statement.readAhead();
+}
+
+void Connection::readAgainAfterWrite(const QVariantList &values)
+{
+    requireOpen().readAgainAfterWrite(values);
+}
+
+void Connection::sendSoonWrites()
+{
+    requireOpen().sendSoonWrites();
 }
 
 quint64 Connection::roundTrips() const

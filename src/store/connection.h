@@ -75,6 +75,23 @@ public:
     // server, inside a transaction, the server checks it where it runs, and it
     // travels with the command's next statement or its commit.
     void require(const QString &sql, const QVariantList &parameters, const DbException &unmet);
+    // A write whose count nobody reads and that need not be done before the
+    // next read (a log row). On a server, outside a command, it travels ahead
+    // of the next read, in a transaction of its own, and its failure is thrown
+    // by that read (only logged when it `mayFail`); before any other
+    // statement, or at sendSoonWrites(), it goes alone. Inside a command it
+    // is one of the command's writes.
+    void executeSoon(const QString &sql, const QVariantList &parameters = {}, bool mayFail = false);
+    // The read this seat makes next. On a server it travels after the next
+    // statement that ends outside a transaction, in the same round trip, and
+    // that read is answered from there.
+    void readAhead(const QString &sql, const QVariantList &parameters = {});
+    // The reads last made one after the other with these values (a customer's
+    // tickets, then their totals) are made again after the next write that
+    // ends outside a command (a single write, a commit), in its round trip.
+    void readAgainAfterWrite(const QVariantList &values);
+    // Sends now the writes of executeSoon() still held; throws a failure.
+    void sendSoonWrites();
     // Round trips to the server so far (none on a file).
     quint64 roundTrips() const;
     // First column of the first row, or an invalid variant when there is none.

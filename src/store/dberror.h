@@ -8,7 +8,7 @@ enum class DbErrorKind {
     Failure,  // anything else: the number and the description say what
     Busy,     // another seat or tool held the database longer than we wait
     Conflict, // the row changed or went since this window read it; nothing was written
-    Refused,  // a check refused a pending edit and has already said why
+    Refused,  // a check refused a pending edit and has already said why; a password the server refused
     Duplicate, // a key that must be unique is taken
     ConnectionLost, // the server went away mid-command; the command was not done
 };

@@ -34,6 +34,11 @@ public:
     virtual void executeScript(const QString &sql) = 0;
     // Sends now whatever the engine holds back to travel with a later statement.
     virtual void sendPending() {}
+    // Sends now the writes held to go ahead of a later read (see Connection::executeSoon).
+    virtual void sendSoonWrites() {}
+    // The reads last made one after the other with these values are made
+    // again once the next write is done (see Connection::readAgainAfterWrite).
+    virtual void readAgainAfterWrite(const QVariantList &values) { Q_UNUSED(values); }
     // Round trips to a server so far (none for a file), to read a command's cost on a network.
     virtual quint64 roundTrips() const { return 0; }
 

@@ -5,18 +5,42 @@
 #include "store/pgcatalog.h"
 #include "store/pgdialect.h"
 #include "store/pgstatement.h"
+#include "store/schemaupgrade.h"
 #include "store/sqlquote.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
-PgEngine::PgEngine(const QString &uri, Purpose purpose)
+namespace {
+
+// Each table's order of writing: the bookkeeping column, else the counter,
+// else the key (a one-column key is SQLite's rowid alias; the statistics are
+// read in key order). By name, or of every table at once.
+QByteArray rowOrderSql(const char *which)
+{
+    return QByteArray("SELECT c.relname, coalesce((SELECT a.attname FROM pg_attribute a WHERE a.attrelid = c.oid "
+                      "AND a.attnum > 0 AND NOT a.attisdropped AND (a.attname = 'jet_rowid' OR a.attidentity <> '') "
+                      "ORDER BY a.attname = 'jet_rowid' DESC LIMIT 1), "
+                      "(SELECT string_agg(a.attname, ', ' ORDER BY k.n) FROM pg_constraint p, "
+                      "unnest(p.conkey) WITH ORDINALITY k(attnum, n) JOIN pg_attribute a ON a.attnum = k.attnum "
+                      "WHERE p.conrelid = c.oid AND p.contype = 'p' AND a.attrelid = c.oid), '') "
+                      "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                      "WHERE n.nspname = 'public' AND c.relkind IN ('r', 'p')")
+           + which;
+}
+
+} // namespace
+
+PgEngine::PgEngine(const QString &uri, Purpose purpose, const FirstReads &firstReads)
     : m_sessions(uri), m_pipeline([this](bool waiting) { notifyWaiting(waiting); })
 {
+    // The session starts with the wait the connection will set: no round trip to change it.
+    m_busyTimeout = Connection::defaultBusyTimeout();
     m_sessions.setLockTimeout(m_busyTimeout);
-    m_sessions.connect();
+    m_sessions.connect(purpose != Purpose::LogIn);
     m_lockTimeout = m_sessions.startLockTimeout();
     m_catalog = std::make_unique<PgCatalog>(handle());
-    checkArchive(purpose);
+    checkArchive(purpose, firstReads);
 }
 
 PgEngine::~PgEngine()
@@ -24,7 +48,7 @@ PgEngine::~PgEngine()
     *m_alive = false;
 }
 
-void PgEngine::checkArchive(Purpose purpose)
+void PgEngine::checkArchive(Purpose purpose, const FirstReads &firstReads)
 {
     auto number = [this](const char *sql) {
         m_pipeline.count();
@@ -43,15 +67,43 @@ void PgEngine::checkArchive(Purpose purpose)
             refuse(QStringLiteral("数据库“%1”不是空的，不能在其中建立档案").arg(location()));
         return;
     }
+    // Whatever an opening asks goes in one round trip, after the marker: the
+    // relations' facts every statement is described and translated by, the
+    // schema's question and the caller's first reads (answered from here when
+    // they are asked).
+    const PgBound columns{nullptr, {}, {}, PgCatalog::everyRelationSql()};
+    const PgBound orders{nullptr, {}, {}, rowOrderSql(" ORDER BY 1")};
+    for (const PgBound &read : {columns, orders, PgBound{nullptr, {}, {}, SchemaUpgrade::question(true).toUtf8()}})
+        m_transaction.readAhead(read);
+    for (const auto &[sql, values] : firstReads) {
+        PgBound read{nullptr, std::vector<QByteArray>(static_cast<size_t>(values.size())),
+                     std::vector<bool>(static_cast<size_t>(values.size())), sql.toUtf8()};
+        for (size_t i = 0; i < read.values.size(); ++i)
+            read.null[i] = !PgStatement::textOf(values.at(static_cast<qsizetype>(i)), read.values[i]);
+        m_transaction.readAhead(std::move(read));
+    }
     // An archive of ours carries our application id, as a file of ours does.
-    const QByteArray marker = number("SELECT prosrc FROM pg_proc WHERE oid = to_regprocedure('public.torvane_application_id()')");
-    if (marker.trimmed() != "SELECT " + QByteArray::number(kTorvaneApplicationId))
+    const PgBound marker{nullptr, {}, {}, "SELECT prosrc FROM pg_proc WHERE oid = to_regprocedure('public.torvane_application_id()')"};
+    const PgResult r = m_transaction.execute(handle(), PgTransaction::Sending::Read, &marker,
+                                             [&marker](pg_conn *session) { return marker.send(session); });
+    const QByteArray found = PQntuples(r.get()) > 0 ? QByteArray(PQgetvalue(r.get(), 0, 0)) : QByteArray();
+    if (found.trimmed() != "SELECT " + QByteArray::number(kTorvaneApplicationId)) {
+        m_transaction.dropAhead();
         refuse(QStringLiteral("数据库“%1”不是本系统的数据库").arg(location()));
+    }
+    if (const PgResult facts = m_transaction.takeAhead(columns))
+        m_catalog->learnAll(facts.get());
+    if (const PgResult known = m_transaction.takeAhead(orders)) {
+        for (int i = 0; i < PQntuples(known.get()); ++i)
+            m_rowOrder.insert(QString::fromUtf8(PQgetvalue(known.get(), i, 0)),
+                              QString::fromUtf8(PQgetvalue(known.get(), i, 1)));
+    }
 }
 
 void PgEngine::run(const QString &sql)
 {
     m_transaction.sendPending(handle());
+    m_transaction.dropAhead();
     if (!PQsendQuery(handle(), sql.toUtf8().constData()))
         throwPgConnectionLost(handle());
     const PgResult r = m_pipeline.collect(handle());
@@ -61,11 +113,15 @@ void PgEngine::run(const QString &sql)
 
 void PgEngine::ensureConnected()
 {
-    if (PQstatus(handle()) == CONNECTION_OK)
+    // An idle session hears nothing unless the server is ending it (restarted, or an
+    // administrator's doing): it is opened again before anything is sent to it.
+    const bool idle = !inTransaction();
+    pollfd socket{PQsocket(handle()), POLLIN, 0};
+    if (PQstatus(handle()) == CONNECTION_OK && !(idle && ::poll(&socket, 1, 0) > 0))
         return;
     // A transaction the server dropped is gone; the command that ran it fails
     // (its rollback clears the state), and the next one connects again.
-    if (inTransaction() || !m_sessions.reconnect())
+    if (!idle || !m_sessions.reconnect())
         throwPgConnectionLost(handle());
     m_lockTimeout = m_sessions.startLockTimeout(); // the new session starts as the first one did
     m_transaction.forgetReads();
@@ -76,6 +132,9 @@ void PgEngine::ensureConnected()
 
 const PgColumnFacts *PgEngine::columnFacts(unsigned table, int attribute)
 {
+    // A relation not known yet is asked for, a round trip of its own.
+    if (table != 0 && !m_catalog->knows(table))
+        m_pipeline.count();
     return m_catalog->column(table, attribute);
 }
 
@@ -92,25 +151,26 @@ QString PgEngine::rowOrderColumn(const QString &relation) const
         return *known;
     const QByteArray name = relation.toUtf8();
     const char *values[] = {name.constData()};
-    // The bookkeeping column, else the counter, else the key (a one-column
-    // key is SQLite's rowid alias; the statistics are read in key order).
     m_pipeline.count();
-    const PgResult r{PQexecParams(
-        handle(),
-        "SELECT coalesce((SELECT a.attname FROM pg_attribute a WHERE a.attrelid = c.oid AND a.attnum > 0 "
-        "                 AND NOT a.attisdropped AND (a.attname = 'jet_rowid' OR a.attidentity <> '') "
-        "                 ORDER BY a.attname = 'jet_rowid' DESC LIMIT 1), "
-        "                (SELECT string_agg(a.attname, ', ' ORDER BY k.n) FROM pg_constraint p, "
-        "                 unnest(p.conkey) WITH ORDINALITY k(attnum, n) JOIN pg_attribute a ON a.attnum = k.attnum "
-        "                 WHERE p.conrelid = c.oid AND p.contype = 'p' AND a.attrelid = c.oid), '') "
-        "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-        "WHERE n.nspname = 'public' AND c.relname = $1 AND c.relkind IN ('r', 'p')",
-        1, nullptr, values, nullptr, nullptr, 0)};
+    const PgResult r{PQexecParams(handle(), rowOrderSql(" AND c.relname = $1").constData(), 1, nullptr, values, nullptr,
+                                  nullptr, 0)};
     if (pgFailed(r.get()))
         return {};
-    const QString column = PQntuples(r.get()) > 0 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 0)) : QString();
+    const QString column = PQntuples(r.get()) > 0 ? QString::fromUtf8(PQgetvalue(r.get(), 0, 1)) : QString();
     m_rowOrder.insert(relation, column);
     return column;
+}
+
+std::shared_ptr<PgPrepared> PgEngine::preparedOrNew(const QByteArray &sql)
+{
+    ensureConnected();
+    return m_statements.preparedOrNew(m_sessions.generation(), sql);
+}
+
+std::shared_ptr<PgPrepared> PgEngine::preparedIfKept(const QByteArray &sql)
+{
+    std::shared_ptr<PgPrepared> statement = preparedOrNew(sql);
+    return statement->parsed ? statement : nullptr;
 }
 
 QString PgEngine::translate(const QString &sql) const
@@ -146,6 +206,15 @@ void PgEngine::executeScript(const QString &sql)
 void PgEngine::sendPending()
 {
     m_transaction.sendPending(handle());
+}
+
+void PgEngine::readAgainAfterWrite(const QVariantList &values)
+{
+    std::vector<QByteArray> texts(static_cast<size_t>(values.size()));
+    std::vector<bool> null(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        null[i] = !PgStatement::textOf(values.at(static_cast<qsizetype>(i)), texts[i]);
+    m_transaction.readAgainAfterWrite(texts, null);
 }
 
 void PgEngine::begin()

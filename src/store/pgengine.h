@@ -7,6 +7,9 @@
 #include "store/pgtransaction.h"
 
 #include <QHash>
+#include <QList>
+#include <QPair>
+#include <QVariant>
 #include <memory>
 
 struct pg_conn;
@@ -23,9 +26,12 @@ public:
     enum class Purpose {
         Open,   // an archive of ours; anything else is refused
         Create, // an empty database that is to become one
+        LogIn,  // an archive of ours, as an operator with the password typed: none is asked for
     };
     // Connects to the database a libpq URI names. Throws DbException.
-    explicit PgEngine(const QString &uri, Purpose purpose = Purpose::Open);
+    // `firstReads` (translated, with their values) travel with the opening's own questions.
+    using FirstReads = QList<QPair<QString, QVariantList>>;
+    explicit PgEngine(const QString &uri, Purpose purpose = Purpose::Open, const FirstReads &firstReads = {});
     ~PgEngine() override;
 
     QString location() const override { return m_sessions.location(); }
@@ -38,6 +44,8 @@ public:
     std::unique_ptr<StatementBackend> prepareStreamed(const QString &sql) override;
     void executeScript(const QString &sql) override;
     void sendPending() override;
+    void sendSoonWrites() override { m_transaction.sendSoonAlone(handle()); }
+    void readAgainAfterWrite(const QVariantList &values) override;
     quint64 roundTrips() const override { return m_pipeline.roundTrips(); }
 
     void begin() override;
@@ -78,6 +86,10 @@ public:
     void ensureConnected();
     // The main session's prepared statement for a text. Throws DbException.
     std::shared_ptr<PgPrepared> prepared(const QByteArray &sql);
+    // The same, or one parsed with its first run (see PgStatementCache::preparedOrNew).
+    std::shared_ptr<PgPrepared> preparedOrNew(const QByteArray &sql);
+    // A prepared statement kept, when the session has it.
+    std::shared_ptr<PgPrepared> preparedIfKept(const QByteArray &sql);
     void release(std::shared_ptr<PgPrepared> &prepared) { m_statements.release(prepared); }
     // Throws the failure a result of the main session reports.
     [[noreturn]] void fail(const pg_result *result) const { throwPgFailure(result, m_sessions.main()); }
@@ -85,7 +97,7 @@ public:
     QHash<QString, QString> longNamesOf(const QString &translated) const { return m_longNames.value(translated); }
 
 private:
-    void checkArchive(Purpose purpose);
+    void checkArchive(Purpose purpose, const FirstReads &firstReads);
     // Runs SQL of our own that returns no rows we need; throws on failure.
     void run(const QString &sql);
     void setLockTimeout();

@@ -4,6 +4,7 @@
 
 #include <libpq-fe.h>
 #include <poll.h>
+#include <utility>
 
 bool pgFailed(const pg_result *result)
 {
@@ -80,24 +81,32 @@ PgResult PgPipeline::collect(pg_conn *session)
     return kept;
 }
 
-std::vector<PgResult> PgPipeline::run(pg_conn *session, const std::function<bool()> &send)
+std::vector<PgResult> PgPipeline::run(pg_conn *session, const std::function<bool()> &send, int owed)
 {
     ++m_roundTrips;
-    if (!PQenterPipelineMode(session) || !send() || !PQpipelineSync(session)) {
+    m_syncs = 0;
+    if (!PQenterPipelineMode(session) || !send() || !sync(session)) {
         PQexitPipelineMode(session);
         throwPgConnectionLost(session);
     }
+    int syncs = std::exchange(m_syncs, 0) + owed;
     QElapsedTimer clock;
     clock.start();
     bool waiting = false;
     std::vector<PgResult> answers;
     bool whole = false;
-    // Each statement's answer is followed by a null; the sync's answer ends the pipeline.
+    // Each statement's answer is followed by a null; the last sync's answer ends the pipeline.
     while (waitForAnswer(session, clock, waiting) && PQstatus(session) == CONNECTION_OK) {
         PgResult r{PQgetResult(session)};
         if (!r)
             continue;
         if (PQresultStatus(r.get()) == PGRES_PIPELINE_SYNC) {
+            if (owed > 0) {
+                --owed;
+                answers.clear();
+            }
+            if (--syncs > 0)
+                continue;
             whole = true;
             break;
         }
@@ -109,6 +118,12 @@ std::vector<PgResult> PgPipeline::run(pg_conn *session, const std::function<bool
     if (!whole)
         throwPgConnectionLost(session);
     return answers;
+}
+
+bool PgPipeline::sync(pg_conn *session)
+{
+    ++m_syncs;
+    return PQpipelineSync(session) != 0;
 }
 
 PgResult PgPipeline::keepOne(std::vector<PgResult> &answers, size_t wanted)

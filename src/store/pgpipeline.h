@@ -33,8 +33,12 @@ public:
     // and collects every answer up to it (an aborted one where an earlier
     // failed): several statements, one round trip. Statements queued without a
     // BEGIN run as one transaction, committed at the sync or, if any fails, not
-    // at all. Throws when the session breaks.
-    std::vector<PgResult> run(pg_conn *session, const std::function<bool()> &send);
+    // at all; `send` may end such a transaction earlier with sync(), and what
+    // follows runs in one of its own. Throws when the session breaks.
+    // `owed`: syncs sent before on the session whose answers come first; they are dropped.
+    std::vector<PgResult> run(pg_conn *session, const std::function<bool()> &send, int owed = 0);
+    // Inside run()'s `send`: what was queued so far is one transaction, what follows another.
+    bool sync(pg_conn *session);
     // Of a pipeline's answers, the first failure, else the one at `wanted`
     // (null when there is none); the others are freed.
     static PgResult keepOne(std::vector<PgResult> &answers, size_t wanted);
@@ -50,4 +54,5 @@ private:
 
     std::function<void(bool)> m_waiting;
     mutable quint64 m_roundTrips = 0;
+    int m_syncs = 0; // queued by the pipeline being sent
 };

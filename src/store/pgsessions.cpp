@@ -6,6 +6,7 @@
 #include "store/pgresult.h"
 
 #include <QHash>
+#include <QSet>
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <libpq-fe.h>
@@ -17,6 +18,36 @@ QHash<QString, QByteArray> &typedPasswords()
 {
     static QHash<QString, QByteArray> passwords;
     return passwords;
+}
+
+// Servers (host and port) that a session asking for TLS only if offered was
+// opened on without it, this run: later sessions there do not ask again (a
+// round trip each), which is what asking would come to.
+QSet<QString> &plainServers()
+{
+    static QSet<QString> servers;
+    return servers;
+}
+
+// A location whoever connects: the same server and database.
+QString serverOf(const QString &uri)
+{
+    static const QRegularExpression userInfo(QStringLiteral("^(postgres(?:ql)?://)[^/@?]*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression user(QStringLiteral("([?&])(user|password)=[^&]*"), QRegularExpression::CaseInsensitiveOption);
+    return QString(uri).replace(userInfo, QStringLiteral("\\1")).replace(user, QStringLiteral("\\1"));
+}
+
+// Whether a session asked for TLS only if the server offered it (libpq's "prefer" or "allow").
+bool tlsOptional(pg_conn *session)
+{
+    bool optional = false;
+    PQconninfoOption *options = PQconninfo(session);
+    for (PQconninfoOption *o = options; o && o->keyword; ++o)
+        if (qstrcmp(o->keyword, "sslmode") == 0)
+            optional = o->val && (qstrcmp(o->val, "prefer") == 0 || qstrcmp(o->val, "allow") == 0);
+    PQconninfoFree(options);
+    return optional;
 }
 
 void quiet(pg_conn *session)
@@ -61,7 +92,7 @@ void PgSessions::rememberPassword(const QString &uri)
         typedPasswords().insert(withoutPassword(uri), QByteArray::fromPercentEncoding(m.captured(1).toUtf8()));
 }
 
-void PgSessions::connect()
+void PgSessions::connect(bool ask)
 {
     openMain(typedPasswords().value(m_location));
     // Asked only when libpq's own means gave none that worked.
@@ -70,6 +101,11 @@ void PgSessions::connect()
                || (PQconnectionUsedPassword(m_main)
                    && pgSessionMessage(m_main).contains(QLatin1String("password"), Qt::CaseInsensitive));
     };
+    if (!ask && PQstatus(m_main) != CONNECTION_OK && wantsPassword()) {
+        const QString why = pgSessionMessage(m_main);
+        PQfinish(std::exchange(m_main, nullptr));
+        throw DbException(DbErrorCode::GeneralFailure, why, DbErrorKind::Refused);
+    }
     for (int attempt = 0; attempt < 3 && PQstatus(m_main) != CONNECTION_OK && wantsPassword(); ++attempt) {
         const QString typed = Connection::askPassword(m_location);
         if (typed.isEmpty())
@@ -103,12 +139,12 @@ bool PgSessions::reconnect()
     return true;
 }
 
-pg_conn *PgSessions::take()
+pg_conn *PgSessions::take(bool *owed)
 {
     pg_conn *session = std::exchange(m_spare, nullptr);
-    // The last read's rollback, answered meanwhile.
-    while (PgResult r{session ? PQgetResult(session) : nullptr}) {
-    }
+    *owed = std::exchange(m_spareOwed, false) && PQstatus(session) == CONNECTION_OK;
+    if (*owed)
+        return session;
     if (PQstatus(session) == CONNECTION_OK && PQtransactionStatus(session) == PQTRANS_IDLE)
         return session;
     PQfinish(session);
@@ -121,14 +157,14 @@ pg_conn *PgSessions::take()
     return nullptr;
 }
 
-void PgSessions::giveBack(pg_conn *session)
+void PgSessions::giveBack(pg_conn *session, bool owed)
 {
-    // Idle, or busy ending its transaction.
-    const PGTransactionStatusType status = PQtransactionStatus(session);
-    if (!m_spare && PQstatus(session) == CONNECTION_OK && (status == PQTRANS_IDLE || status == PQTRANS_ACTIVE))
+    if (!m_spare && PQstatus(session) == CONNECTION_OK && (owed || PQtransactionStatus(session) == PQTRANS_IDLE)) {
         m_spare = session;
-    else
+        m_spareOwed = owed;
+    } else {
         PQfinish(session);
+    }
 }
 
 pg_conn *PgSessions::open(const QByteArray &password) const
@@ -147,10 +183,23 @@ pg_conn *PgSessions::open(const QByteArray &password) const
         PQfinish(session);
         const QByteArray all = zoned ? options + " -c TimeZone=" + zone : options;
         const QByteArray uri = m_uri.toUtf8();
-        const char *keys[] = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout", "options",
-                              password.isEmpty() ? nullptr : "password", nullptr};
-        const char *values[] = {uri.constData(), "Avelor", "UTF8", "10", all.constData(), password.constData(), nullptr};
-        session = PQconnectdbParams(keys, values, 1);
+        std::vector<const char *> keys = {"dbname", "fallback_application_name", "client_encoding", "connect_timeout",
+                                          "options"};
+        std::vector<const char *> values = {uri.constData(), "Avelor", "UTF8", "10", all.constData()};
+        if (!password.isEmpty()) {
+            keys.push_back("password");
+            values.push_back(password.constData());
+        }
+        if (plainServers().contains(serverOf(m_uri))) {
+            keys.push_back("sslmode");
+            values.push_back("disable");
+        }
+        keys.push_back(nullptr);
+        values.push_back(nullptr);
+        session = PQconnectdbParams(keys.data(), values.data(), 1);
+        // The server offered no TLS to a session that asked for it only if offered: noted for the next ones.
+        if (PQstatus(session) == CONNECTION_OK && !PQsslInUse(session) && tlsOptional(session))
+            plainServers().insert(serverOf(m_uri));
         // A zone the server does not know: its own stays.
         if (!zoned || PQstatus(session) == CONNECTION_OK || !pgSessionMessage(session).contains(QLatin1String("TimeZone")))
             break;

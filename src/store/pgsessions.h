@@ -28,7 +28,9 @@ public:
 
     // Opens the main session, asking for a password when libpq's own means
     // (~/.pgpass, PGPASSWORD, a service file) give none that works. Throws DbException.
-    void connect();
+    // Opens the main session; without `ask`, a password the server refuses is
+    // not asked for again but thrown as DbErrorKind::Refused.
+    void connect(bool ask = true);
     pg_conn *main() const { return m_main; }
     // Opened again after the server dropped it; false when that failed. Statements
     // prepared on the old one are gone (the generation tells).
@@ -37,9 +39,11 @@ public:
 
     // A second session on the same archive, set up as the main one (the one
     // given back last, when there is one); null when it cannot be had.
-    pg_conn *take();
-    // A second session done with: kept for the next one when it is idle.
-    void giveBack(pg_conn *session);
+    // `owed`: it is in a pipeline whose answers (up to its sync) come first.
+    pg_conn *take(bool *owed);
+    // A second session done with: kept for the next one when it is idle, or
+    // when `owed`, ending its read in a pipeline sent and not yet answered.
+    void giveBack(pg_conn *session, bool owed = false);
 
     // How long a session waits for another seat's lock: what new sessions start with.
     void setLockTimeout(int milliseconds) { m_lockTimeout = std::max(1, milliseconds); }
@@ -53,6 +57,7 @@ private:
     QString m_location;
     pg_conn *m_main = nullptr;
     pg_conn *m_spare = nullptr;
+    bool m_spareOwed = false;
     int m_generation = 0;
     int m_lockTimeout = 5000;
     int m_startLockTimeout = 5000;

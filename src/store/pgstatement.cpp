@@ -17,8 +17,10 @@ const char kHiddenColumn[] = "jet_rowid";
 
 // Rows asked of the server at a time by a read in parts: a first page, then
 // each page twice the last, up to a most. A window that wants a few hundred
-// rows first gets them without waiting for thousands; a whole read takes few pages.
-constexpr int kFirstRows = 200;
+// rows first gets them in one round trip without waiting for thousands (a
+// report shows its first 500, and the row after them tells whether more
+// follow); a whole read takes few pages.
+constexpr int kFirstRows = 512;
 constexpr int kMostRows = 6400;
 
 QByteArray firstWord(const QByteArray &sql)
@@ -128,11 +130,14 @@ void PgStatement::bind(int index, const QVariant &value)
         m_parameters.resize(i + 1);
         m_null.resize(i + 1, true);
     }
-    m_null[i] = value.isNull();
-    QByteArray &text = m_parameters[i];
+    m_null[i] = !textOf(value, m_parameters[i]);
+}
+
+bool PgStatement::textOf(const QVariant &value, QByteArray &text)
+{
     text.clear();
-    if (m_null[i])
-        return;
+    if (value.isNull())
+        return false;
     switch (value.typeId()) {
     case QMetaType::Bool:
         text = value.toBool() ? "1" : "0";
@@ -142,8 +147,8 @@ void PgStatement::bind(int index, const QVariant &value)
         const double d = value.toDouble();
         // As SQLite stores them: a NaN is no value at all.
         if (std::isnan(d))
-            m_null[i] = true;
-        else if (std::isinf(d))
+            return false;
+        if (std::isinf(d))
             text = d > 0 ? "Infinity" : "-Infinity";
         else
             text = QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
@@ -163,43 +168,58 @@ void PgStatement::bind(int index, const QVariant &value)
     }
     if (text.contains('\0'))
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("文本中含有空字符 (NUL)，服务器数据库不能保存"));
+    return true;
 }
 
-bool PgStatement::send(pg_conn *session) const
+bool PgStatement::everyValueBound() const
 {
-    const std::vector<const char *> values = PgBound::pointers(m_parameters, m_null);
-    return m_prepared ? PQsendQueryPrepared(session, m_prepared->name.constData(), static_cast<int>(values.size()),
-                                            values.data(), nullptr, nullptr, 0)
-                      : PQsendQueryParams(session, m_sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
+    // The highest $n the text names: a value not bound is null, which only a prepared statement knows.
+    int highest = 0;
+    for (qsizetype i = m_sql.indexOf('$'); i >= 0; i = m_sql.indexOf('$', i + 1)) {
+        int n = 0;
+        for (qsizetype j = i + 1; j < m_sql.size() && std::isdigit(static_cast<unsigned char>(m_sql.at(j))); ++j)
+            n = std::min(10 * n + (m_sql.at(j) - '0'), 100000);
+        highest = std::max(highest, n);
+    }
+    return static_cast<size_t>(highest) <= m_parameters.size();
+}
+
+PgBound PgStatement::named(bool parseWithRun)
+{
+    // A statement with values to bind runs prepared (and stays prepared for the next run),
+    // parsed and described in its first run's round trip; one without, unless already
+    // prepared, is parsed, run and described in one round trip.
+    if (!m_prepared && !m_parameters.empty()) {
+        // A value not bound is null, which only a statement described before its run knows.
+        if (!everyValueBound())
+            m_prepared = m_engine.prepared(m_sql);
+        else if (parseWithRun)
+            m_prepared = m_engine.preparedOrNew(m_sql);
+        else if (auto kept = m_engine.preparedIfKept(m_sql))
+            m_prepared = std::move(kept);
+    }
+    // The session was opened again since: the statement is prepared anew (its columns are the same).
+    if (m_prepared && m_prepared->generation != m_engine.sessions().generation())
+        m_prepared = m_engine.prepared(m_sql);
+    if (m_prepared && m_prepared->parsed && !m_described)
+        describe(m_prepared->description.get());
+    // Sent with another statement, a statement not yet parsed goes as its text with its values.
+    if (m_prepared && (m_prepared->parsed || parseWithRun))
+        return PgBound{m_prepared, m_parameters, m_null, {}};
+    return PgBound{nullptr, m_parameters, m_null, m_sql};
 }
 
 void PgStatement::execute()
 {
     m_engine.ensureConnected();
-    // A statement with values to bind runs prepared (and stays prepared for the next run); one
-    // without, unless already prepared, is parsed, run and described in one round trip.
-    if (!m_parameters.empty() || m_prepared)
-        ensureDescribed();
-    // The session was opened again since: the statement is prepared anew (its columns are the same).
-    if (m_prepared && m_prepared->generation != m_engine.sessions().generation())
-        m_prepared = m_engine.prepared(m_sql);
-    const PgBound prepared{m_prepared, m_parameters, m_null};
+    const PgBound statement = named(true);
     m_result = m_engine.transaction().execute(m_engine.handle(),
                                               m_write ? PgTransaction::Sending::Write : PgTransaction::Sending::Read,
-                                              m_prepared ? &prepared : nullptr,
-                                              [this](pg_conn *session) { return send(session); });
+                                              &statement, [&statement](pg_conn *session) { return statement.send(session); });
     m_row = -1;
     m_changes = std::atoi(PQcmdTuples(m_result.get()));
     if (!m_described)
         describe(m_result.get());
-}
-
-PgBound PgStatement::bound()
-{
-    ensureDescribed();
-    if (m_prepared->generation != m_engine.sessions().generation())
-        m_prepared = m_engine.prepared(m_sql);
-    return {m_prepared, m_parameters, m_null};
 }
 
 PendingCount PgStatement::runLater()
@@ -209,10 +229,27 @@ PendingCount PgStatement::runLater()
     if (!m_write || !m_engine.inTransaction())
         return nullptr;
     m_changes = 0;
-    // Without values it goes as written: no round trip to prepare it first.
-    if (m_parameters.empty() && !m_prepared)
-        return m_engine.transaction().sendLater(PgBound{nullptr, {}, {}, m_sql});
-    return m_engine.transaction().sendLater(bound());
+    return m_engine.transaction().sendLater(named(false));
+}
+
+bool PgStatement::runSoon(bool mayFail)
+{
+    // Inside a command it is one of the command's writes.
+    if (m_engine.inTransaction())
+        return runLater() != nullptr;
+    m_changes = 0;
+    // Not prepared: it does not depend on the session it was meant for.
+    m_engine.transaction().sendSoon(PgBound{nullptr, m_parameters, m_null, m_sql}, mayFail);
+    return true;
+}
+
+bool PgStatement::readAhead()
+{
+    if (m_write || m_streamed)
+        return false;
+    // Parsed and run with its values in one go: no round trip to prepare it first.
+    m_engine.transaction().readAhead(PgBound{nullptr, m_parameters, m_null, m_sql});
+    return true;
 }
 
 bool PgStatement::requireLater(const DbException &unmet)
@@ -222,8 +259,10 @@ bool PgStatement::requireLater(const DbException &unmet)
     // The server counts what the statement found or changed, and fails it when that is nothing.
     const QByteArray checked = m_write ? "WITH jet_changed AS (" + m_sql + " RETURNING 1) SELECT jet_require(count(*)) FROM jet_changed"
                                        : "SELECT jet_require(count(*)) FROM (" + m_sql + ") jet_rows";
-    std::shared_ptr<PgPrepared> prepared = m_engine.prepared(checked);
-    m_engine.transaction().sendLater(PgBound{std::move(prepared), m_parameters, m_null}, unmet);
+    std::shared_ptr<PgPrepared> prepared = everyValueBound() ? m_engine.preparedIfKept(checked) : m_engine.prepared(checked);
+    m_engine.transaction().sendLater(prepared ? PgBound{std::move(prepared), m_parameters, m_null, {}}
+                                              : PgBound{nullptr, m_parameters, m_null, checked},
+                                     unmet);
     return true;
 }
 
@@ -233,7 +272,7 @@ bool PgStatement::stepStreamed()
         return false;
     if (!m_session) {
         // Inside a transaction the rows are read where its writes are seen, whole.
-        if (m_write || m_engine.inTransaction() || !(m_session = m_engine.sessions().take())) {
+        if (m_write || m_engine.inTransaction() || !(m_session = m_engine.sessions().take(&m_owed))) {
             // Nothing to read in parts (or no second session to be had): read whole.
             m_streamed = false;
             return step();
@@ -278,12 +317,15 @@ bool PgStatement::openStream()
     // begun, declared and its first page read in one round trip.
     std::vector<PgResult> answers;
     try {
-        answers = m_engine.pipeline().run(m_session, [&] {
+        answers = m_engine.pipeline().run(
+            m_session,
+            [&] {
             return PQsendQueryParams(m_session, "BEGIN READ ONLY", 0, nullptr, nullptr, nullptr, nullptr, 0)
                    && PQsendQueryParams(m_session, declare.constData(), static_cast<int>(values.size()), nullptr,
                                         values.data(), nullptr, nullptr, 0)
                    && PQsendQueryParams(m_session, fetch.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0);
-        });
+            },
+            std::exchange(m_owed, false) ? 1 : 0);
     } catch (...) {
         endStream();
         throw;
@@ -322,11 +364,17 @@ void PgStatement::endStream()
         PQfinish(session);
         return;
     }
-    // A read over, left half way or refused ends its transaction; the session serves the next
-    // one, which takes the answer first (no waiting for it now).
-    if (PQtransactionStatus(session) != PQTRANS_IDLE)
-        PQsendQuery(session, "ROLLBACK");
-    m_engine.sessions().giveBack(session);
+    // Taken and not used: it goes back as it came.
+    if (std::exchange(m_owed, false)) {
+        m_engine.sessions().giveBack(session, true);
+        return;
+    }
+    // A read over, left half way or refused ends its transaction in a pipeline; the session serves
+    // the next one, which takes that answer first (no waiting for it now).
+    const bool owed = PQtransactionStatus(session) != PQTRANS_IDLE && PQenterPipelineMode(session)
+                      && PQsendQueryParams(session, "ROLLBACK", 0, nullptr, nullptr, nullptr, nullptr, 0)
+                      && PQpipelineSync(session);
+    m_engine.sessions().giveBack(session, owed);
 }
 
 bool PgStatement::step()

@@ -43,6 +43,10 @@ public:
     int changes() const override { return m_changes; }
     PendingCount runLater() override;
     bool requireLater(const DbException &unmet) override;
+    bool runSoon(bool mayFail) override;
+    bool readAhead() override;
+    // A value as the server is given it; false for SQL NULL. Throws for a text the server cannot keep.
+    static bool textOf(const QVariant &value, QByteArray &text);
     // Reads its rows on a session of its own, a page at a time as they are asked for.
     void setStreamed() { m_streamed = true; }
 
@@ -50,12 +54,12 @@ private:
     enum class Kind : quint8 { Integer, Boolean, Float, Numeric, Text, Blob };
 
     void ensureDescribed() const;
-    // Prepared, with the values bound now, to be sent with another statement.
-    PgBound bound();
+    // The statement with the values bound now, prepared or as its text, to run or to send with another.
+    // `parseWithRun`: a statement not prepared yet is parsed with this run (see PgBound::send).
+    PgBound named(bool parseWithRun);
+    bool everyValueBound() const;
     void describe(const pg_result *description);
     void execute();
-    // Queues this statement with its values on a session; false when the session is broken.
-    bool send(pg_conn *session) const;
     bool stepStreamed();
     // Starts a read in parts on its session and takes its first page.
     bool openStream();
@@ -80,6 +84,7 @@ private:
     int m_changes = 0;
     bool m_streamed = false;
     pg_conn *m_session = nullptr; // the session a streamed read runs on, until its last row
+    bool m_owed = false;          // it was taken still ending the read before (see PgSessions::take)
     bool m_streamEnded = false;
     int m_asked = 0; // rows the last page asked for
     mutable QByteArray m_blob;

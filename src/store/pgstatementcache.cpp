@@ -14,9 +14,15 @@ std::vector<const char *> PgBound::pointers(const std::vector<QByteArray> &value
 
 bool PgBound::send(pg_conn *session) const
 {
-    if (!prepared)
-        return PQsendQueryParams(session, text.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 0;
     const std::vector<const char *> p = pointers(values, null);
+    if (prepared && !prepared->parsed
+        && (!PQsendPrepare(session, prepared->name.constData(), prepared->sql.constData(), 0, nullptr)
+            || !PQsendDescribePrepared(session, prepared->name.constData())))
+        return false;
+    if (!prepared)
+        return PQsendQueryParams(session, text.constData(), static_cast<int>(p.size()), nullptr, p.data(), nullptr,
+                                 nullptr, 0)
+               != 0;
     return PQsendQueryPrepared(session, prepared->name.constData(), static_cast<int>(p.size()), p.data(), nullptr,
                                nullptr, 0)
            != 0;
@@ -56,6 +62,34 @@ std::shared_ptr<PgPrepared> PgStatementCache::prepared(pg_conn *session, int gen
     return statement;
 }
 
+std::shared_ptr<PgPrepared> PgStatementCache::preparedOrNew(int generation, const QByteArray &sql)
+{
+    if (generation != m_generation)
+        forgetAll(generation);
+    const auto known = m_prepared.constFind(sql);
+    if (known != m_prepared.constEnd()) {
+        m_order.removeOne(sql);
+        m_order << sql;
+        return *known;
+    }
+    auto statement = std::make_shared<PgPrepared>();
+    statement->name = "jet_" + QByteArray::number(++m_statementNumber);
+    statement->sql = sql;
+    statement->generation = generation;
+    statement->parsed = false;
+    return statement;
+}
+
+void PgStatementCache::keep(const std::shared_ptr<PgPrepared> &statement)
+{
+    if (statement->generation != m_generation || m_prepared.contains(statement->sql))
+        return;
+    m_prepared.insert(statement->sql, statement);
+    m_order << statement->sql;
+    while (m_order.size() > 200)
+        forget(m_order.first());
+}
+
 void PgStatementCache::forget(const QByteArray &sql)
 {
     auto entry = m_prepared.take(sql);
@@ -65,7 +99,7 @@ void PgStatementCache::forget(const QByteArray &sql)
 
 void PgStatementCache::release(std::shared_ptr<PgPrepared> &prepared)
 {
-    if (prepared && prepared.use_count() == 1 && prepared->generation == m_generation)
+    if (prepared && prepared.use_count() == 1 && prepared->generation == m_generation && prepared->parsed)
         m_discarded << prepared->name;
     prepared.reset();
 }

@@ -27,16 +27,52 @@ bool sendText(pg_conn *session, const QByteArray &sql)
 PgResult PgTransaction::execute(pg_conn *session, Sending what, const PgBound *bound,
                                 const std::function<bool(pg_conn *)> &send)
 {
-    // This read went ahead with the last one: its answer is here already.
-    if (what == Sending::Read && bound && m_answerAhead && bound->sameAs(m_answeredAhead)) {
-        if (const auto f = m_followers.find(m_aheadOf); f != m_followers.end())
-            f->misses = 0;
-        PgResult answer = std::move(m_answerAhead);
-        dropAnswerAhead(true);
+    // What it follows, and the reads made one after the other, are learnt from what was answered.
+    const bool plainRead = what == Sending::Read && bound && !inTransaction(session);
+    PgResult r;
+    try {
+        r = run(session, what, bound, send);
+    } catch (...) {
         learn(nullptr);
-        return answer;
+        throw;
     }
-    dropAnswerAhead(false);
+    if (plainRead) {
+        learn(bound->prepared && bound->prepared->parsed ? bound : nullptr);
+        noteRun(*bound);
+    } else {
+        learn(nullptr);
+    }
+    return r;
+}
+
+PgResult PgTransaction::run(pg_conn *session, Sending what, const PgBound *bound,
+                            const std::function<bool(pg_conn *)> &send)
+{
+    const bool read = what == Sending::Read && bound;
+    // This read went ahead with an earlier statement: its answer is here already.
+    if (read) {
+        if (PgResult answer = takeAhead(*bound)) {
+            learn(nullptr);
+            return answer;
+        }
+    }
+    dropAnswersAhead(false);
+    // The caller reads it now: it need not go after anything.
+    if (read) {
+        for (std::vector<PgBound> *waiting : {&m_announced, &m_again})
+            for (auto r = waiting->begin(); r != waiting->end();)
+                if (r->sameAs(*bound)) {
+                    m_cache.release(r->prepared);
+                    r = waiting->erase(r);
+                } else {
+                    ++r;
+                }
+    }
+    const bool endsOutside = what == Sending::Control ? m_committing : !inTransaction(session);
+    // Writes that wait for a read go ahead of one outside a transaction; before anything else, alone.
+    const bool plainRead = read && endsOutside;
+    if (!m_soon.empty() && !plainRead)
+        sendSoonAlone(session);
     QByteArrayList locks;
     if (std::exchange(m_beginPending, false))
         locks = {"BEGIN", kTakeLock};
@@ -44,29 +80,64 @@ PgResult PgTransaction::execute(pg_conn *session, Sending what, const PgBound *b
         locks = {kShareLock};
     // A read goes ahead only with a read outside a transaction: nothing written
     // comes between the two, and its failure can spoil no transaction.
-    const bool plainRead = what == Sending::Read && bound && locks.isEmpty() && !inTransaction(session);
-    std::optional<PgBound> readAfter = plainRead ? followerOf(*bound) : std::nullopt;
-    learn(plainRead ? bound : nullptr);
+    std::optional<PgBound> readAfter = plainRead && bound->prepared ? followerOf(*bound) : std::nullopt;
+    std::vector<Later> soon = std::exchange(m_soon, {});
     std::vector<Later> later = std::exchange(m_later, {});
-    const size_t ahead = static_cast<size_t>(locks.size()) + later.size();
+    // What goes after the statement, once it has ended outside a transaction.
+    std::vector<PgBound> after;
+    if (endsOutside) {
+        after = std::exchange(m_announced, {});
+        if (what == Sending::Write || m_committing)
+            for (PgBound &r : std::exchange(m_again, {}))
+                after.push_back(std::move(r));
+    }
+    // Answers: the writes sent soon (each with its lock), the locks, the writes
+    // sent later, the statement, its follower; then the reads after.
+    const size_t first = 2 * soon.size();
+    const size_t ahead = first + static_cast<size_t>(locks.size()) + later.size();
+    const size_t own = bound ? bound->answers() : 1;
+    const size_t mine = ahead + (send ? own : 0) + (readAfter ? 1 : 0);
     PgResult r;
-    if (ahead == 0 && !readAfter) {
+    if (ahead == 0 && !readAfter && after.empty() && own == 1) {
         if (!send(session))
             throwPgConnectionLost(session);
         r = m_pipeline.collect(session);
     } else {
         std::vector<PgResult> answers = m_pipeline.run(session, [&] {
+            if (!sendSoon(session, soon) || (!soon.empty() && !m_pipeline.sync(session)))
+                return false;
             for (const QByteArray &sql : std::as_const(locks))
                 if (!sendText(session, sql))
                     return false;
             for (const Later &w : later)
                 if (!w.write.send(session))
                     return false;
-            return (!send || send(session)) && (!readAfter || readAfter->send(session));
+            if ((send && !send(session)) || (readAfter && !readAfter->send(session)))
+                return false;
+            if (after.empty())
+                return true;
+            if (!m_pipeline.sync(session))
+                return false;
+            for (const PgBound &a : after)
+                if (!a.send(session))
+                    return false;
+            return true;
         });
+        const bool whole = answers.size() == mine + after.size();
+        // The reads after ran in a transaction of their own: kept when answered.
+        for (size_t i = 0; i < after.size(); ++i) {
+            pg_result *answer = whole ? answers[mine + i].get() : nullptr;
+            if (answer && PQresultStatus(answer) == PGRES_TUPLES_OK)
+                m_ahead.push_back({std::move(after[i]), std::move(answers[mine + i]), {}});
+            else
+                m_cache.release(after[i].prepared);
+        }
+        if (whole)
+            answers.resize(mine);
+        const pg_result *soonFailure = soonFailed(soon, answers);
         std::optional<DbException> unmet;
         for (size_t i = 0; i < later.size(); ++i) {
-            const size_t at = static_cast<size_t>(locks.size()) + i;
+            const size_t at = first + static_cast<size_t>(locks.size()) + i;
             pg_result *answer = at < answers.size() ? answers[at].get() : nullptr;
             if (answer && PQresultStatus(answer) == PGRES_COMMAND_OK)
                 *later[i].count = std::atoi(PQcmdTuples(answer));
@@ -76,6 +147,12 @@ PgResult PgTransaction::execute(pg_conn *session, Sending what, const PgBound *b
                 unmet = later[i].unmet;
             m_cache.release(later[i].write.prepared);
         }
+        // A write sent soon failed: the read it went with fails with its failure.
+        if (soonFailure) {
+            if (readAfter)
+                m_cache.release(readAfter->prepared);
+            throwPgFailure(soonFailure, session);
+        }
         if (unmet) {
             if (readAfter)
                 m_cache.release(readAfter->prepared);
@@ -83,19 +160,27 @@ PgResult PgTransaction::execute(pg_conn *session, Sending what, const PgBound *b
         }
         // Kept when it was answered; a failed one is left for the read itself to meet.
         if (readAfter) {
-            if (answers.size() == ahead + 2 && PQresultStatus(answers.back().get()) == PGRES_TUPLES_OK) {
-                m_answerAhead = std::move(answers.back());
-                m_answeredAhead = std::move(*readAfter);
-                m_aheadOf = bound->prepared->sql;
+            if (whole && PQresultStatus(answers.back().get()) == PGRES_TUPLES_OK) {
+                m_ahead.push_back({std::move(*readAfter), std::move(answers.back()), bound->prepared->sql});
             } else {
                 m_cache.release(readAfter->prepared);
             }
-            if (answers.size() == ahead + 2)
+            if (whole)
                 answers.pop_back();
+        }
+        // Parsed with this run: described, and kept for the next run of the same text.
+        if (send && own == 3 && whole && PQresultStatus(answers[ahead + 1].get()) == PGRES_COMMAND_OK) {
+            bound->prepared->description = std::move(answers[ahead + 1]);
+            bound->prepared->parsed = true;
+            m_cache.keep(bound->prepared);
         }
         // The statement's answer comes last, unless something ahead of it failed (a lock
         // refused, a write sent later): a command's transaction is then left for its rollback.
-        r = PgPipeline::keepOne(answers, send ? ahead : ahead - 1);
+        std::vector<PgResult> mineOnly;
+        for (size_t i = first; i < answers.size(); ++i)
+            if (answers[i])
+                mineOnly.push_back(std::move(answers[i]));
+        r = mineOnly.empty() ? PgResult() : PgPipeline::keepOne(mineOnly, mineOnly.size() - 1);
         if (!r)
             throwPgConnectionLost(session);
     }
@@ -103,6 +188,79 @@ PgResult PgTransaction::execute(pg_conn *session, Sending what, const PgBound *b
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK)
         throwPgFailure(r.get(), session);
     return r;
+}
+
+PgResult PgTransaction::takeAhead(const PgBound &read)
+{
+    for (auto a = m_ahead.begin(); a != m_ahead.end(); ++a) {
+        if (!a->read.sameAs(read))
+            continue;
+        if (const auto f = m_followers.find(a->follows); !a->follows.isEmpty() && f != m_followers.end())
+            f->misses = 0;
+        PgResult answer = std::move(a->answer);
+        m_cache.release(a->read.prepared);
+        m_ahead.erase(a);
+        return answer;
+    }
+    return {};
+}
+
+void PgTransaction::noteRun(const PgBound &read)
+{
+    if (!read.prepared || read.values.empty())
+        return;
+    if (!m_run.empty() && (m_run.front().values != read.values || m_run.front().null != read.null))
+        release(m_run);
+    for (const PgBound &r : m_run)
+        if (r.prepared->sql == read.prepared->sql)
+            return;
+    if (m_run.size() < 4)
+        m_run.push_back(read);
+}
+
+bool PgTransaction::sendSoon(pg_conn *session, const std::vector<Later> &soon)
+{
+    // Each in a transaction of its own, so one that may fail spoils no other.
+    for (size_t i = 0; i < soon.size(); ++i)
+        if ((i > 0 && !m_pipeline.sync(session)) || !sendText(session, kShareLock) || !soon[i].write.send(session))
+            return false;
+    return true;
+}
+
+const pg_result *PgTransaction::soonFailed(std::vector<Later> &soon, const std::vector<PgResult> &answers)
+{
+    const pg_result *failure = nullptr;
+    for (size_t i = 0; i < soon.size(); ++i) {
+        m_cache.release(soon[i].write.prepared);
+        for (size_t at : {2 * i, 2 * i + 1}) {
+            const pg_result *answer = at < answers.size() ? answers[at].get() : nullptr;
+            if (!answer || !pgFailed(answer))
+                continue;
+            if (!soon[i].mayFail && !failure)
+                failure = answer;
+            else if (soon[i].mayFail)
+                qWarning("Torvane: a write sent with a later statement failed: %s", PQresultErrorMessage(answer));
+            break;
+        }
+    }
+    return failure;
+}
+
+void PgTransaction::sendSoonAlone(pg_conn *session)
+{
+    std::vector<Later> soon = std::exchange(m_soon, {});
+    if (soon.empty())
+        return;
+    const std::vector<PgResult> answers = m_pipeline.run(session, [&] { return sendSoon(session, soon); });
+    if (const pg_result *failure = soonFailed(soon, answers))
+        throwPgFailure(failure, session);
+}
+
+void PgTransaction::release(std::vector<PgBound> &reads)
+{
+    for (PgBound &r : reads)
+        m_cache.release(r.prepared);
+    reads.clear();
 }
 
 std::optional<PgBound> PgTransaction::followerOf(const PgBound &read)
@@ -134,17 +292,48 @@ void PgTransaction::learn(const PgBound *read)
 
 PgPendingCount PgTransaction::sendLater(PgBound write, std::optional<DbException> unmet)
 {
+    // What came ahead was read before this write.
+    dropAnswersAhead(false);
     auto count = std::make_shared<std::optional<int>>();
     m_later.push_back({std::move(write), count, std::move(unmet)});
     return count;
 }
 
+void PgTransaction::sendSoon(PgBound write, bool mayFail)
+{
+    dropAnswersAhead(false);
+    m_soon.push_back({std::move(write), std::make_shared<std::optional<int>>(), std::nullopt, mayFail});
+}
+
+void PgTransaction::readAhead(PgBound read)
+{
+    m_announced.push_back(std::move(read));
+}
+
+void PgTransaction::readAgainAfterWrite(const std::vector<QByteArray> &values, const std::vector<bool> &null)
+{
+    release(m_again);
+    if (m_run.empty() || m_run.front().values != values || m_run.front().null != null)
+        return;
+    m_again = m_run;
+}
+
 void PgTransaction::sendPending(pg_conn *session)
 {
-    dropAnswerAhead(false);
+    if (m_soon.empty() && !m_beginPending && m_later.empty())
+        return;
+    dropAnswersAhead(false);
     learn(nullptr);
+    sendSoonAlone(session);
     if (m_beginPending || !m_later.empty())
         execute(session, Sending::Control, nullptr, {});
+}
+
+void PgTransaction::begin()
+{
+    // A command's reads see the archive from its lock on, not what came ahead before it.
+    dropAnswersAhead(false);
+    m_beginPending = true;
 }
 
 void PgTransaction::commit(pg_conn *session)
@@ -152,8 +341,16 @@ void PgTransaction::commit(pg_conn *session)
     // Nothing of the command was sent: there is nothing to commit.
     if (m_later.empty() && std::exchange(m_beginPending, false))
         return;
-    // Writes sent later go with it, in its round trip.
-    const PgResult r = execute(session, Sending::Control, nullptr, [](pg_conn *s) { return sendText(s, "COMMIT"); });
+    // Writes sent later go with it, in its round trip; reads to make again go after it.
+    m_committing = true;
+    PgResult r;
+    try {
+        r = execute(session, Sending::Control, nullptr, [](pg_conn *s) { return sendText(s, "COMMIT"); });
+    } catch (...) {
+        m_committing = false;
+        throw;
+    }
+    m_committing = false;
     // A transaction that failed earlier is rolled back by COMMIT: that is no success.
     if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
         throw DbException(DbErrorCode::GeneralFailure, QStringLiteral("事务中有语句失败，所有更改已撤消"));
@@ -162,7 +359,9 @@ void PgTransaction::commit(pg_conn *session)
 void PgTransaction::rollback(pg_conn *session) noexcept
 {
     dropLater();
-    dropAnswerAhead(false);
+    dropAnswersAhead(false);
+    release(m_announced);
+    release(m_again);
     learn(nullptr);
     if (std::exchange(m_beginPending, false))
         return;
@@ -183,27 +382,29 @@ bool PgTransaction::inTransaction(const pg_conn *session) const
 
 void PgTransaction::forgetReads()
 {
-    dropAnswerAhead(true);
+    dropAnswersAhead(true);
     learn(nullptr);
+    release(m_announced);
+    release(m_again);
+    release(m_run);
     for (Follower &f : m_followers)
         m_cache.release(f.read);
     m_followers.clear();
 }
 
-void PgTransaction::dropAnswerAhead(bool wasWanted)
+void PgTransaction::dropAnswersAhead(bool wasWanted)
 {
-    // Sent along and not asked for next: after a few of those in a row it is no longer sent.
-    if (m_answerAhead && !wasWanted) {
-        const auto f = m_followers.find(m_aheadOf);
-        if (f != m_followers.end() && ++f->misses >= kMostMisses) {
+    for (Ahead &a : m_ahead) {
+        // Sent along and not asked for next: after a few of those in a row it is no longer sent.
+        const auto f = a.follows.isEmpty() ? m_followers.end() : m_followers.find(a.follows);
+        if (!wasWanted && f != m_followers.end() && ++f->misses >= kMostMisses) {
             m_cache.release(f->read);
             m_followers.erase(f);
         }
+        a.answer.reset();
+        m_cache.release(a.read.prepared);
     }
-    m_answerAhead.reset();
-    m_cache.release(m_answeredAhead.prepared);
-    m_answeredAhead = {};
-    m_aheadOf.clear();
+    m_ahead.clear();
 }
 
 void PgTransaction::dropLater()

@@ -36,11 +36,12 @@ struct Missing
     bool roles = false;
 };
 
-Missing ask(Engine &engine, bool server)
+} // namespace
+
+QString SchemaUpgrade::question(bool server)
 {
     // On the server by name, not through the catalogue views: a new session plans those slowly.
-    const QString sql =
-        server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
+    return server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
                                 "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END "
                                 "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
                                 "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END, "
@@ -50,6 +51,13 @@ Missing ask(Engine &engine, bool server)
                                 "AND NOT EXISTS (SELECT 1 FROM sqlite_master WHERE type = 'index' "
                                 "AND name = 'SUMhangkong_day')), "
                                 "(SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('hyda', 'SUMkh'))");
+}
+
+namespace {
+
+Missing ask(Engine &engine, bool server)
+{
+    const QString sql = SchemaUpgrade::question(server);
     Statement statement(engine.prepare(sql), sql);
     if (!statement.next())
         return {};

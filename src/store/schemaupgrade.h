@@ -10,6 +10,8 @@ class Engine;
 namespace SchemaUpgrade {
 
 void apply(Engine &engine);
+// The one question apply() asks of an archive (a server opening sends it with its own).
+QString question(bool server);
 // Whether a schema object ("table sumkh", "trigger ...", "column sumkh.cs")
 // is one an older archive may lack because opening it adds it.
 bool addedOnOpen(const QString &object);

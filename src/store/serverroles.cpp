@@ -137,6 +137,40 @@ void ServerRoles::openAs(Connection &connection, const QString &location)
     connection.adopt(Engine::open(location));
 }
 
+bool ServerRoles::logInAs(Connection &connection, const QString &location, const QString &password,
+                          const QList<QPair<QString, QVariantList>> &firstReads)
+{
+    // An empty password would let libpq look in ~/.pgpass: what was typed is what counts.
+    if (password.isEmpty())
+        return false;
+    rememberPassword(location, password);
+    // Translated here: the same archive, so the operator's session would translate them alike.
+    PgEngine::FirstReads translated;
+    for (const auto &[sql, values] : firstReads)
+        translated.append({connection.engine().translate(sql), values});
+    std::unique_ptr<Engine> engine;
+    try {
+        engine = std::make_unique<PgEngine>(location, PgEngine::Purpose::LogIn, translated);
+    } catch (const DbException &e) {
+        if (e.kind() == DbErrorKind::Refused)
+            return false;
+        throw;
+    }
+    connection.adopt(std::move(engine));
+    return true;
+}
+
+QString ServerRoles::roleOfAccount(Connection &connection, qint64 account)
+{
+    try {
+        return connection
+            .scalar(QStringLiteral("select torvane_role_name('operator', czy_name) from czyzd where czy_no=?"), {account})
+            .toString();
+    } catch (const DbException &e) {
+        failWithoutRoles(e, connection, "torvane_role_name");
+    }
+}
+
 QString ServerRoles::verifier(Connection &connection, const QString &password)
 {
     const QByteArray clear = password.toUtf8();

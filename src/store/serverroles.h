@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
+#include <QVariant>
 
 class Connection;
 class Engine;
@@ -35,6 +38,14 @@ void rememberPassword(const QString &location, const QString &password);
 
 // Moves a connection over to another location of the same archive; on failure it stays where it was.
 void openAs(Connection &connection, const QString &location);
+// Moves a connection over to an operator's location, connecting with `password`:
+// false when the server refused it (the connection then stays where it was).
+// The password is kept in memory for the later sessions of the seat.
+// `firstReads` (in the program's dialect, with their values) travel with the new session's opening.
+bool logInAs(Connection &connection, const QString &location, const QString &password,
+             const QList<QPair<QString, QVariantList>> &firstReads = {});
+// The login role of an operator's account (empty when there is no such account).
+QString roleOfAccount(Connection &connection, qint64 account);
 
 // The SCRAM-SHA-256 verifier of a password, made here: the clear password never reaches the server.
 QString verifier(Connection &connection, const QString &password);

@@ -55,6 +55,13 @@ public:
     // engine, to send with the transaction's next statement or its commit and
     // throw `unmet` there when it found none; false when it must run now.
     virtual bool requireLater(const DbException &unmet) { Q_UNUSED(unmet); return false; }
+    // Hands a write whose count nobody reads to the engine, to send ahead of
+    // the next read; false when it must run now. `mayFail`: its failure is
+    // only logged when it is sent with another statement.
+    virtual bool runSoon(bool mayFail) { Q_UNUSED(mayFail); return false; }
+    // Hands a read its caller makes next to the engine, to send with the
+    // statement before it; false when there is nothing to gain.
+    virtual bool readAhead() { return false; }
 };
 
 // A prepared statement that finalizes itself. Rows are read column by column
@@ -82,6 +89,8 @@ public:
     // null when the engine runs it now, which is then for run() to do.
     PendingCount runLater();
     bool requireLater(const DbException &unmet) { return m_backend->requireLater(unmet); }
+    bool runSoon(bool mayFail) { return m_backend->runSoon(mayFail); }
+    bool readAhead() { return m_backend->readAhead(); }
     void reset();
 
     int columnCount() const { return m_backend->columnCount(); }

@@ -253,6 +253,67 @@ private slots:
         QCOMPARE(c.scalar(total, {customer}).toInt(), expected);
     }
 
+    void travelsTogether_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("count"); // R1's rows the reads then find; -1: the read fails
+        QTest::addColumn<int>("sum");
+        QTest::addColumn<int>("trips"); // on a server
+        QTest::newRow("a write sent soon, with the next read") << "soon" << 3 << 112 << 2;
+        QTest::newRow("a failing write sent soon fails that read") << "soon failing" << -1 << 0 << 1;
+        QTest::newRow("a read said ahead") << "ahead" << 2 << 12 << 1;
+        QTest::newRow("reads again after a write") << "again" << 3 << 112 << 1;
+        QTest::newRow("reads again after a commit") << "again command" << 3 << 112 << 1;
+        QTest::newRow("a write after the reads again") << "again twice" << 4 << 1112 << 3;
+    }
+    // A write nobody waits for goes with the next read, and reads known before
+    // go after the statement they follow, each in a transaction of its own: they
+    // see what was written before them, and never what was written after.
+    void travelsTogether()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, count);
+        QFETCH(int, sum);
+        QFETCH(int, trips);
+        TestDatabase db;
+        Connection &c = db.connection();
+        const QString insert = QStringLiteral("insert into hyxc (kh, jifen, jifenyue) values (?, ?, 0)");
+        const QVariantList r1{QStringLiteral("R1")};
+        for (int points : {5, 7})
+            c.execute(insert, {r1.first(), points});
+        const QString counted = QStringLiteral("select count(*) from hyxc where kh=?");
+        const QString summed = QStringLiteral("select sum(jifen) from hyxc where kh=?");
+        if (how.startsWith(QLatin1String("again")))
+            QCOMPARE(c.scalar(counted, r1).toInt() + c.scalar(summed, r1).toInt(), 14);
+        const quint64 before = c.roundTrips();
+        try {
+            if (how.startsWith(QLatin1String("soon")))
+                c.executeSoon(how == QLatin1String("soon") ? insert : QStringLiteral("insert into hyxc (kh, nosuch) values (?, ?)"),
+                              {r1.first(), 100});
+            else if (how == QLatin1String("ahead"))
+                c.readAhead(summed, r1);
+            else
+                c.readAgainAfterWrite(r1);
+            if (how == QLatin1String("again command")) {
+                TransactionGuard command(c);
+                c.execute(insert, {r1.first(), 100});
+                command.commit();
+            } else if (how.startsWith(QLatin1String("again"))) {
+                c.execute(insert, {r1.first(), 100});
+            }
+            if (how == QLatin1String("again twice"))
+                c.execute(insert, {r1.first(), 1000});
+            QCOMPARE(c.scalar(counted, r1).toInt(), count);
+            QCOMPARE(c.scalar(summed, r1).toInt(), sum);
+        } catch (const DbException &) {
+            QCOMPARE(count, -1);
+            QCOMPARE(c.scalar(counted, r1).toInt(), 2);
+            return;
+        }
+        if (TestDatabase::onServer())
+            QCOMPARE(c.roundTrips() - before, quint64(trips));
+    }
+
     void droppedServerConnection_data()
     {
         QTest::addColumn<bool>("inCommand");

@@ -24,10 +24,10 @@ std::optional<QVariant> storedPassword(Connection &connection, qint64 account)
 std::optional<ServerRoles::Answer> tryOnServer(Connection &connection, qint64 account, const QString &typed,
                                                QString *location = nullptr)
 {
-    const QVariant name = connection.scalar(QStringLiteral("select czy_name from czyzd where czy_no=?"), {account});
-    if (!name.isValid())
+    const QString role = ServerRoles::roleOfAccount(connection, account);
+    if (role.isEmpty())
         return std::nullopt;
-    const QString at = ServerRoles::withUser(connection.location(), ServerRoles::roleOf(connection, name.toString()));
+    const QString at = ServerRoles::withUser(connection.location(), role);
     if (location)
         *location = at;
     return ServerRoles::tryPassword(at, typed);
@@ -81,9 +81,14 @@ OperatorCommands::AddOutcome OperatorCommands::addAccount(Connection &connection
     return AddOutcome::Added;
 }
 
+QString OperatorCommands::rightsSql()
+{
+    return QStringLiteral("select nr from czy where name=?");
+}
+
 QStringList OperatorCommands::rightsOf(Connection &connection, const QString &name)
 {
-    Statement rows = connection.prepare(QStringLiteral("select nr from czy where name=?"));
+    Statement rows = connection.prepare(rightsSql());
     rows.bind(1, name);
     QStringList functions;
     while (rows.next())
@@ -175,17 +180,21 @@ bool OperatorCommands::resetPassword(Connection &connection, const QString &name
 }
 
 OperatorCommands::LoginOutcome OperatorCommands::logIn(Connection &connection, qint64 account, const QString &typed,
-                                                       QString *sessionLocation)
+                                                       QString *sessionLocation,
+                                                       const QList<QPair<QString, QVariantList>> &firstReads)
 {
     if (!connection.isServer())
         return checkPassword(connection, account, typed) ? LoginOutcome::LoggedIn : LoginOutcome::Refused;
-    QString location;
-    if (tryOnServer(connection, account, typed, &location) != ServerRoles::Answer::Accepted)
+    const QString role = ServerRoles::roleOfAccount(connection, account);
+    if (role.isEmpty())
         return LoginOutcome::Refused;
-    // From here on every session of the seat (this one, streamed reads, query
-    // windows) runs as the operator, with the password just accepted.
-    ServerRoles::rememberPassword(location, typed);
-    ServerRoles::openAs(connection, location);
+    // The operator's own session, opened with the password typed: the server
+    // checks it there, and a refusal is a wrong password. From here on every
+    // session of the seat (this one, streamed reads, query windows) runs as
+    // the operator, with the password just accepted.
+    const QString location = ServerRoles::withUser(connection.location(), role);
+    if (!ServerRoles::logInAs(connection, location, typed, firstReads))
+        return LoginOutcome::Refused;
     if (sessionLocation)
         *sessionLocation = location;
     return LoginOutcome::LoggedIn;

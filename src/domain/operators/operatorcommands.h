@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
+#include <QVariant>
 
 class Connection;
 class Recordset;
@@ -31,7 +34,10 @@ enum class LoginOutcome { LoggedIn, Refused };
 // The login: on a file the check above; on a server the server checks the
 // password of the operator's role, and the connection then runs as that role
 // (its location, password left out, in `sessionLocation`).
-LoginOutcome logIn(Connection &connection, qint64 account, const QString &typed, QString *sessionLocation = nullptr);
+// `firstReads` (statements with their values) are read with the opening of
+// the operator's session on a server, in its round trip.
+LoginOutcome logIn(Connection &connection, qint64 account, const QString &typed, QString *sessionLocation = nullptr,
+                   const QList<QPair<QString, QVariantList>> &firstReads = {});
 
 enum class ChangeOutcome { Changed, OldRefused, NoAccount };
 // Stores the hash of a new password, if the old one still matches what is stored now.
@@ -42,6 +48,8 @@ bool resetPassword(Connection &connection, const QString &name, const QString &p
 
 // The function names granted to an operator, in stored order.
 QStringList rightsOf(Connection &connection, const QString &name);
+// What rightsOf() reads, with the name as its value.
+QString rightsSql();
 // Replaces an operator's rights; false when the name has no account.
 bool saveRights(Connection &connection, const QString &name, const QStringList &functions);
 // Deletes the recordset's current account and its rights together.
