@@ -57,6 +57,10 @@ private slots:
         // Each column as wide as its longest cell and two: a Chinese character counts twice, the longest line counts.
         QCOMPARE(sheet.widths, (QHash<int, int>{{1, 12}, {2, 11}, {3, 6}, {4, 12}, {5, 9}, {6, 13}, {7, 20}}));
         QCOMPARE(sheet.at("D3").value, "29280");
+        // Packed at zlib's fastest level, "S" in the listing; the library by itself packs at its default.
+        QProcess list;
+        list.start("unzip", {"-v", xlsx});
+        QVERIFY(list.waitForFinished() && list.readAll().contains("Defl:S"));
     }
 
     void cellsKeptAsTheirKind_data()
