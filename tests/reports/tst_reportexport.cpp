@@ -94,14 +94,17 @@ private slots:
     {
         QTest::addColumn<bool>("excel");
         QTest::addColumn<bool>("earlier");
-        QTest::newRow("excel, over an earlier file") << true << true;
-        QTest::newRow("csv, new file") << false << false;
+        QTest::addColumn<int>("calls"); // answered yes: five for the rows, then the file is being packed
+        QTest::newRow("excel, over an earlier file") << true << true << 1;
+        QTest::newRow("excel, while packing") << true << true << 5;
+        QTest::newRow("csv, new file") << false << false << 1;
     }
 
     void cancelLeavesNoHalfFile()
     {
         QFETCH(bool, excel);
         QFETCH(bool, earlier);
+        QFETCH(int, calls);
         QTemporaryDir dir;
         QFile old(dir.filePath(excel ? "out.xlsx" : "out.csv"));
         QVERIFY(!earlier || (old.open(QIODevice::WriteOnly) && old.write("earlier") == 7));
@@ -110,11 +113,12 @@ private slots:
         table.columns = {{"编号", {}, true}};
         table.rowCount = 10000;
         table.cell = [](int row, int) { return QVariant(row); };
-        int told = 0;
-        const ExportProgress cancelAtOnce = [&told](int, int) { return ++told < 2; };
-        const ExportResult result = excel ? XlsxExport::write(table, old.fileName(), cancelAtOnce)
-                                          : CsvExport::write(table, old.fileName(), cancelAtOnce);
+        int told = 0, done = 0;
+        const ExportProgress cancel = [&](int rows, int) { return (done = rows, ++told <= calls); };
+        const ExportResult result = excel ? XlsxExport::write(table, old.fileName(), cancel)
+                                          : CsvExport::write(table, old.fileName(), cancel);
         QVERIFY(result.cancelled && !result.ok);
+        QCOMPARE(done > table.rowCount, calls == 5);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), earlier ? 1 : 0);
         QCOMPARE(old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray(), earlier ? QByteArray("earlier") : QByteArray());
     }

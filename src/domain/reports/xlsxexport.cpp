@@ -11,9 +11,13 @@
 
 #include <xlsxwriter.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <dlfcn.h>
+#include <future>
+#include <unistd.h>
 
 // libxlsxwriter 1.1.4 packs the book at zlib's default level, fixed in the
 // library, and that compression was most of an export's time. It opens each
@@ -48,6 +52,25 @@ constexpr int kCellCharacters = 32767; // the most a spreadsheet cell holds
 // remark pushes every other column off the screen.
 constexpr double kMinWidth = 6, kMaxWidth = 60, kWidthPadding = 2;
 constexpr int kGeneralDigits = 11; // what a "General" cell shows of a long fraction
+// Packing the book after the rows takes about half as long as writing them;
+// the bar gives it that share, and is told about it this often.
+constexpr double kPackingShare = 0.5;
+constexpr std::chrono::milliseconds kPackingTell(50);
+
+// What a thread of this process has read so far by the kernel's count; -1 where it keeps none.
+qint64 bytesReadBy(pid_t thread)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "/proc/self/task/%d/io", static_cast<int>(thread));
+    FILE *io = thread > 0 ? std::fopen(name, "re") : nullptr;
+    long long bytes = -1;
+    if (io && std::fscanf(io, "rchar: %lld", &bytes) != 1)
+        bytes = -1;
+    if (io)
+        std::fclose(io);
+    return bytes;
+}
+
 // Width of a text in characters, a Chinese (wide) character counted as two; the longest line.
 int textWidth(QStringView text)
 {
@@ -281,6 +304,7 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
     };
 
     const lxw_row_t firstData = row;
+    const int total = table.rowCount + static_cast<int>(table.rowCount * kPackingShare);
     QVector<double> sums(columns, 0.0);
     bool cancelled = false;
     for (int r = 0; r < table.rowCount && !cancelled; ++r, ++row) {
@@ -319,7 +343,7 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
                 }
             }
         }
-        if (progress && (r + 1) % kProgressStep == 0 && !progress(r + 1, table.rowCount))
+        if (progress && (r + 1) % kProgressStep == 0 && !progress(r + 1, total))
             cancelled = true;
     }
     if (cancelled) {
@@ -347,7 +371,28 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
         worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
                              std::clamp(widths.at(c) + kWidthPadding, kMinWidth, kMaxWidth), nullptr);
 
-    const lxw_error closed = workbook_close(book);
+    // The library packs the book in one call that tells nothing: the sheet assembled
+    // from its temporary file, then compressed into the zip. It runs on a thread of its
+    // own while this one goes on telling the progress, reckoned from what that thread
+    // has read: the sheet about twice over. Cancelled then, the file is let finish and removed.
+    const double sheetBytes = sheet->optimize_tmpfile ? std::max<double>(ftello(sheet->optimize_tmpfile), 1) : 1;
+    std::atomic<pid_t> packer{0};
+    std::future<lxw_error> packing = std::async(std::launch::async, [book, &packer] {
+        packer = gettid();
+        return workbook_close(book);
+    });
+    for (bool telling = static_cast<bool>(progress); telling;) {
+        const bool packed = packing.wait_for(kPackingTell) == std::future_status::ready;
+        const double share = packed ? 1 : std::clamp(bytesReadBy(packer) / (2 * sheetBytes), 0.0, 1.0);
+        cancelled = !progress(table.rowCount + static_cast<int>((total - table.rowCount) * share), total);
+        telling = !packed && !cancelled;
+    }
+    const lxw_error closed = packing.get();
+    if (cancelled) {
+        QFile::remove(part);
+        result.cancelled = true;
+        return result;
+    }
     if (closed != LXW_NO_ERROR) {
         QFile::remove(part);
         result.error = QString::fromUtf8(lxw_strerror(closed));
