@@ -14,9 +14,14 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <dlfcn.h>
 #include <future>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <unistd.h>
 
 // libxlsxwriter 1.1.4 packs the book at zlib's default level, fixed in the
@@ -149,6 +154,112 @@ private:
     int m_decimals;
     bool m_percent;
     double m_scale;
+};
+
+// The cells of the rows on their way to the library: read and converted on the
+// caller's thread, written on a second one, so that the library's formatting
+// and its temporary file's writes go on beside the reading. They travel in
+// batches, and at most two wait: memory stays the same whatever the row count.
+class CellPipe
+{
+public:
+    explicit CellPipe(lxw_worksheet *sheet) : m_sheet(sheet), m_writer([this] { drain(); }) {}
+    ~CellPipe() { finish(); }
+
+    void number(lxw_row_t row, int column, double value, lxw_format *format)
+    {
+        m_filling.cells.push_back({row, static_cast<lxw_col_t>(column), format, value, -1});
+    }
+    void text(lxw_row_t row, int column, QStringView text)
+    {
+        std::string &bytes = m_filling.text;
+        const auto at = static_cast<qsizetype>(bytes.size());
+        bytes.resize(at + m_toUtf8.requiredSpace(text.size()) + 1);
+        char *end = m_toUtf8.appendToBuffer(bytes.data() + at, text);
+        *end++ = '\0';
+        bytes.resize(end - bytes.data());
+        m_filling.cells.push_back({row, static_cast<lxw_col_t>(column), nullptr, 0, at});
+    }
+    // A row is whole: a full batch goes to the writer, after waiting while two are not yet written.
+    void endRow()
+    {
+        if (m_filling.cells.size() < kBatchCells)
+            return;
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ready.size() < 2; });
+        m_ready.push_back(std::move(m_filling));
+        m_filling = {};
+        if (!m_spare.empty()) {
+            m_filling = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
+        m_changed.notify_all();
+    }
+    // Every cell written; the sheet is the caller's again.
+    void finish()
+    {
+        if (!m_writer.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_ready.push_back(std::move(m_filling));
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        m_writer.join();
+    }
+
+private:
+    static constexpr size_t kBatchCells = 16384;
+    struct Cell
+    {
+        lxw_row_t row;
+        lxw_col_t column;
+        lxw_format *format;
+        double number;
+        qsizetype text; // where the cell's UTF-8 starts in the batch's text, -1 for a number
+    };
+    struct Batch
+    {
+        std::vector<Cell> cells;
+        std::string text;
+    };
+
+    void drain()
+    {
+        for (;;) {
+            Batch batch;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_ready.empty() || m_closing; });
+                if (m_ready.empty())
+                    return;
+                batch = std::move(m_ready.front());
+                m_ready.pop_front();
+            }
+            for (const Cell &c : batch.cells) {
+                if (c.text < 0)
+                    worksheet_write_number(m_sheet, c.row, c.column, c.number, c.format);
+                else
+                    worksheet_write_string(m_sheet, c.row, c.column, batch.text.data() + c.text, nullptr);
+            }
+            batch.cells.clear();
+            batch.text.clear();
+            const std::lock_guard lock(m_mutex);
+            m_spare.push_back(std::move(batch));
+            m_changed.notify_all();
+        }
+    }
+
+    lxw_worksheet *m_sheet;
+    QStringEncoder m_toUtf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    Batch m_filling;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_ready;
+    std::vector<Batch> m_spare;
+    bool m_closing = false;
+    std::thread m_writer; // last: it starts once everything above is there
 };
 
 // The formats of one workbook, made once each.
@@ -285,9 +396,10 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
     worksheet_freeze_panes(sheet, row, 0);
 
     // Widths are measured as the cells are written, and set before the book closes.
+    CellPipe pipe(sheet);
     const auto writeDate = [&](lxw_row_t r, int c, const ExportValue::DateParts &d) {
         lxw_datetime dt{d.year, d.month, d.day, d.hour, d.minute, static_cast<double>(d.second)};
-        worksheet_write_datetime(sheet, r, static_cast<lxw_col_t>(c), &dt, d.hasTime ? timeFormat : dateFormat);
+        pipe.number(r, c, lxw_datetime_to_excel_datetime(&dt), d.hasTime ? timeFormat : dateFormat);
         widths[c] = std::max(widths.at(c), d.hasTime ? 19 : 10);
     };
     const auto writeText = [&](lxw_row_t r, int c, QStringView text) {
@@ -297,7 +409,7 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
             if (text.back().isHighSurrogate())
                 text.chop(1);
         }
-        worksheet_write_string(sheet, r, static_cast<lxw_col_t>(c), encoded(text), nullptr);
+        pipe.text(r, c, text);
         // A character shows at most two wide: a text that short leaves the width as it is.
         if (2 * text.size() > widths.at(c) && widths.at(c) < kMaxWidth)
             widths[c] = std::max(widths.at(c), textWidth(text));
@@ -336,16 +448,18 @@ ExportResult XlsxExport::write(const ExportTable &table, const QString &path, co
                     // Held as the report shows it: 85.00000000000001 in a two-decimal column is 85.
                     const double number = numbers.at(c).rounded(value.toDouble());
                     sums[c] += number;
-                    worksheet_write_number(sheet, row, static_cast<lxw_col_t>(c), number, cellFormats.at(c));
+                    pipe.number(row, c, number, cellFormats.at(c));
                     widths[c] = numbers.at(c).widened(widths.at(c), number);
                 } else if (const QString text = value.toString(); !text.isEmpty()) {
                     writeText(row, c, text);
                 }
             }
         }
+        pipe.endRow();
         if (progress && (r + 1) % kProgressStep == 0 && !progress(r + 1, total))
             cancelled = true;
     }
+    pipe.finish();
     if (cancelled) {
         lxw_workbook_free(book);
         QFile::remove(part);
