@@ -27,7 +27,12 @@ ExportResult ExportFile::write(const ExportTable &table, Kind kind, const QStrin
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    const ExportProgress tell = [&progress](int done, int) {
+    const ExportProgress tell = [&progress, rows = table.rowCount](int done, int total) {
+        // The total may count more than the rows: an Excel file is packed after them.
+        if (progress.maximum() != total)
+            progress.setMaximum(total);
+        if (done > rows)
+            progress.setLabelText(QStringLiteral("正在压缩 Excel 文件…"));
         progress.setValue(done); // a modal bar lets the cancel button be pressed here
         return !progress.wasCanceled();
     };

@@ -56,42 +56,66 @@ private slots:
         QCOMPARE(sheet.at("E3").value.toDouble(), 1234.5);
         // Each column as wide as its longest cell and two: a Chinese character counts twice, the longest line counts.
         QCOMPARE(sheet.widths, (QHash<int, int>{{1, 12}, {2, 11}, {3, 6}, {4, 12}, {5, 9}, {6, 13}, {7, 20}}));
+        QCOMPARE(sheet.at("D3").value, "29280");
+        // Packed at zlib's fastest level, "S" in the listing; the library by itself packs at its default.
+        QProcess list;
+        list.start("unzip", {"-v", xlsx});
+        QVERIFY(list.waitForFinished() && list.readAll().contains("Defl:S"));
     }
 
-    void numbersKeptToTheirFormat_data()
+    void cellsKeptAsTheirKind_data()
     {
         QTest::addColumn<QString>("format");
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QString>("stored"); // the cell and the total of two such cells, as the file holds them
-        QTest::newRow("two places") << "#####0.00" << 85.00000000000001 << "85 170";
-        QTest::newRow("percent: two places of the percentage") << "#####0.00%" << 0.123456 << "0.1235 0.247";
-        QTest::newRow("none given") << "" << 1.23456 << "1.23456 2.46912";
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("stored"); // the cell, its format, the total of two such cells, the column's width
+        QTest::newRow("two places") << "#####0.00" << QVariant(85.00000000000001) << "85|0.00|170|8";
+        QTest::newRow("percent: two places of the percentage") << "#####0.00%" << QVariant(-0.123456)
+                                                              << "-0.1235|0.00%|-0.247|9";
+        QTest::newRow("none given") << "" << QVariant(1.23456) << "1.23456||2.46912|9";
+        QTest::newRow("date and time") << "" << QVariant("2024-03-01 08:30:15")
+                                       << "45352.35434027778|yyyy-mm-dd hh:mm:ss|0|21";
+        QTest::newRow("no such day: text") << "" << QVariant("2021-02-30") << "2021-02-30||0|12";
     }
 
-    void numbersKeptToTheirFormat()
+    void cellsKeptAsTheirKind()
     {
         QFETCH(QString, format);
-        QFETCH(double, value);
+        QFETCH(QVariant, value);
         QFETCH(QString, stored);
-        const ExportTable table{{}, {}, {{"金额", format, true}}, 2, [value](int, int) { return QVariant(value); }};
+        const ExportTable table{{}, {}, {{"金额", format, true}}, 2, [value](int, int) { return value; }};
         const QString path = m_db->tempDir() + "/numbers.xlsx";
         QVERIFY(XlsxExport::write(table, path).ok);
         const XlsxSheet sheet(path);
-        QCOMPARE(sheet.at("A2").value + ' ' + sheet.at("A4").value, stored);
+        QCOMPARE(QStringList({sheet.at("A2").value, sheet.at("A2").format, sheet.at("A4").value,
+                              QString::number(sheet.widths.value(1))}).join('|'), stored);
+    }
+
+    void manyRowsInOrder()
+    {
+        // More cells than the library's thread is handed in one batch: none lost, none out of order.
+        const ExportTable table{{}, {}, {{"编号", {}, true}}, 40000, [](int row, int) { return QVariant(row + 1); }};
+        const QString path = m_db->tempDir() + "/rows.xlsx";
+        QVERIFY(XlsxExport::write(table, path).ok);
+        const XlsxSheet sheet(path);
+        QCOMPARE(sheet.cells.size(), 40002);
+        QCOMPARE(sheet.at("A20001").value + ' ' + sheet.at("A40002").value, "20000 800020000");
     }
 
     void cancelLeavesNoHalfFile_data()
     {
         QTest::addColumn<bool>("excel");
         QTest::addColumn<bool>("earlier");
-        QTest::newRow("excel, over an earlier file") << true << true;
-        QTest::newRow("csv, new file") << false << false;
+        QTest::addColumn<int>("calls"); // answered yes: five for the rows, then the file is being packed
+        QTest::newRow("excel, over an earlier file") << true << true << 1;
+        QTest::newRow("excel, while packing") << true << true << 5;
+        QTest::newRow("csv, new file") << false << false << 1;
     }
 
     void cancelLeavesNoHalfFile()
     {
         QFETCH(bool, excel);
         QFETCH(bool, earlier);
+        QFETCH(int, calls);
         QTemporaryDir dir;
         QFile old(dir.filePath(excel ? "out.xlsx" : "out.csv"));
         QVERIFY(!earlier || (old.open(QIODevice::WriteOnly) && old.write("earlier") == 7));
@@ -100,11 +124,12 @@ private slots:
         table.columns = {{"编号", {}, true}};
         table.rowCount = 10000;
         table.cell = [](int row, int) { return QVariant(row); };
-        int told = 0;
-        const ExportProgress cancelAtOnce = [&told](int, int) { return ++told < 2; };
-        const ExportResult result = excel ? XlsxExport::write(table, old.fileName(), cancelAtOnce)
-                                          : CsvExport::write(table, old.fileName(), cancelAtOnce);
+        int told = 0, done = 0;
+        const ExportProgress cancel = [&](int rows, int) { return (done = rows, ++told <= calls); };
+        const ExportResult result = excel ? XlsxExport::write(table, old.fileName(), cancel)
+                                          : CsvExport::write(table, old.fileName(), cancel);
         QVERIFY(result.cancelled && !result.ok);
+        QCOMPARE(done > table.rowCount, calls == 5);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), earlier ? 1 : 0);
         QCOMPARE(old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray(), earlier ? QByteArray("earlier") : QByteArray());
     }

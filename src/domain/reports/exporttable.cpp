@@ -28,20 +28,42 @@ bool ExportValue::isNumber(const QVariant &value)
     }
 }
 
+bool ExportValue::dateParts(QStringView text, DateParts &parts)
+{
+    // Cheap shape test first: most text is not a date.
+    const qsizetype size = text.size();
+    if ((size != 10 && size != 19) || text[4] != u'-' || text[7] != u'-')
+        return false;
+    bool digits = true;
+    const auto number = [&](qsizetype at, qsizetype length) {
+        int n = 0;
+        for (qsizetype i = at; i < at + length; ++i) {
+            const char16_t c = text[i].unicode();
+            digits = digits && c >= u'0' && c <= u'9';
+            n = n * 10 + (c - u'0');
+        }
+        return n;
+    };
+    parts = {number(0, 4), number(5, 2), number(8, 2)};
+    if (size == 19) {
+        if (text[10] != u' ' || text[13] != u':' || text[16] != u':')
+            return false;
+        parts.hour = number(11, 2);
+        parts.minute = number(14, 2);
+        parts.second = number(17, 2);
+        parts.hasTime = true;
+    }
+    return digits && QDate::isValid(parts.year, parts.month, parts.day) && parts.hour < 24 && parts.minute < 60
+           && parts.second < 60;
+}
+
 QVariant ExportValue::typed(const QVariant &value)
 {
-    if (value.typeId() != QMetaType::QString)
+    DateParts d;
+    if (value.typeId() != QMetaType::QString || !dateParts(value.toString(), d))
         return value;
-    const QString text = value.toString();
-    // Cheap shape test first: most text is not a date.
-    if ((text.size() != 10 && text.size() != 19) || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-'))
-        return value;
-    if (text.size() == 10) {
-        const QDate d = QDate::fromString(text, Qt::ISODate);
-        return d.isValid() ? QVariant(d) : value;
-    }
-    const QDateTime dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return dt.isValid() ? QVariant(dt) : value;
+    const QDate date(d.year, d.month, d.day);
+    return d.hasTime ? QVariant(QDateTime(date, QTime(d.hour, d.minute, d.second))) : QVariant(date);
 }
 
 QString ExportValue::text(const QVariant &number)

@@ -32,6 +32,14 @@ struct ExportTable
 using ExportProgress = std::function<bool(int done, int total)>;
 
 namespace ExportValue {
+// The parts of the texts held as dates: "yyyy-MM-dd" and "yyyy-MM-dd HH:mm:ss", digits
+// where digits stand, a day of the calendar and a time of the day.
+struct DateParts
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool hasTime = false;
+};
+bool dateParts(QStringView text, DateParts &parts);
 // A stored value as a spreadsheet should hold it: ISO dates ("yyyy-MM-dd",
 // "yyyy-MM-dd HH:mm:ss") become dates, numbers stay numbers, the rest is text.
 QVariant typed(const QVariant &value);
