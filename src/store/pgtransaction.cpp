@@ -268,7 +268,7 @@ std::optional<PgBound> PgTransaction::followerOf(const PgBound &read)
     const auto f = m_followers.constFind(read.prepared->sql);
     if (f == m_followers.constEnd() || f->read->generation != read.prepared->generation)
         return std::nullopt;
-    return PgBound{f->read, read.values, read.null};
+    return PgBound{f->read, read.values, read.null, {}};
 }
 
 void PgTransaction::learn(const PgBound *read)
