@@ -46,6 +46,7 @@ const QString kCustomerTable = QStringLiteral("hyda");
 constexpr int kSexSlot = 3;
 constexpr int kNeverTypedSlot = 19;
 constexpr int kCustomersHeld = 4096;
+constexpr int kCustomersAllHeld = 100000;
 
 // Field slot places in twips: box left, top, width; label left, label offset below the box top.
 struct SlotPlace
@@ -141,10 +142,10 @@ FRMHYDA::~FRMHYDA()
 bool FRMHYDA::loadData()
 {
     // The first screenful shows at once; the rest of the customers follow.
-    // Of an archive of any size the window holds only the customers it
-    // showed last (and every customer's place).
+    // Of a very large archive the window holds only the customers it showed
+    // last (and every customer's place); finds then ask the database.
     m_customers->setFirstRows(100);
-    m_customers->setPagedCache(kCustomersHeld);
+    m_customers->setPagedCache(kCustomersHeld, kCustomersAllHeld);
     m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
     m_itinerary->loadAhead();
     m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());

@@ -168,11 +168,14 @@ bool Recordset::readsWholeTable() const
 void Recordset::fetch()
 {
     m_reader->stop();
-    const bool paged = m_pagedRows > 0 && m_hasIdentity && m_parameters.isEmpty() && readsWholeTable();
+    const bool pageable = m_pagedRows > 0 && m_hasIdentity && m_parameters.isEmpty() && readsWholeTable();
+    const bool paged = pageable && (m_pagedBeyond == 0 || m_firstRows == 0);
     const QString identity = m_connection->engine().rowIdentity();
     const int pagedFirst = m_firstRows > 0 ? m_firstRows : RowPages::kPageRows;
+    const QString inOrder = m_fetchSql + QStringLiteral(" order by %1").arg(identity);
     // Read in parts, the first rows come first.
-    Statement statement = paged           ? m_connection->prepare(m_fetchSql + QStringLiteral(" order by %1 limit ?").arg(identity))
+    Statement statement = paged           ? m_connection->prepare(inOrder + QStringLiteral(" limit ?"))
+                          : pageable        ? m_connection->prepareStreamed(inOrder)
                           : m_firstRows > 0 ? m_connection->prepareStreamed(m_fetchSql)
                                             : m_connection->prepare(m_fetchSql);
     if (paged)
@@ -202,11 +205,15 @@ void Recordset::fetch()
     // The first of duplicate names is the one reachable by name.
     for (int i = count - 1; i >= 0; --i)
         m_columnByName.insert(m_columns.at(i).name.toLower(), i);
-    if (paged)
-        m_reader->startPaged(std::make_unique<RowPages>(*m_connection, m_baseTable, m_fetchSql, identity, count, m_pagedRows),
-                             statement, more, pagedFirst);
-    else
+    auto pages = [this, identity, count] {
+        return std::make_unique<RowPages>(*m_connection, m_baseTable, m_fetchSql, identity, count, m_pagedRows);
+    };
+    if (paged) {
+        m_reader->startPaged(pages(), statement, more, pagedFirst);
+    } else {
+        m_reader->pageBeyond(pageable ? m_pagedBeyond : 0, pageable ? std::function(pages) : nullptr);
         m_reader->start(std::move(statement), more, count, m_hasIdentity, m_firstRows, *m_connection);
+    }
     m_edit.clear();
     m_currentDeleted = false;
 }

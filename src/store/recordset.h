@@ -44,10 +44,15 @@ public:
     // each announced by rowsFetched. They are the same snapshot either way.
     void setFirstRows(int rows) { m_firstRows = rows; }
     // From the next open on, a read of a whole table ("select ... from t",
-    // nothing after the table) holds every row's identity but the values of at
-    // most about `rows` rows, the pages last used (0: every value, the default).
-    // Rows are then in the order of their identities, and show as they are now.
-    void setPagedCache(int rows) { m_pagedRows = rows; }
+    // nothing after the table) of more than `beyond` rows holds every row's
+    // identity but the values of at most about `rows` rows, the pages last used
+    // (rows 0: every value, the default). Rows are then in the order of their
+    // identities, and those read once it pages show as they are now.
+    void setPagedCache(int rows, int beyond = 0)
+    {
+        m_pagedRows = rows;
+        m_pagedBeyond = beyond;
+    }
     bool isPaged() const { return m_reader->isPaged(); }
     // Values held at most and now, in rows (a paged recordset's bound).
     int rowsHeld() const;
@@ -173,6 +178,7 @@ private:
     RowReader *m_reader;
     int m_firstRows = 0;
     int m_pagedRows = 0;
+    int m_pagedBeyond = 0;
     int m_pos = -1;
     bool m_currentDeleted = false;
 

@@ -31,6 +31,8 @@ public:
     // The first rows, from a statement over `rowsSql` in identity order that
     // has stepped onto its first row (`more`), up to `rows` of them.
     void start(Statement &statement, bool more, int rows);
+    // Or the identities of the first rows, read elsewhere (their values are read again when needed).
+    void adopt(std::vector<qint64> identities) { m_ids = std::move(identities); }
     // Reads identities until `wanted` rows are known or the table ends; whether they are.
     bool readUpTo(int wanted);
     // Reads the next chunk of identities (idle time).

@@ -84,17 +84,19 @@ bool RowReader::readUpTo(int wanted)
             emit rowsRead(first, rowCount() - 1);
     };
     try {
-        if (m_pages) {
-            m_pages->readUpTo(wanted);
-            if (m_pages->isComplete())
-                stop();
-        }
         while (!m_pages && rowCount() < wanted) {
             append(*m_pending);
             if (!m_pending->next()) {
                 stop();
                 break;
             }
+            if (m_makePages && rowCount() > m_pagedBeyond)
+                toPages();
+        }
+        if (m_pages) {
+            m_pages->readUpTo(wanted);
+            if (m_pages->isComplete())
+                stop();
         }
     } catch (const DbException &e) {
         // Said before the rows are announced, so whoever sees the end sees why.
@@ -109,6 +111,18 @@ bool RowReader::readUpTo(int wanted)
     }
     announce();
     return rowCount() >= wanted;
+}
+
+void RowReader::toPages()
+{
+    // The rows read so far give up their values and keep their places.
+    m_pending.reset();
+    m_connection->removePendingReader(this);
+    m_pages = m_makePages();
+    m_makePages = nullptr;
+    m_pages->adopt(std::move(m_identities));
+    m_identities.clear();
+    m_store.reset(m_store.columnCount());
 }
 
 void RowReader::readInIdleTime()

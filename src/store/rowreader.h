@@ -5,6 +5,7 @@
 #include "store/rowstore.h"
 
 #include <QObject>
+#include <functional>
 #include <QString>
 #include <limits>
 #include <memory>
@@ -33,7 +34,14 @@ public:
     // up to `firstRows` rows of it (0: all); identities are read from column 0
     // when `withIdentity`, the columns after it are the row.
     void start(Statement statement, bool more, int columns, bool withIdentity, int firstRows, Connection &connection);
-    // The same over pages: `statement` reads the table in identity order.
+    // From the next start on, a read that goes past `rows` rows goes on as the
+    // pages `make` gives, handing them the identities read so far (0: never).
+    void pageBeyond(int rows, std::function<std::unique_ptr<RowPages>()> make)
+    {
+        m_pagedBeyond = rows;
+        m_makePages = std::move(make);
+    }
+    // The same over pages from the start: `statement` reads the table in identity order.
     void startPaged(std::unique_ptr<RowPages> pages, Statement &statement, bool more, int firstRows);
     bool isPaged() const { return m_pages != nullptr; }
     const RowPages *pages() const { return m_pages.get(); }
@@ -80,12 +88,15 @@ signals:
 
 private:
     void append(const Statement &statement);
+    void toPages();
     void readInIdleTime();
 
     RowStore m_store;
     std::vector<qint64> m_identities;
     std::unique_ptr<Statement> m_pending;
     std::unique_ptr<RowPages> m_pages;
+    int m_pagedBeyond = 0;
+    std::function<std::unique_ptr<RowPages>()> m_makePages;
     Connection *m_connection = nullptr;
     const Engine *m_engine = nullptr;
     bool m_withIdentity = false;

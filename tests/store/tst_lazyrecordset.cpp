@@ -26,25 +26,27 @@ private slots:
     {
         QTest::addColumn<QString>("first"); // the first thing asked of the recordsets
         QTest::addColumn<int>("firstRows");
-        QTest::addColumn<bool>("paged");
-        QTest::newRow("count, one row first") << "count" << 1 << false;
-        QTest::newRow("to a row not read yet") << "to 25" << 7 << false;
-        QTest::newRow("last, all but the last first") << "last" << 29 << false;
-        QTest::newRow("find the last") << "find" << 7 << false;
-        QTest::newRow("paged: count") << "count" << 1 << true;
-        QTest::newRow("paged: last") << "last" << 3 << true;
-        QTest::newRow("paged: find the last") << "find" << 7 << true;
+        QTest::addColumn<int>("pagedBeyond"); // -1: never paged
+        QTest::newRow("count, one row first") << "count" << 1 << -1;
+        QTest::newRow("to a row not read yet") << "to 25" << 7 << -1;
+        QTest::newRow("last, all but the last first") << "last" << 29 << -1;
+        QTest::newRow("find the last") << "find" << 7 << -1;
+        QTest::newRow("paged: count") << "count" << 1 << 0;
+        QTest::newRow("paged: last") << "last" << 3 << 0;
+        QTest::newRow("paged: find the last") << "find" << 7 << 0;
+        QTest::newRow("paged past ten rows: to a row not read yet") << "to 25" << 3 << 10;
+        QTest::newRow("paged past ten rows: find the last") << "find" << 3 << 10;
     }
     void sameAsEager()
     {
         QFETCH(QString, first);
         QFETCH(int, firstRows);
-        QFETCH(bool, paged);
+        QFETCH(int, pagedBeyond);
         TestDatabase db(TestDatabase::Content::Demo, {30, 60});
         Recordset eager, lazy;
         eager.open(kCustomers, &db.connection(), LockType::Optimistic);
         lazy.setFirstRows(firstRows);
-        lazy.setPagedCache(paged ? 1 : 0);
+        lazy.setPagedCache(pagedBeyond >= 0 ? 1 : 0, std::max(pagedBeyond, 0));
         lazy.open(kCustomers, &db.connection(), LockType::Optimistic);
         QCOMPARE(lazy.loadedCount(), firstRows);
         // Every row read later is announced, once, in order (a grid shows what is announced).
@@ -70,7 +72,7 @@ private slots:
         eager.moveNext();
         lazy.moveNext();
         QCOMPARE(where(lazy), where(eager));
-        QCOMPARE(lazy.isPaged(), paged);
+        QCOMPARE(lazy.isPaged(), pagedBeyond >= 0);
         QCOMPARE(lazy.recordCount(), 30);
         QCOMPARE(announced, 30);
         disconnect(announcing);
