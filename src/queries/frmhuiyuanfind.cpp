@@ -1,7 +1,6 @@
 #include "queries/frmhuiyuanfind.h"
 
 #include "domain/archive/customercommands.h"
-#include "domain/archive/pinyinindex.h"
 #include "domain/archive/pinyinmatcher.h"
 #include "domain/queries/querystatements.h"
 #include "reports/modreport.h"
@@ -89,12 +88,7 @@ ConditionText frmHuiYuanFind::conditionText()
             return std::nullopt;
         // Read afresh each time: customers are added in other windows meanwhile.
         QStringList cards;
-        ErrorBoundary::run([&] {
-            Recordset names;
-            names.open(CustomerCommands::cardsAndNamesSql(), &queryConnection());
-            for (const int at : PinyinIndex(&names, QStringLiteral("xm")).findAll(pinyin))
-                cards << names.valueAt(at, 0).toString();
-        });
+        ErrorBoundary::run([&] { cards = CustomerCommands::cardsNamed(queryConnection(), pinyin); });
         if (cards.isEmpty())
             return std::nullopt;
         return QueryStatements::cardTermOrAnyOf(term, cards);

@@ -4,6 +4,8 @@
 // and what closing in the middle of an edit does.
 
 #include "archive/frmhyda.h"
+#include "domain/archive/customercommands.h"
+#include "domain/archive/pinyinmatcher.h"
 #include "archive/itineraryarea.h"
 #include "archive/itinerarymodel.h"
 #include "support/appfixture.h"
@@ -234,6 +236,8 @@ private slots:
                                                          {"zw", "C7"},     {"zw", "C6"},  {"无此人", "C6"}};
         for (const auto &[typed, card] : searches)
             QCOMPARE(find(typed), card);
+        // The member search's cards by pinyin, the names read one at a time.
+        QCOMPARE(CustomerCommands::cardsNamed(f.state.connection(), PinyinMatcher("zw")), QStringList({"C6", "C7"}));
         QCOMPARE(f.messages.texts(), QStringList{"未查到数据!"});
         f.shows("C6");
         // Names written through the window are found as they now are.

@@ -1,7 +1,9 @@
 #include "domain/archive/customercommands.h"
 
+#include "domain/archive/pinyinmatcher.h"
 #include "store/connection.h"
 #include "store/recordset.h"
+#include "store/statement.h"
 
 namespace {
 
@@ -25,6 +27,16 @@ QString CustomerCommands::customersSql()
 QString CustomerCommands::cardsAndNamesSql()
 {
     return QStringLiteral("select kh,xm from hyda");
+}
+
+QStringList CustomerCommands::cardsNamed(Connection &connection, const PinyinMatcher &pinyin)
+{
+    QStringList cards;
+    Statement names = connection.prepareStreamed(cardsAndNamesSql());
+    while (names.next())
+        if (pinyin.matches(names.value(1).toString()))
+            cards << names.value(0).toString();
+    return cards;
 }
 
 QString CustomerCommands::clearingLogSql()

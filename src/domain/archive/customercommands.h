@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class Connection;
+class PinyinMatcher;
 class Recordset;
 
 // The customer archive (hyda): its statements, and the delete that takes the
@@ -12,6 +13,9 @@ namespace CustomerCommands {
 QString customersSql();
 // Card number and name of every customer, for finding names by pinyin.
 QString cardsAndNamesSql();
+// The card numbers of the customers whose names the pinyin finds, the names
+// read one at a time (an archive of any size is never held whole).
+QStringList cardsNamed(Connection &connection, const PinyinMatcher &pinyin);
 // The clearing log, as the third tab lists it.
 QString clearingLogSql();
 // Deletes the recordset's current customer and every ticket of that card

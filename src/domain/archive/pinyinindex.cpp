@@ -66,15 +66,3 @@ int PinyinIndex::find(const PinyinMatcher &matcher, int from) const
     }
     return -1;
 }
-
-QList<int> PinyinIndex::findAll(const PinyinMatcher &matcher) const
-{
-    build();
-    QList<int> rows;
-    if (!matcher.isValid())
-        return rows;
-    for (int row = 0; row < static_cast<int>(m_names.size()); ++row)
-        if (matcher.mayMatch(m_names[row].startLetters) && matcher.matches(m_names[row].text.data(), m_names[row].text.size()))
-            rows << row;
-    return rows;
-}

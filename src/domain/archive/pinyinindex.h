@@ -21,7 +21,6 @@ public:
 
     // The first matching row from `from` on, going round to the first row; -1 when none.
     int find(const PinyinMatcher &matcher, int from = 0) const;
-    QList<int> findAll(const PinyinMatcher &matcher) const;
 
 private:
     Recordset *m_rows;
