@@ -22,6 +22,7 @@ private slots:
         QTest::newRow("surname reading of 单") << "shanl" << "单磊" << true;
         QTest::newRow("other reading of 单") << "dl" << "单磊" << true;
         QTest::newRow("Latin letters of the name") << "ab" << "·Ab" << true;
+        QTest::newRow("a name of one character") << "w" << "王" << true;
         QTest::newRow("ü typed v") << "lvm" << "吕明" << true;
         QTest::newRow("dot in the name") << "mmtal" << "买买提·艾力" << true;
         QTest::newRow("name longer than the text") << "wf" << "王芳华" << false;

@@ -30,7 +30,7 @@ private:
     struct Name
     {
         std::u32string text;
-        quint32 startLetters = 0;
+        quint64 startLetters = 0;
     };
     static Name indexed(const QVariant &name);
     void build() const;

@@ -3,6 +3,7 @@
 #include "domain/archive/pinyintable.h"
 
 #include <QChar>
+#include <algorithm>
 
 namespace {
 
@@ -42,27 +43,34 @@ PinyinMatcher::PinyinMatcher(const QString &text, const PinyinTable &table) : m_
         if (c != U' ' && c != U'\'')
             m_text.push_back(folded(c));
     m_valid = !m_text.empty() && m_text.size() <= kLongest;
-    if (m_valid && isLatinLetter(m_text.front()))
-        m_firstLetter = quint32(1) << (m_text.front() - U'a');
+    if (!m_valid || !std::all_of(m_text.begin(), m_text.end(), isLatinLetter))
+        return; // a character typed: no quick test
+    m_firstLetter = quint32(1) << (m_text.front() - U'a');
+    // The first character takes one to six letters (the longest syllable).
+    m_laterLetters = quint32(1) << 31;
+    for (size_t j = 1; j < std::min<size_t>(m_text.size(), 7); ++j)
+        m_laterLetters |= quint32(1) << (m_text[j] - U'a');
 }
 
-quint32 PinyinMatcher::startLetters(const char32_t *name, size_t length, const PinyinTable &table)
+quint64 PinyinMatcher::startLetters(const char32_t *name, size_t length, const PinyinTable &table)
 {
-    for (size_t i = 0; i < length; ++i) {
+    quint32 letters[2] = {0, quint32(1) << 31};
+    int found = 0;
+    for (size_t i = 0; i < length && found < 2; ++i) {
         const char32_t c = name[i];
         if (isNameSeparator(c))
             continue;
+        quint32 mask = 0;
         if (isLatinLetter(c))
-            return quint32(1) << (folded(c) - U'a');
-        quint32 letters = 0;
+            mask = quint32(1) << (folded(c) - U'a');
         for (const quint16 number : table.readings(c)) {
             const QByteArrayView syllable = table.syllable(number);
             if (!syllable.isEmpty() && isLatinLetter(char32_t(syllable[0])))
-                letters |= quint32(1) << (folded(char32_t(syllable[0])) - U'a');
+                mask |= quint32(1) << (folded(char32_t(syllable[0])) - U'a');
         }
-        return letters;
+        letters[found++] = mask;
     }
-    return 0;
+    return letters[0] | quint64(letters[1]) << 32;
 }
 
 bool PinyinMatcher::isPinyinText(const QString &text)

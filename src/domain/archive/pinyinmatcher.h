@@ -25,15 +25,21 @@ public:
     bool matches(const QString &name) const;
     bool matches(const char32_t *name, size_t length) const;
 
-    // The Latin letters a name can be found by as the first letter typed (bit
-    // 0 for a), for a quick test ahead of matches() over many names.
-    static quint32 startLetters(const char32_t *name, size_t length, const PinyinTable &table);
+    // For a quick test ahead of matches() over many names: the Latin letters
+    // the name's first character can be typed as beginning with (bit 0 for a),
+    // and in the high half those of its second (bit 31 alone: there is none).
+    static quint64 startLetters(const char32_t *name, size_t length, const PinyinTable &table);
     // False when no name of these start letters can match.
-    bool mayMatch(quint32 startLetters) const { return m_firstLetter == 0 || (startLetters & m_firstLetter) != 0; }
+    bool mayMatch(quint64 startLetters) const
+    {
+        return m_firstLetter == 0
+               || ((startLetters & m_firstLetter) != 0 && ((startLetters >> 32) & m_laterLetters) != 0);
+    }
 
 private:
     const PinyinTable &m_table;
     std::u32string m_text; // lower case, blanks and apostrophes dropped
     bool m_valid = false;
-    quint32 m_firstLetter = 0; // the bit of the first letter typed; 0 when a character comes first
+    quint32 m_firstLetter = 0; // the bit of the first letter typed; 0 when a character is typed
+    quint32 m_laterLetters = 0; // the letters a second character may begin at, and bit 31
 };
