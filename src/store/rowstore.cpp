@@ -3,7 +3,9 @@
 #include "store/statement.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 void RowStore::reset(int columns)
@@ -19,6 +21,23 @@ void RowStore::reset(int columns)
 RowStore::Cell RowStore::store(const void *data, size_t length, Type type)
 {
     Cell c;
+    if (type == Integer || type == Float) {
+        qint64 whole = 0;
+        if (type == Integer) {
+            std::memcpy(&whole, data, sizeof whole);
+        } else {
+            double v;
+            std::memcpy(&v, data, sizeof v);
+            // A fraction, -0 and what is not a number keep their eight bytes.
+            const bool whole32 = v >= -2147483648.0 && v <= 2147483647.0 && v == std::trunc(v) && !(v == 0 && std::signbit(v));
+            whole = whole32 ? qint64(v) : std::numeric_limits<qint64>::max();
+        }
+        if (whole >= std::numeric_limits<qint32>::min() && whole <= std::numeric_limits<qint32>::max()) {
+            c.offset = static_cast<quint32>(static_cast<qint32>(whole));
+            c.packed = static_cast<quint32>(type == Integer ? SmallInteger : WholeFloat) << 29;
+            return c;
+        }
+    }
     c.packed = (static_cast<quint32>(length) & 0x1FFFFFFFu) | (static_cast<quint32>(type) << 29);
     if (length == 0)
         return c;
@@ -90,6 +109,10 @@ QVariant RowStore::value(int row, int column) const
     switch (c.type()) {
     case Null:
         return {};
+    case SmallInteger:
+        return QVariant::fromValue<qint64>(static_cast<qint32>(c.offset));
+    case WholeFloat:
+        return double(static_cast<qint32>(c.offset));
     case Integer: {
         qint64 v;
         std::memcpy(&v, at, sizeof v);

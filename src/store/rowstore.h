@@ -38,7 +38,9 @@ public:
     static QByteArray foldAscii(const QByteArray &utf8);
 
 private:
-    enum Type : quint8 { Null, Integer, Float, Text, Blob };
+    // A whole number that fits 32 bits is kept in the cell itself (SmallInteger,
+    // and WholeFloat for a float of such a value): sums and counts take no block space.
+    enum Type : quint8 { Null, Integer, Float, Text, Blob, SmallInteger, WholeFloat };
     // Eight bytes a cell: where the value starts, and its length with the type in the top bits.
     struct Cell
     {

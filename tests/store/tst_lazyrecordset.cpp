@@ -1,10 +1,12 @@
 // A recordset that reads its first rows at open and the rest later must
 // behave exactly as one that reads every row at once.
 #include "store/recordset.h"
+#include "store/rowstore.h"
 #include "store/transactionguard.h"
 #include "support/testdatabase.h"
 
 #include <QtTest>
+#include <cmath>
 
 namespace {
 
@@ -220,6 +222,33 @@ private slots:
         QVERIFY(ninth.isNull());
         QCOMPARE(last.toString(), QStringLiteral("新"));
         QVERIFY(rs.rowsHeld() <= bound);
+    }
+
+    // Whole numbers kept in the cell itself read back as what was stored: type, value and sign.
+    void numbersReadBackAsStored_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("largest in a cell") << QVariant(qint64(2147483647));
+        QTest::newRow("one past it") << QVariant(qint64(2147483648));
+        QTest::newRow("smallest in a cell") << QVariant(qint64(-2147483648LL));
+        QTest::newRow("large whole number") << QVariant(qint64(12345678901LL));
+        QTest::newRow("whole float") << QVariant(1240.0);
+        QTest::newRow("negative whole float") << QVariant(-35.0);
+        QTest::newRow("minus zero") << QVariant(-0.0);
+        QTest::newRow("fraction") << QVariant(0.5);
+        QTest::newRow("whole float past 32 bits") << QVariant(3e9);
+    }
+    void numbersReadBackAsStored()
+    {
+        QFETCH(QVariant, value);
+        RowStore rows;
+        rows.reset(1);
+        rows.appendEmpty();
+        rows.setValue(0, 0, value);
+        const QVariant read = rows.value(0, 0);
+        QCOMPARE(read.typeId(), value.typeId() == QMetaType::Double ? int(QMetaType::Double) : int(QMetaType::LongLong));
+        QCOMPARE(read, value);
+        QCOMPARE(std::signbit(read.toDouble()), std::signbit(value.toDouble()));
     }
 
     // The snapshot keeps its values in blocks; one larger than a block, and the values after it, read back whole.
