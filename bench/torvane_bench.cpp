@@ -564,7 +564,7 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
     if (on("export")) {
         Recordset customers; // as the customer window's browse grid reads them
         customers.setPagedCache(4096);
-        customers.open(QStringLiteral("select * from hyda"), &conn);
+        customers.open(QStringLiteral("select * from hyda"), &conn, LockType::Optimistic);
         BoundGrid grid;
         grid.bind(&customers);
         const ExportTable exported = GridExport::table(&grid);
