@@ -32,7 +32,8 @@ QString CustomerCommands::cardsAndNamesSql()
 QStringList CustomerCommands::cardsNamed(Connection &connection, const PinyinMatcher &pinyin)
 {
     QStringList cards;
-    Statement names = connection.prepareStreamed(cardsAndNamesSql());
+    // Read in one go (on a server, one round trip), matched one at a time.
+    Statement names = connection.prepare(cardsAndNamesSql());
     while (names.next())
         if (pinyin.matches(names.value(1).toString()))
             cards << names.value(0).toString();

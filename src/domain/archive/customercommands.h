@@ -14,7 +14,7 @@ QString customersSql();
 // Card number and name of every customer, for finding names by pinyin.
 QString cardsAndNamesSql();
 // The card numbers of the customers whose names the pinyin finds, the names
-// read one at a time (an archive of any size is never held whole).
+// matched one at a time (no snapshot of the customers is made).
 QStringList cardsNamed(Connection &connection, const PinyinMatcher &pinyin);
 // The clearing log, as the third tab lists it.
 QString clearingLogSql();
