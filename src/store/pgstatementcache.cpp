@@ -30,18 +30,9 @@ bool PgBound::send(pg_conn *session) const
 
 std::shared_ptr<PgPrepared> PgStatementCache::prepared(pg_conn *session, int generation, const QByteArray &sql)
 {
-    if (generation != m_generation)
-        forgetAll(generation);
-    const auto known = m_prepared.constFind(sql);
-    if (known != m_prepared.constEnd()) {
-        m_order.removeOne(sql);
-        m_order << sql;
-        return *known;
-    }
-    auto statement = std::make_shared<PgPrepared>();
-    statement->name = "jet_" + QByteArray::number(++m_statementNumber);
-    statement->sql = sql;
-    statement->generation = generation;
+    std::shared_ptr<PgPrepared> statement = preparedOrNew(generation, sql);
+    if (m_prepared.contains(sql))
+        return statement;
     // Parse and describe in one round trip, not two.
     std::vector<PgResult> answers = m_pipeline.run(session, [&] {
         return PQsendPrepare(session, statement->name.constData(), sql.constData(), 0, nullptr)
@@ -54,6 +45,7 @@ std::shared_ptr<PgPrepared> PgStatementCache::prepared(pg_conn *session, int gen
     if (pgFailed(description.get()))
         throwPgFailure(description.get(), session);
     statement->description = std::move(description);
+    statement->parsed = true;
     // The texts the windows splice values into are many; the oldest go.
     m_prepared.insert(sql, statement);
     m_order << sql;

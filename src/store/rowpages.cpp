@@ -162,7 +162,6 @@ void RowPages::setFromStatement(int row, const Statement &statement, const QVect
 
 void RowPages::appendEmpty()
 {
-    readUpTo(std::numeric_limits<int>::max());
     m_ids.push_back(0);
     m_pages.erase((rowCount() - 1) / kPageRows);
 }

@@ -53,7 +53,7 @@ public:
     void setValue(int row, int column, const QVariant &value);
     void setFromStatement(int row, const Statement &statement, const QVector<int> &columns, int offset);
 
-    // A new row after every other (all identities are read first), and a row gone.
+    // A new row after every other (once every identity is read), and a row gone.
     void appendEmpty();
     void removeRow(int row);
 

@@ -158,6 +158,7 @@ void RowReader::stop()
 void RowReader::appendEmpty()
 {
     if (m_pages) {
+        readAll(); // a new row goes after every row
         m_pages->appendEmpty();
         return;
     }
