@@ -8,16 +8,18 @@
 
 class Statement;
 
-// The rows of a recordset, packed: every value sits in a byte arena of 1 MB
-// blocks (growing by a block, never by copying everything) and each cell is a
-// small descriptor, so a snapshot of 100,000 customers or a million
-// tickets costs a few allocations instead of one per value. Values turn into
-// QVariants only when read.
+// The rows of a recordset, packed: each row is one record of tagged values in
+// a byte arena of 1 MB blocks (growing by a block, never by copying
+// everything), found by four bytes of its own. A cell is a tag byte (its type
+// and length) and only the bytes its value needs: a whole number takes as many
+// bytes as it has, a null none. A snapshot of a million rows costs a few
+// allocations and about what its values weigh. Values turn into QVariants
+// only when read.
 class RowStore
 {
 public:
     void reset(int columns);
-    int rowCount() const { return m_rows; }
+    int rowCount() const { return static_cast<int>(m_rowAt.size()); }
     int columnCount() const { return m_columns; }
 
     // Appends the current row of a statement (columns offset .. offset + columnCount - 1).
@@ -38,29 +40,37 @@ public:
     static QByteArray foldAscii(const QByteArray &utf8);
 
 private:
-    // A whole number that fits 32 bits is kept in the cell itself (SmallInteger,
-    // and WholeFloat for a float of such a value): sums and counts take no block space.
-    enum Type : quint8 { Null, Integer, Float, Text, Blob, SmallInteger, WholeFloat };
-    // Eight bytes a cell: where the value starts, and its length with the type in the top bits.
-    struct Cell
-    {
-        quint32 offset = 0;
-        quint32 packed = 0;
-        quint32 length() const { return packed & 0x1FFFFFFFu; }
-        Type type() const { return static_cast<Type>(packed >> 29); }
-    };
-    Cell &cell(int row, int column) { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
-    const Cell &cell(int row, int column) const { return m_cells[static_cast<size_t>(row) * m_columns + column]; }
-    Cell store(const void *data, size_t length, Type type);
-    // Where a cell's bytes are: the block is the offset's top bits.
+    // Tag byte: the type in the low three bits, the size in the high five.
+    // Integer and WholeFloat keep their value in `size` bytes (sign-extended,
+    // so 0 takes none); Float keeps eight; Text and Blob keep `size` bytes, or
+    // with size kLongSize four bytes of length and then the bytes.
+    enum Type : quint8 { Null, Integer, Float, WholeFloat, Text, Blob };
+    static constexpr quint8 kLongSize = 31;
     static constexpr int kBlockBits = 20;
-    const char *bytes(const Cell &c) const
+
+    static void encodeInteger(std::vector<char> &out, Type type, qint64 v);
+    static void encodeDouble(std::vector<char> &out, double v);
+    static void encodeBytes(std::vector<char> &out, Type type, const char *data, size_t length);
+    static void encodeVariant(std::vector<char> &out, const QVariant &value);
+    static void encodeStatementValue(std::vector<char> &out, const Statement &statement, int i);
+    static const char *skip(const char *cell);
+    static QVariant decode(const char *cell);
+
+    // Where row `row`'s record starts, and where its cell `column` does.
+    const char *record(int row) const
     {
-        return c.length() == 0 ? "" : m_blocks[c.offset >> kBlockBits].data() + (c.offset & ((1u << kBlockBits) - 1));
+        const quint32 at = m_rowAt[static_cast<size_t>(row)];
+        return m_blocks[at >> kBlockBits].data() + (at & ((1u << kBlockBits) - 1));
     }
+    const char *cellAt(int row, int column) const;
+    // Stores a record and says where it is.
+    quint32 store(const std::vector<char> &record);
+    // Writes `row` again with the cells `encode` makes.
+    template <typename Encode>
+    void replaceCells(int row, Encode encode);
 
     int m_columns = 0;
-    int m_rows = 0;
-    std::vector<Cell> m_cells;
+    std::vector<quint32> m_rowAt;
     std::vector<std::vector<char>> m_blocks;
+    std::vector<char> m_scratch;
 };

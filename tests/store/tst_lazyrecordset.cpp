@@ -7,6 +7,7 @@
 
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -224,31 +225,52 @@ private slots:
         QVERIFY(rs.rowsHeld() <= bound);
     }
 
-    // Whole numbers kept in the cell itself read back as what was stored: type, value and sign.
-    void numbersReadBackAsStored_data()
+    // A value keeps only the bytes it needs; whatever its size, it reads back as
+    // stored (type, value, sign), and so do the cells on either side of it.
+    void valuesReadBackAsStored_data()
     {
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("largest in a cell") << QVariant(qint64(2147483647));
-        QTest::newRow("one past it") << QVariant(qint64(2147483648));
-        QTest::newRow("smallest in a cell") << QVariant(qint64(-2147483648LL));
-        QTest::newRow("large whole number") << QVariant(qint64(12345678901LL));
+        QTest::newRow("zero") << QVariant(qint64(0));
+        QTest::newRow("one byte") << QVariant(qint64(127));
+        QTest::newRow("two bytes") << QVariant(qint64(128));
+        QTest::newRow("negative one byte") << QVariant(qint64(-128));
+        QTest::newRow("negative two bytes") << QVariant(qint64(-129));
+        QTest::newRow("largest") << QVariant(std::numeric_limits<qint64>::max());
+        QTest::newRow("smallest") << QVariant(std::numeric_limits<qint64>::min());
         QTest::newRow("whole float") << QVariant(1240.0);
         QTest::newRow("negative whole float") << QVariant(-35.0);
         QTest::newRow("minus zero") << QVariant(-0.0);
         QTest::newRow("fraction") << QVariant(0.5);
-        QTest::newRow("whole float past 32 bits") << QVariant(3e9);
+        QTest::newRow("whole float at 2^53") << QVariant(9007199254740992.0);
+        QTest::newRow("whole float below -2^53") << QVariant(-9007199254740991.0);
+        QTest::newRow("empty text") << QVariant(QString(""));
+        QTest::newRow("text of 30 bytes") << QVariant(QString(30, QLatin1Char('x')));
+        QTest::newRow("text of 31 bytes") << QVariant(QString(31, QLatin1Char('y')));
+        QTest::newRow("Chinese text of 31 bytes") << QVariant(QStringLiteral("北京上海广州深圳成都Z"));
+        QTest::newRow("bytes") << QVariant(QByteArray("\0\1\2", 3));
     }
-    void numbersReadBackAsStored()
+    void valuesReadBackAsStored()
     {
         QFETCH(QVariant, value);
         RowStore rows;
-        rows.reset(1);
+        rows.reset(3);
         rows.appendEmpty();
-        rows.setValue(0, 0, value);
-        const QVariant read = rows.value(0, 0);
-        QCOMPARE(read.typeId(), value.typeId() == QMetaType::Double ? int(QMetaType::Double) : int(QMetaType::LongLong));
+        rows.appendEmpty();
+        rows.setValue(0, 0, QStringLiteral("左"));
+        rows.setValue(0, 2, qint64(-7));
+        rows.setValue(0, 1, value);
+        const QVariant read = rows.value(0, 1);
+        const int type = value.typeId() == QMetaType::Double || value.typeId() == QMetaType::QString
+                                 || value.typeId() == QMetaType::QByteArray
+                             ? value.typeId()
+                             : int(QMetaType::LongLong);
+        QCOMPARE(read.typeId(), type);
         QCOMPARE(read, value);
         QCOMPARE(std::signbit(read.toDouble()), std::signbit(value.toDouble()));
+        QCOMPARE(rows.row(0), (QVector<QVariant>{QStringLiteral("左"), value, qint64(-7)}));
+        QVERIFY(rows.value(1, 1).isNull());
+        if (value.typeId() == QMetaType::QString)
+            QCOMPARE(rows.textEquals(0, 1, RowStore::foldAscii(value.toString().toUpper().toUtf8())), true);
     }
 
     // The snapshot keeps its values in blocks; one larger than a block, and the values after it, read back whole.
