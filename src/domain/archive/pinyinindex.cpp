@@ -11,6 +11,7 @@ PinyinIndex::PinyinIndex(Recordset *rows, const QString &column, QObject *parent
     connect(rows, &Recordset::rowsReset, this, [this] {
         m_built = false;
         m_names.clear();
+        m_text.clear();
     });
     connect(rows, &Recordset::rowInserted, this, [this](int row) {
         if (m_built)
@@ -26,10 +27,14 @@ PinyinIndex::PinyinIndex(Recordset *rows, const QString &column, QObject *parent
     });
 }
 
-PinyinIndex::Name PinyinIndex::indexed(const QVariant &name)
+PinyinIndex::Name PinyinIndex::indexed(const QVariant &name) const
 {
-    Name n{name.toString().toStdU32String(), 0};
-    n.startLetters = PinyinMatcher::startLetters(n.text.data(), n.text.size(), PinyinTable::standard());
+    const std::u32string text = name.toString().toStdU32String();
+    Name n;
+    n.at = static_cast<quint32>(m_text.size());
+    n.length = static_cast<quint32>(text.size());
+    n.startLetters = PinyinMatcher::startLetters(text.data(), text.size(), PinyinTable::standard());
+    m_text += text;
     return n;
 }
 
@@ -43,11 +48,14 @@ void PinyinIndex::build() const
     if (m_built)
         return;
     m_names.clear();
+    m_text.clear();
     const int column = m_rows->fieldIndex(m_column);
     if (column < 0)
         m_names.resize(static_cast<size_t>(m_rows->recordCount()));
     else
         m_rows->scanStored(column, [this](int, const QVariant &name) { m_names.push_back(indexed(name)); });
+    m_names.shrink_to_fit();
+    m_text.shrink_to_fit();
     m_built = true;
 }
 
@@ -61,7 +69,7 @@ int PinyinIndex::find(const PinyinMatcher &matcher, int from) const
     for (int k = 0; k < count; ++k) {
         const int row = (from + k) % count;
         const Name &name = m_names[row];
-        if (matcher.mayMatch(name.startLetters) && matcher.matches(name.text.data(), name.text.size()))
+        if (matcher.mayMatch(name.startLetters) && matcher.matches(m_text.data() + name.at, name.length))
             return row;
     }
     return -1;

@@ -26,15 +26,21 @@ private:
     Recordset *m_rows;
     QString m_column;
     mutable bool m_built = false;
-    // A name, and the letters it can be found by first (see PinyinMatcher::startLetters).
+    // A name: where its text is in m_text, and the letters it can be found
+    // by first (see PinyinMatcher::startLetters). Sixteen bytes and the
+    // characters themselves a name: the index of a million names stays small.
     struct Name
     {
-        std::u32string text;
         quint64 startLetters = 0;
+        quint32 at = 0;
+        quint32 length = 0;
     };
-    static Name indexed(const QVariant &name);
+    Name indexed(const QVariant &name) const;
     void build() const;
     Name nameAt(int row) const;
 
     mutable std::vector<Name> m_names;
+    // Every name's characters one after another; a name changed or added is
+    // appended, the text it replaces is left in place.
+    mutable std::u32string m_text;
 };
