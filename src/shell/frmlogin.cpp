@@ -98,6 +98,7 @@ frmLogin::~frmLogin() = default;
 
 bool frmLogin::load()
 {
+    OperatorCommands::readLoginAhead(m_state.connection());
     m_operators->open(OperatorCommands::allAccountsSql(), &m_state.connection());
     for (int i = 0; i < m_operators->recordCount(); ++i)
         m_name->addItem(m_operators->valueAt(i, m_operators->fieldIndex(QStringLiteral("czy_name"))).toString());

@@ -160,15 +160,27 @@ bool ServerRoles::logInAs(Connection &connection, const QString &location, const
     return true;
 }
 
+namespace {
+const QString kAccountRoles = QStringLiteral("select czy_no, torvane_role_name('operator', czy_name) from czyzd");
+}
+
 QString ServerRoles::roleOfAccount(Connection &connection, qint64 account)
 {
     try {
-        return connection
-            .scalar(QStringLiteral("select torvane_role_name('operator', czy_name) from czyzd where czy_no=?"), {account})
-            .toString();
+        Statement roles = connection.prepare(kAccountRoles);
+        while (roles.next())
+            if (roles.value(0).toLongLong() == account)
+                return roles.value(1).toString();
+        return {};
     } catch (const DbException &e) {
         failWithoutRoles(e, connection, "torvane_role_name");
     }
+}
+
+void ServerRoles::readRolesAhead(Connection &connection)
+{
+    if (connection.isServer())
+        connection.readAhead(kAccountRoles);
 }
 
 QString ServerRoles::verifier(Connection &connection, const QString &password)

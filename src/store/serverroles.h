@@ -46,6 +46,9 @@ bool logInAs(Connection &connection, const QString &location, const QString &pas
              const QList<QPair<QString, QVariantList>> &firstReads = {});
 // The login role of an operator's account (empty when there is no such account).
 QString roleOfAccount(Connection &connection, qint64 account);
+// What roleOfAccount reads (every account's role, in one read): read ahead
+// with the login window's list, a login asks the server nothing before its session.
+void readRolesAhead(Connection &connection);
 
 // The SCRAM-SHA-256 verifier of a password, made here: the clear password never reaches the server.
 QString verifier(Connection &connection, const QString &password);

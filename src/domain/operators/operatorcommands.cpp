@@ -179,6 +179,11 @@ bool OperatorCommands::resetPassword(Connection &connection, const QString &name
     return connection.execute(QStringLiteral("update czyzd set czy_pass=? where czy_name=?"), {hash, name}) > 0;
 }
 
+void OperatorCommands::readLoginAhead(Connection &connection)
+{
+    ServerRoles::readRolesAhead(connection);
+}
+
 OperatorCommands::LoginOutcome OperatorCommands::logIn(Connection &connection, qint64 account, const QString &typed,
                                                        QString *sessionLocation,
                                                        const QList<QPair<QString, QVariantList>> &firstReads)

@@ -38,6 +38,9 @@ enum class LoginOutcome { LoggedIn, Refused };
 // the operator's session on a server, in its round trip.
 LoginOutcome logIn(Connection &connection, qint64 account, const QString &typed, QString *sessionLocation = nullptr,
                    const QList<QPair<QString, QVariantList>> &firstReads = {});
+// Before the login window reads its list: what logIn asks first travels with
+// that read (on a server, the operators' roles).
+void readLoginAhead(Connection &connection);
 
 enum class ChangeOutcome { Changed, OldRefused, NoAccount };
 // Stores the hash of a new password, if the old one still matches what is stored now.
