@@ -144,11 +144,14 @@ bool FRMHYDA::loadData()
     // The first screenful shows at once; the rest of the customers follow.
     // Of a very large archive the window holds only the customers it showed
     // last (and every customer's place); finds then ask the database.
+    // On a server both dictionaries travel with the customers' first page.
+    const QString dictionarySql = FieldDictionary::entrySql(kCustomerTable, false);
+    m_state.connection().readAhead(dictionarySql);
+    m_itinerary->loadAhead();
     m_customers->setFirstRows(100);
     m_customers->setPagedCache(kCustomersHeld, kCustomersAllHeld);
     m_customers->open(CustomerCommands::customersSql(), &m_state.connection(), LockType::Optimistic);
-    m_itinerary->loadAhead();
-    m_dictionary->open(FieldDictionary::entrySql(kCustomerTable, false), &m_state.connection());
+    m_dictionary->open(dictionarySql, &m_state.connection());
     m_itinerary->load();
     bindSlots();
     // A pending edit is written only through the checks of the save button.

@@ -313,6 +313,9 @@ bool PgStatement::openStream()
     const std::vector<const char *> values = PgBound::pointers(m_parameters, m_null);
     const QByteArray declare = "DECLARE torvane_rows NO SCROLL CURSOR FOR " + m_sql;
     const QByteArray fetch = "FETCH " + QByteArray::number(kFirstRows) + " FROM torvane_rows";
+    // The reads the seat announced go first, each on its own (a failure of one
+    // spoils nothing after it): a window's read in parts and its other reads, one round trip.
+    std::vector<PgBound> announced = m_engine.transaction().takeAnnounced();
     // One snapshot for the whole read: a cursor in a read-only transaction of its own session,
     // begun, declared and its first page read in one round trip.
     std::vector<PgResult> answers;
@@ -320,6 +323,10 @@ bool PgStatement::openStream()
         answers = m_engine.pipeline().run(
             m_session,
             [&] {
+            for (const PgBound &read : announced)
+                if (!PgBound{nullptr, read.values, read.null, read.sql()}.send(m_session)
+                    || !m_engine.pipeline().sync(m_session))
+                    return false;
             return PQsendQueryParams(m_session, "BEGIN READ ONLY", 0, nullptr, nullptr, nullptr, nullptr, 0)
                    && PQsendQueryParams(m_session, declare.constData(), static_cast<int>(values.size()), nullptr,
                                         values.data(), nullptr, nullptr, 0)
@@ -327,9 +334,15 @@ bool PgStatement::openStream()
             },
             std::exchange(m_owed, false) ? 1 : 0);
     } catch (...) {
+        for (PgBound &read : announced)
+            m_engine.transaction().keepAhead(std::move(read), {});
         endStream();
         throw;
     }
+    for (size_t i = 0; i < announced.size(); ++i)
+        m_engine.transaction().keepAhead(std::move(announced[i]),
+                                         i < answers.size() ? std::move(answers[i]) : PgResult());
+    answers.erase(answers.begin(), answers.begin() + static_cast<std::ptrdiff_t>(std::min(announced.size(), answers.size())));
     // The first failure tells what went wrong; else the third answer is the first page.
     PgResult page = PgPipeline::keepOne(answers, 2);
     checkStreamed(page.get());

@@ -310,6 +310,21 @@ void PgTransaction::readAhead(PgBound read)
     m_announced.push_back(std::move(read));
 }
 
+std::vector<PgBound> PgTransaction::takeAnnounced()
+{
+    if (m_beginPending || !m_later.empty())
+        return {};
+    return std::exchange(m_announced, {});
+}
+
+void PgTransaction::keepAhead(PgBound read, PgResult answer)
+{
+    if (answer && PQresultStatus(answer.get()) == PGRES_TUPLES_OK)
+        m_ahead.push_back({std::move(read), std::move(answer), {}});
+    else
+        m_cache.release(read.prepared);
+}
+
 void PgTransaction::readAgainAfterWrite(const std::vector<QByteArray> &values, const std::vector<bool> &null)
 {
     release(m_again);

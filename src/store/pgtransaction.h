@@ -62,6 +62,11 @@ public:
     // The read the caller makes next: sent after the next statement that ends
     // outside a transaction, and answered from there.
     void readAhead(PgBound read);
+    // The reads announced so far, for a read in parts that opens on another
+    // session now to take along (nothing while a transaction is open): their
+    // answers are then given back to keepAhead as if they had come ahead here.
+    std::vector<PgBound> takeAnnounced();
+    void keepAhead(PgBound read, PgResult answer);
     // The reads last made with these values (one after the other, outside a
     // transaction) are made again after the next single write or commit.
     void readAgainAfterWrite(const std::vector<QByteArray> &values, const std::vector<bool> &null);

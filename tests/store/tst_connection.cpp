@@ -314,6 +314,40 @@ private slots:
             QCOMPARE(c.roundTrips() - before, quint64(trips));
     }
 
+    void aheadWithReadInParts_data()
+    {
+        QTest::addColumn<bool>("failing");
+        QTest::newRow("answered") << false;
+        QTest::newRow("failing") << true;
+    }
+    // Reads said ahead travel with a read in parts that opens first (on the
+    // seat's second session), in its round trip; one that fails there spoils
+    // neither the read in parts nor itself asked again.
+    void aheadWithReadInParts()
+    {
+        QFETCH(bool, failing);
+        TestDatabase db;
+        Connection &c = db.connection();
+        for (int points : {5, 7})
+            c.execute(QStringLiteral("insert into hyxc (kh, jifen, jifenyue) values ('R1', ?, 0)"), {points});
+        const QString summed = failing ? QStringLiteral("select abs(-9223372036854775807-1+0*length(kh)) from hyxc where kh=?")
+                                       : QStringLiteral("select sum(jifen) from hyxc where kh=?");
+        const QVariantList r1{QStringLiteral("R1")};
+        const quint64 before = c.roundTrips();
+        c.readAhead(summed, r1);
+        Recordset rows;
+        rows.setFirstRows(1);
+        rows.open(QStringLiteral("select jifen from hyxc order by jifen"), &c);
+        QCOMPARE(rows.value(0).toInt(), 5);
+        if (failing)
+            QVERIFY_THROWS_EXCEPTION(DbException, c.scalar(summed, r1));
+        else
+            QCOMPARE(c.scalar(summed, r1).toInt(), 12);
+        if (TestDatabase::onServer())
+            QCOMPARE(c.roundTrips() - before, quint64(failing ? 2 : 1));
+        QCOMPARE(rows.recordCount(), 2);
+    }
+
     void droppedServerConnection_data()
     {
         QTest::addColumn<bool>("inCommand");
