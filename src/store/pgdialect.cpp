@@ -300,8 +300,11 @@ private:
                 bool hasNulls = false;
                 for (size_t k : item)
                     hasNulls = hasNulls || word(k) == QLatin1String("nulls");
-                // A row's identity is never null, and its index serves the order only as it is.
-                if (hasNulls || (item.size() <= 2 && kRowids.contains(word(item.front()))))
+                // A row's identity and its key columns are never null, and their
+                // index serves the order only as it is (else every row is sorted
+                // before the first comes).
+                if (hasNulls || (item.size() <= 2 && kRowids.contains(word(item.front())))
+                    || (depth == 0 && isKeyColumn(item)))
                     continue;
                 const QString last = word(item.back());
                 // An output name written in another case than its alias still means the alias.
@@ -315,6 +318,30 @@ private:
                                                                       : QStringLiteral(" NULLS FIRST");
             }
         }
+    }
+
+    // A union (or except, intersect) orders rows of other relations too.
+    bool combinesSelects() const
+    {
+        for (size_t i = 0; i < m_tokens.size(); ++i)
+            if (m_tokens[i].depth == 0
+                && (word(i) == QLatin1String("union") || word(i) == QLatin1String("except") || word(i) == QLatin1String("intersect")))
+                return true;
+        return false;
+    }
+
+    // "<column> [asc|desc]" naming a column of the single relation's key (or
+    // its column of written order), not an output name of the select list.
+    bool isKeyColumn(const std::vector<size_t> &item) const
+    {
+        if (m_orderColumn.isEmpty() || combinesSelects() || !isName(item.front()) || item.size() > 2
+            || (item.size() == 2 && word(item.back()) != QLatin1String("asc") && word(item.back()) != QLatin1String("desc")))
+            return false;
+        const QString name = nameText(item.front());
+        for (const QString &a : m_aliases)
+            if (a.compare(name, Qt::CaseInsensitive) == 0)
+                return false;
+        return m_orderColumn.split(QStringLiteral(", ")).contains(lowerAscii(name));
     }
 
     void markLikeOperand(size_t like)

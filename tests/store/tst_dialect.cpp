@@ -92,6 +92,7 @@ private slots:
             "select * from SUMhangkong WHERE hangkong='国航' order by cprq, neivai",
             "select * from SRriqi  WHERE cprq>='2024-01-01' and cprq<='2024-03-31'",
             "select kh from hyda where id<3 union select kh from hyxc where id<3 order by 1",
+            "select hangkong from SUMhangkong where hangkong='国航' union select null order by hangkong",
             // Writes report the rows they changed, numbers once handed out are not handed out again; failures alike.
             "delete * from czyrz where last_time < #2030-1-1#",
             "insert into hyda (kh, xm) values ('NEW1', '新')",
