@@ -90,6 +90,7 @@ void frmsdSRFind::printlx(const QString &kind)
         return;
     const bool opened = ErrorBoundary::run([&] {
         BusyCursor busy;
+        ModReport::readPrintRowsAhead(m_state.connection(), menu.Prtjtablename());
         m_results->open(QueryStatements::catalogueReportSql(menu.PrSQl(), text.text), &m_state.connection());
     });
     if (!opened)

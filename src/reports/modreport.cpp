@@ -4,12 +4,15 @@
 #include "reports/reportoutput.h"
 #include "domain/reports/reporttemplate.h"
 #include "domain/reports/reportdocument.h"
+#include "store/connection.h"
+#include "store/fielddictionary.h"
 #include "store/reportorder.h"
 #include "store/recordset.h"
 #include "ui/busycursor.h"
 #include "ui/errorboundary.h"
 
 #include <QHash>
+#include <exception>
 
 namespace {
 
@@ -54,15 +57,43 @@ ReportChart chartOf(const QString &tableCode, const Recordset &data)
 // the preview is up (or at once for printing and exporting).
 constexpr int kFirstRows = 500;
 
-// Opens the data and lays the report out over it; the rows move into the report,
-// totalled by month or over the whole period when asked.
-Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style, Connection &connection,
-                  const QString &sql, const QString &chartSource = QString(),
-                  PeriodTotals::Period period = PeriodTotals::Period::Day)
+std::unique_ptr<Recordset> openData(Connection &connection, const QString &sql)
 {
     auto data = std::make_unique<Recordset>();
     data->setFirstRows(kFirstRows);
     data->open(sql, &connection);
+    return data;
+}
+
+// A report's print rows and its data, asked for together: on a server the
+// print rows travel with the data's first page, one round trip. A source
+// without printable fields says so before what the data's read failed with.
+struct SourceRead
+{
+    QVector<PrintColumn> columns;
+    std::unique_ptr<Recordset> data;
+};
+SourceRead readSource(Connection &connection, const QString &tableCode, const QString &sql)
+{
+    ModReport::readPrintRowsAhead(connection, tableCode);
+    SourceRead read;
+    std::exception_ptr failed;
+    try {
+        read.data = openData(connection, sql);
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    read.columns = requirePrintColumns(connection, tableCode);
+    if (failed)
+        std::rethrow_exception(failed);
+    return read;
+}
+
+// Lays the report out over its data; the rows move into the report,
+// totalled by month or over the whole period when asked.
+Report layoutOver(const QVector<PrintColumn> &columns, const ReportStyle &style, std::unique_ptr<Recordset> data,
+                  const QString &chartSource = QString(), PeriodTotals::Period period = PeriodTotals::Period::Day)
+{
     if (!data->hasRow(0))
         return nullptr;
     ReportTemplate report;
@@ -84,12 +115,20 @@ Report buildFromSource(Connection &connection, const QString &tableCode, const Q
                        const ReportStyle &style, bool charted = false,
                        PeriodTotals::Period period = PeriodTotals::Period::Day)
 {
-    const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
-    QString sql = QStringLiteral("select * from ") + columns.first().tableCode;
-    if (!condition.isEmpty())
-        sql += QStringLiteral(" WHERE ") + condition;
-    sql = ReportOrder::ordered(sql);
-    return layoutOver(columns, style, connection, sql, charted ? columns.first().tableCode : QString(), period);
+    const auto sqlOver = [&condition](const QString &table) {
+        QString sql = QStringLiteral("select * from ") + table;
+        if (!condition.isEmpty())
+            sql += QStringLiteral(" WHERE ") + condition;
+        return ReportOrder::ordered(sql);
+    };
+    // The data is asked for on the guess that the first print row names the
+    // source itself (as every source's does unless the dictionary was changed
+    // so); when it names another table, that one is read.
+    SourceRead read = readSource(connection, tableCode, sqlOver(tableCode));
+    const QString table = read.columns.first().tableCode;
+    if (table.compare(tableCode, Qt::CaseInsensitive) != 0)
+        read.data = openData(connection, sqlOver(table));
+    return layoutOver(read.columns, style, std::move(read.data), charted ? table : QString(), period);
 }
 
 } // namespace
@@ -226,6 +265,11 @@ int ModReport::layout(ReportTemplate &report, const QVector<PrintColumn> &column
     return n;
 }
 
+void ModReport::readPrintRowsAhead(Connection &connection, const QString &tableCode)
+{
+    connection.readAhead(FieldDictionary::printSql(tableCode));
+}
+
 Report ModReport::build(Connection &connection, const QString &tableCode, Recordset &data, const QString &subtitle)
 {
     const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
@@ -250,8 +294,8 @@ bool ModReport::generateFrom(Connection &connection, const QString &tableCode, c
 {
     return output(
         [&]() -> Report {
-            const QVector<PrintColumn> columns = requirePrintColumns(connection, tableCode);
-            return layoutOver(columns, genericStyle(subtitle), connection, sql, tableCode);
+            SourceRead read = readSource(connection, tableCode, sql);
+            return layoutOver(read.columns, genericStyle(subtitle), std::move(read.data), tableCode);
         },
         mode.toUpper() == QLatin1String("V"), parent);
 }
@@ -289,8 +333,8 @@ Report ModReport::codeListFindSet(Connection &connection, const QString &table)
     }
     if (columns.isEmpty())
         throw ReportProblem(QStringLiteral("表“%1”没有可打印的字段。").arg(table));
-    return layoutOver(columns, codeListStyle(), connection,
-                      QStringLiteral("select * from ") + table + QStringLiteral(" order by class"));
+    return layoutOver(columns, codeListStyle(),
+                      openData(connection, QStringLiteral("select * from ") + table + QStringLiteral(" order by class")));
 }
 
 bool ModReport::output(const std::function<Report()> &build, bool preview, QWidget *parent)

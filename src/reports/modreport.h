@@ -58,6 +58,10 @@ ReportStyle codeListStyle();
 // control back to its design values. Returns the number of slots laid out.
 int layout(ReportTemplate &report, const QVector<PrintColumn> &columns, const ReportStyle &style);
 
+// Before the caller reads the rows of a report over `tableCode`: the source's
+// print rows travel with that read (on a server, in its round trip).
+void readPrintRowsAhead(Connection &connection, const QString &tableCode);
+
 // The generic generator: the source's print rows laid out over the caller's
 // rows. Null when the caller has no rows; ReportProblem when the source has
 // no print rows; DbException on a database error.
