@@ -29,20 +29,26 @@ double PointsCommands::fromHundredths(qint64 hundredths)
     return static_cast<double>(hundredths) / 100.0;
 }
 
-QVector<qint64> PointsCommands::clearingWalk(const QVector<qint64> &remaining, qint64 points)
-{
-    QVector<qint64> result = remaining;
-    qint64 left = points;
-    for (qint64 &row : result) {
-        if (row > left) {
-            row -= left;
-            break;
-        }
-        left -= row;
-        row = 0;
-    }
-    return result;
-}
+namespace {
+
+// The clearing walk, done where the rows are: a customer's rows that still
+// carry points, in the order they were written, are emptied until one has
+// more than what is left to clear, which it gives up; the rows after it keep
+// theirs. Counted in hundredths, as the log row's check counts the total.
+// Values: the points three times, the card number twice, the points.
+const QString kClearingWalk = QStringLiteral(
+    "update hyxc set jifenyue = w.after / 100.0 from ("
+    "select id, cents, case when before >= ? then cents when before + cents <= ? then 0 else cents - (? - before) end as after "
+    "from (select id, round(jifenyue*100) as cents, sum(round(jifenyue*100)) over (order by id) - round(jifenyue*100) as before "
+    "from hyxc where kh=? and jifenyue>0 and (select sum(round(jifenyue*100)) from hyxc where kh=?) >= ?) s) w "
+    "where hyxc.id = w.id and w.after <> w.cents");
+// The log row, written only when the customer's rows hold enough points.
+const QString kClearingLog = QStringLiteral(
+    "insert into jifenallow(kh,czy,jifen,bz) select ?,?,?,? "
+    "where (select sum(round(jifenyue*100)) from hyxc where kh=?) >= ?");
+const QString kRemaining = QStringLiteral("select sum(round(jifenyue*100)) from hyxc where kh=?");
+
+} // namespace
 
 PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, const QString &kh,
                                                         const QString &pointsText, const QString &remark,
@@ -60,42 +66,20 @@ PointsCommands::ClearResult PointsCommands::clearPoints(Connection &connection, 
     const qint64 points = toHundredths(*typed);
     result.points = fromHundredths(points);
 
+    // Under the archive's write lock the check and the walk see the same rows;
+    // on a server the whole command and the total after it are one round trip.
     TransactionGuard transaction(connection);
-    // Every row of the customer, read once under the archive's write lock: the
-    // total and the walk see the same rows, in the order they were written.
-    qint64 total = 0;
-    QVector<qint64> remaining, ids;
-    QVector<double> stored;
-    Statement all = connection.prepare(QStringLiteral("select jifenyue, id from hyxc where kh=?"));
-    all.bind(1, kh);
-    while (all.next()) {
-        const qint64 points = toHundredths(all.real(0));
-        total += points;
-        if (all.real(0) > 0) {
-            remaining.append(points);
-            stored.append(all.real(0));
-            ids.append(all.integer(1));
-        }
-    }
-    result.total = fromHundredths(total);
-    if (total < points) {
-        result.outcome = ClearOutcome::NotEnough;
-        return result;
-    }
-    // Each row written only while it holds what was read; the writes go with the commit.
-    const QVector<qint64> after = clearingWalk(remaining, points);
-    for (int i = 0; i < after.size(); ++i) {
-        if (after.at(i) != remaining.at(i))
-            connection.require(QStringLiteral("update hyxc set jifenyue=? where id=? and jifenyue=?"),
-                               {fromHundredths(after.at(i)), ids.at(i), stored.at(i)}, DbException::conflict());
-    }
-    connection.execute(QStringLiteral("insert into jifenallow(kh,czy,jifen,bz) values(?,?,?,?)"),
-                       {kh, operatorName, result.points, remark.isEmpty() ? QVariant() : QVariant(remark)});
+    RowCount logged = connection.execute(kClearingLog, {kh, operatorName, result.points,
+                                                        remark.isEmpty() ? QVariant() : QVariant(remark), kh, points});
+    connection.execute(kClearingWalk, {points, points, points, kh, kh, points});
+    connection.readAhead(kRemaining, {kh});
     transaction.commit();
-    result.outcome = ClearOutcome::Cleared;
+    const bool cleared = int(logged) == 1;
+    const qint64 left = std::llround(connection.scalar(kRemaining, {kh}).toDouble());
+    result.total = fromHundredths(left + (cleared ? points : 0));
+    result.outcome = cleared ? ClearOutcome::Cleared : ClearOutcome::NotEnough;
     return result;
 }
-
 
 namespace {
 

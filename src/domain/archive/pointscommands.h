@@ -16,11 +16,6 @@ namespace PointsCommands {
 qint64 toHundredths(double points);
 double fromHundredths(qint64 hundredths);
 
-// The clearing walk over a customer's remaining points, in stored order:
-// rows are emptied until one has more than what is left to clear.
-// Returns the new remaining points; rows after the stop keep theirs.
-QVector<qint64> clearingWalk(const QVector<qint64> &remaining, qint64 points);
-
 enum class ClearOutcome { Nothing, NotANumber, NotEnough, Cleared };
 struct ClearResult
 {
@@ -28,7 +23,8 @@ struct ClearResult
     double total = 0; // the customer's remaining points before clearing
     double points = 0;
 };
-// Clears `pointsText` points of customer kh and writes the clearing log row.
+// Clears `pointsText` points of customer kh, oldest rows first, and writes the
+// clearing log row; NotEnough (nothing changed) when its rows hold fewer.
 ClearResult clearPoints(Connection &connection, const QString &kh, const QString &pointsText, const QString &remark,
                         const QString &operatorName);
 
