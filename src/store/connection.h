@@ -84,7 +84,9 @@ public:
     void executeSoon(const QString &sql, const QVariantList &parameters = {}, bool mayFail = false);
     // The read this seat makes next. On a server it travels after the next
     // statement that ends outside a transaction, in the same round trip, and
-    // that read is answered from there.
+    // that read is answered from there; or, when a read in parts opens first,
+    // with that one on its own session, ahead of this seat's writes still held
+    // (log rows), so it must not read what those write.
     void readAhead(const QString &sql, const QVariantList &parameters = {});
     // The reads last made one after the other with these values (a customer's
     // tickets, then their totals) are made again after the next write that
