@@ -26,7 +26,7 @@ qint64 number(Engine &engine, const QString &sql)
 
 // What an archive of an earlier version lacks, asked in one question per
 // opening: the statistics' day index (1) and, on a server, the latest Jet
-// function (2); how many of the customers and the kept points are there
+// function (2) and the customers' index of name and identity (4); how many of the customers and the kept points are there
 // (the kept points are added when only the customers are); on a server,
 // whether its owner is to set up its roles.
 struct Missing
@@ -44,7 +44,9 @@ QString SchemaUpgrade::question(bool server)
     return server ? QStringLiteral("SELECT CASE WHEN to_regclass('public.sumhangkong') IS NOT NULL "
                                 "AND to_regclass('public.sumhangkong_day') IS NULL THEN 1 ELSE 0 END "
                                 "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
-                                "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END, "
+                                "AND to_regprocedure('public.jet_require(bigint)') IS NULL THEN 2 ELSE 0 END "
+                                "+ CASE WHEN to_regclass('public.hyda') IS NOT NULL "
+                                "AND to_regclass('public.hyda_xm_id') IS NULL THEN 4 ELSE 0 END, "
                                 "(to_regclass('public.hyda') IS NOT NULL)::int + (to_regclass('public.sumkh') IS NOT NULL)::int, ")
                      + ServerRoles::wantedProbe()
                : QStringLiteral("SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'SUMhangkong' "
@@ -72,6 +74,17 @@ void addDayIndexAndFunctions(Engine &engine, qint64 found)
             engine.executeScript(dataFileText(QStringLiteral("jet-functions-postgres.sql")));
         } catch (const DbException &e) {
             qWarning("the Jet functions could not be added to %s: %s", qPrintable(engine.location()),
+                     qPrintable(e.description()));
+        }
+    }
+    // A find by name in a window of many customers asks for the first
+    // identity from a place on: this index answers it without a sort.
+    if (found & 4) {
+        try {
+            engine.executeScript(QStringLiteral("CREATE INDEX IF NOT EXISTS hyda_xm_id ON hyda (xm, id);"
+                                                "DROP INDEX IF EXISTS hyda_xm;"));
+        } catch (const DbException &e) {
+            qWarning("the name index could not be added to %s: %s", qPrintable(engine.location()),
                      qPrintable(e.description()));
         }
     }

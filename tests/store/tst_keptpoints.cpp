@@ -82,7 +82,8 @@ private slots:
         compareWithFreshStatistics(db, QStringLiteral("SUMdaoda"), QStringLiteral("kaishi,daoda,cprq"));
     }
 
-    // An archive of the version before the kept points, the day index and the Jet functions gets them, filled, when opened.
+    // An archive of the version before the kept points, the day index, the Jet
+    // functions and the server's name index gets them, filled, when opened.
     void addedToAnOlderArchive()
     {
         TestDatabase db(TestDatabase::Content::Demo, {20, 400});
@@ -90,7 +91,8 @@ private slots:
         db.connection().executeScript(
             server ? QStringLiteral("DROP VIEW sumjifen; DROP TABLE sumkh; DROP FUNCTION hyxc_points_rows CASCADE;"
                                     "DROP FUNCTION hyxc_points_change CASCADE; DROP INDEX sumhangkong_day;"
-                                    "DROP FUNCTION jet_named_format; DROP FUNCTION jet_require; DROP FUNCTION jet_cat(text, text) CASCADE;")
+                                    "DROP FUNCTION jet_named_format; DROP FUNCTION jet_require; DROP FUNCTION jet_cat(text, text) CASCADE;"
+                                    "DROP INDEX hyda_xm_id; CREATE INDEX hyda_xm ON hyda(xm);")
                    : QStringLiteral("DROP VIEW SUMJIFEN; DROP TRIGGER hyxc_points_add; DROP TRIGGER hyxc_points_remove;"
                                     "DROP TRIGGER hyxc_points_change; DROP TABLE SUMkh; DROP INDEX SUMhangkong_day;"));
         db.connection().execute(QStringLiteral("update hyxc set jifen=jifen+1 where id<50"));
@@ -99,6 +101,10 @@ private slots:
         const QString dayIndex = server ? QStringLiteral("select count(*) from pg_indexes where indexname='sumhangkong_day'")
                                         : QStringLiteral("select count(*) from sqlite_master where name='SUMhangkong_day'");
         QCOMPARE(db.scalar(dayIndex).toInt(), 1);
+        if (server)
+            QCOMPARE(db.scalar(QStringLiteral("select string_agg(indexname, ',') from pg_indexes where indexname like 'hyda_xm%'"))
+                         .toString(),
+                     QStringLiteral("hyda_xm_id"));
         QCOMPARE(db.scalar(QStringLiteral("select 'a' & 1 & format(1234.5, 'Standard')")).toString(), QStringLiteral("a11,234.50"));
         db.connection().execute(QStringLiteral("delete from hyxc where id<30"));
         compareWithFreshPoints(db.connection());
