@@ -121,13 +121,10 @@ Report buildFromSource(Connection &connection, const QString &tableCode, const Q
             sql += QStringLiteral(" WHERE ") + condition;
         return ReportOrder::ordered(sql);
     };
-    // The data is asked for on the guess that the first print row names the
-    // source itself (as every source's does unless the dictionary was changed
-    // so); when it names another table, that one is read.
+    // The print rows are those whose table is the source, so the data can be
+    // asked for with them: the first row names the source (in its own spelling).
     SourceRead read = readSource(connection, tableCode, sqlOver(tableCode));
     const QString table = read.columns.first().tableCode;
-    if (table.compare(tableCode, Qt::CaseInsensitive) != 0)
-        read.data = openData(connection, sqlOver(table));
     return layoutOver(read.columns, style, std::move(read.data), charted ? table : QString(), period);
 }
 
