@@ -67,36 +67,30 @@ Missing ask(Engine &engine, bool server)
             server && statement.value(2).toInt() == 1};
 }
 
-void addDayIndexAndFunctions(Engine &engine, qint64 found)
+// A part added to an archive that lacks it; one that cannot take it now
+// (read-only, another seat busy) works without it, and the next opening tries again.
+void addPart(Engine &engine, const QString &script, const char *what)
 {
-    if (found & 2) {
-        try {
-            engine.executeScript(dataFileText(QStringLiteral("jet-functions-postgres.sql")));
-        } catch (const DbException &e) {
-            qWarning("the Jet functions could not be added to %s: %s", qPrintable(engine.location()),
-                     qPrintable(e.description()));
-        }
+    try {
+        engine.executeScript(script);
+    } catch (const DbException &e) {
+        qWarning("%s could not be added to %s: %s", what, qPrintable(engine.location()), qPrintable(e.description()));
     }
+}
+
+void addIndexesAndFunctions(Engine &engine, qint64 found)
+{
+    if (found & 2)
+        addPart(engine, dataFileText(QStringLiteral("jet-functions-postgres.sql")), "the Jet functions");
     // A find by name in a window of many customers asks for the first
     // identity from a place on: this index answers it without a sort.
-    if (found & 4) {
-        try {
-            engine.executeScript(QStringLiteral("CREATE INDEX IF NOT EXISTS hyda_xm_id ON hyda (xm, id);"
-                                                "DROP INDEX IF EXISTS hyda_xm;"));
-        } catch (const DbException &e) {
-            qWarning("the name index could not be added to %s: %s", qPrintable(engine.location()),
-                     qPrintable(e.description()));
-        }
-    }
-    if (!(found & 1))
-        return;
-    try {
-        engine.executeScript(QStringLiteral("CREATE INDEX IF NOT EXISTS SUMhangkong_day ON SUMhangkong "
-                                            "(cprq, ZSOFSUM, AMOUNT2OFSUM, AMOUNT3OFSUM);"));
-    } catch (const DbException &e) {
-        qWarning("the day index could not be added to %s: %s", qPrintable(engine.location()),
-                 qPrintable(e.description()));
-    }
+    if (found & 4)
+        addPart(engine, QStringLiteral("CREATE INDEX IF NOT EXISTS hyda_xm_id ON hyda (xm, id); DROP INDEX IF EXISTS hyda_xm;"),
+                "the name index");
+    if (found & 1)
+        addPart(engine, QStringLiteral("CREATE INDEX IF NOT EXISTS SUMhangkong_day ON SUMhangkong "
+                                       "(cprq, ZSOFSUM, AMOUNT2OFSUM, AMOUNT3OFSUM);"),
+                "the day index");
 }
 
 // Customers without the kept points: an archive of an earlier version (an empty
@@ -130,7 +124,7 @@ void SchemaUpgrade::apply(Engine &engine)
 {
     const bool server = engine.isServer();
     const Missing missing = ask(engine, server);
-    addDayIndexAndFunctions(engine, missing.parts);
+    addIndexesAndFunctions(engine, missing.parts);
     if (missing.keptPoints == 1)
         addKeptPoints(engine, server);
     // The server's roles, when the owner opens an archive that has none yet
