@@ -220,7 +220,7 @@ void Recordset::fetch()
 
 int Recordset::recordCount() const
 {
-    m_reader->readAll();
+    m_reader->countAll();
     return m_reader->rowCount();
 }
 
@@ -504,8 +504,7 @@ void Recordset::addNew()
     requireWritable(-1);
     flushPending();
     const int before = m_pos;
-    m_reader->readAll(); // a new row goes after every row
-    m_reader->appendEmpty();
+    m_reader->appendEmpty(); // after every row, which it counts first
     m_edit.begin(EditMode::Adding, QVector<QVariant>(m_columns.size()));
     m_edit.positionBeforeAdd = before;
     const int row = recordCount() - 1;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace {
 constexpr int kLargestChunk = 65536;
@@ -33,44 +35,138 @@ void RowPages::start(Statement &statement, bool more, int rows)
     m_complete = rowCount() < rows;
 }
 
-void RowPages::appendIds(Statement &statement, int limit)
+int RowPages::grow(int &chunk)
 {
+    return std::exchange(chunk, std::min(chunk * 2, kLargestChunk));
+}
+
+qint64 RowPages::tailLow() const
+{
+    // A row being added (identity 0) sits first in the tail.
+    return m_tail.empty() || m_tail.back() == 0 ? std::numeric_limits<qint64>::max() : m_tail.back();
+}
+
+void RowPages::readHead()
+{
+    const int chunk = grow(m_chunk);
+    const int limit = isCounted() ? std::min(chunk, unread()) : chunk;
+    Statement statement = m_connection.prepare(
+        QStringLiteral("select %1 from %2 where %1 > ? and %1 < ? order by %1 limit ?").arg(m_identity, m_table));
+    statement.bind(1, m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back());
+    statement.bind(2, tailLow());
+    statement.bind(3, limit);
     const Engine &engine = m_connection.engine();
     int read = 0;
-    while (statement.next()) {
+    for (; statement.next(); ++read)
         m_ids.push_back(engine.identityOf(statement, 0));
-        ++read;
+    // Fewer than asked: the table ends here, or the last rows begin.
+    if (read < limit) {
+        m_complete = true;
+        closeGap();
     }
-    m_complete = read < limit;
+}
+
+void RowPages::readTailBack()
+{
+    const int limit = std::min(grow(m_tailChunk), unread());
+    Statement statement = m_connection.prepare(
+        QStringLiteral("select %1 from %2 where %1 < ? and %1 > ? order by %1 desc limit ?").arg(m_identity, m_table));
+    statement.bind(1, tailLow());
+    statement.bind(2, m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back());
+    statement.bind(3, limit);
+    const Engine &engine = m_connection.engine();
+    int read = 0;
+    for (; statement.next(); ++read)
+        m_tail.push_back(engine.identityOf(statement, 0));
+    if (read < limit)
+        closeGap();
 }
 
 void RowPages::readChunk()
 {
-    if (m_complete)
+    if (!isComplete())
+        readHead();
+}
+
+void RowPages::countRows()
+{
+    if (isCounted())
         return;
-    Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 where %1 > ? order by %1 limit ?")
-                                                   .arg(m_identity, m_table));
-    statement.bind(1, m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back());
-    statement.bind(2, m_chunk);
-    appendIds(statement, m_chunk);
-    m_chunk = std::min(m_chunk * 2, kLargestChunk);
+    if (m_complete) {
+        m_total = headRows();
+        return;
+    }
+    // One statement, so that the count and the last rows are of one moment.
+    // The count names the identity so that no index serves its range: it then
+    // walks the smallest index, not the table.
+    const qint64 after = m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back();
+    const int limit = grow(m_tailChunk);
+    Statement statement = m_connection.prepare(
+        QStringLiteral("select %1, (select count(*) from %2 where +%1 > ?) from %2 where %1 > ? order by %1 desc limit ?")
+            .arg(m_identity, m_table));
+    statement.bind(1, after);
+    statement.bind(2, after);
+    statement.bind(3, limit);
+    const Engine &engine = m_connection.engine();
+    qint64 counted = 0;
+    while (statement.next()) {
+        if (m_tail.empty())
+            counted = statement.integer(1);
+        m_tail.push_back(engine.identityOf(statement, 0));
+    }
+    const int read = static_cast<int>(m_tail.size());
+    // Fewer than asked: the last rows reach the first ones.
+    m_total = headRows() + (read < limit ? read : static_cast<int>(std::max<qint64>(counted, read)));
 }
 
 bool RowPages::readUpTo(int wanted)
 {
-    while (!m_complete && rowCount() < wanted)
-        readChunk();
+    while (!isComplete() && rowCount() < wanted)
+        readHead();
     return rowCount() >= wanted;
 }
 
-int RowPages::rowOf(qint64 identity) const
+qint64 RowPages::identity(int row)
 {
-    // A row being added has no identity yet, and sits after all the others.
-    auto end = m_ids.cend();
-    if (end != m_ids.cbegin() && *(end - 1) == 0)
-        --end;
-    const auto at = std::lower_bound(m_ids.cbegin(), end, identity);
-    return at != end && *at == identity ? static_cast<int>(at - m_ids.cbegin()) : -1;
+    for (;;) {
+        if (row < headRows())
+            return m_ids[static_cast<size_t>(row)];
+        if (isCounted() && row >= tailStart())
+            return m_tail[static_cast<size_t>(m_total - 1 - row)];
+        if (row < headRows() + m_gone)
+            return kGone;
+        if (!isCounted() && m_complete)
+            return kGone; // past the end; not a row
+        // Between the first and the last rows read: read on from the nearer side.
+        if (!isCounted() || row - headRows() <= tailStart() - 1 - row)
+            readHead();
+        else
+            readTailBack();
+    }
+}
+
+void RowPages::setIdentity(int row, qint64 identity)
+{
+    if (row < headRows())
+        m_ids[static_cast<size_t>(row)] = identity;
+    else
+        m_tail[static_cast<size_t>(m_total - 1 - row)] = identity;
+}
+
+int RowPages::rowOf(qint64 identity)
+{
+    if (identity <= 0)
+        return -1;
+    if (isCounted() && identity >= tailLow()) {
+        // The tail read backwards is ascending, but for a row being added first in it.
+        const auto end = m_tail.crend() - (!m_tail.empty() && m_tail.front() == 0 ? 1 : 0);
+        const auto at = std::lower_bound(m_tail.crbegin(), end, identity);
+        return at != end && *at == identity ? tailStart() + static_cast<int>(at - m_tail.crbegin()) : -1;
+    }
+    while (unread() > 0 && (m_ids.empty() || m_ids.back() < identity))
+        readHead();
+    const auto at = std::lower_bound(m_ids.cbegin(), m_ids.cend(), identity);
+    return at != m_ids.cend() && *at == identity ? static_cast<int>(at - m_ids.cbegin()) : -1;
 }
 
 void RowPages::evictOne()
@@ -86,36 +182,36 @@ void RowPages::load(int page)
 {
     const int first = page * kPageRows;
     const int count = std::min(kPageRows, rowCount() - first);
-    Page loaded;
-    loaded.rows.reset(m_columns);
+    // A row being added has no identity yet (0), one found gone has kGone: both read empty.
+    std::vector<qint64> ids(static_cast<size_t>(count));
     qint64 low = 0, high = 0;
     for (int k = 0; k < count; ++k) {
-        const qint64 id = identity(first + k);
-        if (id == 0)
+        const qint64 id = ids[static_cast<size_t>(k)] = identity(first + k);
+        if (id <= 0)
             continue;
         low = low == 0 ? id : std::min(low, id);
         high = std::max(high, id);
     }
+    Page loaded;
+    loaded.rows.reset(m_columns);
+    std::optional<Statement> statement;
+    bool more = false;
     if (low != 0) {
-        const Engine &engine = m_connection.engine();
-        Statement statement = m_connection.prepare(m_rowsSql + QStringLiteral(" where %1 >= ? and %1 <= ? order by %1").arg(m_identity));
-        statement.bind(1, low);
-        statement.bind(2, high);
-        bool more = statement.next();
-        for (int k = 0; k < count; ++k) {
-            const qint64 id = identity(first + k);
-            while (more && id != 0 && engine.identityOf(statement, 0) < id)
-                more = statement.next();
-            if (more && id != 0 && engine.identityOf(statement, 0) == id) {
-                loaded.rows.appendFromStatement(statement, 1);
-                more = statement.next();
-            } else {
-                loaded.rows.appendEmpty(); // gone meanwhile, or not written yet
-            }
+        statement.emplace(m_connection.prepare(m_rowsSql + QStringLiteral(" where %1 >= ? and %1 <= ? order by %1").arg(m_identity)));
+        statement->bind(1, low);
+        statement->bind(2, high);
+        more = statement->next();
+    }
+    const Engine &engine = m_connection.engine();
+    for (const qint64 id : ids) {
+        while (more && id > 0 && engine.identityOf(*statement, 0) < id)
+            more = statement->next();
+        if (more && id > 0 && engine.identityOf(*statement, 0) == id) {
+            loaded.rows.appendFromStatement(*statement, 1);
+            more = statement->next();
+        } else {
+            loaded.rows.appendEmpty(); // gone meanwhile, or not written yet
         }
-    } else {
-        for (int k = 0; k < count; ++k)
-            loaded.rows.appendEmpty();
     }
     m_pages.erase(page);
     while (static_cast<int>(m_pages.size()) >= m_maxPages)
@@ -162,13 +258,23 @@ void RowPages::setFromStatement(int row, const Statement &statement, const QVect
 
 void RowPages::appendEmpty()
 {
-    m_ids.push_back(0);
+    // Counted first: the new row goes after the last, which the tail holds.
+    countRows();
+    m_tail.insert(m_tail.begin(), 0);
+    ++m_total;
     m_pages.erase((rowCount() - 1) / kPageRows);
 }
 
 void RowPages::removeRow(int row)
 {
-    m_ids.erase(m_ids.begin() + row);
+    if (row < headRows())
+        m_ids.erase(m_ids.begin() + row);
+    else if (isCounted() && row >= tailStart())
+        m_tail.erase(m_tail.begin() + (m_total - 1 - row));
+    else
+        --m_gone; // one found gone (a row not read yet cannot be removed: its identity is read first)
+    if (isCounted())
+        --m_total;
     // The rows after it move up a place: their pages are read again when needed.
     const int from = row / kPageRows;
     for (auto it = m_pages.begin(); it != m_pages.end();)

@@ -12,11 +12,19 @@ class Connection;
 class Statement;
 
 // The rows of a whole table in the order of their identities, for a window
-// that walks a table too large to hold: every row's identity is kept (eight
-// bytes a row, read in chunks as they are needed and meanwhile in idle time),
-// the values only of the pages last used, read again by their identities when
-// they are needed once more. Rows changed by others since show as they are
-// now; a row deleted meanwhile shows empty until it is looked at again.
+// that walks a table too large to hold: the rows' identities are kept (eight
+// bytes a row, read from the first in chunks as they are needed and meanwhile
+// in idle time), the values only of the pages last used, read again by their
+// identities when they are needed once more. Rows changed by others since
+// show as they are now; a row deleted meanwhile shows empty until it is
+// looked at again.
+//
+// Once the rows are counted (a move to the last row, a new row), the last
+// rows' identities are read from the end, and those between the first and
+// the last ones only when a row among them is wanted, from whichever side is
+// nearer. If others delete rows there before they are read, the rows close
+// up and as many empty rows stand where the two sides meet, so the count
+// holds; rows others add there are not in this snapshot.
 class RowPages
 {
 public:
@@ -37,15 +45,23 @@ public:
     bool readUpTo(int wanted);
     // Reads the next chunk of identities (idle time).
     void readChunk();
-    bool isComplete() const { return m_complete; }
-    // No more identities are read: those read so far are all there will be.
+    // Counts the rows and reads the last ones' identities (not those between).
+    void countRows();
+    bool isCounted() const { return m_total >= 0; }
+    // Whether the row count is final.
+    bool isComplete() const { return m_complete || isCounted(); }
+    // No more identities are read from the first rows on: those read so far
+    // are all there will be (once counted, the rows between are still read
+    // when they are wanted).
     void stopReading() { m_complete = true; }
-    int rowCount() const { return static_cast<int>(m_ids.size()); }
+    int rowCount() const { return isCounted() ? m_total : headRows(); }
 
-    qint64 identity(int row) const { return m_ids[static_cast<size_t>(row)]; }
-    void setIdentity(int row, qint64 identity) { m_ids[static_cast<size_t>(row)] = identity; }
-    // The row of an identity among those read, or -1.
-    int rowOf(qint64 identity) const;
+    // A row deleted by others before its identity was read has none (kGone).
+    static constexpr qint64 kGone = -1;
+    qint64 identity(int row);
+    void setIdentity(int row, qint64 identity);
+    // The row of an identity, or -1 (identities up to it are read as needed).
+    int rowOf(qint64 identity);
 
     QVariant value(int row, int column);
     QVector<QVariant> row(int row);
@@ -71,7 +87,18 @@ private:
     Page &pageOf(int row);
     void load(int page);
     void evictOne();
-    void appendIds(Statement &statement, int limit);
+    int headRows() const { return static_cast<int>(m_ids.size()); }
+    int tailStart() const { return m_total - static_cast<int>(m_tail.size()); }
+    // Rows counted whose identities are not read yet (between the first and the last ones).
+    int unread() const { return isCounted() ? tailStart() - headRows() - m_gone : 0; }
+    // The smallest identity read from the end (the largest there is before counting).
+    qint64 tailLow() const;
+    void readHead();
+    void readTailBack();
+    // What was not read between the first and the last rows is gone.
+    void closeGap() { m_gone += unread(); }
+    // The next read's size, twice the last up to a bound.
+    static int grow(int &chunk);
 
     Connection &m_connection;
     QString m_table;
@@ -79,9 +106,13 @@ private:
     QString m_identity;
     int m_columns;
     int m_maxPages;
-    std::vector<qint64> m_ids;
+    std::vector<qint64> m_ids;  // the first rows', ascending
+    std::vector<qint64> m_tail; // the last rows', the last row first (descending)
+    int m_total = -1;           // rows in all, once counted
+    int m_gone = 0;             // rows after the first ones found deleted before they were read
     bool m_complete = false;
     int m_chunk = 4096;
+    int m_tailChunk = 1024;
     std::unordered_map<int, Page> m_pages;
     quint64 m_clock = 0;
 };

@@ -113,6 +113,24 @@ bool RowReader::readUpTo(int wanted)
     return rowCount() >= wanted;
 }
 
+void RowReader::countAll()
+{
+    // A read that would turn to pages past a number of rows turns now rather
+    // than read every row up to there (counted, it may be fewer: it is still
+    // the same snapshot, only read by pages).
+    if (!m_pages && m_makePages && m_pending)
+        toPages();
+    if (!m_pages) {
+        readAll();
+        return;
+    }
+    const int first = rowCount();
+    m_pages->countRows();
+    stop();
+    if (rowCount() > first)
+        emit rowsRead(first, rowCount() - 1);
+}
+
 void RowReader::toPages()
 {
     // The rows read so far give up their values and keep their places.
@@ -157,8 +175,8 @@ void RowReader::stop()
 
 void RowReader::appendEmpty()
 {
+    countAll(); // a new row goes after every row
     if (m_pages) {
-        readAll(); // a new row goes after every row
         m_pages->appendEmpty();
         return;
     }
@@ -187,7 +205,7 @@ void RowReader::setIdentity(int row, qint64 identity)
 int RowReader::rowOf(qint64 identity)
 {
     if (m_pages) {
-        // Read on, announced, as far as the identity.
+        // Read on, announced, as far as the identity (once counted, the pages read what lies between).
         while (!isComplete() && (rowCount() == 0 || m_pages->identity(rowCount() - 1) < identity))
             readUpTo(rowCount() + 1);
         return m_pages->rowOf(identity);

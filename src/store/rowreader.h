@@ -50,6 +50,9 @@ public:
     // Reads until `wanted` rows are there or the read ends; whether they are.
     bool readUpTo(int wanted);
     bool readAll() { return readUpTo(std::numeric_limits<int>::max()); }
+    // Makes the row count final, announced: a paged read counts the rows and
+    // reads the last ones (not those between), any other reads every row.
+    void countAll();
     bool isComplete() const { return m_pages ? m_pages->isComplete() : m_pending == nullptr; }
     // Why reading the rest stopped short (empty when every row was read).
     const QString &error() const { return m_error; }

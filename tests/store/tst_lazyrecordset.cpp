@@ -39,6 +39,7 @@ private slots:
         QTest::newRow("paged: find the last") << "find" << 7 << 0;
         QTest::newRow("paged past ten rows: to a row not read yet") << "to 25" << 3 << 10;
         QTest::newRow("paged past ten rows: find the last") << "find" << 3 << 10;
+        QTest::newRow("paged past ten rows: last") << "last" << 3 << 10;
     }
     void sameAsEager()
     {
@@ -223,6 +224,54 @@ private slots:
         QVERIFY(ninth.isNull());
         QCOMPARE(last.toString(), QStringLiteral("新"));
         QVERIFY(rs.rowsHeld() <= bound);
+    }
+
+    // Moving to the last row of a paged recordset counts the rows and reads the
+    // last ones, not those between: a row others delete in between afterwards
+    // leaves the rows closed up around an empty one (read at the move, the
+    // empty row would stand in its own place), and nothing is lost or repeated.
+    void lastRowsReadFromTheEnd()
+    {
+        TestDatabase db;
+        const int rows = 5000;
+        db.connection().execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
+                                               "insert into hyda (kh,xm) select 'P'||i, 'N'||i from n")
+                                    .arg(rows));
+        Recordset rs;
+        rs.setFirstRows(100);
+        rs.setPagedCache(1);
+        rs.open(kCustomers, &db.connection(), LockType::Optimistic);
+        rs.moveLast();
+        QCOMPARE(where(rs), QStringLiteral("4999:0:P5000"));
+        rs.movePrevious();
+        QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("P4999"));
+        db.connection().execute(QStringLiteral("delete from hyda where kh in ('P2500','P4990')"));
+        const int kh = rs.fieldIndex(QStringLiteral("kh"));
+        QCOMPARE(rs.valueAt(4989, kh), QVariant()); // read before: empty in its place
+        QVERIFY(!rs.valueAt(2499, kh).isNull());
+        QStringList shown;
+        int empty = 0;
+        for (int row = 0; row < rows; ++row) {
+            const QVariant value = rs.valueAt(row, kh);
+            value.isNull() ? void(++empty) : shown.append(value.toString());
+        }
+        QCOMPARE(empty, 2);
+        QCOMPARE(shown.size(), rows - 2);
+        for (int i = 1, at = 0; i <= rows; ++i)
+            if (i != 2500 && i != 4990)
+                QCOMPARE(shown.at(at++), QStringLiteral("P%1").arg(i));
+        QCOMPARE(rs.recordCount(), rows);
+        for (const int card : {4000, 3000, 120}) {
+            rs.moveFirst();
+            QVERIFY(rs.find(QStringLiteral("kh='P%1'").arg(card)));
+            QCOMPARE(rs.text(QStringLiteral("kh")), QStringLiteral("P%1").arg(card));
+        }
+        rs.addNew();
+        rs.setValue(QStringLiteral("kh"), QStringLiteral("Q1"));
+        rs.setValue(QStringLiteral("xm"), QStringLiteral("新"));
+        rs.update();
+        rs.moveLast();
+        QCOMPARE(where(rs), QStringLiteral("5000:0:Q1"));
     }
 
     // A value keeps only the bytes it needs; whatever its size, it reads back as
