@@ -11,10 +11,8 @@ class Recordset;
 // customer's tickets with it.
 namespace CustomerCommands {
 QString customersSql();
-// Card number and name of every customer, for finding names by pinyin.
-QString cardsAndNamesSql();
-// The card numbers of the customers whose names the pinyin finds, the names
-// matched one at a time (no snapshot of the customers is made).
+// The card numbers of the customers whose names the pinyin finds, in order;
+// each name is matched once (no snapshot of the customers is made).
 QStringList cardsNamed(Connection &connection, const PinyinMatcher &pinyin);
 // The clearing log, as the third tab lists it.
 QString clearingLogSql();
