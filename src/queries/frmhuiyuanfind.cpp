@@ -41,6 +41,10 @@ frmHuiYuanFind::frmHuiYuanFind(AppState &state, QWidget *parent)
     resize(760, 520);
 }
 
+namespace {
+constexpr int kFirstRows = 500;
+}
+
 bool frmHuiYuanFind::load()
 {
     openOwnConnection();
@@ -56,8 +60,10 @@ void frmHuiYuanFind::Cmdfind_Click()
     if (!text.text.isEmpty()) {
         const bool found = ErrorBoundary::run([&] {
             BusyCursor busy;
+            // The first rows are shown at once, the rest join the grid while the window waits.
+            m_results->setFirstRows(kFirstRows);
             m_results->open(QueryStatements::memberItinerarySql(text.text), &m_state.connection());
-            if (m_results->recordCount() == 0) {
+            if (!m_results->hasRow(0)) {
                 m_grid->unbind();
                 return;
             }
