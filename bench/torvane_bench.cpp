@@ -298,12 +298,13 @@ BenchTable runSuite(const Options &options, const QString &location, sqlite3 *ra
               }),
               QStringLiteral("< 100 ms"));
 
-    // The rest of the customers, read meanwhile while the window waits for the operator.
-    table.add(QStringLiteral("open customer window, every customer read"), BenchTable::time(count(5), [&](int) {
+    // Straight to the last customer, before the rest are read while the window waits.
+    table.add(QStringLiteral("open customer window, then the last customer"), BenchTable::time(count(5), [&](int) {
                   FRMHYDA window(state);
                   loaded(window);
-                  window.customers()->recordCount();
-              }));
+                  window.Cmdmove_Click(3);
+              }),
+              {}, QStringLiteral("< 100 ms"));
 
     FRMHYDA window(state);
 
