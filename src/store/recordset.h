@@ -44,10 +44,11 @@ public:
     // each announced by rowsFetched. They are the same snapshot either way.
     void setFirstRows(int rows) { m_firstRows = rows; }
     // From the next open on, a read of a whole table ("select ... from t",
-    // nothing after the table) of more than `beyond` rows holds every row's
-    // identity but the values of at most about `rows` rows, the pages last used
-    // (rows 0: every value, the default). Rows are then in the order of their
-    // identities, and those read once it pages show as they are now.
+    // nothing after the table) of more than `beyond` rows holds the rows'
+    // identities (see RowPages) but the values of at most about `rows` rows,
+    // the pages last used (rows 0: every value, the default). Rows are then in
+    // the order of their identities, and those read once it pages show as they
+    // are now.
     void setPagedCache(int rows, int beyond = 0)
     {
         m_pagedRows = rows;
