@@ -93,11 +93,11 @@ ConditionText frmHuiYuanFind::conditionText()
             || !pinyin.isValid())
             return std::nullopt;
         // Read afresh each time: customers are added in other windows meanwhile.
-        QStringList cards;
-        ErrorBoundary::run([&] { cards = CustomerCommands::cardsNamed(queryConnection(), pinyin); });
-        if (cards.isEmpty())
+        QStringList names;
+        ErrorBoundary::run([&] { names = CustomerCommands::namesMatching(queryConnection(), pinyin); });
+        if (names.isEmpty())
             return std::nullopt;
-        return QueryStatements::cardTermOrAnyOf(term, cards);
+        return QueryStatements::cardTermOrNamed(term, names);
     });
 }
 

@@ -156,6 +156,24 @@ private slots:
         QVERIFY(valueBox(&w, 0)->text().isEmpty());
     }
 
+    // Letters typed as a card number also find, by pinyin, the tickets of every
+    // customer bearing a name they spell, and of no one else.
+    void memberItineraryByPinyin()
+    {
+        m_db->connection().execute(QStringLiteral("insert into hyda (kh, xm) values ('PY1','鑫鑫鑫'), ('PY2','鑫鑫鑫'), ('PY3','鑫鑫')"));
+        m_db->connection().execute(QStringLiteral("insert into hyxc (kh, ZS) values ('PY1',1), ('PY1',1), ('PY2',1), ('PY3',1)"));
+        const auto restore = qScopeGuard([this] {
+            m_db->connection().execute(QStringLiteral("delete from hyxc where kh like 'PY%'"));
+            m_db->connection().execute(QStringLiteral("delete from hyda where kh like 'PY%'"));
+        });
+        frmHuiYuanFind w(m_state);
+        loaded(w);
+        fillRow(&w, 0, "卡号", "=", "xinxinxin");
+        w.Cmdfind_Click();
+        QCOMPARE(w.results()->recordCount(), 3);
+        QCOMPARE(m_messages->count(), 0);
+    }
+
     void incomeFailingStatement()
     {
         frmsdSRFind w(m_state, 2);

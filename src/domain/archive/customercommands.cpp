@@ -24,10 +24,10 @@ QString CustomerCommands::customersSql()
     return QStringLiteral("select * from hyda");
 }
 
-QStringList CustomerCommands::cardsNamed(Connection &connection, const PinyinMatcher &pinyin)
+QStringList CustomerCommands::namesMatching(Connection &connection, const PinyinMatcher &pinyin)
 {
-    // Each name is matched once however many customers bear it (the name's
-    // index gives the names in one walk), then the cards are read by name.
+    // Each name is matched once however many customers bear it; the name's
+    // index gives the names in one walk.
     QStringList names;
     Statement distinct = connection.prepare(QStringLiteral("select distinct xm from hyda"));
     while (distinct.next()) {
@@ -35,19 +35,8 @@ QStringList CustomerCommands::cardsNamed(Connection &connection, const PinyinMat
         if (pinyin.matches(name))
             names << name;
     }
-    QStringList cards;
-    constexpr qsizetype kNamesAStatement = 500;
-    for (qsizetype from = 0; from < names.size(); from += kNamesAStatement) {
-        const QStringList part = names.mid(from, kNamesAStatement);
-        QStringList marks(part.size(), QStringLiteral("?"));
-        Statement named = connection.prepare(QStringLiteral("select kh from hyda where xm in (%1)").arg(marks.join(QLatin1Char(','))));
-        for (int i = 0; i < part.size(); ++i)
-            named.bind(i + 1, part.at(i));
-        while (named.next())
-            cards << named.value(0).toString();
-    }
-    cards.sort();
-    return cards;
+    names.sort();
+    return names;
 }
 
 QString CustomerCommands::clearingLogSql()

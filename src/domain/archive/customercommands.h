@@ -11,9 +11,8 @@ class Recordset;
 // customer's tickets with it.
 namespace CustomerCommands {
 QString customersSql();
-// The card numbers of the customers whose names the pinyin finds, in order;
-// each name is matched once (no snapshot of the customers is made).
-QStringList cardsNamed(Connection &connection, const PinyinMatcher &pinyin);
+// The customers' names (each once, in order) that the pinyin finds.
+QStringList namesMatching(Connection &connection, const PinyinMatcher &pinyin);
 // The clearing log, as the third tab lists it.
 QString clearingLogSql();
 // Deletes the recordset's current customer and every ticket of that card

@@ -15,12 +15,13 @@ QString QueryStatements::memberItinerarySql(const QString &condition)
     return QStringLiteral("select * from hyxc   WHERE ") + condition;
 }
 
-QString QueryStatements::cardTermOrAnyOf(const QString &term, const QStringList &cards)
+QString QueryStatements::cardTermOrNamed(const QString &term, const QStringList &names)
 {
     QStringList quoted;
-    for (const QString &card : cards)
-        quoted << sqlQuote(card);
-    return QLatin1Char('(') + term + QStringLiteral(" or kh in (") + quoted.join(QLatin1Char(',')) + QStringLiteral("))");
+    for (const QString &name : names)
+        quoted << sqlQuote(name);
+    return QLatin1Char('(') + term + QStringLiteral(" or kh in (select kh from hyda where xm in (")
+           + quoted.join(QLatin1Char(',')) + QStringLiteral(")))");
 }
 
 QString QueryStatements::customerPointsSql(const QString &columns, const QString &condition)

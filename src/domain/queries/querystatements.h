@@ -11,8 +11,9 @@ namespace QueryStatements {
 QString conditionFieldsSql(const QString &source, bool asStored = false);
 // Member itinerary: ticket rows that meet the condition.
 QString memberItinerarySql(const QString &condition);
-// A card-number term widened to the customers whose names the typed text finds by pinyin.
-QString cardTermOrAnyOf(const QString &term, const QStringList &cards);
+// A card-number term widened to the customers bearing any of the names (those
+// the typed text finds by pinyin), asked of the archive in the same statement.
+QString cardTermOrNamed(const QString &term, const QStringList &names);
 // Customer points: the listed columns of every customer's totals.
 QString customerPointsSql(const QString &columns, const QString &condition);
 // A catalogue report's statement with the conditions appended.
