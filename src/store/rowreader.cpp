@@ -7,6 +7,11 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+namespace {
+// Rows a count reads on before it asks the table how many are left.
+constexpr int kShortRest = 8192;
+}
+
 RowReader::RowReader(QObject *parent) : QObject(parent) {}
 
 RowReader::~RowReader()
@@ -115,11 +120,19 @@ bool RowReader::readUpTo(int wanted)
 
 void RowReader::countAll()
 {
-    // A read that would turn to pages past a number of rows turns now rather
-    // than read every row up to there (counted, it may be fewer: it is still
-    // the same snapshot, only read by pages).
-    if (!m_pages && m_makePages && m_pending)
-        toPages();
+    // A read that would turn to pages past a number of rows reads a short
+    // rest as it comes (on a server, its next part); a long one is counted
+    // and turns to pages now, rather than read every row up to there.
+    if (!m_pages && m_makePages && m_pending) {
+        readUpTo(rowCount() + kShortRest);
+        if (m_pending && !m_pages) {
+            std::unique_ptr<RowPages> pages = m_makePages();
+            pages->adopt(m_identities);
+            pages->countRows();
+            if (pages->rowCount() > m_pagedBeyond)
+                toPages(std::move(pages));
+        }
+    }
     if (!m_pages) {
         readAll();
         return;
@@ -131,14 +144,18 @@ void RowReader::countAll()
         emit rowsRead(first, rowCount() - 1);
 }
 
-void RowReader::toPages()
+void RowReader::toPages(std::unique_ptr<RowPages> counted)
 {
     // The rows read so far give up their values and keep their places.
     m_pending.reset();
     m_connection->removePendingReader(this);
-    m_pages = m_makePages();
+    if (counted) {
+        m_pages = std::move(counted); // it holds their identities already
+    } else {
+        m_pages = m_makePages();
+        m_pages->adopt(std::move(m_identities));
+    }
     m_makePages = nullptr;
-    m_pages->adopt(std::move(m_identities));
     m_identities.clear();
     m_store.reset(m_store.columnCount());
 }

@@ -91,7 +91,8 @@ signals:
 
 private:
     void append(const Statement &statement);
-    void toPages();
+    // Turns to pages: those given (counted, with the identities read so far), or new ones.
+    void toPages(std::unique_ptr<RowPages> counted = nullptr);
     void readInIdleTime();
 
     RowStore m_store;

@@ -274,6 +274,34 @@ private slots:
         QCOMPARE(where(rs), QStringLiteral("5000:0:Q1"));
     }
 
+    // Counted while it is still being read, a read that pages past a number of
+    // rows turns to pages only when the table holds more; either way it shows
+    // every row in its place.
+    void countedWhileReading_data()
+    {
+        QTest::addColumn<int>("pagedBeyond");
+        QTest::newRow("more than that: pages") << 9000;
+        QTest::newRow("fewer: every row") << 20000;
+    }
+    void countedWhileReading()
+    {
+        QFETCH(int, pagedBeyond);
+        TestDatabase db;
+        const int rows = 10000;
+        db.connection().execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
+                                               "insert into hyda (kh,xm) select 'P'||i, 'N'||i from n")
+                                    .arg(rows));
+        Recordset rs;
+        rs.setFirstRows(100);
+        rs.setPagedCache(1024, pagedBeyond);
+        rs.open(kCustomers, &db.connection(), LockType::Optimistic);
+        QCOMPARE(rs.recordCount(), rows);
+        QCOMPARE(rs.isPaged(), pagedBeyond < rows);
+        const int kh = rs.fieldIndex(QStringLiteral("kh"));
+        for (const int row : {rows - 1, 8500, 99, 100, 5000})
+            QCOMPARE(rs.valueAt(row, kh).toString(), QStringLiteral("P%1").arg(row + 1));
+    }
+
     // A value keeps only the bytes it needs; whatever its size, it reads back as
     // stored (type, value, sign), and so do the cells on either side of it.
     void valuesReadBackAsStored_data()
