@@ -171,9 +171,11 @@ pg_conn *PgSessions::open(const QByteArray &password) const
 {
     // The session is set up as it starts, without a round trip of its own: values arrive as
     // SQLite gives them (exact doubles, ISO dates, text literals where a backslash is a
-    // backslash), and now() and date() give the seat's local time.
+    // backslash), and now() and date() give the seat's local time. No statement is
+    // compiled to machine code first: that took 0.2 s before the first rows of a
+    // million customers' points, which come in 4 ms without it.
     const QByteArray options = "-c client_min_messages=warning -c standard_conforming_strings=on -c extra_float_digits=3 "
-                               "-c DateStyle=ISO,YMD -c search_path=public -c lock_timeout="
+                               "-c DateStyle=ISO,YMD -c search_path=public -c jit=off -c lock_timeout="
                                + QByteArray::number(m_lockTimeout);
     const QByteArray zone = QTimeZone::systemTimeZoneId();
     static const QRegularExpression plainZone(QStringLiteral("^[A-Za-z0-9_+/-]+$"));
