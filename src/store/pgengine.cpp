@@ -15,17 +15,20 @@ namespace {
 
 // Each table's order of writing: the bookkeeping column, else the counter,
 // else the key (a one-column key is SQLite's rowid alias; the statistics are
-// read in key order). By name, or of every table at once.
+// read in key order). A view's is its id, the identity of the rows it lists
+// (the archive's views that have one, like the customers' points, list a
+// table's rows one for one). By name, or of every relation at once.
 QByteArray rowOrderSql(const char *which)
 {
     return QByteArray("SELECT c.relname, coalesce((SELECT a.attname FROM pg_attribute a WHERE a.attrelid = c.oid "
-                      "AND a.attnum > 0 AND NOT a.attisdropped AND (a.attname = 'jet_rowid' OR a.attidentity <> '') "
+                      "AND a.attnum > 0 AND NOT a.attisdropped AND (a.attname = 'jet_rowid' OR a.attidentity <> '' "
+                      "OR (c.relkind = 'v' AND a.attname = 'id')) "
                       "ORDER BY a.attname = 'jet_rowid' DESC LIMIT 1), "
                       "(SELECT string_agg(a.attname, ', ' ORDER BY k.n) FROM pg_constraint p, "
                       "unnest(p.conkey) WITH ORDINALITY k(attnum, n) JOIN pg_attribute a ON a.attnum = k.attnum "
                       "WHERE p.conrelid = c.oid AND p.contype = 'p' AND a.attrelid = c.oid), '') "
                       "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-                      "WHERE n.nspname = 'public' AND c.relkind IN ('r', 'p')")
+                      "WHERE n.nspname = 'public' AND c.relkind IN ('r', 'p', 'v')")
            + which;
 }
 
