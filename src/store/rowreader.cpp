@@ -9,7 +9,7 @@
 
 namespace {
 // Rows a count reads on before it asks the table how many are left.
-constexpr int kShortRest = 8192;
+constexpr int kShortRest = 2048;
 }
 
 RowReader::RowReader(QObject *parent) : QObject(parent) {}
