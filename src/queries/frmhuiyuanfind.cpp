@@ -14,6 +14,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace {
+// Results shown at once; the rest are read while the window waits.
+constexpr int kFirstRows = 500;
+}
+
 frmHuiYuanFind::frmHuiYuanFind(AppState &state, QWidget *parent)
     : QueryWindow(state, QStringLiteral("frmHuiYuanFind"), QStringLiteral("会员行程查询"), 3, parent),
       m_results(new Recordset(this))
@@ -39,10 +44,6 @@ frmHuiYuanFind::frmHuiYuanFind(AppState &state, QWidget *parent)
     m_tabs->addTab(m_grid, QStringLiteral("浏览"));
     setMainArea(m_tabs);
     resize(760, 520);
-}
-
-namespace {
-constexpr int kFirstRows = 500;
 }
 
 bool frmHuiYuanFind::load()
