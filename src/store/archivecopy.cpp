@@ -19,6 +19,8 @@ namespace {
 const QStringList kKeptStatistics = {QStringLiteral("SUMhangkong"), QStringLiteral("SUMgeren"),
                                      QStringLiteral("SUMdaoda")};
 const QString kKeptPoints = QStringLiteral("SUMkh");
+// The table they are kept from.
+const QString kTickets = QStringLiteral("hyxc");
 const int kPage = 2000;
 
 [[noreturn]] void failWith(const QString &text)
@@ -88,7 +90,7 @@ qint64 copyTable(Connection &from, Connection &to, const QString &table, const Q
 // as the dead rows piled up.
 qint64 copyKeepingStatistics(Connection &from, Connection &to, const QString &table)
 {
-    if (!to.isServer() || table.compare(QLatin1String("hyxc"), Qt::CaseInsensitive) != 0)
+    if (!to.isServer() || table.compare(kTickets, Qt::CaseInsensitive) != 0)
         return copyTable(from, to, table, table);
     const QString columns = SchemaFacts::delivered().columns(table).join(QLatin1Char(','));
     const QString staging = QStringLiteral("copy_staging");

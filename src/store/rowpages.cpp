@@ -46,21 +46,31 @@ qint64 RowPages::tailLow() const
     return m_tail.empty() || m_tail.back() == 0 ? std::numeric_limits<qint64>::max() : m_tail.back();
 }
 
-void RowPages::readHead()
+int RowPages::readBetween(qint64 low, qint64 high, int limit, bool fromTheTop, std::vector<qint64> &into)
 {
-    const int chunk = grow(m_chunk);
-    const int limit = isCounted() ? std::min(chunk, unread()) : chunk;
-    Statement statement = m_connection.prepare(
-        QStringLiteral("select %1 from %2 where %1 > ? and %1 < ? order by %1 limit ?").arg(m_identity, m_table));
-    statement.bind(1, m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back());
-    statement.bind(2, tailLow());
+    Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 where %1 > ? and %1 < ? order by %1%3 limit ?")
+                                                   .arg(m_identity, m_table, fromTheTop ? QStringLiteral(" desc") : QString()));
+    statement.bind(1, low);
+    statement.bind(2, high);
     statement.bind(3, limit);
     const Engine &engine = m_connection.engine();
     int read = 0;
     for (; statement.next(); ++read)
-        m_ids.push_back(engine.identityOf(statement, 0));
+        into.push_back(engine.identityOf(statement, 0));
+    return read;
+}
+
+qint64 RowPages::headHigh() const
+{
+    return m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back();
+}
+
+void RowPages::readHead()
+{
+    const int chunk = grow(m_chunk);
+    const int limit = isCounted() ? std::min(chunk, unread()) : chunk;
     // Fewer than asked: the table ends here, or the last rows begin.
-    if (read < limit) {
+    if (readBetween(headHigh(), tailLow(), limit, false, m_ids) < limit) {
         m_complete = true;
         closeGap();
     }
@@ -69,16 +79,7 @@ void RowPages::readHead()
 void RowPages::readTailBack()
 {
     const int limit = std::min(grow(m_tailChunk), unread());
-    Statement statement = m_connection.prepare(
-        QStringLiteral("select %1 from %2 where %1 < ? and %1 > ? order by %1 desc limit ?").arg(m_identity, m_table));
-    statement.bind(1, tailLow());
-    statement.bind(2, m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back());
-    statement.bind(3, limit);
-    const Engine &engine = m_connection.engine();
-    int read = 0;
-    for (; statement.next(); ++read)
-        m_tail.push_back(engine.identityOf(statement, 0));
-    if (read < limit)
+    if (readBetween(headHigh(), tailLow(), limit, true, m_tail) < limit)
         closeGap();
 }
 
@@ -99,7 +100,7 @@ void RowPages::countRows()
     // One statement, so that the count and the last rows are of one moment.
     // The count names the identity so that no index serves its range: it then
     // walks the smallest index, not the table.
-    const qint64 after = m_ids.empty() ? std::numeric_limits<qint64>::min() : m_ids.back();
+    const qint64 after = headHigh();
     const int limit = grow(m_tailChunk);
     Statement statement = m_connection.prepare(
         QStringLiteral("select %1, (select count(*) from %2 where +%1 > ?) from %2 where %1 > ? order by %1 desc limit ?")

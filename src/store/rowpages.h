@@ -93,6 +93,11 @@ private:
     int unread() const { return isCounted() ? tailStart() - headRows() - m_gone : 0; }
     // The smallest identity read from the end (the largest there is before counting).
     qint64 tailLow() const;
+    // The largest identity read from the first rows on (the smallest there is before any).
+    qint64 headHigh() const;
+    // Reads up to `limit` identities strictly between `low` and `high`, in
+    // order or from the top down, onto the end of `into`; how many it read.
+    int readBetween(qint64 low, qint64 high, int limit, bool fromTheTop, std::vector<qint64> &into);
     void readHead();
     void readTailBack();
     // What was not read between the first and the last rows is gone.

@@ -19,6 +19,14 @@ QString where(const Recordset &rs)
     return QStringLiteral("%1:%2:%3").arg(rs.currentIndex()).arg(rs.eof()).arg(rs.eof() ? QString() : rs.text(QStringLiteral("kh")));
 }
 
+// Customers P1..Pn named N1..Nn, their identities in that order.
+void addCustomers(TestDatabase &db, int count)
+{
+    db.connection().execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
+                                           "insert into hyda (kh,xm) select 'P'||i, 'N'||i from n")
+                                .arg(count));
+}
+
 } // namespace
 
 class TestLazyRecordset : public QObject
@@ -179,9 +187,7 @@ private slots:
     {
         TestDatabase db;
         const int rows = TestDatabase::onServer() ? 60000 : 1000000;
-        db.connection().execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
-                                               "insert into hyda (kh,xm) select 'P'||i, 'N'||i from n")
-                                    .arg(rows));
+        addCustomers(db, rows);
         Recordset rs;
         rs.setFirstRows(100);
         rs.setPagedCache(1); // the least: four pages
@@ -234,9 +240,7 @@ private slots:
     {
         TestDatabase db;
         const int rows = 5000;
-        db.connection().execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
-                                               "insert into hyda (kh,xm) select 'P'||i, 'N'||i from n")
-                                    .arg(rows));
+        addCustomers(db, rows);
         Recordset rs;
         rs.setFirstRows(100);
         rs.setPagedCache(1);
@@ -288,9 +292,7 @@ private slots:
         QFETCH(int, pagedBeyond);
         TestDatabase db;
         const int rows = 10000;
-        db.connection().execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n where i<%1) "
-                                               "insert into hyda (kh,xm) select 'P'||i, 'N'||i from n")
-                                    .arg(rows));
+        addCustomers(db, rows);
         Recordset rs;
         rs.setFirstRows(100);
         rs.setPagedCache(1024, pagedBeyond);
